@@ -1,0 +1,15 @@
+#!/bin/sh
+# Builds and tests both configurations:
+#   native  x86-64 with AddressSanitizer and UndefinedBehaviorSanitizer
+#   target  32-bit x86, the product as it runs on its host, tests under qemu-i386
+set -eu
+cd "$(dirname "$0")/.."
+JOBS=$(nproc 2>/dev/null || echo 2)
+
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug -DHLVD_SANITIZE=ON
+cmake --build build/native -j"$JOBS"
+(cd build/native && ctest --output-on-failure -j"$JOBS")
+
+cmake -S . -B build/target -DCMAKE_BUILD_TYPE=Debug -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i386.cmake
+cmake --build build/target -j"$JOBS"
+(cd build/target && ctest --output-on-failure -j"$JOBS")

@@ -1,0 +1,247 @@
+#include "sim/machine.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#ifndef HLVD_SOURCE_DIR
+#error "HLVD_SOURCE_DIR must name the source tree"
+#endif
+
+namespace hlvdsim {
+
+namespace {
+
+// The directories a host of the product expects to find.
+const char *const kHostDirs[] = {
+    "/tmp",
+    "/etc/config/TAQ/vexo",
+    "/etc/vmware",
+    "/var/log/TAQ/vexo",
+    "/dev",
+    "/scratch",
+};
+
+bool read_text(const std::string &path, std::string &out, std::string *err)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (err)
+            *err = "cannot open " + path;
+        return false;
+    }
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    out = ss.str();
+    return true;
+}
+
+uint32_t number(const json &v, const char *key, uint32_t dflt)
+{
+    if (!v.contains(key))
+        return dflt;
+    const json &x = v.at(key);
+    if (x.is_number_unsigned() || x.is_number_integer())
+        return x.get<uint32_t>();
+    if (x.is_string())
+        return static_cast<uint32_t>(std::strtoul(x.get<std::string>().c_str(), nullptr, 0));
+    throw std::runtime_error(std::string("field ") + key + " is not a number");
+}
+
+std::string text(const json &v, const char *key)
+{
+    return v.contains(key) ? v.at(key).get<std::string>() : std::string();
+}
+
+} // namespace
+
+std::string state_dir(const std::string &sysroot)
+{
+    return sysroot + "/.hlvdsim";
+}
+
+std::string current_sysroot()
+{
+    const char *root = std::getenv("HLVD_SYSROOT");
+    return root ? std::string(root) : std::string();
+}
+
+std::string default_machine_path()
+{
+    return std::string(HLVD_SOURCE_DIR) + "/sim/machines/default.json";
+}
+
+bool make_dirs(const std::string &path)
+{
+    std::string partial;
+    std::stringstream ss(path);
+    std::string item;
+    if (!path.empty() && path[0] == '/')
+        partial = "";
+    while (std::getline(ss, item, '/')) {
+        if (item.empty())
+            continue;
+        partial += "/" + item;
+        if (mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST)
+            return false;
+    }
+    return true;
+}
+
+bool write_file_atomic(const std::string &path, const std::string &data, std::string *err)
+{
+    std::string tmp = path + ".tmp." + std::to_string(getpid());
+    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) {
+        if (err)
+            *err = "cannot create " + tmp + ": " + std::strerror(errno);
+        return false;
+    }
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (err)
+                *err = "cannot write " + tmp + ": " + std::strerror(errno);
+            close(fd);
+            unlink(tmp.c_str());
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (fsync(fd) != 0 || close(fd) != 0 || rename(tmp.c_str(), path.c_str()) != 0) {
+        if (err)
+            *err = "cannot replace " + path + ": " + std::strerror(errno);
+        unlink(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool parse_machine(const json &doc, Machine &m, std::string *err)
+{
+    try {
+        m.doc = doc;
+        m.adapters.clear();
+        if (!doc.contains("adapters"))
+            return true;
+        for (const json &a : doc.at("adapters")) {
+            Adapter ad;
+            ad.name = text(a, "name");
+            ad.family = text(a, "family");
+            ad.generation = text(a, "generation");
+            ad.serial = text(a, "serial");
+            if (a.contains("firmware")) {
+                const json &fw = a.at("firmware");
+                ad.active_version = text(fw, "active");
+                ad.flash_version = text(fw, "flash");
+                ad.boot_version = text(fw, "boot");
+            }
+            if (a.contains("functions")) {
+                for (const json &f : a.at("functions")) {
+                    Function fn;
+                    fn.segment = number(f, "segment", 0);
+                    fn.bus = number(f, "bus", 0);
+                    fn.device = number(f, "device", 0);
+                    fn.function = number(f, "function", 0);
+                    fn.kind = text(f, "kind");
+                    fn.vendor = static_cast<uint16_t>(number(f, "vendor", 0));
+                    fn.device_id = static_cast<uint16_t>(number(f, "device_id", 0));
+                    fn.subvendor = static_cast<uint16_t>(number(f, "subvendor", 0));
+                    fn.subdevice = static_cast<uint16_t>(number(f, "subdevice", 0));
+                    fn.revision = static_cast<uint8_t>(number(f, "revision", 0));
+                    fn.port = static_cast<int>(number(f, "port", 0));
+                    fn.mac = text(f, "mac");
+                    fn.wwpn = text(f, "wwpn");
+                    fn.driver = f.contains("driver") ? text(f, "driver") : std::string("callback");
+                    ad.functions.push_back(fn);
+                }
+            }
+            m.adapters.push_back(ad);
+        }
+    } catch (const std::exception &e) {
+        if (err)
+            *err = std::string("bad machine description: ") + e.what();
+        return false;
+    }
+    return true;
+}
+
+bool create_host(const std::string &sysroot, const std::string &machine_path, std::string *err)
+{
+    std::string body;
+    if (!read_text(machine_path, body, err))
+        return false;
+    json doc = json::parse(body, nullptr, false);
+    if (doc.is_discarded()) {
+        if (err)
+            *err = machine_path + " is not valid JSON";
+        return false;
+    }
+    Machine m;
+    if (!parse_machine(doc, m, err))
+        return false;
+    if (!make_dirs(state_dir(sysroot))) {
+        if (err)
+            *err = "cannot create " + state_dir(sysroot);
+        return false;
+    }
+    for (const char *d : kHostDirs) {
+        if (!make_dirs(sysroot + d)) {
+            if (err)
+                *err = "cannot create " + sysroot + d;
+            return false;
+        }
+    }
+    StateLock lock(sysroot);
+    return save_machine(sysroot, m, err);
+}
+
+bool load_machine(const std::string &sysroot, Machine &m, std::string *err)
+{
+    std::string body;
+    if (!read_text(state_dir(sysroot) + "/machine.json", body, err))
+        return false;
+    json doc = json::parse(body, nullptr, false);
+    if (doc.is_discarded()) {
+        if (err)
+            *err = "machine state is not valid JSON";
+        return false;
+    }
+    return parse_machine(doc, m, err);
+}
+
+bool save_machine(const std::string &sysroot, const Machine &m, std::string *err)
+{
+    return write_file_atomic(state_dir(sysroot) + "/machine.json", m.doc.dump(2) + "\n", err);
+}
+
+StateLock::StateLock(const std::string &sysroot) : fd_(-1)
+{
+    std::string path = state_dir(sysroot) + "/lock";
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT, 0644);
+    if (fd_ >= 0 && flock(fd_, LOCK_EX) != 0) {
+        close(fd_);
+        fd_ = -1;
+    }
+}
+
+StateLock::~StateLock()
+{
+    if (fd_ >= 0) {
+        flock(fd_, LOCK_UN);
+        close(fd_);
+    }
+}
+
+} // namespace hlvdsim

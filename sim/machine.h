@@ -1,0 +1,97 @@
+// The simulated machine: its description, its persisted state and the
+// directory layout of a simulated host (a sysroot).
+//
+// One simulated host lives under one directory. Its machine description is
+// copied into <sysroot>/.hlvdsim/machine.json when the host is created; that
+// copy is the machine's state from then on, and every change is written back
+// atomically under an exclusive file lock, so separate processes see one
+// machine.
+#ifndef HLVD_SIM_MACHINE_H
+#define HLVD_SIM_MACHINE_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace hlvdsim {
+
+using json = nlohmann::json;
+
+struct Function {
+    uint32_t segment = 0;
+    uint32_t bus = 0;
+    uint32_t device = 0;
+    uint32_t function = 0;
+    std::string kind;   // "fc", "fcoe", "nic", "iscsi"
+    uint16_t vendor = 0;
+    uint16_t device_id = 0;
+    uint16_t subvendor = 0;
+    uint16_t subdevice = 0;
+    uint8_t revision = 0;
+    int port = 0;
+    std::string mac;    // converged functions
+    std::string wwpn;   // FC and FCoE functions
+    std::string driver; // "callback", "legacy" or "none"
+};
+
+struct Adapter {
+    std::string name;
+    std::string family;     // "converged" or "fc"
+    std::string generation; // AW2, AW3, Trelmont, Varrow; SLI3, SLI4
+    std::string serial;
+    std::string active_version;
+    std::string flash_version;
+    std::string boot_version;
+    std::vector<Function> functions;
+};
+
+struct Machine {
+    json doc; // the whole persisted document; the typed view below is read from it
+    std::vector<Adapter> adapters;
+};
+
+// <sysroot>/.hlvdsim
+std::string state_dir(const std::string &sysroot);
+
+// The sysroot of the simulated host this process talks to (HLVD_SYSROOT).
+// Empty when none is set.
+std::string current_sysroot();
+
+// The machine description shipped with the project.
+std::string default_machine_path();
+
+// Makes `sysroot` a simulated host from a machine description file.
+bool create_host(const std::string &sysroot, const std::string &machine_path, std::string *err);
+
+// Parses a machine document into its typed view.
+bool parse_machine(const json &doc, Machine &m, std::string *err);
+
+bool load_machine(const std::string &sysroot, Machine &m, std::string *err);
+
+// Writes the document of `m` back (temporary file, flush, rename).
+bool save_machine(const std::string &sysroot, const Machine &m, std::string *err);
+
+// Exclusive lock over the machine state of one host, for read-modify-write.
+class StateLock {
+public:
+    explicit StateLock(const std::string &sysroot);
+    ~StateLock();
+    StateLock(const StateLock &) = delete;
+    StateLock &operator=(const StateLock &) = delete;
+    bool held() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+// Writes `data` to `path` through a temporary file in the same directory.
+bool write_file_atomic(const std::string &path, const std::string &data, std::string *err);
+
+// Makes every directory of `path` (mode 0755).
+bool make_dirs(const std::string &path);
+
+} // namespace hlvdsim
+
+#endif

@@ -1,0 +1,160 @@
+// A host program that does what the server maker's update framework does:
+// loads libhlvdflash.so with dlopen and calls its exported functions.
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+namespace {
+
+typedef int (*discovery_fn)(const char *, const char *);
+typedef int (*flash_fn)(const char *, const char *);
+typedef int (*flash_pci_fn)(const char *, int, int, int, int, int);
+typedef int (*dump_pci_fn)(const char *, int, int, int, int, int);
+typedef int (*adapter_info_fn)(void *, int *, const char *);
+typedef int (*version_fn)(char *, int);
+typedef const char *(*text_fn)(int);
+typedef int (*debug_fn)(const char *);
+
+struct Library {
+    void *handle = nullptr;
+    template <typename F> F sym(const char *name)
+    {
+        void *p = dlsym(handle, name);
+        if (!p) {
+            std::fprintf(stderr, "hlvdhost: %s is not exported: %s\n", name, dlerror());
+            std::exit(3);
+        }
+        return reinterpret_cast<F>(p);
+    }
+};
+
+std::string default_library_path()
+{
+    const char *env = std::getenv("HLVD_FLASH_LIBRARY");
+    if (env && env[0])
+        return env;
+    char exe[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0)
+        return "libhlvdflash.so";
+    exe[n] = '\0';
+    std::string dir(exe);
+    dir = dir.substr(0, dir.rfind('/'));
+    return dir + "/../lib/libhlvdflash.so";
+}
+
+int usage()
+{
+    std::fprintf(stderr,
+                 "usage: hlvdhost [--log FILE] COMMAND ...\n"
+                 "  discover XML IMAGEDIR\n"
+                 "  flash XML PATH\n"
+                 "  flash-pci FILE FORCE SEG BUS DEV FN\n"
+                 "  dump-pci FILE SEG BUS DEV FN\n"
+                 "  info IMAGEDIR\n"
+                 "  version\n"
+                 "  text CODE\n"
+                 "  debug LOGFILE\n"
+                 "--log FILE switches the library's debug log on for the command.\n"
+                 "HLVD_SYSROOT names the simulated host; HLVD_FLASH_LIBRARY the library to load.\n");
+    return 2;
+}
+
+bool to_int(const char *s, int &out)
+{
+    char *end = nullptr;
+    errno = 0;
+    long v = std::strtol(s, &end, 0);
+    if (errno || !end || *end || v < INT_MIN || v > INT_MAX)
+        return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+// A result means success to a host only for 0 and 1 (reboot required).
+int report(Library &lib, const char *what, int code)
+{
+    text_fn text = lib.sym<text_fn>("oem_text_for_error_code");
+    std::printf("%s: %d (%s)\n", what, code, text(code));
+    return (code == 0 || code == 1) ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    int arg = 1;
+    const char *log = nullptr;
+    if (arg + 1 < argc && std::strcmp(argv[arg], "--log") == 0) {
+        log = argv[arg + 1];
+        arg += 2;
+    }
+    if (arg >= argc)
+        return usage();
+    std::string cmd = argv[arg++];
+    int nargs = argc - arg;
+    char **a = argv + arg;
+
+    Library lib;
+    std::string path = default_library_path();
+    lib.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!lib.handle) {
+        std::fprintf(stderr, "hlvdhost: cannot load %s: %s\n", path.c_str(), dlerror());
+        return 3;
+    }
+    if (log) {
+        int rc = lib.sym<debug_fn>("oem_get_debug_info")(log);
+        if (rc != 0)
+            return report(lib, "debug log", rc);
+    }
+
+    if (cmd == "discover" && nargs == 2)
+        return report(lib, "discovery", lib.sym<discovery_fn>("oem_do_discovery_with_files")(a[0], a[1]));
+    if (cmd == "flash" && nargs == 2)
+        return report(lib, "flash with file", lib.sym<flash_fn>("oem_do_flash_with_file")(a[0], a[1]));
+    if (cmd == "flash-pci" && nargs == 6) {
+        int v[5];
+        for (int i = 0; i < 5; ++i)
+            if (!to_int(a[i + 1], v[i]))
+                return usage();
+        return report(lib, "flash by PCI address",
+                      lib.sym<flash_pci_fn>("oem_do_full_flash_PCI")(a[0], v[0], v[1], v[2], v[3], v[4]));
+    }
+    if (cmd == "dump-pci" && nargs == 5) {
+        int v[4];
+        for (int i = 0; i < 4; ++i)
+            if (!to_int(a[i + 1], v[i]))
+                return usage();
+        return report(lib, "PCI dump",
+                      lib.sym<dump_pci_fn>("oem_get_full_flash_dump_PCI")(a[0], 0, v[0], v[1], v[2], v[3]));
+    }
+    if (cmd == "info" && nargs == 1) {
+        int count = 0;
+        int rc = lib.sym<adapter_info_fn>("oem_get_adapter_info")(nullptr, &count, a[0]);
+        if (rc == 0)
+            std::printf("adapter functions listed: %d\n", count);
+        return report(lib, "adapter info", rc);
+    }
+    if (cmd == "version" && nargs == 0) {
+        char buf[64];
+        int n = lib.sym<version_fn>("oem_flash_lib_version")(buf, sizeof buf);
+        std::printf("%s (%d characters)\n", buf, n);
+        return 0;
+    }
+    if (cmd == "text" && nargs == 1) {
+        int code;
+        if (!to_int(a[0], code))
+            return usage();
+        std::printf("%d: %s\n", code, lib.sym<text_fn>("oem_text_for_error_code")(code));
+        return 0;
+    }
+    if (cmd == "debug" && nargs == 1)
+        return report(lib, "debug log", lib.sym<debug_fn>("oem_get_debug_info")(a[0]));
+    return usage();
+}
