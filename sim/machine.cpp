@@ -84,12 +84,11 @@ bool make_dirs(const std::string &path)
     std::string partial;
     std::stringstream ss(path);
     std::string item;
-    if (!path.empty() && path[0] == '/')
-        partial = "";
+    bool absolute = !path.empty() && path[0] == '/';
     while (std::getline(ss, item, '/')) {
         if (item.empty())
             continue;
-        partial += "/" + item;
+        partial += (partial.empty() && !absolute) ? item : "/" + item;
         if (mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST)
             return false;
     }

@@ -1,0 +1,102 @@
+// The exported front end: the eight calls a host's update framework makes,
+// the process-wide lock and the scoped helpers of the call lifecycle.
+#ifndef HLVD_FLASH_OVNFLASHLIB_H
+#define HLVD_FLASH_OVNFLASHLIB_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <pthread.h>
+
+#pragma pack(push, 1)
+// One firmware item of a listed adapter function (host-owned).
+struct ven_firmware_item {
+    char name[1280];           // not written
+    uint32_t activeMajor;
+    uint32_t activeMinor;
+    uint32_t activeRelease;
+    uint32_t imageMajor;       // written only when an image matches
+    uint32_t imageMinor;
+    uint32_t imageRelease;
+    uint32_t reserved;         // not written
+};
+
+// One adapter function as oem_get_adapter_info lists it (host-owned).
+struct ven_adapter_info {
+    char productText[1280];
+    uint32_t vendorId;
+    uint32_t deviceId;
+    uint32_t subVendorId;
+    uint32_t subDeviceId;
+    uint32_t pciSegment;
+    uint32_t pciBus;
+    uint32_t pciDevice;
+    uint32_t pciFunction;
+    char slotText[16];
+    char macAddressText[20];
+    uint32_t itemCount;
+    ven_firmware_item items[20]; // 0 firmware, 1 boot code
+    uint32_t reserved;           // not written
+};
+#pragma pack(pop)
+
+static_assert(sizeof(ven_firmware_item) == 1308, "ven_firmware_item layout");
+static_assert(sizeof(ven_adapter_info) == 27516, "ven_adapter_info layout");
+
+extern "C" {
+int oem_do_discovery_with_files(const char *discovery_file, const char *image_file_path);
+int oem_do_flash_with_file(const char *discovery_file, const char *firmware_file);
+int oem_do_full_flash_PCI(const char *firmware_file, int force, int segment, int bus, int device, int function);
+int oem_get_full_flash_dump_PCI(const char *dump_file, int ignored, int segment, int bus, int device,
+                                int function);
+int oem_get_adapter_info(ven_adapter_info *info, int *nEntries, const char *firmware_file_path);
+int oem_flash_lib_version(char *buffer, int size);
+const char *oem_text_for_error_code(int code);
+int oem_get_debug_info(const char *log_file);
+}
+
+extern pthread_mutex_t libOvnFlashMutex;
+
+// Owns a mutex for the life of the library: initialises it on construction
+// (at load, as a static object) and destroys it at unload.
+class MutexConstructor {
+public:
+    explicit MutexConstructor(pthread_mutex_t &mutex) : mutex_(&mutex) { pthread_mutex_init(mutex_, nullptr); }
+    ~MutexConstructor() { pthread_mutex_destroy(mutex_); }
+    MutexConstructor(const MutexConstructor &) = delete;
+    MutexConstructor &operator=(const MutexConstructor &) = delete;
+
+private:
+    pthread_mutex_t *mutex_;
+};
+
+// Holds a mutex for the life of a scope.
+class AutoMutex {
+public:
+    explicit AutoMutex(pthread_mutex_t &mutex) : mutex_(&mutex) { pthread_mutex_lock(mutex_); }
+    ~AutoMutex() { pthread_mutex_unlock(mutex_); }
+    AutoMutex(const AutoMutex &) = delete;
+    AutoMutex &operator=(const AutoMutex &) = delete;
+
+private:
+    pthread_mutex_t *mutex_;
+};
+
+// Runs a clean-up when the scope ends, also when an exception leaves it.
+template <typename F> class AutoDestroy {
+public:
+    explicit AutoDestroy(F f) : f_(f) {}
+    ~AutoDestroy() { f_(); }
+    AutoDestroy(const AutoDestroy &) = delete;
+    AutoDestroy &operator=(const AutoDestroy &) = delete;
+
+private:
+    F f_;
+};
+
+// Lists the names of the non-directory entries of a directory, in the order
+// the directory yields them. 0, or the error number when it cannot be opened.
+int EnumerateDirectory(const char *path, std::vector<std::string> &names);
+
+#endif
