@@ -1,6 +1,7 @@
 #include "sim/ufi_generator.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -424,6 +425,176 @@ bool ufi_fault_from_name(const std::string &name, unsigned &fault)
         }
     }
     return false;
+}
+
+namespace {
+
+bool parse_number(const std::string &text, uint64_t max, uint64_t &value)
+{
+    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ')
+        return false;
+    errno = 0;
+    char *end = nullptr;
+    unsigned long long v = std::strtoull(text.c_str(), &end, 0);
+    if (errno != 0 || *end != '\0' || v > max)
+        return false;
+    value = v;
+    return true;
+}
+
+bool parse_u32(const std::string &text, uint32_t &value)
+{
+    uint64_t v;
+    if (!parse_number(text, 0xFFFFFFFFu, v))
+        return false;
+    value = static_cast<uint32_t>(v);
+    return true;
+}
+
+// "a:b:c" into `min` to `max` numbers.
+bool split_numbers(const std::string &text, size_t min, size_t max, std::vector<uint32_t> &fields)
+{
+    fields.clear();
+    size_t start = 0;
+    while (true) {
+        size_t colon = text.find(':', start);
+        uint32_t v;
+        if (fields.size() == max || !parse_u32(text.substr(start, colon == std::string::npos ? colon : colon - start), v))
+            return false;
+        fields.push_back(v);
+        if (colon == std::string::npos)
+            break;
+        start = colon + 1;
+    }
+    return fields.size() >= min;
+}
+
+} // namespace
+
+bool ufi_spec_from_args(const std::vector<std::string> &args, UfiSpec &spec, std::string &output,
+                        std::string *err)
+{
+    struct Option {
+        std::string name;
+        std::string value;
+    };
+    // Options are applied once the generation is known: the defaults depend on it.
+    std::vector<Option> options;
+    int generation = 0;
+    bool versionGiven = false;
+    std::string version;
+    output.clear();
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string &opt = args[i];
+        bool flag = opt == "--no-components" || opt == "--compact";
+        if (!flag && i + 1 >= args.size())
+            return fail(err, "missing value for " + opt);
+        std::string value = flag ? std::string() : args[++i];
+        if (opt == "--generation") {
+            uint64_t g;
+            if (!parse_number(value, 4, g) || g < 2)
+                return fail(err, "the generation must be 2, 3 or 4: " + value);
+            generation = static_cast<int>(g);
+        } else if (opt == "--version") {
+            version = value;
+            versionGiven = true;
+        } else if (opt == "-o" || opt == "--output") {
+            output = value;
+        } else {
+            options.push_back({opt, value});
+        }
+    }
+    if (!generation)
+        return fail(err, "--generation is required");
+    if (output.empty())
+        return fail(err, "-o FILE is required");
+    spec = default_ufi_spec(generation, version);
+
+    bool idGiven = false, dirIdsGiven = false, componentsGiven = false, imageIdsGiven = false;
+    for (const Option &o : options) {
+        const std::string &opt = o.name;
+        const std::string &value = o.value;
+        uint32_t n = 0;
+        std::vector<uint32_t> f;
+        if (opt == "--asic-support") {
+            if (generation == 2)
+                return fail(err, "gen-2 headers have no ASIC_Support");
+            if (!parse_u32(value, n) || n > 0xFF)
+                return fail(err, "bad ASIC_Support: " + value);
+            spec.asic_support = static_cast<uint8_t>(n);
+        } else if (opt == "--build") {
+            spec.raw_build = true;
+            spec.build = value;
+        } else if (opt == "--digit") {
+            if (value.size() != 1)
+                return fail(err, "the digit is one character: " + value);
+            spec.digit = value[0];
+        } else if (opt == "--ufi-version") {
+            spec.ufi_version = value;
+        } else if (opt == "--vendor-id" || opt == "--device-id" || opt == "--subvendor-id" ||
+                   opt == "--subdevice-id") {
+            if (!parse_u32(value, n))
+                return fail(err, "bad id: " + value);
+            uint32_t *field = opt == "--vendor-id"      ? &spec.header_id.vendor
+                              : opt == "--device-id"    ? &spec.header_id.device
+                              : opt == "--subvendor-id" ? &spec.header_id.subvendor
+                                                        : &spec.header_id.subdevice;
+            *field = n;
+            idGiven = true;
+        } else if (opt == "--dir-id") {
+            if (!split_numbers(value, 4, 4, f))
+                return fail(err, "a directory id is VEN:DEV:SUBVEN:SUBDEV: " + value);
+            if (!dirIdsGiven)
+                spec.dir_ids.clear();
+            dirIdsGiven = true;
+            spec.dir_ids.push_back({f[0], f[1], f[2], f[3]});
+        } else if (opt == "--component") {
+            if (!split_numbers(value, 1, 3, f))
+                return fail(err, "a component is TYPE[:SIZE[:OPTYPE]]: " + value);
+            if (generation == 3 && f.size() > 1)
+                return fail(err, "gen-3 component sizes and op types are fixed: " + value);
+            if (!componentsGiven)
+                spec.components.clear();
+            componentsGiven = true;
+            UfiComponent c;
+            c.entry_type = f[0];
+            c.max_size = f.size() > 1 ? f[1] : 0x4000;
+            c.op_type = f.size() > 2 ? f[2] : ufi_trelmont_op_type(f[0]);
+            spec.components.push_back(c);
+        } else if (opt == "--no-components") {
+            spec.components.clear();
+            componentsGiven = true;
+        } else if (opt == "--image-id") {
+            if (!parse_u32(value, n))
+                return fail(err, "bad image id: " + value);
+            if (!imageIdsGiven)
+                spec.image_ids.clear();
+            imageIdsGiven = true;
+            spec.image_ids.push_back(n);
+        } else if (opt == "--compact") {
+            spec.compact = true;
+        } else if (opt == "--dir-offset") {
+            if (!parse_u32(value, n))
+                return fail(err, "bad directory offset: " + value);
+            spec.dir_offset = n;
+        } else if (opt == "--dir-count") {
+            if (!parse_u32(value, n))
+                return fail(err, "bad directory count: " + value);
+            spec.dir_count = n;
+        } else if (opt == "--fault") {
+            unsigned bit;
+            if (!ufi_fault_from_name(value, bit))
+                return fail(err, "unknown fault: " + value);
+            spec.faults |= bit;
+        } else {
+            return fail(err, "unknown option: " + opt);
+        }
+    }
+    if (!versionGiven && !spec.raw_build)
+        return fail(err, "--version is required (or --build)");
+    if (idGiven && !dirIdsGiven)
+        spec.dir_ids = {spec.header_id};
+    return true;
 }
 
 } // namespace hlvdsim

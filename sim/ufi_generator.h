@@ -121,6 +121,12 @@ bool read_ufi_stamp(const uint8_t *data, size_t len, UfiStamp &stamp);
 // "cookie-misplaced", "no-cookie", "bad-signature", "bad-entries").
 bool ufi_fault_from_name(const std::string &name, unsigned &fault);
 
+// The spec of the command line "hlvdsim make-ufi ARGS" (the arguments after
+// the subcommand): --generation, --version and -o FILE, with the options
+// the usage text lists. Without ids the image fits the default machine.
+bool ufi_spec_from_args(const std::vector<std::string> &args, UfiSpec &spec, std::string &output,
+                        std::string *err);
+
 } // namespace hlvdsim
 
 #endif
