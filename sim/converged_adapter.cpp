@@ -481,8 +481,10 @@ FwOutcome fw_execute(const std::string &sysroot, const FwTarget &target, uint8_t
     }
     const FwCommand *cmd = lookup(hdr.subsystem, hdr.opcode, hdr.version);
     modelled = cmd != nullptr;
-    // A planned status replaces the firmware's work: the command has no effect.
-    if (c.status == FW_STATUS_SUCCESS && fkind != "status") {
+    // A planned status replaces the firmware's work (the command has no
+    // effect) unless the plan asks for the answer with it.
+    bool status_only = fkind == "status" && !fault.value("answer", false);
+    if (c.status == FW_STATUS_SUCCESS && !status_only) {
         if (cmd) {
             cmd->handler(c);
         } else {
@@ -506,7 +508,8 @@ FwOutcome fw_execute(const std::string &sysroot, const FwTarget &target, uint8_t
     if (fkind == "status") {
         c.status = static_cast<uint8_t>(fault.value("status", 0));
         c.additional = static_cast<uint16_t>(fault.value("additional_status", 0));
-        c.answer.clear();
+        if (status_only)
+            c.answer.clear();
         if (fault.contains("actual_length"))
             actual = fault.at("actual_length").get<uint32_t>();
     } else if (fkind == "short") {

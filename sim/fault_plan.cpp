@@ -189,6 +189,8 @@ int fault_add(const std::string &sysroot, const FaultSpec &s, std::string *err)
         f["additional_status"] = s.additional_status;
         if (s.actual_length >= 0)
             f["actual_length"] = s.actual_length;
+        if (s.answer)
+            f["answer"] = true;
     } else if (s.kind == "transport") {
         f["how"] = s.how;
         if (s.how == "errno")

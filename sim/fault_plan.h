@@ -6,7 +6,9 @@
 // command's subsystem, opcode and version; fields left out match anything. It
 // fires once or always, from the n-th matching event on. Kinds:
 //   status      the firmware answers the command with a status, additional
-//               status and, optionally, an actual response length
+//               status and, optionally, an actual response length; the
+//               command has no effect unless `answer` asks for the answer
+//               bytes to come back with the failing status
 //   transport   the command does not reach the firmware: the library handle
 //               cannot be opened ("init"), the callback cannot be invoked
 //               ("invoke"), the driver reports a failure in its request
@@ -40,6 +42,7 @@ struct FaultSpec {
     int status = 0;
     int additional_status = 0;
     long actual_length = -1; // status: actual response length to report, -1 = the answer's
+    bool answer = false;     // status: the command runs and its answer comes back
     std::string how;         // transport: "init", "invoke", "driver", "errno"
     int err = 5;             // transport "errno": the errno (EIO by default)
     long length = 0;         // short, power-loss: bytes that get through

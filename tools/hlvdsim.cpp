@@ -19,7 +19,7 @@ int usage()
                  "       hlvdsim fault add DIR [MATCH...] KIND [--always] [--from N]\n"
                  "           MATCH: --adapter NAME --pci PCI --driver nic|iscsi --path callback|legacy\n"
                  "                  --callback ID --ioctl N --subsystem N --opcode N --version N\n"
-                 "           KIND:  --status S [--additional A] [--actual-length L]\n"
+                 "           KIND:  --status S [--additional A] [--actual-length L] [--with-answer]\n"
                  "                  --transport init|invoke|driver|errno [--errno E]\n"
                  "                  --short LENGTH | --power-loss LENGTH\n"
                  "       hlvdsim fault list DIR\n"
@@ -59,6 +59,10 @@ int cmd_fault_add(int argc, char **argv)
         std::string opt = argv[i];
         if (opt == "--always") {
             f.always = true;
+            continue;
+        }
+        if (opt == "--with-answer") {
+            f.answer = true;
             continue;
         }
         if (i + 1 >= argc) {
