@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
+#include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"
 #include "mgmt/vexo/core/vexo_status.h"
 #include "transport_fixture.h"
@@ -369,6 +370,175 @@ TEST_F(Catalogue, EveryWrapperSendsItsCommand)
         EXPECT_EQ(r.driver, e["driver"]);
         EXPECT_EQ("callback", e["path"]);
         EXPECT_EQ("answered", e["outcome"]);
+    }
+}
+
+TEST_F(Catalogue, ConfigurationSignatureFollowsTheAdapterKind)
+{
+    IOCTL_COMMON_GET_CONFIG_SIGNATURE_PARAMS get;
+    std::memset(&get, 0x5A, sizeof get);
+    EXPECT_EQ(VEXO_STATUS_SUCCESS, ioctl_get_config_sign(kNicCallback, &get, 0, 0, kChipNic));
+    EXPECT_EQ(0x5A, get.response.platform_unique_signature[0]) << "the record is left as it was";
+    IOCTL_COMMON_SET_CONFIG_SIGNATURE_PARAMS set;
+    std::memset(&set, 0, sizeof set);
+    EXPECT_EQ(VEXO_STATUS_SUCCESS, ioctl_set_config_sign(kNicCallback, &set, 0, 0, kChipNic));
+    EXPECT_EQ(VEXO_STATUS_FAILURE, ioctl_set_config_sign(kIscsiCallback, &set, 0, 0, kChipNone));
+    EXPECT_EQ(VEXO_STATUS_FAILURE, ioctl_set_config_sign(kIscsiCallback, &set, 0, 0, kChipOther));
+    EXPECT_TRUE(fw_log().empty());
+
+    // Through the back end's helper, then read back by another command.
+    EXPECT_EQ(VEXO_STATUS_SUCCESS, VEXO_set_config_signature(kIscsiCallback, kChipBoth));
+    std::memset(&get, 0, sizeof get);
+    EXPECT_EQ(VEXO_STATUS_SUCCESS, ioctl_get_config_sign(kIscsiCallback, &get, 0, 0, kChipBoth));
+    EXPECT_EQ(3u, get.response.config_change_source);
+    std::vector<json> log = fw_log();
+    ASSERT_EQ(2u, log.size());
+    EXPECT_EQ("iscsi", log[0]["driver"]);
+    EXPECT_EQ(79, log[0]["opcode"]);
+}
+
+TEST_F(Catalogue, AdapterCommandsNeedAFunctionKind)
+{
+    uint8_t rec[16] = {};
+    EXPECT_EQ(VEXO_STATUS_FAILURE,
+              ioctl_get_reset_needed(1, reinterpret_cast<GET_RESET_NEEDED_PARAMS *>(rec), 0, 0, kChipNone));
+    EXPECT_EQ(VEXO_STATUS_FAILURE,
+              ioctl_get_reset_needed(1, reinterpret_cast<GET_RESET_NEEDED_PARAMS *>(rec), 0, 0, kChipOther));
+    EXPECT_EQ(VEXO_STATUS_FAILURE, ioctl_clear_event_log(1, 0, 0, kChipNone));
+    EXPECT_TRUE(fw_log().empty());
+    ioctl_get_reset_needed(kNicCallback, reinterpret_cast<GET_RESET_NEEDED_PARAMS *>(rec), 0, 0, kChipNic);
+    ASSERT_EQ(1u, fw_log().size());
+    EXPECT_EQ("nic", fw_log()[0]["driver"]);
+}
+
+TEST_F(Catalogue, VersionSwitchIsResetAfterAFailure)
+{
+    plan_transport("invoke", 164);
+    uint8_t rec[512] = {};
+    EXPECT_EQ(VEXO_STATUS_FAILURE, ioctl_get_profile_config(kNicCallback, reinterpret_cast<GET_PROFILE_CONFIG_PARAMS *>(rec),
+                                                            sizeof rec, 0, 0, VEXO_DRIVER_NIC));
+    EXPECT_EQ(0, vexo_glob.ioctl_version);
+    ioctl_get_dcbx_cfg_params(kNicCallback, reinterpret_cast<DCBX_GET_DCBX_CFG_PARAMS *>(rec), 0, 0, VEXO_DRIVER_NIC);
+    std::vector<json> log = fw_log();
+    ASSERT_EQ(2u, log.size());
+    EXPECT_EQ(1, log[0]["version"]);
+    EXPECT_EQ(0, log[1]["version"]);
+}
+
+TEST_F(Catalogue, MacListOfAnotherFunction)
+{
+    NTWK_GET_MAC_LIST_PARAMS list;
+    std::memset(&list, 0, sizeof list);
+    ASSERT_EQ(VEXO_STATUS_SUCCESS, ioctl_get_macaddress_list(kNicCallback, &list, 0, 0, VEXO_DRIVER_NIC, 2));
+    EXPECT_EQ(0x22, list.response.fd_mac_address.MACAddress[5]) << "function 2's factory MAC";
+    std::memset(&list, 0, sizeof list);
+    ASSERT_EQ(VEXO_STATUS_SUCCESS, ioctl_get_mac_list(kNicCallback, &list, 0, 0, VEXO_DRIVER_NIC));
+    EXPECT_EQ(0x20, list.response.fd_mac_address.MACAddress[5]) << "the addressed function's own";
+}
+
+TEST_F(Catalogue, ZeroPayloadsOfTheRecordlessCommands)
+{
+    ioctl_clear_event_log(kIscsiCallback, 0, 0, kChipBoth);
+    uint16_t len = 0;
+    ioctl_get_plogintgtidbuffersize(kIscsiCallback, &len, 0, 0);
+    std::vector<json> log = fw_log();
+    ASSERT_EQ(2u, log.size());
+    EXPECT_EQ(16, log[0]["request_length"]);
+    EXPECT_EQ(std::string(32, '0'), log[0]["payload"]);
+    EXPECT_EQ(40, log[1]["request_length"]);
+    EXPECT_EQ(std::string(80, '0'), log[1]["payload"]);
+}
+
+TEST_F(Catalogue, FlashReadBackAnswersTheStatusByte)
+{
+    uint8_t rec[24];
+    std::memset(rec, 0x33, sizeof rec);
+    plan_status(6, 2, 9);
+    EXPECT_EQ(2, ioctl_get_flash_component_details(kNicCallback, reinterpret_cast<FLASHROM_PARAMS *>(rec), 0, 0,
+                                                   VEXO_DRIVER_NIC));
+    EXPECT_EQ(0x33, rec[16]) << "the record is left as it was";
+    plan_transport("driver", 6);
+    EXPECT_NE(0, ioctl_get_flash_component_details(kNicCallback, reinterpret_cast<FLASHROM_PARAMS *>(rec), 0, 0,
+                                                   VEXO_DRIVER_NIC));
+    EXPECT_EQ(0x33, rec[16]);
+}
+
+// Fields of a FLASHROM_PARAMS payload as the command log shows its start.
+struct Chunk {
+    uint32_t op_code, op_type, size, offset;
+};
+
+Chunk chunk_of(const json &e)
+{
+    std::string hex = e["payload"];
+    auto word = [&hex](size_t at) {
+        uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = v << 8 | static_cast<uint32_t>(std::stoul(hex.substr((at + i) * 2, 2), nullptr, 16));
+        return v;
+    };
+    return Chunk{word(0), word(4), word(8), word(12)};
+}
+
+TEST_F(Catalogue, FlashWritesTravelInChunks)
+{
+    struct Case {
+        uint32_t size;
+        uint8_t offset_method;
+        std::vector<Chunk> chunks;
+    } cases[] = {
+        {32768, 0, {{1, 12, 32768, 0x100000}}},
+        {32769, 0, {{2, 12, 32768, 0x100000}, {1, 12, 1, 0x100000}}},
+        {40000, 1, {{2, 12, 32768, 0x100000}, {1, 12, 40000 - 32768, 0x108000}}},
+        {0, 0, {}},
+    };
+    // The simulated adapter takes every chunk (flash contents are not kept here).
+    plan_status(7, 0, 0, true);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.size);
+        clear_log();
+        std::vector<uint8_t> rec(20 + c.size, 0);
+        FLASHROM_PARAMS *p = reinterpret_cast<FLASHROM_PARAMS *>(rec.data());
+        p->op_type = 12;
+        p->offset = 0x100000;
+        p->data_buffer_size = c.size;
+        ioctl_upgrade_flash(kNicCallback, p, 0, 0, VEXO_DRIVER_NIC, c.offset_method);
+        std::vector<json> log = fw_log();
+        ASSERT_EQ(c.chunks.size(), log.size());
+        for (size_t i = 0; i < log.size(); ++i) {
+            Chunk got = chunk_of(log[i]);
+            EXPECT_EQ(32788, log[i]["request_length"]);
+            EXPECT_EQ(c.chunks[i].op_code, got.op_code);
+            EXPECT_EQ(c.chunks[i].op_type, got.op_type);
+            EXPECT_EQ(c.chunks[i].size, got.size);
+            EXPECT_EQ(c.chunks[i].offset, got.offset);
+        }
+    }
+}
+
+TEST_F(Catalogue, FlashWriteRefusals)
+{
+    struct Case {
+        int status, additional;
+        uint32_t op_type;
+        VEXO_status_t result;
+    } cases[] = {
+        {1, 77, 23, VEXO_STATUS_SUCCESS}, // directory already there
+        {1, 77, 12, VEXO_STATUS_FAILURE}, // the status byte itself
+        {23, 87, 12, VEXO_STATUS_DIGITAL_SIGNATURE_MISSING},
+        {23, 86, 12, VEXO_STATUS_INVALID_DIGITAL_SIGNATURE},
+        {2, 0, 12, static_cast<VEXO_status_t>(2)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.status << "/" << c.additional << " type " << c.op_type);
+        clear_log();
+        plan_status(7, c.status, c.additional);
+        std::vector<uint8_t> rec(20 + 70000, 0);
+        FLASHROM_PARAMS *p = reinterpret_cast<FLASHROM_PARAMS *>(rec.data());
+        p->op_type = c.op_type;
+        p->data_buffer_size = 70000;
+        EXPECT_EQ(c.result, ioctl_upgrade_flash(kNicCallback, p, 0, 0, VEXO_DRIVER_NIC, 0));
+        EXPECT_EQ(1u, fw_log().size()) << "the first refused chunk ends the write";
     }
 }
 
