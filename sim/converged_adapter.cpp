@@ -203,6 +203,7 @@ void cmd_controller_attributes(FwContext &c)
     put16(b, 420, 16);
     put16(b, 440, 30);
     put8(b, 442, 0);
+    put8(b, 443, static_cast<uint8_t>(adapter_number(c, "max_domains", f.kind == "iscsi" ? 4 : 1)));
     put8(b, 445, static_cast<uint8_t>(adapter_number(c, "hba_status", 0)));
     put8(b, 447, static_cast<uint8_t>(f.port));
     put16(b, 500, f.vendor);

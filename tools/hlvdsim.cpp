@@ -204,9 +204,13 @@ int cmd_show(int argc, char **argv)
                     a.family.c_str(), a.generation.c_str(), a.serial.c_str(), a.active_version.c_str(),
                     a.flash_version.c_str(), a.boot_version.c_str());
         for (const hlvdsim::Function &f : a.functions) {
-            std::printf("    %04X:%02X:%02X.%X  %-5s  %04X:%04X %04X:%04X rev %02X  port %d  %s\n", f.segment,
+            std::string driver;
+            if (a.family == "converged")
+                driver = "  driver " + f.driver + (f.kind == "nic" ? " " + f.ifname : " " + f.vmhba);
+            std::printf("    %04X:%02X:%02X.%X  %-5s  %04X:%04X %04X:%04X rev %02X  port %d  %s%s\n", f.segment,
                         f.bus, f.device, f.function, f.kind.c_str(), f.vendor, f.device_id, f.subvendor,
-                        f.subdevice, f.revision, f.port, !f.mac.empty() ? f.mac.c_str() : f.wwpn.c_str());
+                        f.subdevice, f.revision, f.port, !f.mac.empty() ? f.mac.c_str() : f.wwpn.c_str(),
+                        driver.c_str());
         }
     }
     return 0;

@@ -23,7 +23,7 @@
 #define VEXO_SAVED_PORTALS_FILE "/etc/config/TAQ/vexo/savestp.txt"
 
 // Longest wait for a persistence file's lock.
-#define VEXO_LOCK_WAIT_MS 10000
+#define VEXO_LOCK_WAIT_MS 5000
 
 // Per adapter instance, one start time per port slot.
 extern struct timeval vexo_glob_timer[16][2];
