@@ -222,3 +222,19 @@ TEST(VexoLog, StartAndStopOpenAndCloseTheLog)
 }
 
 } // namespace
+
+namespace {
+
+TEST(VexoLog, MissingLogDirectoryIsMadeEnterable)
+{
+    SimHost host(kNoAdapterMachine);
+    hlvdtest::remove_tree(host.path("/var/log/TAQ"));
+    write_file(host.path(kLevelFile), level_file_text(5));
+    VEXO_init();
+    EXPECT_EQ(0755u, file_mode(host.path("/var/log/TAQ")));
+    EXPECT_EQ(0755u, file_mode(host.path("/var/log/TAQ/vexo")));
+    EXPECT_NE(std::string::npos, read_file(host.path(kLogFile)).find("INFO:New client #1!\n"));
+    VEXO_exit();
+}
+
+} // namespace

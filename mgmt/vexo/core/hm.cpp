@@ -87,7 +87,8 @@ void unlink_child(node *n)
 node *ring_head(node *n)
 {
     node *cur = n;
-    for (int steps = 0; cur && steps <= VEXO_MAX_INSTANCES + 2; ++steps) {
+    // A ring holds at most 65535 instances and its head.
+    for (int steps = 0; cur && steps <= 0x10000; ++steps) {
         struct multi_instance *mi = instance_of(cur);
         if (!mi)
             return nullptr;
@@ -106,7 +107,7 @@ node *any_instance(node *parent, const char *name, const node *except)
     if (!is_group(parent))
         return nullptr;
     for (node *c = parent->u.grp->next_child; c != parent; c = c->next_sibling)
-        if (c != except && vexo_is_instance(c) && std::strcmp(c->node_name, name) == 0)
+        if (c != except && vexo_is_instance(c) && c->node_name && std::strcmp(c->node_name, name) == 0)
             return c;
     return nullptr;
 }
@@ -567,7 +568,7 @@ node *get_first_instance(node *parent, const char *name)
     if (!is_group(parent) || !name)
         return nullptr;
     for (node *c = parent->u.grp->next_child; c != parent; c = c->next_sibling) {
-        if (!vexo_is_instance(c) || std::strcmp(c->node_name, name) != 0)
+        if (!vexo_is_instance(c) || !c->node_name || std::strcmp(c->node_name, name) != 0)
             continue;
         struct multi_instance *mi = c->u.grp->multi_instance;
         int bit = get_first_one(mi->bitfield, mi->max_instance);

@@ -35,6 +35,18 @@ long read_decimal(const char *s)
     return negative ? -v : v;
 }
 
+// Appends one IPv6 group of `n` (0 to 4) digits, right-aligned in four with
+// '0', after a ':' unless it is the first; the new length of `out`.
+size_t put_group(char *out, size_t pos, const char *digits, size_t n)
+{
+    if (pos > 0)
+        out[pos++] = ':';
+    for (size_t z = n; z < 4; ++z)
+        out[pos++] = '0';
+    std::memcpy(out + pos, digits, n);
+    return pos + n;
+}
+
 } // namespace
 
 VEXO_status_t vexo_validate_val_string(const char *value, int min, int max)
@@ -110,23 +122,10 @@ VEXO_status_t vexo_validate_ipv6(char *value)
 
     char out[kIpv6TextLen + 1];
     size_t pos = 0;
-    int groups = 0;
-    auto put_group = [&](const char *digits, size_t n) {
-        if (groups > 0)
-            out[pos++] = ':';
-        for (size_t z = n; z < 4; ++z)
-            out[pos++] = '0';
-        std::memcpy(out + pos, digits, n);
-        pos += n;
-        ++groups;
-    };
     for (size_t k = 0; k < count; ++k) {
-        if (static_cast<int>(k) == marker) {
-            for (size_t z = 0; z < kIpv6Groups - others; ++z)
-                put_group("", 0);
-            continue;
-        }
-        put_group(value + starts[k], lens[k]);
+        size_t groups = static_cast<int>(k) == marker ? kIpv6Groups - others : 1;
+        for (size_t g = 0; g < groups; ++g)
+            pos = put_group(out, pos, value + starts[k], static_cast<int>(k) == marker ? 0 : lens[k]);
     }
     out[pos] = '\0';
     std::memcpy(value, out, pos + 1);
