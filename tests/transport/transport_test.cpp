@@ -1,6 +1,7 @@
 // The send routine: the request header it fills, the driver path it takes,
 // and every way a command can fail to reach the firmware.
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -190,6 +191,8 @@ TEST_F(Transport, OversizedCommandsAreRefusedNotCut)
     std::vector<uint8_t> big(70000, 0);
     EXPECT_EQ(1, VEXO_ovnnet_callback(kNicCallback, 1, 65537, big.data()));
     EXPECT_EQ(1, VEXO_ovniscsi_callback(kIscsiCallback, 1, 65537, big.data()));
+    EXPECT_EQ(VEXO_STATUS_INTERNAL_ERROR,
+              VEXO_IssueIOCTL(-1, 1, 1, 65521, big.data(), 0, 0, VEXO_DRIVER_NIC, kNicCallback));
     // A payload whose buffer size would wrap past 16 bits.
     EXPECT_EQ(VEXO_STATUS_FAILURE,
               ioctl_get_mac(kNicCallback, reinterpret_cast<NTWK_MAC_QUERY_PARAMS *>(big.data()), 65530, 0, 0,
@@ -260,6 +263,49 @@ TEST_F(Transport, LegacySlotWithoutDeviceFailsCleanly)
     EXPECT_EQ(VEXO_STATUS_FAILURE, attributes(kIscsiLegacy, VEXO_DRIVER_ISCSI, &untouched));
     EXPECT_TRUE(untouched);
     EXPECT_EQ(VEXO_STATUS_INTERNAL_ERROR, last_status().code);
+}
+
+TEST(WireRecords, HeaderAndDescriptorLayout)
+{
+    EXPECT_EQ(0u, offsetof(IOCTL_REQUEST_HEADER, opcode));
+    EXPECT_EQ(1u, offsetof(IOCTL_REQUEST_HEADER, subsystem));
+    EXPECT_EQ(2u, offsetof(IOCTL_REQUEST_HEADER, port_number));
+    EXPECT_EQ(3u, offsetof(IOCTL_REQUEST_HEADER, domain));
+    EXPECT_EQ(4u, offsetof(IOCTL_REQUEST_HEADER, timeout));
+    EXPECT_EQ(8u, offsetof(IOCTL_REQUEST_HEADER, request_length));
+    EXPECT_EQ(12u, offsetof(IOCTL_REQUEST_HEADER, version));
+    EXPECT_EQ(4u, offsetof(IOCTL_RESPONSE_HEADER, status));
+    EXPECT_EQ(5u, offsetof(IOCTL_RESPONSE_HEADER, additional_status));
+    EXPECT_EQ(8u, offsetof(IOCTL_RESPONSE_HEADER, response_length));
+    EXPECT_EQ(12u, offsetof(IOCTL_RESPONSE_HEADER, actual_response_length));
+
+    uint8_t raw[16] = {};
+    IOCTL_HEADER h;
+    std::memcpy(&h, raw, sizeof h);
+    h.request.pfnumber = 0x3FF;
+    h.request.vhnumber = 0x21;
+    std::memcpy(raw, &h, sizeof h);
+    EXPECT_EQ(0xFF, raw[14]);
+    EXPECT_EQ(0x03 | (0x21 << 2), raw[15]) << "pfnumber in bits 0-9, vhnumber in 10-15";
+
+    uint8_t d[72] = {};
+    PCIE_RESOURCE_DESCRIPTORS desc;
+    std::memcpy(&desc, d, sizeof desc);
+    desc.descriptor_type = 0x40;
+    desc.no_save = 1;
+    desc.pf_number = 0x201;
+    desc.pf_state = 7;
+    desc.num_of_vfs = 0x1234;
+    desc.xchg = 1;
+    desc.xrom = 2;
+    std::memcpy(d, &desc, sizeof desc);
+    EXPECT_EQ(0x40, d[0]);
+    EXPECT_EQ(0x80, d[3]);
+    EXPECT_EQ(0x01, d[6]);
+    EXPECT_EQ(0x02, d[7]);
+    EXPECT_EQ(7, d[13]);
+    EXPECT_EQ(0x34, d[16]);
+    EXPECT_EQ(0x20 | 0x80, d[23]) << "xchg bit 5, xrom bits 6-7 of byte 23";
 }
 
 } // namespace

@@ -210,6 +210,14 @@ extern "C" VEXO_status_t VEXO_IssueIOCTL(os_handle_t oshandle, uint8_t PageCode,
     int slot = aw_port_number - 1;
     int result = -1;
     int saved_errno = 0;
+    bool callback_path = (driver_type == VEXO_DRIVER_NIC && (vexo_glob.nic.driver_type[slot] & VEXO_DRV_CALLBACK)) ||
+                         (driver_type == VEXO_DRIVER_ISCSI && (vexo_glob.iscsi.driver_type[slot] & VEXO_DRV_CALLBACK));
+    if (callback_path && PageLength > VEXO_PASSTHROUGH_SIZE - IOCTL_HEADER_SIZE) {
+        // The drivers' pass-through area holds the header and 65520 bytes.
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:payload of %u bytes does not fit the pass-through area\n",
+               __func__, PageLength);
+        return transport_failure(VEXO_STATUS_INTERNAL_ERROR);
+    }
     if (driver_type == VEXO_DRIVER_NIC && (vexo_glob.nic.driver_type[slot] & VEXO_DRV_CALLBACK)) {
         if (refresh_vexo_hierarchy() != 0)
             return VEXO_STATUS_FAILURE;
