@@ -12,9 +12,11 @@
 
 #include "sim/machine.h"
 
-namespace hlvdsim {
+namespace hlvdsim
+{
 
-namespace {
+namespace
+{
 
 std::string log_path(const std::string &sysroot)
 {

@@ -17,7 +17,8 @@
 
 #include <nlohmann/json.hpp>
 
-namespace hlvdsim {
+namespace hlvdsim
+{
 
 // Appends one entry; "seq" is set to its 1-based position.
 void log_append(const std::string &sysroot, nlohmann::json entry);

@@ -10,26 +10,28 @@
 #include "sim/driver_records.h"
 #include "sim/fault_plan.h"
 
-namespace hlvdsim {
+namespace hlvdsim
+{
 
 using json = nlohmann::json;
 
-namespace {
+namespace
+{
 
 // One command on its way through the adapter.
 struct FwContext {
     Machine &m;
-    size_t adapter;            // the card
-    size_t function;           // the function the command is aimed at
+    size_t adapter;  // the card
+    size_t function; // the function the command is aimed at
     const FwRequestHeader &hdr;
-    const uint8_t *req;        // request payload
-    uint32_t req_len;          // request payload length
+    const uint8_t *req;          // request payload
+    uint32_t req_len;            // request payload length
     std::vector<uint8_t> answer; // answer payload (may be longer than req_len)
     uint8_t status = FW_STATUS_SUCCESS;
     uint16_t additional = 0;
-    json *fw;                  // the adapter's persistent firmware state
-    bool dirty = false;        // fw changed
-    long write_limit = -1;     // power loss: bytes a write may still change
+    json *fw;              // the adapter's persistent firmware state
+    bool dirty = false;    // fw changed
+    long write_limit = -1; // power loss: bytes a write may still change
 };
 
 typedef void (*FwHandler)(FwContext &);
@@ -304,8 +306,7 @@ const FwCommand *lookup(uint8_t subsystem, uint8_t opcode, uint8_t version)
     return nullptr;
 }
 
-json base_entry(const FwTarget &t, const Adapter &a, const FwRequestHeader &h, const uint8_t *payload,
-                uint32_t plen)
+json base_entry(const FwTarget &t, const Adapter &a, const FwRequestHeader &h, const uint8_t *payload, uint32_t plen)
 {
     json e;
     e["kind"] = "fw";
@@ -453,8 +454,9 @@ FwOutcome fw_execute(const std::string &sysroot, const FwTarget &target, uint8_t
     json &adoc = m.doc["adapters"][ai];
     if (!adoc.contains("fw_state"))
         adoc["fw_state"] = json::object();
-    FwContext c{m, ai, fi, hdr, payload, plen, std::vector<uint8_t>(payload, payload + plen), 0, 0,
-                &adoc["fw_state"], false, -1};
+    FwContext c{
+        m,     ai, fi, hdr, payload, plen, std::vector<uint8_t>(payload, payload + plen), 0, 0, &adoc["fw_state"],
+        false, -1};
     if (fkind == "power-loss")
         c.write_limit = fault.value("length", 0L);
 

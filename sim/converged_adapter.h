@@ -20,7 +20,8 @@
 
 #include "sim/machine.h"
 
-namespace hlvdsim {
+namespace hlvdsim
+{
 
 // Status codes the simulated firmware answers with.
 const uint8_t FW_STATUS_SUCCESS = 0;
@@ -39,8 +40,8 @@ struct FwTarget {
 
 // Result of handing one command to the adapter.
 struct FwOutcome {
-    bool answered = false;     // the response header and payload were written
-    nlohmann::json fault;      // when not answered: the fault that stopped it
+    bool answered = false; // the response header and payload were written
+    nlohmann::json fault;  // when not answered: the fault that stopped it
 };
 
 // A converged function of the machine by PCI name and kind ("nic", "iscsi");

@@ -11,11 +11,13 @@
 #include "sim/fault_plan.h"
 #include "sim/machine.h"
 
-namespace hlvdsim {
+namespace hlvdsim
+{
 
 using json = nlohmann::json;
 
-namespace {
+namespace
+{
 
 const char *kind_of(SimDriver d)
 {
@@ -189,8 +191,7 @@ void describe_command(const uint8_t *buf, FaultEvent &ev)
     ev.version = h.version;
 }
 
-int passthrough(const std::string &sysroot, const Machine &m, SimDriver d, uint32_t id, MgmtRequest *req,
-                uint8_t *data)
+int passthrough(const std::string &sysroot, const Machine &m, SimDriver d, uint32_t id, MgmtRequest *req, uint8_t *data)
 {
     FnRef r;
     json e = driver_entry(d, "callback");
@@ -254,8 +255,8 @@ int driver_invoke(const std::string &sysroot, SimDriver d, uint32_t id, MgmtRequ
     Machine m;
     if (!load(sysroot, m) || !shape_of(m, d, id, nullptr))
         return DRIVER_NOT_REGISTERED;
-    bool is_passthrough = (d == SimDriver::Nic && id == NIC_CB_PASSTHROUGH) ||
-                          (d == SimDriver::Iscsi && id == ISCSI_CB_PASSTHROUGH);
+    bool is_passthrough =
+        (d == SimDriver::Nic && id == NIC_CB_PASSTHROUGH) || (d == SimDriver::Iscsi && id == ISCSI_CB_PASSTHROUGH);
     if (is_passthrough)
         return passthrough(sysroot, m, d, id, req, static_cast<uint8_t *>(data));
 
@@ -474,8 +475,7 @@ int legacy_ioctl(const std::string &sysroot, const std::string &name, unsigned l
             e["pci"] = ev.pci;
             std::array<uint8_t, 256> space = pci_config_space(m.adapters[r.adapter].functions[r.function]);
             uint32_t n = std::min<uint32_t>(cfg->data_length, 256 - cfg->offset);
-            std::memcpy(reinterpret_cast<void *>(static_cast<uintptr_t>(cfg->pci_data)), space.data() + cfg->offset,
-                        n);
+            std::memcpy(reinterpret_cast<void *>(static_cast<uintptr_t>(cfg->pci_data)), space.data() + cfg->offset, n);
             cfg->data_length = n;
         }
     } else {

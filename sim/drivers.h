@@ -19,7 +19,8 @@
 
 #include "sim/driver_records.h"
 
-namespace hlvdsim {
+namespace hlvdsim
+{
 
 enum class SimDriver { Nic, Iscsi };
 

@@ -11,11 +11,13 @@
 
 #include "sim/machine.h"
 
-namespace hlvdsim {
+namespace hlvdsim
+{
 
 using json = nlohmann::json;
 
-namespace {
+namespace
+{
 
 std::string plan_path(const std::string &sysroot)
 {
@@ -23,8 +25,9 @@ std::string plan_path(const std::string &sysroot)
 }
 
 // Exclusive lock over the plan for one read-modify-write.
-class PlanLock {
-public:
+class PlanLock
+{
+  public:
     explicit PlanLock(const std::string &sysroot)
     {
         std::string path = state_dir(sysroot) + "/faults.lock";
@@ -49,7 +52,7 @@ public:
     PlanLock(const PlanLock &) = delete;
     PlanLock &operator=(const PlanLock &) = delete;
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -23,7 +23,8 @@
 
 #include <nlohmann/json.hpp>
 
-namespace hlvdsim {
+namespace hlvdsim
+{
 
 struct FaultSpec {
     // What it matches (empty or -1: anything).

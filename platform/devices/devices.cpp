@@ -20,7 +20,8 @@
 #include "sim/driver_records.h"
 #include "sim/drivers.h"
 
-namespace {
+namespace
+{
 
 typedef int (*open_fn)(const char *, int, ...);
 typedef int (*openat_fn)(int, const char *, int, ...);

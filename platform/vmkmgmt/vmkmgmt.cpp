@@ -7,7 +7,8 @@
 #include "sim/drivers.h"
 #include "sim/machine.h"
 
-namespace {
+namespace
+{
 
 struct Handle {
     hlvdsim::SimDriver driver;
@@ -49,9 +50,8 @@ bool driver_of(const vmk_MgmtApiSignature *sig, hlvdsim::SimDriver *d)
 bool description_matches(const vmk_MgmtCallbackInfo &cb, const hlvdsim::CallbackShape &shape)
 {
     return cb.location == VMK_MGMT_CALLBACK_KERNEL && cb.numParameters == 2 &&
-           cb.parameterSizes[0] == sizeof(hlvdsim::MgmtRequest) &&
-           cb.parameterTypes[0] == VMK_MGMT_PARAM_INOUT && cb.parameterSizes[1] == shape.data_size &&
-           cb.parameterTypes[1] == shape.direction;
+           cb.parameterSizes[0] == sizeof(hlvdsim::MgmtRequest) && cb.parameterTypes[0] == VMK_MGMT_PARAM_INOUT &&
+           cb.parameterSizes[1] == shape.data_size && cb.parameterTypes[1] == shape.direction;
 }
 
 } // namespace

@@ -26,16 +26,16 @@ const uint32_t VMK_MGMT_MAX_PARAMS = 4;
 
 // Results of the library calls.
 const int VMK_MGMT_OK = 0;
-const int VMK_MGMT_NOT_FOUND = 1;     // no driver registered this signature or callback
-const int VMK_MGMT_BAD_PARAM = 2;     // arguments do not match the registered callback
+const int VMK_MGMT_NOT_FOUND = 1; // no driver registered this signature or callback
+const int VMK_MGMT_BAD_PARAM = 2; // arguments do not match the registered callback
 const int VMK_MGMT_INVALID_HANDLE = 3;
-const int VMK_MGMT_FAILURE = 4;       // the call could not be carried out
+const int VMK_MGMT_FAILURE = 4; // the call could not be carried out
 
 // One callback as the user describes it in its signature.
 typedef struct vmk_MgmtCallbackInfo {
-    int32_t location;               // VMK_MGMT_CALLBACK_KERNEL
-    void *callback;                 // user-side function; none for kernel callbacks
-    int32_t synchronous;            // 1
+    int32_t location;    // VMK_MGMT_CALLBACK_KERNEL
+    void *callback;      // user-side function; none for kernel callbacks
+    int32_t synchronous; // 1
     uint32_t numParameters;
     uint32_t parameterSizes[VMK_MGMT_MAX_PARAMS];
     int32_t parameterTypes[VMK_MGMT_MAX_PARAMS];
@@ -60,8 +60,8 @@ int vmk_MgmtUserInit(vmk_MgmtApiSignature *signature, uint64_t cookie, vmk_MgmtU
 
 // Invokes a callback with `arg_count` parameters: VMK_MGMT_OK when the driver
 // ran it (the driver's own verdict is in the parameters).
-int vmk_MgmtUserCallbackInvokeInt(vmk_MgmtUserHandle handle, uint64_t instance_id, uint64_t callback_id,
-                                  int arg_count, void *request, void *data);
+int vmk_MgmtUserCallbackInvokeInt(vmk_MgmtUserHandle handle, uint64_t instance_id, uint64_t callback_id, int arg_count,
+                                  void *request, void *data);
 
 int vmk_MgmtUserDestroy(vmk_MgmtUserHandle handle);
 

@@ -415,8 +415,9 @@ TEST_F(Catalogue, VersionSwitchIsResetAfterAFailure)
 {
     plan_transport("invoke", 164);
     uint8_t rec[512] = {};
-    EXPECT_EQ(VEXO_STATUS_FAILURE, ioctl_get_profile_config(kNicCallback, reinterpret_cast<GET_PROFILE_CONFIG_PARAMS *>(rec),
-                                                            sizeof rec, 0, 0, VEXO_DRIVER_NIC));
+    EXPECT_EQ(VEXO_STATUS_FAILURE,
+              ioctl_get_profile_config(kNicCallback, reinterpret_cast<GET_PROFILE_CONFIG_PARAMS *>(rec), sizeof rec, 0,
+                                       0, VEXO_DRIVER_NIC));
     EXPECT_EQ(0, vexo_glob.ioctl_version);
     ioctl_get_dcbx_cfg_params(kNicCallback, reinterpret_cast<DCBX_GET_DCBX_CFG_PARAMS *>(rec), 0, 0, VEXO_DRIVER_NIC);
     std::vector<json> log = fw_log();

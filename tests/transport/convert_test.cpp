@@ -9,7 +9,8 @@
 #include "mgmt/vexo/core/debug.h"
 #include "mgmt/vexo/core/vexo_status.h"
 
-namespace {
+namespace
+{
 
 std::string bytes_text(const uint8_t *b, size_t n)
 {
@@ -169,8 +170,7 @@ TEST(IPv6Bytes, FullFormToBytesAndBackToTheShortForm)
         {{1, 0, 2, 0, 0, 3, 0, 0}, "1::2:0:0:3:0:0"},
         {{1, 0, 0, 0, 0, 0, 0, 0}, "1::"},
         {{1, 2, 3, 4, 5, 6, 7, 0}, "1:2:3:4:5:6:7::"},
-        {{0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF},
-         "ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff"},
+        {{0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}, "ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff"},
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(r.shortform);
@@ -255,17 +255,13 @@ TEST(TextFields, ParseFileKeepsEmptyFieldsVexoParseSkipsThem)
     struct Row {
         const char *text;
         int column;
-        const char *file; // parse_file, null = no field
+        const char *file;  // parse_file, null = no field
         const char *parse; // vexo_parse
     } rows[] = {
-        {"a,,b", 2, "", "b"},
-        {"a,,b", 3, "b", nullptr},
-        {"a,b\n", 2, "b", "b"},
-        {"abc", 1, nullptr, nullptr}, // no delimiter at all
-        {"a,b", 3, nullptr, nullptr},
-        {",a", 1, "", ""},
-        {"x,y,", 3, "", nullptr},
-        {"a;b,c", 2, "b", "b"},
+        {"a,,b", 2, "", "b"},         {"a,,b", 3, "b", nullptr},
+        {"a,b\n", 2, "b", "b"},       {"abc", 1, nullptr, nullptr}, // no delimiter at all
+        {"a,b", 3, nullptr, nullptr}, {",a", 1, "", ""},
+        {"x,y,", 3, "", nullptr},     {"a;b,c", 2, "b", "b"},
         {"a,b", 0, nullptr, nullptr},
     };
     int start = vexo_counter;

@@ -15,9 +15,11 @@
 
 extern char **environ;
 
-namespace hlvdtest {
+namespace hlvdtest
+{
 
-namespace {
+namespace
+{
 
 const char kChildFlag[] = "HLVD_DEVICES_CHILD";
 
@@ -57,8 +59,7 @@ bool rerun_with_devices()
     // The sanitizer runtime is linked into the test program, so a preloaded
     // library comes before it; that order is intended here.
     const char *asan = std::getenv("ASAN_OPTIONS");
-    env.push_back(std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") +
-                  "verify_asan_link_order=0");
+    env.push_back(std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") + "verify_asan_link_order=0");
 
     std::vector<std::string> args;
 #if defined(__i386__)

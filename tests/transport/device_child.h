@@ -9,17 +9,18 @@
 #ifndef HLVD_TESTS_TRANSPORT_DEVICE_CHILD_H
 #define HLVD_TESTS_TRANSPORT_DEVICE_CHILD_H
 
-namespace hlvdtest {
+namespace hlvdtest
+{
 
 // True in the child (run the body), false in the parent (done).
 bool rerun_with_devices();
 
 } // namespace hlvdtest
 
-#define RUN_WITH_DEVICES()                                                                                    \
-    do {                                                                                                      \
-        if (!hlvdtest::rerun_with_devices())                                                                  \
-            return;                                                                                           \
+#define RUN_WITH_DEVICES()                                                                                             \
+    do {                                                                                                               \
+        if (!hlvdtest::rerun_with_devices())                                                                           \
+            return;                                                                                                    \
     } while (0)
 
 #endif

@@ -15,7 +15,8 @@
 #include "support/sim_host.h"
 #include "vmkmgmt.h"
 
-namespace {
+namespace
+{
 
 // A machine with `count` NIC functions on one converged adapter, served the
 // way `driver` says; `drivers` is the description's "drivers" object.
@@ -30,12 +31,12 @@ std::string nic_machine(int count, const char *driver, const std::string &driver
         fns += f;
     }
     return R"({"drivers": )" + drivers +
-           R"(, "adapters": [{ "name": "a", "family": "converged", "generation": "AW3", "functions": [)" + fns +
-           "]}]}";
+           R"(, "adapters": [{ "name": "a", "family": "converged", "generation": "AW3", "functions": [)" + fns + "]}]}";
 }
 
-class Discovery : public ::testing::Test {
-protected:
+class Discovery : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         std::memset(&vexo_glob, 0, sizeof vexo_glob);

@@ -15,7 +15,8 @@
 using namespace transporttest;
 using nlohmann::json;
 
-namespace {
+namespace
+{
 
 const int kUnchanged = -1; // the last status is left as it was
 
@@ -137,8 +138,9 @@ TEST(StatusMap, ProtocolOfAnAdapterInstance)
     vexo_glob.protocols_bitmap[5] = 0;
 }
 
-class Mailbox : public TransportTest {
-protected:
+class Mailbox : public TransportTest
+{
+  protected:
     void plan_with_answer(int opcode, int status, int additional)
     {
         hlvdsim::FaultSpec f;
@@ -161,8 +163,8 @@ TEST_F(Mailbox, AnswerThatDoesNotFitIsAFailureOrASize)
 
     std::fill(rec.begin(), rec.end(), 0);
     uint16_t length = 0;
-    EXPECT_EQ(VEXO_STATUS_SUCCESS, VEXO_get_mailbox_cmd_size(kNicCallback, 32, 1, 100, 116, rec.data(), &length,
-                                                             0x100, 0x200, VEXO_DRIVER_NIC));
+    EXPECT_EQ(VEXO_STATUS_SUCCESS, VEXO_get_mailbox_cmd_size(kNicCallback, 32, 1, 100, 116, rec.data(), &length, 0x100,
+                                                             0x200, VEXO_DRIVER_NIC));
     EXPECT_EQ(540, length);
     EXPECT_EQ("Orvane", std::string(reinterpret_cast<char *>(&rec[32])));
     std::vector<json> log = fw_log();
@@ -176,8 +178,8 @@ TEST_F(Mailbox, FailingAnswersRefreshThePayloadOnlyWhereTheySay)
     plan_with_answer(32, 2, 0);
     MGMT_CONTROLLER_ATTRIBUTES rec;
     std::memset(&rec, 0, sizeof rec);
-    EXPECT_EQ(VEXO_STATUS_INTERNAL_ERROR, VEXO_prepare_mailbox_cmd(kNicCallback, 32, 1, 540, 556, &rec,
-                                                                   VEXO_DIR_READ, 0, 0, VEXO_DRIVER_NIC));
+    EXPECT_EQ(VEXO_STATUS_INTERNAL_ERROR,
+              VEXO_prepare_mailbox_cmd(kNicCallback, 32, 1, 540, 556, &rec, VEXO_DIR_READ, 0, 0, VEXO_DRIVER_NIC));
     EXPECT_STREQ("AW3T0001", rec.hba_attribs.controller_serial_number) << "copied back whatever the status";
 
     plan_with_answer(32, 2, 0);
@@ -189,8 +191,8 @@ TEST_F(Mailbox, FailingAnswersRefreshThePayloadOnlyWhereTheySay)
     EXPECT_EQ(7, length);
 
     std::memset(&rec, 0, sizeof rec);
-    EXPECT_EQ(VEXO_STATUS_SUCCESS, VEXO_prepare_mailbox_cmd(kNicCallback, 32, 1, 540, 556, &rec, VEXO_DIR_NONE, 0, 0,
-                                                            VEXO_DRIVER_NIC));
+    EXPECT_EQ(VEXO_STATUS_SUCCESS,
+              VEXO_prepare_mailbox_cmd(kNicCallback, 32, 1, 540, 556, &rec, VEXO_DIR_NONE, 0, 0, VEXO_DRIVER_NIC));
     EXPECT_STREQ("", rec.hba_attribs.controller_serial_number) << "direction 0 copies nothing back";
 }
 
@@ -198,7 +200,8 @@ TEST_F(Mailbox, DhcpErrorIsSuccessWithALastStatus)
 {
     plan_status(17, 1, 24);
     uint8_t rec[16] = {};
-    EXPECT_EQ(VEXO_STATUS_SUCCESS, ioctl_config_dhcp(kIscsiCallback, reinterpret_cast<CONFIGURE_STATELESS_IP_ADDR_PARAMS_IN *>(rec), 0, 0));
+    EXPECT_EQ(VEXO_STATUS_SUCCESS,
+              ioctl_config_dhcp(kIscsiCallback, reinterpret_cast<CONFIGURE_STATELESS_IP_ADDR_PARAMS_IN *>(rec), 0, 0));
     EXPECT_EQ(VEXO_STATUS_DHCP_ERROR, last_status().code);
 }
 
@@ -211,9 +214,9 @@ TEST_F(Mailbox, PlannedStatusesReachTheWrappers)
     std::memset(&mac, 0, sizeof mac);
     EXPECT_EQ(VEXO_STATUS_INVALID_OPCODE, ioctl_get_mac_query(kNicCallback, &mac, 0, 0, VEXO_DRIVER_NIC));
     uint8_t rec[8] = {};
-    EXPECT_EQ(VEXO_STATUS_SET_PORTSPEED_NOT_SUPPORTED,
-              ioctl_set_port_speed(kNicCallback, reinterpret_cast<SET_LINK_SPEED_PARAMS_V1 *>(rec), 0, 0,
-                                   VEXO_DRIVER_NIC));
+    EXPECT_EQ(
+        VEXO_STATUS_SET_PORTSPEED_NOT_SUPPORTED,
+        ioctl_set_port_speed(kNicCallback, reinterpret_cast<SET_LINK_SPEED_PARAMS_V1 *>(rec), 0, 0, VEXO_DRIVER_NIC));
     EXPECT_EQ(VEXO_STATUS_BEACON_OPERATION_ALREADY_ACTIVE,
               ioctl_set_beacon_state(kNicCallback, reinterpret_cast<IOCTL_COMMON_ENABLE_DISABLE_BEACON_PARAMS *>(rec),
                                      0, 0, VEXO_DRIVER_NIC));

@@ -16,7 +16,8 @@
 
 using namespace transporttest;
 
-namespace {
+namespace
+{
 
 // Node tables of the tree: the names the helpers look for.
 const hm_node_row function_rows[] = {
@@ -52,20 +53,23 @@ uint8_t lhba_bits[HM_BIT_FIELD_BYTES(8, 16 * 8)];
 uint8_t session_bits[HM_BIT_FIELD_BYTES(16, 16 * 8 * 8)];
 uint8_t conn_bits[HM_BIT_FIELD_BYTES(4, 16 * 8 * 8 * 16)];
 
-const hm_group_type adapter_type = {"Arcwright", "adapter", 16, 0, nullptr, adapter_bits, sizeof adapter_bits,
-                                    leaf_rows, HM_ROW_COUNT(leaf_rows)};
-const hm_group_type iscsi_type = {"iSCSIPhysicalHBA", "iSCSI function", 8, 0, nullptr, iscsi_bits, sizeof iscsi_bits,
-                                  function_rows, HM_ROW_COUNT(function_rows)};
-const hm_group_type nic_type = {"NICPhysicalHBA", "NIC function", 32, 0, nullptr, nic_bits, sizeof nic_bits,
-                                function_rows, HM_ROW_COUNT(function_rows)};
-const hm_group_type port_type = {"PortDiscoveryAndConfiguration", "port", 4, 0, nullptr, port_bits, sizeof port_bits,
-                                 port_rows, HM_ROW_COUNT(port_rows)};
-const hm_group_type lhba_type = {"LogicalHBA", "logical HBA", 8, 0, nullptr, lhba_bits, sizeof lhba_bits, lhba_rows,
-                                 HM_ROW_COUNT(lhba_rows)};
-const hm_group_type session_type = {"Session", "session", 16, 0, nullptr, session_bits, sizeof session_bits,
-                                    leaf_rows, HM_ROW_COUNT(leaf_rows)};
-const hm_group_type conn_type = {"Connection", "connection", 4, 0, nullptr, conn_bits, sizeof conn_bits, leaf_rows,
-                                 HM_ROW_COUNT(leaf_rows)};
+const hm_group_type adapter_type = {
+    "Arcwright", "adapter", 16, 0, nullptr, adapter_bits, sizeof adapter_bits, leaf_rows, HM_ROW_COUNT(leaf_rows)};
+const hm_group_type iscsi_type = {
+    "iSCSIPhysicalHBA", "iSCSI function",           8, 0, nullptr, iscsi_bits, sizeof iscsi_bits,
+    function_rows,      HM_ROW_COUNT(function_rows)};
+const hm_group_type nic_type = {
+    "NICPhysicalHBA",           "NIC function", 32, 0, nullptr, nic_bits, sizeof nic_bits, function_rows,
+    HM_ROW_COUNT(function_rows)};
+const hm_group_type port_type = {
+    "PortDiscoveryAndConfiguration", "port", 4, 0, nullptr, port_bits, sizeof port_bits, port_rows,
+    HM_ROW_COUNT(port_rows)};
+const hm_group_type lhba_type = {"LogicalHBA", "logical HBA",          8, 0, nullptr, lhba_bits, sizeof lhba_bits,
+                                 lhba_rows,    HM_ROW_COUNT(lhba_rows)};
+const hm_group_type session_type = {
+    "Session", "session", 16, 0, nullptr, session_bits, sizeof session_bits, leaf_rows, HM_ROW_COUNT(leaf_rows)};
+const hm_group_type conn_type = {"Connection", "connection",           4, 0, nullptr, conn_bits, sizeof conn_bits,
+                                 leaf_rows,    HM_ROW_COUNT(leaf_rows)};
 
 node *build(const hm_group_type &t, node *parent)
 {
@@ -93,8 +97,9 @@ void set(node *grp, const char *path, const char *name, const char *value)
     ASSERT_EQ(VEXO_STATUS_SUCCESS, internal_set_property(g, name, buf));
 }
 
-class NodeHelpers : public TransportTest {
-protected:
+class NodeHelpers : public TransportTest
+{
+  protected:
     int start_ = 0;
     node *adapter = nullptr;
     node *other = nullptr;
@@ -111,7 +116,7 @@ protected:
         // Without adapters the start answers 1 but builds the root.
         VEXO_init();
         ASSERT_NE(nullptr, get_node(0));
-        other = build(adapter_type, &ROOT); // Arcwright0, no functions
+        other = build(adapter_type, &ROOT);   // Arcwright0, no functions
         adapter = build(adapter_type, &ROOT); // Arcwright1
         iscsi = build(iscsi_type, adapter);
         nic = build(nic_type, adapter);
@@ -186,8 +191,8 @@ TEST_F(NodeHelpers, AsicFamilyFromTheFirstFunctionsDeviceId)
         const char *device_id;
         int family;
     } rows[] = {
-        {"700", 2},    {"0x0700", 2},  {"217", 2},      {"218", 0xFFFF}, {"0x0710", 3}, {"714", 3},
-        {"713", 0xFFFF}, {"E228", 4},  {"e220", 4},     {"721", 0xFFFF}, {"728", 5},    {"0x0723", 5},
+        {"700", 2},      {"0x0700", 2}, {"217", 2},  {"218", 0xFFFF}, {"0x0710", 3}, {"714", 3},
+        {"713", 0xFFFF}, {"E228", 4},   {"e220", 4}, {"721", 0xFFFF}, {"728", 5},    {"0x0723", 5},
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(r.device_id);
@@ -227,14 +232,11 @@ TEST_F(NodeHelpers, OemSystemBySubsystemDeviceId)
         const char *subsys;
         VEXO_status_t result;
     } rows[] = {
-        {"0x0712", "0xE82B", VEXO_STATUS_SUCCESS},
-        {"0x0712", "E820", VEXO_STATUS_SUCCESS},
-        {"0x0712", "E839", VEXO_STATUS_SUCCESS},
-        {"0x0712", "0xE830", VEXO_STATUS_FAILURE},
-        {"0x0712", "0", VEXO_STATUS_FAILURE}, // the table's terminator is no id
+        {"0x0712", "0xE82B", VEXO_STATUS_SUCCESS}, {"0x0712", "E820", VEXO_STATUS_SUCCESS},
+        {"0x0712", "E839", VEXO_STATUS_SUCCESS},   {"0x0712", "0xE830", VEXO_STATUS_FAILURE},
+        {"0x0712", "0", VEXO_STATUS_FAILURE},      // the table's terminator is no id
         {"0x1234", "0x1F7E", VEXO_STATUS_SUCCESS}, // an unknown family is still looked up
-        {"22G", "0xE82B", VEXO_STATUS_FAILURE},
-        {"0x0712", "E82Bx", VEXO_STATUS_FAILURE},
+        {"22G", "0xE82B", VEXO_STATUS_FAILURE},    {"0x0712", "E82Bx", VEXO_STATUS_FAILURE},
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(testing::Message() << r.device_id << " " << r.subsys);

@@ -16,7 +16,8 @@
 #include "mgmt/aw/vexo-backend/linux/os_services.h"
 #include "support/sim_host.h"
 
-namespace {
+namespace
+{
 
 // A host described only by the identity files a test writes.
 const char kBareMachine[] = R"({"adapters": []})";
@@ -62,8 +63,8 @@ TEST(OsServices, VersionFromTheHostFiles)
         {"VMware ESXi 6.5.0 build-1\n", nullptr, 0, 6, 5},
         {nullptr, "VMware ESX 6.0.0 build-2\n", 0, 6, 0},
         {"line one\nVMware ESXi 4.1.0\n", nullptr, 0, 4, 1},
-        {"5.5 and 6.5 on one line\n", nullptr, 0, 6, 5}, // the substrings are tried in order
-        {"VMware ESXi 7.0.3\n", nullptr, 0, -1, -1},     // none of them: left as they were
+        {"5.5 and 6.5 on one line\n", nullptr, 0, 6, 5},   // the substrings are tried in order
+        {"VMware ESXi 7.0.3\n", nullptr, 0, -1, -1},       // none of them: left as they were
         {"no version\n", "VMware ESX 5.1.0\n", 0, -1, -1}, // the banner wins when it exists
         {nullptr, nullptr, 1, -1, -1},
     };
@@ -97,7 +98,8 @@ TEST(OsServices, CompressionRoundTripAndBounds)
     ASSERT_GT(n, 2);
     EXPECT_EQ(0x78, packed[0]) << "zlib stream format";
     std::vector<unsigned char> back(src.size());
-    EXPECT_EQ(static_cast<int>(src.size()), UncompressData(packed.data(), n, back.data(), static_cast<int>(back.size())));
+    EXPECT_EQ(static_cast<int>(src.size()),
+              UncompressData(packed.data(), n, back.data(), static_cast<int>(back.size())));
     EXPECT_EQ(src, back);
 
     unsigned char tiny[1];

@@ -22,7 +22,8 @@
 #include "support/sim_host.h"
 #include "vmkmgmt.h"
 
-namespace {
+namespace
+{
 
 using hlvdsim::FaultSpec;
 using nlohmann::json;
@@ -133,11 +134,13 @@ hlvdsim::MgmtRequest request_for(const char *pci, uint32_t op, uint32_t length)
 
 std::string text_at(const std::vector<uint8_t> &buf, size_t at, size_t len)
 {
-    return std::string(reinterpret_cast<const char *>(&buf[at]), strnlen(reinterpret_cast<const char *>(&buf[at]), len));
+    return std::string(reinterpret_cast<const char *>(&buf[at]),
+                       strnlen(reinterpret_cast<const char *>(&buf[at]), len));
 }
 
-class Platform : public ::testing::Test {
-protected:
+class Platform : public ::testing::Test
+{
+  protected:
     hlvdtest::SimHost host{kMachine};
     Signatures sig;
 
@@ -589,7 +592,8 @@ TEST_F(Platform, ToolPlansFaultsAndShowsTheLog)
 #endif
     std::string add = run + " fault add " + host.root() + " --opcode 32 --status 2 --additional 77 >/dev/null";
     ASSERT_EQ(0, std::system(add.c_str()));
-    EXPECT_NE(0, std::system((run + " fault add " + host.root() + " --opcode 32 --transport bogus 2>/dev/null").c_str()));
+    EXPECT_NE(0,
+              std::system((run + " fault add " + host.root() + " --opcode 32 --transport bogus 2>/dev/null").c_str()));
     std::vector<uint8_t> cmd = command(1, 32, 540);
     uint32_t st = 0;
     ASSERT_EQ(VMK_MGMT_OK, pass(&sig.nic, 18, "0000:04:00.0", cmd, &st));

@@ -10,7 +10,8 @@
 #include "sim/fault_plan.h"
 #include "vmkmgmt.h"
 
-namespace transporttest {
+namespace transporttest
+{
 
 const char kMachine[] = R"({
   "host": { "release": "VMware ESXi 6.7.0 build-8169922" },

@@ -14,13 +14,14 @@
 
 #include "support/sim_host.h"
 
-namespace transporttest {
+namespace transporttest
+{
 
 extern const char kMachine[];
 
 // Function indexes (aw_port_number) of the tables.
-const int kNicCallback = 1; // 0000:04:00.0, NIC callbacks
-const int kNicLegacy = 2;   // 0000:09:00.0, NIC without callbacks
+const int kNicCallback = 1;   // 0000:04:00.0, NIC callbacks
+const int kNicLegacy = 2;     // 0000:09:00.0, NIC without callbacks
 const int kIscsiCallback = 1; // 0000:04:00.2, iSCSI callbacks
 const int kIscsiLegacy = 2;   // 0000:09:00.2, legacy device aw2iscsi_0
 // Adapter instances of protocols_bitmap.
@@ -29,8 +30,9 @@ const int kChipNic = 1;   // NIC functions only
 const int kChipNone = 2;  // no function kind
 const int kChipOther = 3; // another kind only
 
-class TransportTest : public ::testing::Test {
-protected:
+class TransportTest : public ::testing::Test
+{
+  protected:
     hlvdtest::SimHost host{kMachine};
 
     void SetUp() override;

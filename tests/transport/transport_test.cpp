@@ -20,10 +20,12 @@
 using namespace transporttest;
 using nlohmann::json;
 
-namespace {
+namespace
+{
 
-class Transport : public TransportTest {
-protected:
+class Transport : public TransportTest
+{
+  protected:
     // A command buffer for a payload of `payload` bytes.
     std::vector<uint8_t> buffer(uint32_t payload = 540)
     {
@@ -51,17 +53,17 @@ TEST_F(Transport, RequestHeaderTimeoutsByDriverAndOpcode)
         int driver, aw, opcode, subsystem;
         uint32_t timeout;
     } cases[] = {
-        {VEXO_DRIVER_NIC, kNicCallback, 32, 1, 30},     {VEXO_DRIVER_ISCSI, kIscsiCallback, 32, 1, 120},
-        {VEXO_DRIVER_NIC, kNicCallback, 18, 11, 11},    {VEXO_DRIVER_ISCSI, kIscsiCallback, 18, 11, 11},
-        {VEXO_DRIVER_NIC, kNicCallback, 18, 2, 20},     {VEXO_DRIVER_ISCSI, kIscsiCallback, 18, 2, 20},
+        {VEXO_DRIVER_NIC, kNicCallback, 32, 1, 30},  {VEXO_DRIVER_ISCSI, kIscsiCallback, 32, 1, 120},
+        {VEXO_DRIVER_NIC, kNicCallback, 18, 11, 11}, {VEXO_DRIVER_ISCSI, kIscsiCallback, 18, 11, 11},
+        {VEXO_DRIVER_NIC, kNicCallback, 18, 2, 20},  {VEXO_DRIVER_ISCSI, kIscsiCallback, 18, 2, 20},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.driver << " " << c.opcode << "/" << c.subsystem);
         clear_log();
         std::vector<uint8_t> buf = buffer(28);
-        ASSERT_EQ(VEXO_STATUS_SUCCESS, VEXO_IssueIOCTL(-1, static_cast<uint8_t>(c.opcode),
-                                                       static_cast<uint8_t>(c.subsystem), 28, buf.data(), 7, 3,
-                                                       static_cast<uint32_t>(c.driver), c.aw));
+        ASSERT_EQ(VEXO_STATUS_SUCCESS,
+                  VEXO_IssueIOCTL(-1, static_cast<uint8_t>(c.opcode), static_cast<uint8_t>(c.subsystem), 28, buf.data(),
+                                  7, 3, static_cast<uint32_t>(c.driver), c.aw));
         std::vector<json> log = fw_log();
         ASSERT_EQ(1u, log.size());
         EXPECT_EQ(c.timeout, log[0]["timeout"]);
@@ -79,11 +81,8 @@ TEST_F(Transport, VersionAndFunctionNumberSwitches)
         uint8_t byte15_before; // upper bits the transport must leave alone
         int version, pf, vh;
     } cases[] = {
-        {1, 0, 0, 1, 0, 0},
-        {2, 0, 0, 0, 0, 0}, // only 1 marks version 1
-        {0, 5, 0xFC, 0, 5, 0x3F},
-        {0, -3, 0x00, 0, 0, 0},
-        {0, 0, 0x04, 0, 0, 1},
+        {1, 0, 0, 1, 0, 0},       {2, 0, 0, 0, 0, 0}, // only 1 marks version 1
+        {0, 5, 0xFC, 0, 5, 0x3F}, {0, -3, 0x00, 0, 0, 0}, {0, 0, 0x04, 0, 0, 1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << int(c.ioctl_version) << " " << int(c.pf_number));
@@ -132,7 +131,7 @@ TEST_F(Transport, TransportFailuresAreFailures)
         const char *what;
         const char *how; // planned fault, or null
         int aw, driver;
-        bool sent;       // the command shows in the log
+        bool sent; // the command shows in the log
     } cases[] = {
         {"library handle cannot be opened", "init", kNicCallback, VEXO_DRIVER_NIC, false},
         {"callback cannot be invoked", "invoke", kNicCallback, VEXO_DRIVER_NIC, true},
@@ -194,18 +193,16 @@ TEST_F(Transport, OversizedCommandsAreRefusedNotCut)
     EXPECT_EQ(VEXO_STATUS_INTERNAL_ERROR,
               VEXO_IssueIOCTL(-1, 1, 1, 65521, big.data(), 0, 0, VEXO_DRIVER_NIC, kNicCallback));
     // A payload whose buffer size would wrap past 16 bits.
-    EXPECT_EQ(VEXO_STATUS_FAILURE,
-              ioctl_get_mac(kNicCallback, reinterpret_cast<NTWK_MAC_QUERY_PARAMS *>(big.data()), 65530, 0, 0,
-                            VEXO_DRIVER_NIC));
+    EXPECT_EQ(VEXO_STATUS_FAILURE, ioctl_get_mac(kNicCallback, reinterpret_cast<NTWK_MAC_QUERY_PARAMS *>(big.data()),
+                                                 65530, 0, 0, VEXO_DRIVER_NIC));
     IOCTL_COMMON_MANAGE_FAT_PARAMS fat;
     std::memset(&fat, 0, sizeof fat);
     fat.request.read_log_length = 0xFFFFFFF0u;
     EXPECT_EQ(VEXO_STATUS_FAILURE, ioctl_retrieve_fat(kIscsiCallback, &fat, 0, 0, kChipBoth));
     EXPECT_TRUE(fw_log().empty());
     // The largest command that fits the area goes through.
-    EXPECT_EQ(VEXO_STATUS_SUCCESS,
-              ioctl_get_mac(kNicCallback, reinterpret_cast<NTWK_MAC_QUERY_PARAMS *>(big.data()), 65519, 0, 0,
-                            VEXO_DRIVER_NIC));
+    EXPECT_EQ(VEXO_STATUS_SUCCESS, ioctl_get_mac(kNicCallback, reinterpret_cast<NTWK_MAC_QUERY_PARAMS *>(big.data()),
+                                                 65519, 0, 0, VEXO_DRIVER_NIC));
     EXPECT_EQ(1u, fw_log().size());
 }
 
@@ -242,8 +239,8 @@ TEST_F(Transport, LegacyIoctlErrorsGiveTheirStatus)
         hlvdsim::fault_clear(host.root());
         plan_transport("errno", -1, c.err);
         std::vector<uint8_t> buf = buffer(540);
-        EXPECT_EQ(c.direct, VEXO_IssueIOCTL(vexo_glob.iscsi.os_handles[kIscsiLegacy - 1], 32, 1, 540, buf.data(), 0,
-                                            0, VEXO_DRIVER_ISCSI, kIscsiLegacy));
+        EXPECT_EQ(c.direct, VEXO_IssueIOCTL(vexo_glob.iscsi.os_handles[kIscsiLegacy - 1], 32, 1, 540, buf.data(), 0, 0,
+                                            VEXO_DRIVER_ISCSI, kIscsiLegacy));
         EXPECT_EQ(c.direct, last_status().code);
         plan_transport("errno", -1, c.err);
         bool untouched = false;

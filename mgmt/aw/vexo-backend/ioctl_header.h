@@ -20,7 +20,7 @@ typedef struct _IOCTL_REQUEST_HEADER {
     uint32_t request_length; // payload bytes after the header
     uint8_t version;         // command version (0 or 1)
     uint8_t rsvd0;
-    uint16_t pfnumber : 10;  // PCI function + 1 the command is aimed at, 0 = the receiver
+    uint16_t pfnumber : 10; // PCI function + 1 the command is aimed at, 0 = the receiver
     uint16_t vhnumber : 6;
 } IOCTL_REQUEST_HEADER;
 
@@ -30,8 +30,8 @@ typedef struct _IOCTL_RESPONSE_HEADER {
     uint8_t subsystem;
     uint8_t rsvd0;
     uint8_t domain;
-    uint8_t status;                  // 0 = success
-    uint16_t additional_status;      // detail of a failing status (unaligned)
+    uint8_t status;             // 0 = success
+    uint16_t additional_status; // detail of a failing status (unaligned)
     uint8_t rsvd1;
     uint32_t response_length;        // answer payload length
     uint32_t actual_response_length; // length the complete answer needs

@@ -15,7 +15,8 @@ const uint16_t DellSupportedPciSubSysDevIdTable[DELL_SUBSYS_ID_COUNT] = {
     0xE82D, 0xE829, 0xE82E, 0xE831, 0xE835, 0xE832, 0xE836, 0xE833, 0xE837, 0xE834, 0xE838, 0xE839, 0,
 };
 
-namespace {
+namespace
+{
 
 // Bounds every walk up the tree, whatever its shape.
 const int kMaxDepth = 4096;
@@ -88,9 +89,9 @@ struct FamilyRange {
 };
 
 const FamilyRange kFamilies[] = {
-    {0x0210, 0x0217, AW_TYPE_AW2}, {0x0700, 0x0703, AW_TYPE_AW2},       {0x0220, 0x0227, AW_TYPE_AW3},
-    {0x0710, 0x0710, AW_TYPE_AW3}, {0x0712, 0x0712, AW_TYPE_AW3},       {0x0714, 0x0714, AW_TYPE_AW3},
-    {0xE220, 0xE220, AW_TYPE_VARROW}, {0xE228, 0xE228, AW_TYPE_VARROW}, {0x0720, 0x0720, AW_TYPE_TRELMONT},
+    {0x0210, 0x0217, AW_TYPE_AW2},      {0x0700, 0x0703, AW_TYPE_AW2},      {0x0220, 0x0227, AW_TYPE_AW3},
+    {0x0710, 0x0710, AW_TYPE_AW3},      {0x0712, 0x0712, AW_TYPE_AW3},      {0x0714, 0x0714, AW_TYPE_AW3},
+    {0xE220, 0xE220, AW_TYPE_VARROW},   {0xE228, 0xE228, AW_TYPE_VARROW},   {0x0720, 0x0720, AW_TYPE_TRELMONT},
     {0x0722, 0x0723, AW_TYPE_TRELMONT}, {0x0728, 0x0728, AW_TYPE_TRELMONT},
 };
 
@@ -131,8 +132,7 @@ unsigned int get_domain_id(node *n)
 unsigned int get_phba_port_number(node *n)
 {
     node *g = find_up(n, [](node *x) {
-        return named(x, "iSCSIPhysicalHBA") || named(x, "PortDiscoveryAndConfiguration") ||
-               named(x, "NICPhysicalHBA");
+        return named(x, "iSCSIPhysicalHBA") || named(x, "PortDiscoveryAndConfiguration") || named(x, "NICPhysicalHBA");
     });
     if (!g)
         return 0;

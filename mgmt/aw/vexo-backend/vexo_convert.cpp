@@ -7,7 +7,8 @@
 
 #include "mgmt/vexo/core/debug.h"
 
-namespace {
+namespace
+{
 
 // A counted copy of `len` characters of `text`, terminated.
 char *counted_copy(const char *text, size_t len)

@@ -30,10 +30,10 @@ VEXO_status_t send_command(int aw_port_number, uint8_t opcode, uint8_t subsystem
     }
     if (version1)
         vexo_glob.ioctl_version = 1;
-    VEXO_status_t st = VEXO_prepare_mailbox_cmd(
-        aw_port_number, opcode, subsystem, static_cast<uint32_t>(payload),
-        static_cast<uint16_t>(payload + IOCTL_HEADER_SIZE), record,
-        direction, static_cast<uint8_t>(domainId & 0xFF), static_cast<uint8_t>(phba_port & 0xFF), driver_type);
+    VEXO_status_t st = VEXO_prepare_mailbox_cmd(aw_port_number, opcode, subsystem, static_cast<uint32_t>(payload),
+                                                static_cast<uint16_t>(payload + IOCTL_HEADER_SIZE), record, direction,
+                                                static_cast<uint8_t>(domainId & 0xFF),
+                                                static_cast<uint8_t>(phba_port & 0xFF), driver_type);
     if (version1)
         vexo_glob.ioctl_version = 0;
     return st;
@@ -207,8 +207,8 @@ VEXO_status_t ioctl_retrieve_fat(int aw_port_number, IOCTL_COMMON_MANAGE_FAT_PAR
 {
     if (!record)
         return VEXO_STATUS_FAILURE;
-    return send_command(aw_port_number, 68, SUB_COMMON, record, uint64_t(record->request.read_log_length) + 20, VEXO_DIR_READ,
-                        domainId, phba_port, get_the_protocol(chip), false);
+    return send_command(aw_port_number, 68, SUB_COMMON, record, uint64_t(record->request.read_log_length) + 20,
+                        VEXO_DIR_READ, domainId, phba_port, get_the_protocol(chip), false);
 }
 
 VEXO_status_t ioctl_get_config_sign(int aw_port_number, IOCTL_COMMON_GET_CONFIG_SIGNATURE_PARAMS *record,

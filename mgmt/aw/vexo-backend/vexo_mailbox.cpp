@@ -6,7 +6,8 @@
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
 #include "mgmt/vexo/core/debug.h"
 
-namespace {
+namespace
+{
 
 // Additional status that marks a link that is down; failures with it are
 // not logged.
@@ -49,9 +50,9 @@ uint8_t *new_command(uint32_t payload, uint16_t buffer_size, const char *caller)
 // One row of the additional-status map of statuses 1 and 2.
 struct AddlStatusRow {
     uint32_t additional_status;
-    VEXO_status_t code;   // the code the row stands for
-    bool set_last;        // stored as the last status
-    bool result_is_one;   // the call answers 1 instead of the code
+    VEXO_status_t code; // the code the row stands for
+    bool set_last;      // stored as the last status
+    bool result_is_one; // the call answers 1 instead of the code
 };
 
 // Rows whose result depends only on the additional status. The rows that
@@ -216,8 +217,9 @@ extern "C" VEXO_status_t VEXO_prepare_mailbox_cmd(int aw_port_number, uint8_t Pa
         return VEXO_STATUS_SUCCESS;
     uint32_t addl = rsp.additional_status;
     if (addl != kAddlLinkDown) {
-        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:The IOCTL with opcode:0x%x subsystem:0x%x failed with status 0x%x\n",
-               __func__, PageCode, SubSytemCode, rsp.status);
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR,
+               "%s:The IOCTL with opcode:0x%x subsystem:0x%x failed with status 0x%x\n", __func__, PageCode,
+               SubSytemCode, rsp.status);
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:actual response length is %d\n", __func__,
                static_cast<int>(rsp.actual_response_length));
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:additional status is:0x%x\n", __func__, addl);
@@ -226,9 +228,9 @@ extern "C" VEXO_status_t VEXO_prepare_mailbox_cmd(int aw_port_number, uint8_t Pa
 }
 
 extern "C" VEXO_status_t VEXO_get_mailbox_cmd_size(int aw_port_number, uint8_t PageCode, uint8_t SubSystemCode,
-                                                   uint16_t Payloadsize, uint16_t IoctlBufferSize,
-                                                   void *PayLoadBuffer, uint16_t *PayLoadLength, uint32_t domainId,
-                                                   uint32_t phba_port, int driver_type)
+                                                   uint16_t Payloadsize, uint16_t IoctlBufferSize, void *PayLoadBuffer,
+                                                   uint16_t *PayLoadLength, uint32_t domainId, uint32_t phba_port,
+                                                   int driver_type)
 {
     os_handle_t handle = -1;
     if (!command_handle(aw_port_number, driver_type, &handle))

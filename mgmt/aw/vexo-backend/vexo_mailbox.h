@@ -21,9 +21,9 @@ extern "C" {
 // payload back whatever the status. 0 when the firmware answered status 0;
 // 1 when the command was not built or not answered (the payload is then left
 // as it was); otherwise the mapped status of the failing response.
-VEXO_status_t VEXO_prepare_mailbox_cmd(int aw_port_number, uint8_t PageCode, uint8_t SubSytemCode,
-                                       uint32_t Payloadsize, uint16_t IoctlBufferSize, void *PayLoadBuffer,
-                                       uint8_t Direction, uint8_t domainId, uint8_t phba_port, int driver_type);
+VEXO_status_t VEXO_prepare_mailbox_cmd(int aw_port_number, uint8_t PageCode, uint8_t SubSytemCode, uint32_t Payloadsize,
+                                       uint16_t IoctlBufferSize, void *PayLoadBuffer, uint8_t Direction,
+                                       uint8_t domainId, uint8_t phba_port, int driver_type);
 
 // The same for a command whose answer may not fit: status 0 or 4 counts as
 // success, copies the payload back and stores the low 16 bits of the

@@ -12,7 +12,8 @@
 #include "mgmt/vexo/core/debug.h"
 #include "os/host_env.h"
 
-namespace {
+namespace
+{
 
 // Interface names read from the host configuration are cut to this length.
 const size_t kConfIfnameMax = 9;

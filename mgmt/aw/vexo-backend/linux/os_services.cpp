@@ -19,7 +19,8 @@
 
 struct timeval vexo_glob_timer[16][2];
 
-namespace {
+namespace
+{
 
 const char kIssueFile[] = "/etc/issue.net";
 const char kBannerFile[] = "/etc/banner";

@@ -11,7 +11,8 @@
 
 vexo_global vexo_glob;
 
-namespace {
+namespace
+{
 
 vmk_MgmtCallbackInfo kernel_callback(uint64_t id, uint32_t data_size, int32_t direction)
 {
@@ -47,8 +48,8 @@ const int32_t INOUT = VMK_MGMT_PARAM_INOUT;
 // Timeouts the driver applies, by driver and command.
 const uint32_t kTimeoutIscsi = 120;
 const uint32_t kTimeoutNic = 30;
-const uint32_t kTimeoutOpcode18 = 11;          // loopback test
-const uint32_t kTimeoutOpcode18Network = 20;   // DHCP release (iSCSI network subsystem)
+const uint32_t kTimeoutOpcode18 = 11;        // loopback test
+const uint32_t kTimeoutOpcode18Network = 20; // DHCP release (iSCSI network subsystem)
 
 uint32_t command_timeout(uint8_t opcode, uint8_t subsystem, uint32_t driver_type)
 {
@@ -107,7 +108,8 @@ bool vexo_valid_port_number(int aw_port_number)
     return aw_port_number >= 1 && aw_port_number <= VEXO_MAX_HBA;
 }
 
-namespace {
+namespace
+{
 
 // The pass-through of one command buffer through either driver (their
 // request records share one layout).
@@ -123,7 +125,8 @@ int passthrough(vmk_MgmtApiSignature *sig, uint64_t callback_id, const char *pci
     vmk_MgmtUserHandle handle = nullptr;
     int status = vmk_MgmtUserInit(sig, 0, &handle);
     if (status != VMK_MGMT_OK) {
-        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to initialize USer Init with status = %d\n", caller, status);
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to initialize USer Init with status = %d\n", caller,
+               status);
         return 1;
     }
     ovnnet_mgmtReq req;
@@ -183,8 +186,8 @@ extern "C" VEXO_status_t VEXO_IssueIOCTL(os_handle_t oshandle, uint8_t PageCode,
 {
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:before getting OsHandle=%d\n", __func__, oshandle);
     if (!IoctlBuffer || !vexo_valid_port_number(aw_port_number)) {
-        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:no function %d to send opcode 0x%x to\n", __func__,
-               aw_port_number, PageCode);
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:no function %d to send opcode 0x%x to\n", __func__, aw_port_number,
+               PageCode);
         return transport_failure(VEXO_STATUS_INTERNAL_ERROR);
     }
 
@@ -239,9 +242,8 @@ extern "C" VEXO_status_t VEXO_IssueIOCTL(os_handle_t oshandle, uint8_t PageCode,
 
     if (result == 0)
         return VEXO_STATUS_SUCCESS;
-    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR,
-           "%s:Unable to process command ioctl_result = %d errno = %d err_str = %s\n", __func__, result, saved_errno,
-           std::strerror(saved_errno));
+    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Unable to process command ioctl_result = %d errno = %d err_str = %s\n",
+           __func__, result, saved_errno, std::strerror(saved_errno));
     if (saved_errno == EIO)
         return transport_failure(VEXO_STATUS_ARM_TIMEOUT);
     return transport_failure(VEXO_STATUS_INTERNAL_ERROR);

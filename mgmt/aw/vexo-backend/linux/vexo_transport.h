@@ -17,7 +17,7 @@
 // An open descriptor of a driver device; -1 for none.
 typedef int os_handle_t;
 
-#define VEXO_MAX_HBA 128        // function slots per driver table
+#define VEXO_MAX_HBA 128          // function slots per driver table
 #define VEXO_MAX_ADAPTER_SLOTS 16 // adapter instances of the bitmaps
 #define VEXO_MAX_PORTS 4
 #define VEXO_IFNAME_SIZE 256
@@ -40,7 +40,7 @@ typedef int os_handle_t;
 struct pci_data {
     uint8_t bus_number;
     uint8_t device_number;
-    uint8_t pf_num;        // PCI function number
+    uint8_t pf_num; // PCI function number
     uint8_t rsvd;
     uint16_t domain_number; // PCI segment
     uint16_t pci_device_id; // not filled on this platform
@@ -52,12 +52,12 @@ struct logical_hba_info {
 };
 
 struct VEXO_g_nic {
-    int32_t valid_hba; // NIC functions found at start-up
+    int32_t valid_hba;                    // NIC functions found at start-up
     os_handle_t os_handles[VEXO_MAX_HBA]; // slot 0: the legacy NIC device
     char ifnames[VEXO_MAX_HBA][VEXO_IFNAME_SIZE];
     uint8_t driver_type[VEXO_MAX_HBA];
     char pci_dev_name[VEXO_MAX_HBA][VEXO_PCI_NAME_SIZE];
-    char ndis_ifnames[VEXO_MAX_HBA][VEXO_IFNAME_SIZE];        // unused on this platform
+    char ndis_ifnames[VEXO_MAX_HBA][VEXO_IFNAME_SIZE];       // unused on this platform
     char driver_node_path[VEXO_MAX_HBA][VEXO_PCI_NAME_SIZE]; // unused on this platform
     uint8_t rsvd[3];
     pci_data pci_info[VEXO_MAX_HBA];
@@ -65,7 +65,7 @@ struct VEXO_g_nic {
 };
 
 struct VEXO_g_iscsi {
-    int32_t valid_hba; // iSCSI functions found at start-up
+    int32_t valid_hba;                    // iSCSI functions found at start-up
     os_handle_t os_handles[VEXO_MAX_HBA]; // legacy devices from slot 0 up
     char vmhba[VEXO_MAX_HBA][VEXO_IFNAME_SIZE];
     char pci_dev_name[VEXO_MAX_HBA][VEXO_PCI_NAME_SIZE];
@@ -91,9 +91,9 @@ extern vexo_global vexo_glob;
 // First parameter of every management callback, in and out.
 struct ovnnet_mgmtReq {
     char pciDeviceName[VEXO_PCI_NAME_SIZE]; // empty for enumeration
-    uint32_t op;     // opcode of a pass-through, else 0
-    uint32_t length; // size of the data parameter
-    uint32_t status; // written by the driver: 0 = completed
+    uint32_t op;                            // opcode of a pass-through, else 0
+    uint32_t length;                        // size of the data parameter
+    uint32_t status;                        // written by the driver: 0 = completed
 };
 struct ovniscsi_mgmtReq {
     char pciDevName[VEXO_PCI_NAME_SIZE];
