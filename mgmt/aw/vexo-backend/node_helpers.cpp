@@ -161,7 +161,7 @@ VEXO_status_t get_initiator_name(node *n, char *name, unsigned int domain)
     if (!n || !name)
         return VEXO_STATUS_FAILURE;
     node *function = n->parent;
-    char lhba[35];
+    char lhba[35]; // "LogicalHBA" and any 32-bit number fit
     std::snprintf(lhba, sizeof lhba, "LogicalHBA%u", domain);
     node *l = function ? internal_get_node(function, lhba, VEXO_NODE_GROUP) : nullptr;
     node *g = l ? internal_get_node(l, "InitiatoriSCSIName", VEXO_NODE_GROUP) : nullptr;

@@ -63,6 +63,15 @@ char *parse_column(const char *text, int column, const char *delimiters, bool sk
     return out;
 }
 
+// The first size - 1 characters of `src`, terminated: texts longer than a
+// validator's work buffer are judged by their start.
+void copy_prefix(char *dst, size_t size, const char *src)
+{
+    size_t n = strnlen(src, size - 1);
+    std::memcpy(dst, src, n);
+    dst[n] = '\0';
+}
+
 int hex_digit(char c)
 {
     if (c >= '0' && c <= '9')
@@ -318,7 +327,7 @@ void U8IPv6ToStr(const uint8_t *in, char *out)
     unsigned g[8];
     for (int i = 0; i < 8; ++i)
         g[i] = static_cast<unsigned>(in[2 * i]) << 8 | in[2 * i + 1];
-    char part[8];
+    char part[16];
     std::string s;
     std::snprintf(part, sizeof part, "%x", g[0]);
     s = part;
@@ -342,7 +351,7 @@ void U8IPv6ToStr(const uint8_t *in, char *out)
     }
     if (s == "0::")
         return;
-    std::snprintf(out, VEXO_IPV6_TEXT_SIZE, "%s", s.c_str());
+    copy_prefix(out, VEXO_IPV6_TEXT_SIZE, s.c_str());
 }
 
 uint32_t validateIPAddress(const char *text, uint8_t *out, uint32_t addrType)
@@ -350,7 +359,7 @@ uint32_t validateIPAddress(const char *text, uint8_t *out, uint32_t addrType)
     if (!text || !out)
         return 0;
     char buf[16];
-    std::snprintf(buf, sizeof buf, "%s", text); // at most 15 characters are judged
+    copy_prefix(buf, sizeof buf, text); // at most 15 characters are judged
     uint8_t bytes[4] = {};
     int octets = 0, dots = 0;
     const char *p = buf;
@@ -435,7 +444,7 @@ uint32_t validateMACAddress(const char *text, uint8_t *out)
     if (!text || !out)
         return 0;
     char buf[18];
-    std::snprintf(buf, sizeof buf, "%s", text); // at most 17 characters are judged
+    copy_prefix(buf, sizeof buf, text); // at most 17 characters are judged
     uint8_t bytes[6] = {};
     int groups = 0, seps = 0;
     const char *p = buf;
@@ -475,7 +484,7 @@ VEXO_status_t validateISCSIName(const char *name, char *out)
 {
     bool ok = name && out && name[0] != '\0' && std::strlen(name) <= VEXO_ISCSI_NAME_SIZE;
     if (ok) {
-        std::snprintf(out, VEXO_ISCSI_NAME_SIZE, "%s", name);
+        copy_prefix(out, VEXO_ISCSI_NAME_SIZE, name);
         for (char *c = out; *c && ok; ++c) {
             if (*c >= 'A' && *c <= 'Z')
                 *c = static_cast<char>(*c - 'A' + 'a');

@@ -79,7 +79,9 @@ void vexo_parse_pci_name(const char *name, pci_data *out)
     if (!name || !out)
         return;
     char copy[VEXO_PCI_NAME_SIZE + 1];
-    std::snprintf(copy, sizeof copy, "%.16s", name);
+    size_t len = strnlen(name, VEXO_PCI_NAME_SIZE);
+    std::memcpy(copy, name, len);
+    copy[len] = '\0';
     const char *seps = "::.";
     char *p = copy;
     for (int part = 0; part < 4 && p && *p; ++part) {
@@ -308,7 +310,7 @@ extern "C" int VEXO_get_interface_names(int nic_count, int ovnnet_count)
     std::string conf = host_path(std::string(VEXO_ESX_CONF));
     for (int i = ovnnet_count < 0 ? 0 : ovnnet_count; i < last; ++i) {
         const pci_data &pci = vexo_glob.nic.pci_info[i];
-        char key[32];
+        char key[48];
         std::snprintf(key, sizeof key, "%03d:%02d.%d/vmkname", pci.bus_number, pci.device_number, pci.pf_num);
         FILE *fp = std::fopen(conf.c_str(), "r");
         if (!fp) {
