@@ -5,6 +5,7 @@
 
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/vexo/core/hm.h"
+#include "mgmt/vexo/core/hm_builder.h"
 
 namespace {
 
