@@ -1,22 +1,37 @@
 #include "flash/adapter_list.h"
 
+#include "adapters/converged_discovery.h"
+#include "adapters/discovery_reset.h"
+#include "adapters/fc_discovery.h"
 #include "flash/debug_log.h"
-#include "flash/oem_status.h"
+#include "flash/image_list.h"
+#include "flash/neighbour_services.h"
 
-// Not built yet, and therefore the reason every adapter-touching call ends
-// with "cannot create adapter list" for now:
-//   - adapter discovery (FC functions from the diagnostics library, converged
-//     enumeration, merge, VPD, Varrow model names, FCoE linking);
-//   - the image list and its release;
-//   - the work of each call on the table: discovery, flash with file, flash by
-//     PCI address, PCI dump, adapter information.
-// CreateAdapterList answers as adapter discovery does when it finds nothing.
+namespace {
+
+const int kOptionSlots = 200;
+
+} // namespace
+
 int CreateAdapterList()
 {
     logDebugOutput("\nCreateAdapterList: entering CreateAdapterList\n");
-    return OEM_NO_ADAPTERS;
+    char *options[kOptionSlots] = {};
+    int rc = adapterDiscovery(0, options);
+    if (rc != 0)
+        return rc;
+    // Their results are not examined: without the management library the
+    // table simply holds the FC functions.
+    updateArcwrightAdapters();
+    getAdapterVPD();
+    getVarrowModelName();
+    getAdditionalFCoEProps();
+    logDebugOutput("CreateAdapterList: leaving CreateAdapterList\n");
+    return 0;
 }
 
 void FreeAllGlobals()
 {
+    FreeGlobalFileNameList();
+    ResetGlobals();
 }
