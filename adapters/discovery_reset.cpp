@@ -36,6 +36,7 @@ void ResetGlobals()
     gFCoECount = 0;
     gAwCount = 0;
     std::memset(&vpd, 0, sizeof vpd);
+    gCB_Arcwright = nullptr;
     gOtherChannel = 0;
     WIN_Error = 0;
 }

@@ -7,6 +7,7 @@
 
 #include "adapters/adapter_table.h"
 #include "adapters/board_predicates.h"
+#include "adapters/converged_discovery.h"
 #include "flash/debug_log.h"
 #include "flash/device_versions.h"
 #include "flash/engine_log.h"
@@ -154,6 +155,61 @@ int fc_properties(uint32_t index, DiscoveredDevice &record, FirmwareDetails &fw,
     return 0;
 }
 
+// The converged path of GetDiscoveredAdapterProperty: 0 with the items
+// filled, or 4 when the controller table does not hold the entry's controller.
+int converged_properties(uint32_t index, DiscoveredDevice &record, FirmwareDetails &fw, FirmwareDetails &boot)
+{
+    const _Adapter &a = gAdapters[index];
+    record.hasBootItem = false;
+    fw.duration = kConvergedDuration;
+    if (!gCB_Arcwright || a.controllerIndex >= gAwCount) {
+        logDebugOutput("GetDiscoveredAdapterProperty: Vexo could not locate the device specifiied by segment = 0x%s, "
+                       "busnumber = 0x%s, devicenumer = 0x%s, functionnumber = 0x%s\n",
+                       record.segment.c_str(), record.busnumber.c_str(), record.devicenumber.c_str(),
+                       record.funcnumber.c_str());
+        return OEM_HARDWARE_NOT_ACCESSIBLE;
+    }
+    _CB_Arcwright &c = gCB_Arcwright[a.controllerIndex];
+    bool fc_side = is_fc_side(index);
+    bool fcoe = isHBATypeArcwrightFCoE(static_cast<int32_t>(index)) != 0;
+    if (MAL_GetAWProperties(c.tag, &c.properties) == 0) {
+        record.devid = hex4(fc_side ? a.deviceId : a.cnaDeviceId);
+        record.venid = hex4(fc_side ? a.vendorId : a.cnaVendorId);
+        record.subdevid = hex4(fcoe ? a.subDeviceId : a.cnaSubDeviceId);
+        record.subvenid = hex4(fcoe ? a.subVendorId : a.cnaSubVendorId);
+        fw.active_version = bounded(reinterpret_cast<const uint8_t *>(c.properties.ActiveFirmwareVersion),
+                                    sizeof c.properties.ActiveFirmwareVersion);
+        boot.active_version = bounded(reinterpret_cast<const uint8_t *>(c.properties.BootCodeVersion),
+                                      sizeof c.properties.BootCodeVersion);
+    } else if (fcoe) {
+        record.devid = hex4(a.deviceId);
+        record.venid = hex4(a.vendorId);
+        record.subdevid = hex4(a.subDeviceId);
+        record.subvenid = hex4(a.subVendorId);
+        fw.active_version = "N/A";
+        boot.active_version = "N/A";
+    } else {
+        record.devid = record.venid = record.subdevid = record.subvenid = "0";
+        fw.active_version = "N/A";
+        boot.active_version = "N/A";
+    }
+    if (a.kindFlags & ADAPTER_KIND_ISCSI) {
+        record.nictype = "iSCSI";
+        record.kind = HBA_KIND_ISCSI;
+    } else if (a.kindFlags & ADAPTER_KIND_NIC) {
+        record.nictype = "NIC";
+        record.kind = HBA_KIND_NIC;
+    } else if (a.kindFlags & ADAPTER_KIND_FCOE) {
+        record.nictype = "FCOE";
+        record.kind = HBA_KIND_FCOE;
+    }
+    char mac[24];
+    const uint8_t *m = a.permanentMacAddress;
+    std::snprintf(mac, sizeof mac, "%02X:%02X:%02X:%02X:%02X:%02X", m[0], m[1], m[2], m[3], m[4], m[5]);
+    record.macaddress = mac;
+    return 0;
+}
+
 // Copies a text into a fixed field, at most size - 1 characters.
 void set_text(char *dest, size_t size, const std::string &text)
 {
@@ -253,7 +309,9 @@ int GetDiscoveredAdapterProperty(uint32_t index, DiscoveredDevice &record)
 
     FirmwareDetails fw;
     FirmwareDetails boot;
-    int rc = fc_properties(index, record, fw, boot);
+    int rc = (isHBATypeArcwright(static_cast<int32_t>(index)) && gVEXO == 1)
+                 ? converged_properties(index, record, fw, boot)
+                 : fc_properties(index, record, fw, boot);
     if (rc != 0)
         return rc;
 

@@ -25,25 +25,12 @@
 //   - ToUpper                                done here as specified
 //   - show_encoded_rev1                      empty text; not reached while the
 //                                            wakeup parameters cannot be read
-//
-// Still to come with the management client layer (mal/), in
-// adapters/converged_discovery.cpp:
-//   - LocateBrindlefin                       answers as when the management
-//                                            library cannot be opened (114):
-//                                            no converged controller is listed
-//   - updateArcwrightAdapters,
-//     getAdditionalFCoEProps                 answer 72 (library not open)
-//   - ReleaseConvergedControllers            nothing to release
-//   - the converged path of GetDiscoveredAdapterProperty
-//     (flash/device_properties.cpp), which reads the controller table
 #include "flash/neighbour_services.h"
 
 #include <cctype>
 
 #include "adapters/adapter_table.h"
 #include "adapters/board_predicates.h"
-#include "adapters/converged_discovery.h"
-#include "flash/debug_log.h"
 
 VPD_RECORD vpd;
 int32_t WIN_Error = 0;
@@ -184,28 +171,4 @@ void show_encoded_rev1(uint8_t index, const uint8_t *word, char *text)
     (void)word;
     if (text)
         text[0] = '\0';
-}
-
-int LocateBrindlefin()
-{
-    logDebugOutput("LocateBrindlefin: LocateBrindlefin entered\n");
-    if (gAWInit == 1)
-        return CONVERGED_ALREADY_ENUMERATED;
-    gVEXO = 0;
-    logDebugOutput("LocateBrindlefin: QbCfgInitVexo failed\n");
-    return 114;
-}
-
-int updateArcwrightAdapters()
-{
-    return CONVERGED_LIBRARY_NOT_OPEN;
-}
-
-int getAdditionalFCoEProps()
-{
-    return CONVERGED_LIBRARY_NOT_OPEN;
-}
-
-void ReleaseConvergedControllers()
-{
 }

@@ -12,8 +12,10 @@
 #include <sys/stat.h>
 
 #include "adapters/adapter_table.h"
+#include "adapters/converged_discovery.h"
 #include "discovery_fixture.h"
 #include "flash/ovnflashlib.h"
+#include "mgmt/vexo/core/vexo_api.h"
 
 namespace {
 
@@ -134,6 +136,27 @@ TEST_F(DiscoveryCall, FcFunctionsAreLeftOutWhileTheirPropertiesCannotBeRead)
     std::string body = read_file(xml);
     EXPECT_NE(std::string::npos, body.find("<hl_rom_discovery version=\"2.0.0.0\">"));
     EXPECT_EQ(std::string::npos, body.find("<device>"));
+}
+
+// On a host whose management library lists no converged adapter the call
+// still starts and stops it once: no client stays open, no lock file stays.
+TEST_F(DiscoveryCall, LeavesNoManagementClientOrLockFileBehind)
+{
+    hlvdtest::SimHost host(machine({fc_adapter("fc", 7, 2)}));
+    prepare(host);
+    ufi(images, "aw3.ufi", 3, "10.2.370.15");
+    for (int round = 0; round < 2; ++round) {
+        DebugLog log(host);
+        ASSERT_EQ(0, oem_do_discovery_with_files(xml.c_str(), images.c_str()));
+        EXPECT_TRUE(log.has("LocateBrindlefin: LocateBrindlefin entered\n"));
+        EXPECT_EQ(0, vexo_client_count) << round;
+        EXPECT_EQ(0, gVEXO);
+        std::vector<std::string> names;
+        ASSERT_EQ(0, EnumerateDirectory(host.path("/tmp").c_str(), names));
+        for (const std::string &n : names)
+            EXPECT_EQ(std::string::npos, n.find("VEXO")) << n;
+        EXPECT_FALSE(file_exists(host.path("/tmp/vexo_lock_init.txt")));
+    }
 }
 
 // The walk over the all-devices list goes on past every device it cannot
