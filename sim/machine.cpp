@@ -61,7 +61,76 @@ std::string text(const json &v, const char *key)
     return v.contains(key) ? v.at(key).get<std::string>() : std::string();
 }
 
+// Interface names, host adapter names and legacy device numbers that the
+// description leaves out, numbered in machine order.
+void assign_default_names(Machine &m)
+{
+    int nic = 0, iscsi = 0, legacy = 0;
+    for (Adapter &a : m.adapters) {
+        if (a.family != "converged")
+            continue;
+        for (Function &f : a.functions) {
+            if (f.kind == "nic") {
+                if (f.ifname.empty())
+                    f.ifname = "vmnic" + std::to_string(nic);
+                ++nic;
+            } else if (f.kind == "iscsi") {
+                if (f.vmhba.empty())
+                    f.vmhba = "vmhba" + std::to_string(32 + iscsi);
+                ++iscsi;
+                if (f.driver == "legacy") {
+                    if (f.legacy_device < 0)
+                        f.legacy_device = legacy;
+                    ++legacy;
+                }
+            }
+        }
+    }
+}
+
+// Host files the product reads: identity and the interface names of NIC
+// functions, as an ESXi host keeps them.
+bool write_host_files(const std::string &sysroot, const Machine &m, std::string *err)
+{
+    if (m.doc.contains("host")) {
+        const json &h = m.doc.at("host");
+        const struct {
+            const char *key;
+            const char *path;
+        } files[] = {
+            {"release", "/etc/vmware-release"},
+            {"banner", "/etc/banner"},
+            {"issue", "/etc/issue.net"},
+        };
+        for (const auto &f : files) {
+            if (h.contains(f.key) && !write_file_atomic(sysroot + f.path, text(h, f.key) + "\n", err))
+                return false;
+        }
+    }
+    std::string conf;
+    for (const Adapter &a : m.adapters) {
+        if (a.family != "converged")
+            continue;
+        for (const Function &f : a.functions) {
+            if (f.kind != "nic")
+                continue;
+            char key[64];
+            std::snprintf(key, sizeof key, "/device/%04x:%03u:%02u.%u/vmkname", f.segment, f.bus, f.device,
+                          f.function);
+            conf += std::string(key) + " = \"" + f.ifname + "\"\n";
+        }
+    }
+    return write_file_atomic(sysroot + "/etc/vmware/esx.conf", conf, err);
+}
+
 } // namespace
+
+std::string pci_name(const Function &f)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04x:%02x:%02x.%x", f.segment, f.bus, f.device, f.function);
+    return buf;
+}
 
 std::string state_dir(const std::string &sysroot)
 {
@@ -163,11 +232,16 @@ bool parse_machine(const json &doc, Machine &m, std::string *err)
                     fn.mac = text(f, "mac");
                     fn.wwpn = text(f, "wwpn");
                     fn.driver = f.contains("driver") ? text(f, "driver") : std::string("callback");
+                    fn.ifname = text(f, "ifname");
+                    fn.vmhba = text(f, "vmhba");
+                    if (f.contains("legacy_device"))
+                        fn.legacy_device = static_cast<int>(number(f, "legacy_device", 0));
                     ad.functions.push_back(fn);
                 }
             }
             m.adapters.push_back(ad);
         }
+        assign_default_names(m);
     } catch (const std::exception &e) {
         if (err)
             *err = std::string("bad machine description: ") + e.what();
@@ -202,6 +276,8 @@ bool create_host(const std::string &sysroot, const std::string &machine_path, st
             return false;
         }
     }
+    if (!write_host_files(sysroot, m, err))
+        return false;
     StateLock lock(sysroot);
     return save_machine(sysroot, m, err);
 }

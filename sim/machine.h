@@ -34,6 +34,9 @@ struct Function {
     std::string mac;    // converged functions
     std::string wwpn;   // FC and FCoE functions
     std::string driver; // "callback", "legacy" or "none"
+    std::string ifname; // NIC: uplink name (default vmnicN in machine order)
+    std::string vmhba;  // iSCSI: host adapter name (default vmhbaN)
+    int legacy_device = -1; // iSCSI on the legacy path: device number (default: order)
 };
 
 struct Adapter {
@@ -91,6 +94,10 @@ bool write_file_atomic(const std::string &path, const std::string &data, std::st
 
 // Makes every directory of `path` (mode 0755).
 bool make_dirs(const std::string &path);
+
+// The driver's PCI name of a function: segment:bus:device.function in
+// hexadecimal digits ("0000:04:00.2").
+std::string pci_name(const Function &f);
 
 } // namespace hlvdsim
 

@@ -1,9 +1,13 @@
 // Command line of the simulated machine.
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "sim/command_log.h"
+#include "sim/fault_plan.h"
 #include "sim/machine.h"
 #include "sim/ufi_generator.h"
 
@@ -15,6 +19,16 @@ int usage()
                  "usage: hlvdsim create DIR [MACHINE.json]\n"
                  "       hlvdsim show DIR\n"
                  "       hlvdsim make-ufi --generation 2|3|4 --version V [OPTIONS] -o FILE\n"
+                 "       hlvdsim fault add DIR [MATCH...] KIND [--always] [--from N]\n"
+                 "           MATCH: --adapter NAME --pci PCI --driver nic|iscsi --path callback|legacy\n"
+                 "                  --callback ID --ioctl N --subsystem N --opcode N --version N\n"
+                 "           KIND:  --status S [--additional A] [--actual-length L] [--with-answer]\n"
+                 "                  --transport init|invoke|driver|errno [--errno E]\n"
+                 "                  --short LENGTH | --power-loss LENGTH\n"
+                 "       hlvdsim fault list DIR\n"
+                 "       hlvdsim fault clear DIR\n"
+                 "       hlvdsim log show DIR\n"
+                 "       hlvdsim log clear DIR\n"
                  "\n"
                  "make-ufi options (numbers in decimal or 0x hexadecimal):\n"
                  "  --asic-support N          ASIC_Support of a gen-3/gen-4 header\n"
@@ -34,6 +48,152 @@ int usage()
                  "  --fault NAME              long, short, cookie-misplaced, no-cookie,\n"
                  "                            bad-signature, bad-entries (repeat)\n");
     return 2;
+}
+
+bool number_arg(const char *text, long *out)
+{
+    char *end = nullptr;
+    errno = 0;
+    long v = std::strtol(text, &end, 0);
+    if (errno != 0 || end == text || *end != '\0')
+        return false;
+    *out = v;
+    return true;
+}
+
+bool has_machine(const char *dir)
+{
+    hlvdsim::Machine m;
+    std::string err;
+    if (hlvdsim::load_machine(dir, m, &err))
+        return true;
+    std::fprintf(stderr, "hlvdsim: %s is not a simulated host: %s\n", dir, err.c_str());
+    return false;
+}
+
+int cmd_fault_add(int argc, char **argv)
+{
+    if (argc < 4 || !has_machine(argv[3]))
+        return usage();
+    hlvdsim::FaultSpec f;
+    for (int i = 4; i < argc; ++i) {
+        std::string opt = argv[i];
+        if (opt == "--always") {
+            f.always = true;
+            continue;
+        }
+        if (opt == "--with-answer") {
+            f.answer = true;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "hlvdsim: %s needs a value\n", opt.c_str());
+            return 2;
+        }
+        const char *val = argv[++i];
+        long n = 0;
+        bool numeric = number_arg(val, &n);
+        auto need_number = [&]() {
+            if (!numeric)
+                std::fprintf(stderr, "hlvdsim: %s needs a number, not '%s'\n", opt.c_str(), val);
+            return numeric;
+        };
+        if (opt == "--adapter")
+            f.adapter = val;
+        else if (opt == "--pci")
+            f.pci = val;
+        else if (opt == "--driver")
+            f.driver = val;
+        else if (opt == "--path")
+            f.path = val;
+        else if (opt == "--callback" && need_number())
+            f.callback = n;
+        else if (opt == "--ioctl" && need_number())
+            f.ioctl = n;
+        else if (opt == "--subsystem" && need_number())
+            f.subsystem = static_cast<int>(n);
+        else if (opt == "--opcode" && need_number())
+            f.opcode = static_cast<int>(n);
+        else if (opt == "--version" && need_number())
+            f.version = static_cast<int>(n);
+        else if (opt == "--status" && need_number()) {
+            f.kind = "status";
+            f.status = static_cast<int>(n);
+        } else if (opt == "--additional" && need_number())
+            f.additional_status = static_cast<int>(n);
+        else if (opt == "--actual-length" && need_number())
+            f.actual_length = n;
+        else if (opt == "--transport") {
+            f.kind = "transport";
+            f.how = val;
+        } else if (opt == "--errno" && need_number())
+            f.err = static_cast<int>(n);
+        else if (opt == "--short" && need_number()) {
+            f.kind = "short";
+            f.length = n;
+        } else if (opt == "--power-loss" && need_number()) {
+            f.kind = "power-loss";
+            f.length = n;
+        } else if (opt == "--from" && need_number())
+            f.from = static_cast<int>(n);
+        else {
+            static const char *const numeric_options[] = {
+                "--callback",   "--ioctl",         "--subsystem", "--opcode", "--version",    "--status",
+                "--additional", "--actual-length", "--errno",     "--short",  "--power-loss", "--from"};
+            bool known = false;
+            for (const char *o : numeric_options)
+                known = known || opt == o;
+            if (!known) // a known one has said what is wrong with its value
+                std::fprintf(stderr, "hlvdsim: unknown option %s\n", opt.c_str());
+            return 2;
+        }
+    }
+    std::string err;
+    int id = hlvdsim::fault_add(argv[3], f, &err);
+    if (id == 0) {
+        std::fprintf(stderr, "hlvdsim: %s\n", err.c_str());
+        return 1;
+    }
+    std::printf("fault %d planned\n", id);
+    return 0;
+}
+
+int cmd_fault(int argc, char **argv)
+{
+    if (argc < 4)
+        return usage();
+    std::string what = argv[2];
+    if (what == "add")
+        return cmd_fault_add(argc, argv);
+    if (argc != 4 || !has_machine(argv[3]))
+        return usage();
+    if (what == "list") {
+        for (const auto &f : hlvdsim::fault_list(argv[3]))
+            std::printf("%s\n", f.dump().c_str());
+        return 0;
+    }
+    if (what == "clear") {
+        hlvdsim::fault_clear(argv[3]);
+        return 0;
+    }
+    return usage();
+}
+
+int cmd_log(int argc, char **argv)
+{
+    if (argc != 4 || !has_machine(argv[3]))
+        return usage();
+    std::string what = argv[2];
+    if (what == "show") {
+        for (const auto &e : hlvdsim::log_read(argv[3]))
+            std::printf("%s\n", e.dump().c_str());
+        return 0;
+    }
+    if (what == "clear") {
+        hlvdsim::log_clear(argv[3]);
+        return 0;
+    }
+    return usage();
 }
 
 int cmd_create(int argc, char **argv)
@@ -65,9 +225,13 @@ int cmd_show(int argc, char **argv)
                     a.family.c_str(), a.generation.c_str(), a.serial.c_str(), a.active_version.c_str(),
                     a.flash_version.c_str(), a.boot_version.c_str());
         for (const hlvdsim::Function &f : a.functions) {
-            std::printf("    %04X:%02X:%02X.%X  %-5s  %04X:%04X %04X:%04X rev %02X  port %d  %s\n", f.segment,
+            std::string driver;
+            if (a.family == "converged")
+                driver = "  driver " + f.driver + (f.kind == "nic" ? " " + f.ifname : " " + f.vmhba);
+            std::printf("    %04X:%02X:%02X.%X  %-5s  %04X:%04X %04X:%04X rev %02X  port %d  %s%s\n", f.segment,
                         f.bus, f.device, f.function, f.kind.c_str(), f.vendor, f.device_id, f.subvendor,
-                        f.subdevice, f.revision, f.port, !f.mac.empty() ? f.mac.c_str() : f.wwpn.c_str());
+                        f.subdevice, f.revision, f.port, !f.mac.empty() ? f.mac.c_str() : f.wwpn.c_str(),
+                        driver.c_str());
         }
     }
     return 0;
@@ -104,5 +268,9 @@ int main(int argc, char **argv)
         return cmd_show(argc, argv);
     if (std::strcmp(argv[1], "make-ufi") == 0)
         return cmd_make_ufi(argc, argv);
+    if (std::strcmp(argv[1], "fault") == 0)
+        return cmd_fault(argc, argv);
+    if (std::strcmp(argv[1], "log") == 0)
+        return cmd_log(argc, argv);
     return usage();
 }

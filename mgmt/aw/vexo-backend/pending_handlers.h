@@ -1,0 +1,157 @@
+// Handlers named by the node tables that are not written yet.
+//
+// Each one is bound as null until its code exists, so that the library's
+// behaviour for a missing handler applies: a property read answers the
+// cached value, a property write answers 3, an action answers 1 after its
+// parameters are validated, a group refresh does nothing.
+//
+// To bind one: declare the real function in a header that the node table
+// file includes, and delete its line here (the compiler refuses the two
+// declarations side by side). Each line names the groups that use the
+// handler and the code it belongs to.
+//
+// Included only by the node table files (nodes_*.cpp).
+#ifndef HLVD_MGMT_AW_VEXO_BACKEND_PENDING_HANDLERS_H
+#define HLVD_MGMT_AW_VEXO_BACKEND_PENDING_HANDLERS_H
+
+#include "mgmt/vexo/core/hm_types.h"
+
+
+// Adapter group Arcwright and its fixed subgroups
+
+constexpr action_function do_SetLinkConfigFactoryDefaults = nullptr; // Arcwright/LinkReconfiguration; network configuration
+constexpr action_function do_SetLinkConfigID = nullptr; // Arcwright/LinkReconfiguration; network configuration
+constexpr action_function do_ConfigureChannelManagement = nullptr; // Arcwright/ChannelManagement; network configuration
+constexpr action_function do_SetMaxFunctionNumber = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile; network configuration
+constexpr action_function do_SetProfileId = nullptr; // Arcwright/ProfileManagement; network configuration
+constexpr action_function do_SaveProfile = nullptr; // Arcwright/ProfileManagement; network configuration
+constexpr action_function do_SetFactoryDefaults = nullptr; // Arcwright/ProfileManagement; network configuration
+constexpr action_function do_RetrieveStratolinkPCIDump = nullptr; // Arcwright; back end
+constexpr action_function do_RetrieveStratolinkCoreDump = nullptr; // Arcwright; back end
+constexpr action_function do_RetrieveFwCliData = nullptr; // Arcwright; back end
+constexpr action_function do_UpgradeFlashROM = nullptr; // Arcwright; back end
+constexpr action_function do_ResetFactoryDefaults = nullptr; // Arcwright; back end
+constexpr action_function do_EraseAllConfiguration = nullptr; // Arcwright; back end
+constexpr action_function do_SetPersonality = nullptr; // Arcwright/Personality; network configuration
+constexpr action_function do_RetrieveARMLog = nullptr; // Arcwright/ExtFATData; back end
+constexpr action_function do_EnableLoggingOnAllModules = nullptr; // Arcwright/ExtFATData; back end
+constexpr action_function do_DisableLoggingOnAllModules = nullptr; // Arcwright/ExtFATData; back end
+constexpr action_function do_SetDefaultLoggingConfiguration = nullptr; // Arcwright/ExtFATData; back end
+constexpr action_function do_RefreshEventLog = nullptr; // Arcwright/EventLog; back end
+constexpr action_function do_ClearEventLog = nullptr; // Arcwright/EventLog; back end
+constexpr action_function do_RetrieveFATData = nullptr; // Arcwright/FATData; back end
+constexpr action_function do_ClearFATData = nullptr; // Arcwright/FATData; back end
+constexpr action_function do_HostToDDRDMATest = nullptr; // Arcwright/Diagnostics; back end
+constexpr action_function do_EnterLoopBackMode = nullptr; // Arcwright/Diagnostics; back end
+constexpr action_function do_ExitLoopBackMode = nullptr; // Arcwright/Diagnostics; back end
+constexpr action_function do_NetworkLoopBackTest = nullptr; // Arcwright/Diagnostics; back end
+constexpr property_function handle_IsSecureJumperEnabled = nullptr; // Arcwright; back end
+constexpr property_function handle_FleetView = nullptr; // Arcwright; back end
+constexpr property_function handle_AdvancedMode = nullptr; // Arcwright; back end
+constexpr property_function handle_ControllerStatus = nullptr; // Arcwright; back end
+constexpr property_function handle_ConfiguredLinkConfigID = nullptr; // Arcwright/LinkReconfiguration; network configuration
+constexpr property_function handle_fru_vpd_data = nullptr; // Arcwright/FRUVPD; back end
+constexpr property_function handle_SupportedMCTypes = nullptr; // Arcwright/ChannelManagement; network configuration
+constexpr property_function handle_ChannelManagement_details = nullptr; // Arcwright/ChannelManagement; network configuration
+constexpr property_function handle_aw_controller_properties = nullptr; // Arcwright; back end
+constexpr property_function handle_aw_controller_additional_properties = nullptr; // Arcwright; back end
+constexpr property_function handle_aw_temperature = nullptr; // Arcwright; back end
+constexpr property_function handle_PCIExpressLinkSpeed = nullptr; // Arcwright; network configuration
+constexpr property_function handle_PCIExpressBusWidth = nullptr; // Arcwright; network configuration
+constexpr property_function handle_FFVName = nullptr; // Arcwright; network configuration
+constexpr property_function handle_RebootRequired = nullptr; // Arcwright/ProfileManagement; back end
+constexpr property_function handle_MaxFunctionsPerPort = nullptr; // Arcwright/ProfileManagement; network configuration
+constexpr property_function handle_IPLMaxFunctionNumber = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile; network configuration
+constexpr property_function handle_SettableMaxFunctionNumber = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile; network configuration
+constexpr property_function handle_MaxFunctionNumber = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile; network configuration
+constexpr property_function handle_ConfiguredProfile_ProfileId = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile; network configuration
+constexpr property_function handle_PortControllerName = nullptr; // Arcwright/NICCIM; network configuration
+constexpr property_function handle_ControllerType = nullptr; // Arcwright/NICCIM; network configuration
+constexpr property_function handle_ProtocolSupported = nullptr; // Arcwright/NICCIM; network configuration
+constexpr property_function handle_MaxSupportedController = nullptr; // Arcwright/NICCIM; network configuration
+constexpr property_function handle_ConfiguredPersonality = nullptr; // Arcwright/Personality; network configuration
+constexpr property_function handle_get_ncsi_version = nullptr; // Arcwright/NCSI; network configuration
+constexpr property_function handle_ncsi_static_configuration = nullptr; // Arcwright/NCSI; network configuration
+constexpr property_function handle_FATDataValid = nullptr; // Arcwright/FATData; back end
+
+// NIC functions
+
+constexpr action_function do_SetNetworkBoot = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
+constexpr action_function do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
+constexpr action_function do_NICPhysicalHBA_ResetMACAddress = nullptr; // Arcwright/NICPhysicalHBA; network configuration
+constexpr action_function do_EraseNICConfiguration = nullptr; // Arcwright/NICPhysicalHBA; back end
+constexpr action_function do_DumpNICPCIConfigRegion = nullptr; // Arcwright/NICPhysicalHBA/PCI; back end
+constexpr property_function handle_nic_vnic_name_props = nullptr; // Arcwright/NICPhysicalHBA/vNIC; network configuration
+constexpr property_function handle_nic_vnic_stats = nullptr; // Arcwright/NICPhysicalHBA/vNIC; network configuration
+constexpr property_function handle_AvailableNetworkBootMethods = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
+constexpr property_function handle_networkboot_config = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
+constexpr property_function handle_VolatileMACAddress = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
+constexpr property_function handle_vlan_properties = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
+constexpr property_function handle_IsRoCEEnabled = nullptr; // Arcwright/NICPhysicalHBA; network configuration
+constexpr property_function handle_nic_MTUSize = nullptr; // Arcwright/NICPhysicalHBA; network configuration
+constexpr property_function handle_nic_logical_link_status = nullptr; // Arcwright/NICPhysicalHBA; network configuration
+constexpr property_function handle_NICPhysicalHBA_MACAddress = nullptr; // Arcwright/NICPhysicalHBA; network configuration
+constexpr property_function handle_NICPhysicalHBA_PermanentMACAddress = nullptr; // Arcwright/NICPhysicalHBA; network configuration
+constexpr property_function handle_nic_bandwidth_softcap = nullptr; // Arcwright/NICPhysicalHBA; network configuration
+constexpr property_function handle_portspeed = nullptr; // Arcwright/NICPhysicalHBA, Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration; network configuration
+constexpr property_function handle_NICPhysicalHBA_SRIOVState = nullptr; // Arcwright/NICPhysicalHBA; network configuration
+constexpr property_function handle_VEPAState = nullptr; // Arcwright/NICPhysicalHBA; network configuration
+constexpr property_function handle_ProtocolIfType = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
+constexpr property_function handle_LinkTechnology = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
+constexpr property_function handle_Arcwright_NICPhysicalHBA_CIM_Capabilities = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
+constexpr property_function handle_EnabledCapabilities = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
+constexpr property_function handle_niclogicalhba_macaddress = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
+constexpr property_function handle_niclogicalhba_vlanid = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
+constexpr property_function handle_LinkStatus = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
+constexpr property_function handle_niclogicalhba_txrate = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
+
+// iSCSI functions
+
+constexpr action_function do_AddRouteTableEntry = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/RouteTable; iSCSI initiator
+constexpr action_function do_DeleteRouteTableEntry = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/RouteTable; iSCSI initiator
+constexpr action_function do_RefreshRouteTableEntry = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/RouteTable; iSCSI initiator
+constexpr action_function do_AddARPTableEntry = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/ARPTable; iSCSI initiator
+constexpr action_function do_DeleteARPTableEntry = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/ARPTable; iSCSI initiator
+constexpr action_function do_RefreshARPTableEntry = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/ARPTable; iSCSI initiator
+constexpr action_function do_DeleteDefaultGateway = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
+constexpr action_function do_DHCPEnable = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
+constexpr action_function do_DHCPDisable = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
+constexpr action_function do_ConfigureIPAddress = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
+constexpr action_function do_ConfigureVLAN = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
+constexpr action_function do_VLANDisable = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
+constexpr action_function do_Ping = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
+constexpr action_function do_DeleteDefaultIPv6Gateway = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
+constexpr action_function do_AutoAssignEnable = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
+constexpr action_function do_AutoAssignDisable = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
+constexpr action_function do_ConfigureIPv6Address = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
+constexpr action_function do_iSCSIPhysicalHBA_Network_NICConfiguration_ResetMACAddress = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration; network configuration
+constexpr action_function do_RefreshNICConfig = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration; back end
+constexpr action_function do_DumpiSCSIPCIConfigRegion = nullptr; // Arcwright/iSCSIPhysicalHBA/PCI; back end
+constexpr action_function do_DiscoveryiSNSThruDHCP = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
+constexpr action_function do_ConfigureiSNSServer = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
+constexpr action_function do_DeleteiSNSServer = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
+constexpr action_function do_EraseConfiguration = nullptr; // Arcwright/iSCSIPhysicalHBA; back end
+constexpr group_function group_iSNS = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
+constexpr property_function handle_iSCSIBIOSEnable = nullptr; // Arcwright/iSCSIPhysicalHBA; iSCSI initiator
+constexpr property_function handle_MPIOEnabled = nullptr; // Arcwright/iSCSIPhysicalHBA; iSCSI initiator
+constexpr property_function handle_tcpip_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
+constexpr property_function handle_DefaultGateway = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
+constexpr property_function handle_IPv6State = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
+constexpr property_function handle_InitiatorLinkLocalAddress = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
+constexpr property_function handle_InitiatorRoutableAddress = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
+constexpr property_function handle_DefaultIPv6Gateway = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
+constexpr property_function handle_iscsi_vnic_name_props = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration/vNIC; network configuration
+constexpr property_function handle_iscsi_vnic_stats = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration/vNIC; network configuration
+constexpr property_function handle_NICprop = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration; iSCSI initiator
+constexpr property_function handle_logical_link_status = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration; network configuration
+constexpr property_function handle_activeport = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration; network configuration
+constexpr property_function handle_iSCSIPhysicalHBA_Network_NICConfiguration_MACAddress = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration; network configuration
+constexpr property_function handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration; network configuration
+constexpr property_function handle_DomainNumber = nullptr; // Arcwright/iSCSIPhysicalHBA/PCI; back end
+constexpr property_function handle_discoveryparams = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
+
+// NIC functions
+
+constexpr group_function group_NICPhysicalHBA = nullptr; // Arcwright/NICPhysicalHBA; back end
+
+#endif

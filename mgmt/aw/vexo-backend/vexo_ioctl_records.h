@@ -1,0 +1,718 @@
+// Payload records of the firmware commands, one per command record the
+// catalogue names, each of the size the command sends.
+//
+// Records whose fields the back end reads or fills so far are laid out field
+// by field. The others are sized byte areas: their fields are laid out by the
+// features that fill and read them, which replace the byte area with the
+// fields when they come (the list below the laid-out records). Records of
+// commands whose payload length the caller gives are only declared here.
+#ifndef HLVD_MGMT_AW_VEXO_BACKEND_VEXO_IOCTL_RECORDS_H
+#define HLVD_MGMT_AW_VEXO_BACKEND_VEXO_IOCTL_RECORDS_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "mgmt/aw/vexo-backend/ioctl_header.h"
+
+#pragma pack(push, 1)
+
+// ---------------------------------------------------------------------------
+// Laid-out records.
+
+// Flash read, write and erase (opcodes 6 and 7). The declared record is 20
+// bytes; callers allocate 20 + n bytes and put n data bytes at byte 16.
+typedef struct _FLASHROM_PARAMS {
+    uint32_t op_code;          // 1 flash, 2 save, 3 erase, 4 read back
+    uint32_t op_type;          // flash region (MGMT_FLASHROM_OPTYPE)
+    uint32_t data_buffer_size; // data bytes in this command
+    uint32_t offset;
+    uint8_t data_buffer[4];
+} FLASHROM_PARAMS;
+
+// FLASHROM_PARAMS op codes.
+#define FLASHROM_OPER_FLASH 1
+#define FLASHROM_OPER_SAVE 2
+#define FLASHROM_OPER_ERASE 3
+#define FLASHROM_OPER_REPORT 4
+
+// Flash regions of the flash commands.
+enum MGMT_FLASHROM_OPTYPE {
+    ENUM_MGMT_FLASHROM_OPTYPE_CODE_iSCSI_FW_ACTIVE = 0,
+    ENUM_MGMT_FLASHROM_OPTYPE_CODE_REDBOOT = 1,
+    ENUM_MGMT_FLASHROM_OPTYPE_CODE_BIOS = 2,
+    ENUM_MGMT_FLASHROM_OPTYPE_CODE_PXE_BIOS = 3,
+    ENUM_MGMT_FLASHROM_OPTYPE_CODE_CTRLS = 4,
+    ENUM_MGMT_FLASHROM_OPTYPE_CFG_IPSEC = 5,
+    ENUM_MGMT_FLASHROM_OPTYPE_CFG_INI = 6,
+    ENUM_MGMT_FLASHROM_OPTYPE_ROM_OFFSET_SPECIFIED = 7,
+    ENUM_MGMT_FLASHROM_OPTYPE_CODE_FCOE_BIOS = 8,
+    ENUM_MGMT_FLASHROM_OPTYPE_CODE_iSCSI_FW_BACKUP = 9,
+    ENUM_MGMT_FLASHROM_OPTYPE_CODE_FCOE_FW_ACTIVE = 10,
+    ENUM_MGMT_FLASHROM_OPTYPE_CODE_FCOE_FW_BACKUP = 11,
+    ENUM_MGMT_FLASHROM_OPTYPE_CODE_CTRLP = 12,
+    ENUM_MGMT_FLASHROM_OPTYPE_CODE_NCSI_FW = 13,
+    ENUM_MGMT_FLASHROM_OPTYPE_CFG_NIC = 14,
+    ENUM_MGMT_FLASHROM_OPTYPE_CFG_DCBX = 15,
+    ENUM_MGMT_FLASHROM_OPTYPE_CFG_PXE_BIOS = 16,
+    ENUM_MGMT_FLASHROM_OPTYPE_CODE_iBFT = 17,
+    ENUM_MGMT_FLASHROM_OPTYPE_REDBOOT_DIR = 18,
+    ENUM_MGMT_FLASHROM_OPTYPE_REDBOOT_CONFIG = 19,
+    ENUM_MGMT_FLASHROM_OPTYPE_HL_LUA_SCRIPTS = 20,
+    ENUM_MGMT_FLASHROM_OPTYPE_PHY_FW = 21,
+    ENUM_MGMT_FLASHROM_OPTYPE_ISM_AND_VECTORS = 22,
+    ENUM_MGMT_FLASHROM_OPTYPE_UFI_DIRECTORY = 23,
+    ENUM_MGMT_FLASHROM_OPTYPE_FAT = 24,
+    ENUM_MGMT_FLASHROM_OPTYPE_EXTENDED_FAT = 25,
+    ENUM_MGMT_FLASHROM_OPTYPE_SERDES_FW = 26,
+    ENUM_MGMT_FLASHROM_OPTYPE_CFG_FCOE_WWNS = 27,
+    ENUM_MGMT_FLASHROM_OPTYPE_CFG_ALL = 28,
+};
+
+// The controller attributes record of the adapter, inside the answer.
+typedef struct _MGMT_HBA_ATTRIBUTES {
+    uint8_t rsvd0[32];
+    char manufacturer_name[32];
+    uint32_t supported_modes;
+    uint8_t rsvd1[12];
+    uint8_t ncsi_version_string[12]; // AW2: five 16-bit numbers; later generations: text
+    uint32_t default_extended_timeout;
+    char controller_model_number[32];
+    char controller_description[64];
+    char controller_serial_number[32];
+    uint8_t rsvd2[32];
+    char firmware_version_string[32];
+    char bios_version_string[32];
+    char redboot_version_string[32];
+    char driver_version_string[32];
+    char fw_on_flash_version_string[32];
+    uint8_t rsvd3[4];
+    uint16_t max_cdblength;
+    uint8_t rsvd4[18];
+    uint16_t default_link_down_timeout;
+    uint8_t iscsi_ver_min_max; // low 4 bits: minimum, high 4 bits: maximum
+    uint8_t max_domains_supported;
+    uint8_t rsvd5;
+    uint8_t hba_status;
+    uint8_t rsvd6;
+    uint8_t phy_port;
+    uint8_t rsvd7[52];
+} MGMT_HBA_ATTRIBUTES;
+
+// Answer of the controller-attributes command (opcode 32).
+typedef struct _MGMT_CONTROLLER_ATTRIBUTES {
+    MGMT_HBA_ATTRIBUTES hba_attribs;
+    uint16_t pci_vendor_id;
+    uint16_t pci_device_id;
+    uint16_t pci_sub_vendor_id;
+    uint16_t pci_sub_system_id;
+    uint8_t pci_bus_number;
+    uint8_t pci_device_number;
+    uint8_t pci_function_number;
+    uint8_t rsvd[29];
+} MGMT_CONTROLLER_ATTRIBUTES;
+
+typedef struct _MAC_ADDRESS_FORMAT {
+    uint16_t SizeOfStructure;
+    uint8_t MACAddress[6];
+} MAC_ADDRESS_FORMAT;
+
+// MAC query (opcode 1): request and answer views of the same 72 bytes.
+typedef union _NTWK_MAC_QUERY_PARAMS {
+    struct {
+        uint8_t type;      // 9: factory MACs of the adapter's functions 0 to 7
+        uint8_t permanent;
+        uint16_t if_id;
+        uint32_t pmac_id;
+    } request;
+    struct {
+        MAC_ADDRESS_FORMAT mac;
+        MAC_ADDRESS_FORMAT seeprom_mac[8];
+    } response;
+} NTWK_MAC_QUERY_PARAMS;
+
+// MAC list (opcode 147), 532 bytes.
+typedef union _NTWK_GET_MAC_LIST_PARAMS {
+    struct {
+        uint8_t mac_type;
+        uint8_t permanent_override;
+        uint16_t if_id;
+        uint32_t mac_id;
+    } request;
+    struct {
+        MAC_ADDRESS_FORMAT fd_mac_address; // factory default MAC of the function
+        MAC_ADDRESS_FORMAT macid_mac_address;
+        uint8_t num_tpo_mac;
+        uint8_t num_ppo_mac;
+        uint8_t max_sz_mac_list;
+        uint8_t rsvd0;
+        MAC_ADDRESS_FORMAT po_mac_address[64];
+    } response;
+} NTWK_GET_MAC_LIST_PARAMS;
+
+// Configuration signature (opcodes 78 and 79), 132 bytes.
+typedef union _IOCTL_COMMON_SET_CONFIG_SIGNATURE_PARAMS {
+    struct {
+        uint32_t config_change_source;
+        uint8_t platform_unique_signature[128];
+    } request;
+    struct {
+        uint32_t rsvd0;
+    } response;
+} IOCTL_COMMON_SET_CONFIG_SIGNATURE_PARAMS;
+
+typedef union _IOCTL_COMMON_GET_CONFIG_SIGNATURE_PARAMS {
+    struct {
+        uint32_t rsvd0;
+    } request;
+    struct {
+        uint32_t config_change_source;
+        uint8_t platform_unique_signature[128];
+    } response;
+} IOCTL_COMMON_GET_CONFIG_SIGNATURE_PARAMS;
+
+// Firmware trace log (opcode 68). The declared record is 20 bytes; a read
+// of n bytes uses n + 20.
+typedef union _IOCTL_COMMON_MANAGE_FAT_PARAMS {
+    struct {
+        uint32_t fat_operation; // 1 query, 0 read
+        uint32_t read_log_offset;
+        uint32_t read_log_length;
+        uint32_t data_buffer_size;
+        uint8_t data_buffer[4];
+    } request;
+    struct {
+        uint32_t log_size;
+        uint32_t read_log_length;
+        uint32_t rsvd0[2];
+        uint8_t data_buffer[4];
+    } response;
+} IOCTL_COMMON_MANAGE_FAT_PARAMS;
+
+// Flow control (opcodes 37 and 205): the record carries a command header in
+// front of its parameters; only the parameters are sent.
+typedef struct _IOCTL_COMMON_GET_FLOW_CONTROL {
+    IOCTL_HEADER hdr;
+    union {
+        struct {
+            uint32_t rsvd0;
+        } request;
+        struct {
+            uint16_t tx_flow_control; // 1 enabled
+            uint16_t rx_flow_control;
+        } response;
+    } params;
+} IOCTL_COMMON_GET_FLOW_CONTROL;
+
+typedef struct _IOCTL_COMMON_MANAGE_FLOW_CONTROL {
+    IOCTL_HEADER hdr;
+    uint8_t params[8]; // MANAGE_FLOW_CTRL_IN / _OUT_PARAMETERS
+} IOCTL_COMMON_MANAGE_FLOW_CONTROL;
+
+// Firmware configuration (opcode 58), 156 bytes.
+typedef struct _AW_FW_CFG {
+    uint32_t aw_config_number;
+    uint32_t asic_revision; // low byte used
+    uint32_t phys_port;
+    uint32_t function_mode;
+    uint8_t ulp[2][52];
+    uint32_t function_caps;
+    uint32_t queues[8]; // queue bases and counts
+} AW_FW_CFG;
+
+// Whole command buffers of the personality commands (opcodes 113 and 114).
+typedef struct _IOCTL_COMMON_GET_AVAILABLE_PERSONALITIES {
+    IOCTL_HEADER hdr;
+    uint8_t params[512];
+} IOCTL_COMMON_GET_AVAILABLE_PERSONALITIES;
+
+// Header and a payload of the length the caller gives.
+struct IOCTL_COMMON_GET_CONFIGURED_PERSONALITY {
+    IOCTL_HEADER hdr;
+    uint8_t params[1];
+};
+
+// ---------------------------------------------------------------------------
+// Sized byte areas, laid out by the features that use them.
+struct NTWK_MAC_SET_PARAMS {
+    uint8_t data[12];
+};
+struct LINK_STATUS_QUERY_PARAMS {
+    uint8_t data[12];
+};
+struct LINK_STATUS_QUERY_PARAMS_V1 {
+    uint8_t data[12];
+};
+struct GET_QOS_PARAMS {
+    uint8_t data[32];
+};
+struct SET_QOS_PARAMS {
+    uint8_t data[36];
+};
+struct ENABLE_DISABLE_DOMAINS_PARAMS {
+    uint8_t data[4];
+};
+struct GET_DOMAIN_CONFIG_PARAMS {
+    uint8_t data[4];
+};
+struct SET_LINK_SPEED_PARAMS_V1 {
+    uint8_t data[8];
+};
+struct IOCTL_COMMON_ENABLE_DISABLE_PORT_PARAMS {
+    uint8_t data[4];
+};
+struct VARROW_IOCTL_COMMON_SET_PORT_STATUS_PARAMS {
+    uint8_t data[4];
+};
+struct IOCTL_COMMON_GET_PHYSICAL_FUNCTION_CONFIG_PARAMS {
+    uint8_t data[24];
+};
+struct IOCTL_COMMON_GET_BOOT_CONFIG_PARAMS {
+    uint8_t data[8];
+};
+struct IOCTL_COMMON_SET_BOOT_CONFIG_PARAMS {
+    uint8_t data[8];
+};
+struct IOCTL_COMMON_ENABLE_DISABLE_BEACON_PARAMS {
+    uint8_t data[4];
+};
+struct IOCTL_COMMON_GET_BEACON_STATE_PARAMS {
+    uint8_t data[4];
+};
+struct IOCTL_COMMON_GET_PORT_STATUS_PARAMS {
+    uint8_t data[4];
+};
+struct VARROW_IOCTL_COMMON_GET_PORT_STATUS_PARAMS {
+    uint8_t data[4];
+};
+struct IOCTL_COMMON_READ_PCI_CONFIG_SPACE_PARAMS {
+    uint8_t data[264];
+};
+struct IOCTL_COMMON_READ_TRANSRECEIVER_DATA_PARAMS {
+    uint8_t data[264];
+};
+struct VEXO_IOCTL_COMMON_READ_TRANSRECEIVER_DATA_PARAMS {
+    uint8_t data[264];
+};
+struct IOCTL_COMMON_GET_OEM_ATTRIBUTES_PARAMS {
+    uint8_t data[44];
+};
+struct IOCTL_COMMON_GET_PORT_NAME_PARAMS {
+    uint8_t data[4];
+};
+struct IOCTL_COMMON_GET_PORT_NAME_PARAMS_V1 {
+    uint8_t data[4];
+};
+struct IOCTL_COMMON_GET_PCI_FUNCTION_MAPPING_PARAMS {
+    uint8_t data[68];
+};
+struct GET_RESET_NEEDED_PARAMS {
+    uint8_t data[4];
+};
+struct IOCTL_COMMON_GET_NCSI_CONFIGURATION_PARAMS {
+    uint8_t data[72];
+};
+struct IOCTL_COMMON_SET_NCSI_DYNAMIC_CONFIGURATION_PARAMS {
+    uint8_t data[32];
+};
+struct GET_ARI_SETTINGS_PARAMS {
+    uint8_t data[4];
+};
+struct SET_ARI_SETTINGS {
+    uint8_t data[4];
+};
+struct GET_PHY_DETAILS_PARAMS {
+    uint8_t data[24];
+};
+struct IOCTL_COMMON_GET_FUNCTION_NAME_INFO_PARAMS {
+    uint8_t data[92];
+};
+struct GET_CNTL_ADDITIONAL_ATTRIBUTES_PARAMS {
+    uint8_t data[612];
+};
+struct IOCTL_COMMON_GET_CAPABILITY_PARAMS {
+    uint8_t data[12];
+};
+struct IOCTL_COMMON_SET_SWITCH_TYPE_PARAMS {
+    uint8_t data[8];
+};
+struct ARM_LOG_CREATE_SNAPSHOT_PARAMS {
+    uint8_t data[4];
+};
+struct SET_TX_THROTTLE_PARAMS {
+    uint8_t data[4];
+};
+struct GET_TX_THROTTLE_PARAMS {
+    uint8_t data[4];
+};
+struct GET_LINK_SPEED_PARAMS {
+    uint8_t data[4];
+};
+struct GET_HSW_CONFIG_PARAMS {
+    uint8_t data[16];
+};
+struct SET_HSW_CONFIG_PARAMS {
+    uint8_t data[20];
+};
+struct GET_ACTIVE_PROFILE_PARAMS {
+    uint8_t data[4];
+};
+struct SET_ACTIVE_PROFILE_PARAMS {
+    uint8_t data[4];
+};
+struct SET_FACTORY_PROFILE_CONFIG_PARAMS {
+    uint8_t data[4];
+};
+struct SET_FACTORY_PROFILE_CONFIG_PARAMS_V1 {
+    uint8_t data[4];
+};
+struct SET_FEATURES_PARAMS {
+    uint8_t data[16];
+};
+struct SET_RECONFIG_LINK_ID_PARAMS {
+    uint8_t data[4];
+};
+struct PING_PARAMS {
+    uint8_t data[24];
+};
+struct EDIT_ARP_TABLE_PARAMS {
+    uint8_t data[48];
+};
+struct EDIT_ROUTE_TABLE_PARAMS {
+    uint8_t data[72];
+};
+struct VLAN_SET_PARAMS_IN {
+    uint8_t data[8];
+};
+struct CONFIGURE_STATELESS_IP_ADDR_PARAMS_IN {
+    uint8_t data[16];
+};
+struct RELEASE_STATELESS_IP_ADDR_PARAMS_IN {
+    uint8_t data[8];
+};
+struct GET_DEFAULT_ROUTE_PARAMS {
+    uint8_t data[24];
+};
+struct MODIFY_DEFAULT_ROUTE_PARAMS_IN {
+    uint8_t data[28];
+};
+struct DISCOVERY_PARAMS {
+    uint8_t data[888];
+};
+struct GET_ISCSI_NODE_ATTRIB_PARAMS {
+    uint8_t data[760];
+};
+struct READ_EVENT_LOG_PARAMS {
+    uint8_t data[72];
+};
+struct ISCSI_HBA_NAME_PARAMS {
+    uint8_t data[260];
+};
+struct GET_A_SESSION_PARAMS {
+    uint8_t data[1164];
+};
+struct GET_SESSION_CONFIGURATION_PARAMS {
+    uint8_t data[276];
+};
+struct SET_SESSION_CONFIGURATION_PARAMS {
+    uint8_t data[280];
+};
+struct LOGIN_TARGET_PARAMS {
+    uint8_t data[1420];
+};
+struct LOGOUT_TARGET_PARAMS {
+    uint8_t data[4];
+};
+struct QUERY_A_PERSISTENT_LOGIN_PARAMS {
+    uint8_t data[900];
+};
+struct ADD_PERSISTENT_LOGIN_PARAMS {
+    uint8_t data[1420];
+};
+struct DELETE_PERSISTENT_LOGIN_PARAMS_IN {
+    uint8_t data[480];
+};
+struct GET_ALL_SESSION_ID_PARAMS {
+    uint8_t data[12];
+};
+struct GET_ALL_DISCOVERED_TARGET_ID_PARAMS {
+    uint8_t data[12];
+};
+struct REPORT_A_TARGET_PARAMS {
+    uint8_t data[816];
+};
+struct ISCSI_SEND_TARGETS_PARAMS {
+    uint8_t data[264];
+};
+struct MIB_INITIATOR_INSTANCE_STATISTICS {
+    uint8_t data[264];
+};
+struct MIB_INTR_LOGIN_STATISTICS {
+    uint8_t data[520];
+};
+struct GET_SESSION_ATTRIBUTES_PARAMS {
+    uint8_t data[1284];
+};
+struct GET_BOOT_TARGET_OUT {
+    uint8_t data[8];
+};
+struct SET_BOOT_TARGET_IN {
+    uint8_t data[528];
+};
+struct GET_BOOT_LUN {
+    uint8_t data[8];
+};
+struct SET_BOOT_LUN_IN {
+    uint8_t data[12];
+};
+struct BIOS_PARAMS {
+    uint8_t data[20];
+};
+struct MGMT_PCIE_INFO {
+    uint8_t data[4];
+};
+struct IOCTL_LOWLEVEL_HOST_DDR_DMA_PARAMS {
+    uint8_t data[8208];
+};
+struct IOCTL_LOWLEVEL_LOOPBACK_TEST_PARAMS {
+    uint8_t data[28];
+};
+struct IOCTL_LOWLEVEL_SET_LOOPBACK_MODE_PARAMS {
+    uint8_t data[4];
+};
+struct IOCTL_LOWLEVEL_GET_LOOPBACK_MODE_PARAMS {
+    uint8_t data[4];
+};
+struct IOCTL_LOWLEVEL_GET_COREDUMP_PROPERTIES_PARAMS {
+    uint8_t data[20];
+};
+struct IOCTL_LOWLEVEL_GET_COREDUMP_COMPONENT_PROPERTIES_PARAMS {
+    uint8_t data[8];
+};
+struct IOCTL_LOWLEVEL_GET_COREDUMP_SEGMENT_PROPERTIES_PARAMS {
+    uint8_t data[16];
+};
+struct LLDP_GET_LLDP_CFG_PARAMS {
+    uint8_t data[1576];
+};
+struct LLDP_SET_LLDP_CFG_PARAMS {
+    uint8_t data[8];
+};
+struct LLDP_GET_LLDP_STATS {
+    uint8_t data[48];
+};
+struct DCBX_GET_DCBX_CFG_PARAMS {
+    uint8_t data[312];
+};
+struct DCBX_GET_DCBX_CFG_PARAMS_V1 {
+    uint8_t data[368];
+};
+struct DCBX_SET_DCBX_CFG_PARAMS {
+    uint8_t data[312];
+};
+struct DCBX_SET_DCBX_CFG_PARAMS_V1 {
+    uint8_t data[368];
+};
+struct GET_DCBX_MIB_INFO_PARAMS {
+    uint8_t data[108];
+};
+struct VARROW_IOCTL_GET_DCBX_MIB_INFO_PARAMS {
+    uint8_t data[60];
+};
+struct DCBX_GET_DCBX_MODE_PARAMS {
+    uint8_t data[4];
+};
+struct DCBX_SET_DCBX_MODE_PARAMS {
+    uint8_t data[4];
+};
+struct GET_10GBASET_STATS_PARAMS {
+    uint8_t data[84];
+};
+struct GET_10GBASET_STATS_PARAMS_V1 {
+    uint8_t data[112];
+};
+struct RUN_10GBASET_SELFTEST_PARAMS {
+    uint8_t data[555];
+};
+struct SET_10GBASET_NVPVALUE_PARAMS {
+    uint8_t data[8];
+};
+struct RUN_TDR_PARAMS {
+    uint8_t data[24];
+};
+struct GET_10GBASET_NVPVALUE_PARAMS {
+    uint8_t data[4];
+};
+struct MANAGE_FFV_PARAMS {
+    uint8_t data[36];
+};
+struct OEM_EXEC_CFG_CMD_PARAMS {
+    uint8_t data[48];
+};
+
+// Records of commands whose payload length the caller gives.
+struct COMMON_GET_VPD_DATA_PARAMS;
+struct EXT_FAT_READ_STRING_TABLE;
+struct EXT_FAT_RETRIEVE_SNAPSHOT_PARAMS;
+struct GET_ALL_IF_ID_PARAMS;
+struct GET_ALL_PLOGIN_TGTID_PORTAL_PARAMS_OUT;
+struct GET_ARP_TABLE_PARAMS;
+struct GET_AW_CONFIGURATION_AND_RESOURCES_PARAMS;
+struct GET_AW_CONFIGURATION_AND_RESOURCES_PARAMS_V1;
+struct GET_COMMON_PROFILE_CONFIG_PARAMS;
+struct GET_EXT_FAT_CAPABILITES_PARAMS;
+struct GET_IF_INFO_PARAMS;
+struct GET_IF_INFO_PARAMS_V1;
+struct GET_OPERATING_PARAMS;
+struct GET_PROFILE_CAPACITIES_PARAMS;
+struct GET_PROFILE_CONFIG_PARAMS;
+struct GET_PROFILE_LIST_PARAMS;
+struct GET_RECONFIG_LINK_INFO_PARAMS;
+struct GET_ROUTE_TABLE_PARAMS;
+struct IOCTL_LOWLEVEL_GET_COREDUMP_SEGMENT_PARAMS;
+struct ISCSI_IP_ADDR_RECORD_PARAMS;
+struct ISCSI_RETRIEVE_PARSED_TARGET_INFO_PARAMS;
+struct NIC_CONFIG_PARAMS;
+struct READ_FRU_EEPROM_PARAMS;
+struct READ_OBJECT_PARAMS;
+struct SCSI_PASS_THRU_PARAMS;
+struct SET_AW_CONFIGURATION_AND_RESOURCES_PARAMS;
+struct SET_AW_CONFIGURATION_AND_RESOURCES_PARAMS_V1;
+struct SET_COMMON_PROFILE_CONFIG_PARAMS;
+struct SET_EXT_FAT_CAPABILITES_PARAMS;
+struct SET_PROFILE_CONFIG_PARAMS;
+struct VARROW_COMMON_GET_VPD_DATA_PARAMS_V1;
+struct VARROW_IOCTL_COMMON_READ_OBJECT_PARAMS_V1;
+struct VARROW_IOCTL_COMMON_WRITE_OBJECT_PARAMS_V1;
+struct WRITE_OBJECT_PARAMS;
+
+#pragma pack(pop)
+static_assert(sizeof(NTWK_MAC_SET_PARAMS) == 12, "NTWK_MAC_SET_PARAMS is 12 bytes");
+static_assert(sizeof(LINK_STATUS_QUERY_PARAMS) == 12, "LINK_STATUS_QUERY_PARAMS is 12 bytes");
+static_assert(sizeof(LINK_STATUS_QUERY_PARAMS_V1) == 12, "LINK_STATUS_QUERY_PARAMS_V1 is 12 bytes");
+static_assert(sizeof(GET_QOS_PARAMS) == 32, "GET_QOS_PARAMS is 32 bytes");
+static_assert(sizeof(SET_QOS_PARAMS) == 36, "SET_QOS_PARAMS is 36 bytes");
+static_assert(sizeof(ENABLE_DISABLE_DOMAINS_PARAMS) == 4, "ENABLE_DISABLE_DOMAINS_PARAMS is 4 bytes");
+static_assert(sizeof(GET_DOMAIN_CONFIG_PARAMS) == 4, "GET_DOMAIN_CONFIG_PARAMS is 4 bytes");
+static_assert(sizeof(SET_LINK_SPEED_PARAMS_V1) == 8, "SET_LINK_SPEED_PARAMS_V1 is 8 bytes");
+static_assert(sizeof(IOCTL_COMMON_ENABLE_DISABLE_PORT_PARAMS) == 4, "IOCTL_COMMON_ENABLE_DISABLE_PORT_PARAMS is 4 bytes");
+static_assert(sizeof(VARROW_IOCTL_COMMON_SET_PORT_STATUS_PARAMS) == 4, "VARROW_IOCTL_COMMON_SET_PORT_STATUS_PARAMS is 4 bytes");
+static_assert(sizeof(IOCTL_COMMON_GET_PHYSICAL_FUNCTION_CONFIG_PARAMS) == 24, "IOCTL_COMMON_GET_PHYSICAL_FUNCTION_CONFIG_PARAMS is 24 bytes");
+static_assert(sizeof(IOCTL_COMMON_GET_BOOT_CONFIG_PARAMS) == 8, "IOCTL_COMMON_GET_BOOT_CONFIG_PARAMS is 8 bytes");
+static_assert(sizeof(IOCTL_COMMON_SET_BOOT_CONFIG_PARAMS) == 8, "IOCTL_COMMON_SET_BOOT_CONFIG_PARAMS is 8 bytes");
+static_assert(sizeof(IOCTL_COMMON_ENABLE_DISABLE_BEACON_PARAMS) == 4, "IOCTL_COMMON_ENABLE_DISABLE_BEACON_PARAMS is 4 bytes");
+static_assert(sizeof(IOCTL_COMMON_GET_BEACON_STATE_PARAMS) == 4, "IOCTL_COMMON_GET_BEACON_STATE_PARAMS is 4 bytes");
+static_assert(sizeof(IOCTL_COMMON_GET_PORT_STATUS_PARAMS) == 4, "IOCTL_COMMON_GET_PORT_STATUS_PARAMS is 4 bytes");
+static_assert(sizeof(VARROW_IOCTL_COMMON_GET_PORT_STATUS_PARAMS) == 4, "VARROW_IOCTL_COMMON_GET_PORT_STATUS_PARAMS is 4 bytes");
+static_assert(sizeof(IOCTL_COMMON_READ_PCI_CONFIG_SPACE_PARAMS) == 264, "IOCTL_COMMON_READ_PCI_CONFIG_SPACE_PARAMS is 264 bytes");
+static_assert(sizeof(IOCTL_COMMON_READ_TRANSRECEIVER_DATA_PARAMS) == 264, "IOCTL_COMMON_READ_TRANSRECEIVER_DATA_PARAMS is 264 bytes");
+static_assert(sizeof(VEXO_IOCTL_COMMON_READ_TRANSRECEIVER_DATA_PARAMS) == 264, "VEXO_IOCTL_COMMON_READ_TRANSRECEIVER_DATA_PARAMS is 264 bytes");
+static_assert(sizeof(IOCTL_COMMON_GET_OEM_ATTRIBUTES_PARAMS) == 44, "IOCTL_COMMON_GET_OEM_ATTRIBUTES_PARAMS is 44 bytes");
+static_assert(sizeof(IOCTL_COMMON_GET_PORT_NAME_PARAMS) == 4, "IOCTL_COMMON_GET_PORT_NAME_PARAMS is 4 bytes");
+static_assert(sizeof(IOCTL_COMMON_GET_PORT_NAME_PARAMS_V1) == 4, "IOCTL_COMMON_GET_PORT_NAME_PARAMS_V1 is 4 bytes");
+static_assert(sizeof(IOCTL_COMMON_GET_PCI_FUNCTION_MAPPING_PARAMS) == 68, "IOCTL_COMMON_GET_PCI_FUNCTION_MAPPING_PARAMS is 68 bytes");
+static_assert(sizeof(GET_RESET_NEEDED_PARAMS) == 4, "GET_RESET_NEEDED_PARAMS is 4 bytes");
+static_assert(sizeof(IOCTL_COMMON_GET_NCSI_CONFIGURATION_PARAMS) == 72, "IOCTL_COMMON_GET_NCSI_CONFIGURATION_PARAMS is 72 bytes");
+static_assert(sizeof(IOCTL_COMMON_SET_NCSI_DYNAMIC_CONFIGURATION_PARAMS) == 32, "IOCTL_COMMON_SET_NCSI_DYNAMIC_CONFIGURATION_PARAMS is 32 bytes");
+static_assert(sizeof(GET_ARI_SETTINGS_PARAMS) == 4, "GET_ARI_SETTINGS_PARAMS is 4 bytes");
+static_assert(sizeof(SET_ARI_SETTINGS) == 4, "SET_ARI_SETTINGS is 4 bytes");
+static_assert(sizeof(GET_PHY_DETAILS_PARAMS) == 24, "GET_PHY_DETAILS_PARAMS is 24 bytes");
+static_assert(sizeof(IOCTL_COMMON_GET_FUNCTION_NAME_INFO_PARAMS) == 92, "IOCTL_COMMON_GET_FUNCTION_NAME_INFO_PARAMS is 92 bytes");
+static_assert(sizeof(GET_CNTL_ADDITIONAL_ATTRIBUTES_PARAMS) == 612, "GET_CNTL_ADDITIONAL_ATTRIBUTES_PARAMS is 612 bytes");
+static_assert(sizeof(IOCTL_COMMON_GET_CAPABILITY_PARAMS) == 12, "IOCTL_COMMON_GET_CAPABILITY_PARAMS is 12 bytes");
+static_assert(sizeof(IOCTL_COMMON_SET_SWITCH_TYPE_PARAMS) == 8, "IOCTL_COMMON_SET_SWITCH_TYPE_PARAMS is 8 bytes");
+static_assert(sizeof(ARM_LOG_CREATE_SNAPSHOT_PARAMS) == 4, "ARM_LOG_CREATE_SNAPSHOT_PARAMS is 4 bytes");
+static_assert(sizeof(SET_TX_THROTTLE_PARAMS) == 4, "SET_TX_THROTTLE_PARAMS is 4 bytes");
+static_assert(sizeof(GET_TX_THROTTLE_PARAMS) == 4, "GET_TX_THROTTLE_PARAMS is 4 bytes");
+static_assert(sizeof(GET_LINK_SPEED_PARAMS) == 4, "GET_LINK_SPEED_PARAMS is 4 bytes");
+static_assert(sizeof(GET_HSW_CONFIG_PARAMS) == 16, "GET_HSW_CONFIG_PARAMS is 16 bytes");
+static_assert(sizeof(SET_HSW_CONFIG_PARAMS) == 20, "SET_HSW_CONFIG_PARAMS is 20 bytes");
+static_assert(sizeof(GET_ACTIVE_PROFILE_PARAMS) == 4, "GET_ACTIVE_PROFILE_PARAMS is 4 bytes");
+static_assert(sizeof(SET_ACTIVE_PROFILE_PARAMS) == 4, "SET_ACTIVE_PROFILE_PARAMS is 4 bytes");
+static_assert(sizeof(SET_FACTORY_PROFILE_CONFIG_PARAMS) == 4, "SET_FACTORY_PROFILE_CONFIG_PARAMS is 4 bytes");
+static_assert(sizeof(SET_FACTORY_PROFILE_CONFIG_PARAMS_V1) == 4, "SET_FACTORY_PROFILE_CONFIG_PARAMS_V1 is 4 bytes");
+static_assert(sizeof(SET_FEATURES_PARAMS) == 16, "SET_FEATURES_PARAMS is 16 bytes");
+static_assert(sizeof(SET_RECONFIG_LINK_ID_PARAMS) == 4, "SET_RECONFIG_LINK_ID_PARAMS is 4 bytes");
+static_assert(sizeof(PING_PARAMS) == 24, "PING_PARAMS is 24 bytes");
+static_assert(sizeof(EDIT_ARP_TABLE_PARAMS) == 48, "EDIT_ARP_TABLE_PARAMS is 48 bytes");
+static_assert(sizeof(EDIT_ROUTE_TABLE_PARAMS) == 72, "EDIT_ROUTE_TABLE_PARAMS is 72 bytes");
+static_assert(sizeof(VLAN_SET_PARAMS_IN) == 8, "VLAN_SET_PARAMS_IN is 8 bytes");
+static_assert(sizeof(CONFIGURE_STATELESS_IP_ADDR_PARAMS_IN) == 16, "CONFIGURE_STATELESS_IP_ADDR_PARAMS_IN is 16 bytes");
+static_assert(sizeof(RELEASE_STATELESS_IP_ADDR_PARAMS_IN) == 8, "RELEASE_STATELESS_IP_ADDR_PARAMS_IN is 8 bytes");
+static_assert(sizeof(GET_DEFAULT_ROUTE_PARAMS) == 24, "GET_DEFAULT_ROUTE_PARAMS is 24 bytes");
+static_assert(sizeof(MODIFY_DEFAULT_ROUTE_PARAMS_IN) == 28, "MODIFY_DEFAULT_ROUTE_PARAMS_IN is 28 bytes");
+static_assert(sizeof(DISCOVERY_PARAMS) == 888, "DISCOVERY_PARAMS is 888 bytes");
+static_assert(sizeof(GET_ISCSI_NODE_ATTRIB_PARAMS) == 760, "GET_ISCSI_NODE_ATTRIB_PARAMS is 760 bytes");
+static_assert(sizeof(READ_EVENT_LOG_PARAMS) == 72, "READ_EVENT_LOG_PARAMS is 72 bytes");
+static_assert(sizeof(ISCSI_HBA_NAME_PARAMS) == 260, "ISCSI_HBA_NAME_PARAMS is 260 bytes");
+static_assert(sizeof(GET_A_SESSION_PARAMS) == 1164, "GET_A_SESSION_PARAMS is 1164 bytes");
+static_assert(sizeof(GET_SESSION_CONFIGURATION_PARAMS) == 276, "GET_SESSION_CONFIGURATION_PARAMS is 276 bytes");
+static_assert(sizeof(SET_SESSION_CONFIGURATION_PARAMS) == 280, "SET_SESSION_CONFIGURATION_PARAMS is 280 bytes");
+static_assert(sizeof(LOGIN_TARGET_PARAMS) == 1420, "LOGIN_TARGET_PARAMS is 1420 bytes");
+static_assert(sizeof(LOGOUT_TARGET_PARAMS) == 4, "LOGOUT_TARGET_PARAMS is 4 bytes");
+static_assert(sizeof(QUERY_A_PERSISTENT_LOGIN_PARAMS) == 900, "QUERY_A_PERSISTENT_LOGIN_PARAMS is 900 bytes");
+static_assert(sizeof(ADD_PERSISTENT_LOGIN_PARAMS) == 1420, "ADD_PERSISTENT_LOGIN_PARAMS is 1420 bytes");
+static_assert(sizeof(DELETE_PERSISTENT_LOGIN_PARAMS_IN) == 480, "DELETE_PERSISTENT_LOGIN_PARAMS_IN is 480 bytes");
+static_assert(sizeof(GET_ALL_SESSION_ID_PARAMS) == 12, "GET_ALL_SESSION_ID_PARAMS is 12 bytes");
+static_assert(sizeof(GET_ALL_DISCOVERED_TARGET_ID_PARAMS) == 12, "GET_ALL_DISCOVERED_TARGET_ID_PARAMS is 12 bytes");
+static_assert(sizeof(REPORT_A_TARGET_PARAMS) == 816, "REPORT_A_TARGET_PARAMS is 816 bytes");
+static_assert(sizeof(ISCSI_SEND_TARGETS_PARAMS) == 264, "ISCSI_SEND_TARGETS_PARAMS is 264 bytes");
+static_assert(sizeof(MIB_INITIATOR_INSTANCE_STATISTICS) == 264, "MIB_INITIATOR_INSTANCE_STATISTICS is 264 bytes");
+static_assert(sizeof(MIB_INTR_LOGIN_STATISTICS) == 520, "MIB_INTR_LOGIN_STATISTICS is 520 bytes");
+static_assert(sizeof(GET_SESSION_ATTRIBUTES_PARAMS) == 1284, "GET_SESSION_ATTRIBUTES_PARAMS is 1284 bytes");
+static_assert(sizeof(GET_BOOT_TARGET_OUT) == 8, "GET_BOOT_TARGET_OUT is 8 bytes");
+static_assert(sizeof(SET_BOOT_TARGET_IN) == 528, "SET_BOOT_TARGET_IN is 528 bytes");
+static_assert(sizeof(GET_BOOT_LUN) == 8, "GET_BOOT_LUN is 8 bytes");
+static_assert(sizeof(SET_BOOT_LUN_IN) == 12, "SET_BOOT_LUN_IN is 12 bytes");
+static_assert(sizeof(BIOS_PARAMS) == 20, "BIOS_PARAMS is 20 bytes");
+static_assert(sizeof(MGMT_PCIE_INFO) == 4, "MGMT_PCIE_INFO is 4 bytes");
+static_assert(sizeof(IOCTL_LOWLEVEL_HOST_DDR_DMA_PARAMS) == 8208, "IOCTL_LOWLEVEL_HOST_DDR_DMA_PARAMS is 8208 bytes");
+static_assert(sizeof(IOCTL_LOWLEVEL_LOOPBACK_TEST_PARAMS) == 28, "IOCTL_LOWLEVEL_LOOPBACK_TEST_PARAMS is 28 bytes");
+static_assert(sizeof(IOCTL_LOWLEVEL_SET_LOOPBACK_MODE_PARAMS) == 4, "IOCTL_LOWLEVEL_SET_LOOPBACK_MODE_PARAMS is 4 bytes");
+static_assert(sizeof(IOCTL_LOWLEVEL_GET_LOOPBACK_MODE_PARAMS) == 4, "IOCTL_LOWLEVEL_GET_LOOPBACK_MODE_PARAMS is 4 bytes");
+static_assert(sizeof(IOCTL_LOWLEVEL_GET_COREDUMP_PROPERTIES_PARAMS) == 20, "IOCTL_LOWLEVEL_GET_COREDUMP_PROPERTIES_PARAMS is 20 bytes");
+static_assert(sizeof(IOCTL_LOWLEVEL_GET_COREDUMP_COMPONENT_PROPERTIES_PARAMS) == 8, "IOCTL_LOWLEVEL_GET_COREDUMP_COMPONENT_PROPERTIES_PARAMS is 8 bytes");
+static_assert(sizeof(IOCTL_LOWLEVEL_GET_COREDUMP_SEGMENT_PROPERTIES_PARAMS) == 16, "IOCTL_LOWLEVEL_GET_COREDUMP_SEGMENT_PROPERTIES_PARAMS is 16 bytes");
+static_assert(sizeof(LLDP_GET_LLDP_CFG_PARAMS) == 1576, "LLDP_GET_LLDP_CFG_PARAMS is 1576 bytes");
+static_assert(sizeof(LLDP_SET_LLDP_CFG_PARAMS) == 8, "LLDP_SET_LLDP_CFG_PARAMS is 8 bytes");
+static_assert(sizeof(LLDP_GET_LLDP_STATS) == 48, "LLDP_GET_LLDP_STATS is 48 bytes");
+static_assert(sizeof(DCBX_GET_DCBX_CFG_PARAMS) == 312, "DCBX_GET_DCBX_CFG_PARAMS is 312 bytes");
+static_assert(sizeof(DCBX_GET_DCBX_CFG_PARAMS_V1) == 368, "DCBX_GET_DCBX_CFG_PARAMS_V1 is 368 bytes");
+static_assert(sizeof(DCBX_SET_DCBX_CFG_PARAMS) == 312, "DCBX_SET_DCBX_CFG_PARAMS is 312 bytes");
+static_assert(sizeof(DCBX_SET_DCBX_CFG_PARAMS_V1) == 368, "DCBX_SET_DCBX_CFG_PARAMS_V1 is 368 bytes");
+static_assert(sizeof(GET_DCBX_MIB_INFO_PARAMS) == 108, "GET_DCBX_MIB_INFO_PARAMS is 108 bytes");
+static_assert(sizeof(VARROW_IOCTL_GET_DCBX_MIB_INFO_PARAMS) == 60, "VARROW_IOCTL_GET_DCBX_MIB_INFO_PARAMS is 60 bytes");
+static_assert(sizeof(DCBX_GET_DCBX_MODE_PARAMS) == 4, "DCBX_GET_DCBX_MODE_PARAMS is 4 bytes");
+static_assert(sizeof(DCBX_SET_DCBX_MODE_PARAMS) == 4, "DCBX_SET_DCBX_MODE_PARAMS is 4 bytes");
+static_assert(sizeof(GET_10GBASET_STATS_PARAMS) == 84, "GET_10GBASET_STATS_PARAMS is 84 bytes");
+static_assert(sizeof(GET_10GBASET_STATS_PARAMS_V1) == 112, "GET_10GBASET_STATS_PARAMS_V1 is 112 bytes");
+static_assert(sizeof(RUN_10GBASET_SELFTEST_PARAMS) == 555, "RUN_10GBASET_SELFTEST_PARAMS is 555 bytes");
+static_assert(sizeof(SET_10GBASET_NVPVALUE_PARAMS) == 8, "SET_10GBASET_NVPVALUE_PARAMS is 8 bytes");
+static_assert(sizeof(RUN_TDR_PARAMS) == 24, "RUN_TDR_PARAMS is 24 bytes");
+static_assert(sizeof(GET_10GBASET_NVPVALUE_PARAMS) == 4, "GET_10GBASET_NVPVALUE_PARAMS is 4 bytes");
+static_assert(sizeof(MANAGE_FFV_PARAMS) == 36, "MANAGE_FFV_PARAMS is 36 bytes");
+static_assert(sizeof(OEM_EXEC_CFG_CMD_PARAMS) == 48, "OEM_EXEC_CFG_CMD_PARAMS is 48 bytes");
+
+static_assert(sizeof(FLASHROM_PARAMS) == 20, "FLASHROM_PARAMS is 20 bytes");
+static_assert(sizeof(MGMT_HBA_ATTRIBUTES) == 500, "MGMT_HBA_ATTRIBUTES is 500 bytes");
+static_assert(sizeof(MGMT_CONTROLLER_ATTRIBUTES) == 540, "MGMT_CONTROLLER_ATTRIBUTES is 540 bytes");
+static_assert(sizeof(NTWK_MAC_QUERY_PARAMS) == 72, "NTWK_MAC_QUERY_PARAMS is 72 bytes");
+static_assert(sizeof(NTWK_GET_MAC_LIST_PARAMS) == 532, "NTWK_GET_MAC_LIST_PARAMS is 532 bytes");
+static_assert(sizeof(IOCTL_COMMON_SET_CONFIG_SIGNATURE_PARAMS) == 132, "set config signature is 132 bytes");
+static_assert(sizeof(IOCTL_COMMON_GET_CONFIG_SIGNATURE_PARAMS) == 132, "get config signature is 132 bytes");
+static_assert(sizeof(IOCTL_COMMON_MANAGE_FAT_PARAMS) == 20, "IOCTL_COMMON_MANAGE_FAT_PARAMS is 20 bytes");
+static_assert(sizeof(IOCTL_COMMON_GET_FLOW_CONTROL) == 20, "IOCTL_COMMON_GET_FLOW_CONTROL is 20 bytes");
+static_assert(sizeof(IOCTL_COMMON_MANAGE_FLOW_CONTROL) == 24, "IOCTL_COMMON_MANAGE_FLOW_CONTROL is 24 bytes");
+static_assert(sizeof(AW_FW_CFG) == 156, "AW_FW_CFG is 156 bytes");
+static_assert(sizeof(IOCTL_COMMON_GET_AVAILABLE_PERSONALITIES) == 528, "personality buffer is 528 bytes");
+static_assert(offsetof(MGMT_HBA_ATTRIBUTES, ncsi_version_string) == 80, "ncsi_version_string at 80");
+static_assert(offsetof(MGMT_HBA_ATTRIBUTES, default_extended_timeout) == 92, "default_extended_timeout at 92");
+static_assert(offsetof(MGMT_HBA_ATTRIBUTES, controller_serial_number) == 192, "serial number at 192");
+static_assert(offsetof(MGMT_HBA_ATTRIBUTES, fw_on_flash_version_string) == 384, "flash version at 384");
+static_assert(offsetof(MGMT_HBA_ATTRIBUTES, max_cdblength) == 420, "max_cdblength at 420");
+static_assert(offsetof(MGMT_HBA_ATTRIBUTES, default_link_down_timeout) == 440, "link-down timeout at 440");
+static_assert(offsetof(MGMT_HBA_ATTRIBUTES, hba_status) == 445, "hba_status at 445");
+static_assert(offsetof(MGMT_HBA_ATTRIBUTES, phy_port) == 447, "phy_port at 447");
+static_assert(offsetof(MGMT_CONTROLLER_ATTRIBUTES, pci_bus_number) == 508, "bus number at 508");
+static_assert(offsetof(AW_FW_CFG, function_caps) == 120, "function_caps at 120");
+
+#endif

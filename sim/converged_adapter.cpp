@@ -1,0 +1,552 @@
+#include "sim/converged_adapter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "sim/command_log.h"
+#include "sim/driver_records.h"
+#include "sim/fault_plan.h"
+
+namespace hlvdsim
+{
+
+using json = nlohmann::json;
+
+namespace
+{
+
+// One command on its way through the adapter.
+struct FwContext {
+    Machine &m;
+    size_t adapter;  // the card
+    size_t function; // the function the command is aimed at
+    const FwRequestHeader &hdr;
+    const uint8_t *req;          // request payload
+    uint32_t req_len;            // request payload length
+    std::vector<uint8_t> answer; // answer payload (may be longer than req_len)
+    uint8_t status = FW_STATUS_SUCCESS;
+    uint16_t additional = 0;
+    json *fw;              // the adapter's persistent firmware state
+    bool dirty = false;    // fw changed
+    long write_limit = -1; // power loss: bytes a write may still change
+};
+
+typedef void (*FwHandler)(FwContext &);
+
+struct FwCommand {
+    uint8_t subsystem;
+    uint8_t opcode;
+    int version; // -1: any
+    FwHandler handler;
+};
+
+const Adapter &card(const FwContext &c)
+{
+    return c.m.adapters[c.adapter];
+}
+
+const Function &func(const FwContext &c)
+{
+    return c.m.adapters[c.adapter].functions[c.function];
+}
+
+const json &adapter_doc(const FwContext &c)
+{
+    return c.m.doc.at("adapters").at(c.adapter);
+}
+
+std::string adapter_text(const FwContext &c, const char *key, const std::string &dflt)
+{
+    const json &a = adapter_doc(c);
+    return a.contains(key) ? a.at(key).get<std::string>() : dflt;
+}
+
+long adapter_number(const FwContext &c, const char *key, long dflt)
+{
+    const json &a = adapter_doc(c);
+    return a.contains(key) ? a.at(key).get<long>() : dflt;
+}
+
+// Fails the command when the request is shorter than the record it needs.
+bool need(FwContext &c, uint32_t len)
+{
+    if (c.req_len >= len)
+        return true;
+    c.status = FW_STATUS_FAILED;
+    c.additional = FW_ADDL_INVALID_REQUEST;
+    c.answer.clear();
+    return false;
+}
+
+void put8(std::vector<uint8_t> &b, size_t at, uint8_t v)
+{
+    if (b.size() < at + 1)
+        b.resize(at + 1);
+    b[at] = v;
+}
+
+void put16(std::vector<uint8_t> &b, size_t at, uint16_t v)
+{
+    put8(b, at, static_cast<uint8_t>(v));
+    put8(b, at + 1, static_cast<uint8_t>(v >> 8));
+}
+
+void put32(std::vector<uint8_t> &b, size_t at, uint32_t v)
+{
+    put16(b, at, static_cast<uint16_t>(v));
+    put16(b, at + 2, static_cast<uint16_t>(v >> 16));
+}
+
+void put_text(std::vector<uint8_t> &b, size_t at, size_t field, const std::string &s)
+{
+    if (b.size() < at + field)
+        b.resize(at + field);
+    std::memset(&b[at], 0, field);
+    std::memcpy(&b[at], s.data(), std::min(s.size(), field - 1));
+}
+
+void put_mac(std::vector<uint8_t> &b, size_t at, const uint8_t mac[6])
+{
+    put16(b, at, 8); // SizeOfStructure of MAC_ADDRESS_FORMAT
+    for (int i = 0; i < 6; ++i)
+        put8(b, at + 2 + static_cast<size_t>(i), mac[i]);
+}
+
+uint32_t get32(const uint8_t *p)
+{
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+
+// Factory MAC of a function; zeros when the description has none.
+void factory_mac(const Function &f, uint8_t out[6])
+{
+    if (!parse_mac(f.mac, out))
+        std::memset(out, 0, 6);
+}
+
+// Current MAC: one set through the firmware, else the factory MAC.
+void current_mac(const FwContext &c, const Function &f, uint8_t out[6])
+{
+    const json &macs = c.fw->contains("mac") ? c.fw->at("mac") : json::object();
+    std::string key = pci_name(f);
+    if (!macs.contains(key) || !parse_mac(macs.at(key).get<std::string>(), out))
+        factory_mac(f, out);
+}
+
+// ---------------------------------------------------------------------------
+// Command handlers, one per modelled command.
+
+// 1/1: MAC query. Type 9 lists the factory MACs of PCI functions 0 to 7;
+// otherwise the function's permanent or current MAC.
+void cmd_mac_query(FwContext &c)
+{
+    if (!need(c, 8))
+        return;
+    uint8_t type = c.req[0];
+    uint8_t permanent = c.req[1];
+    c.answer.assign(72, 0);
+    uint8_t mac[6];
+    if (type == 9) {
+        for (const Function &f : card(c).functions) {
+            if (f.function > 7)
+                continue;
+            factory_mac(f, mac);
+            put_mac(c.answer, 8 + 8 * f.function, mac);
+        }
+        return;
+    }
+    if (permanent)
+        factory_mac(func(c), mac);
+    else
+        current_mac(c, func(c), mac);
+    put_mac(c.answer, 0, mac);
+}
+
+// 1/32: controller attributes of the function's adapter.
+void cmd_controller_attributes(FwContext &c)
+{
+    const Adapter &a = card(c);
+    const Function &f = func(c);
+    std::vector<uint8_t> &b = c.answer;
+    b.assign(540, 0);
+    uint32_t modes = 0;
+    for (const Function &x : a.functions) {
+        if (x.kind == "nic")
+            modes |= 0x2 | 0x8 | 0x200;
+        else if (x.kind == "iscsi")
+            modes |= 0x10;
+        else if (x.kind == "fcoe")
+            modes |= 0x40;
+    }
+    put_text(b, 32, 32, adapter_text(c, "manufacturer", "Orvane"));
+    put32(b, 64, static_cast<uint32_t>(adapter_number(c, "supported_modes", modes)));
+    put32(b, 92, static_cast<uint32_t>(adapter_number(c, "default_eto", 20)));
+    put_text(b, 96, 32, adapter_text(c, "model", "SL-" + a.generation));
+    put_text(b, 128, 64, adapter_text(c, "description", "Stratolink " + a.generation + " converged network adapter"));
+    put_text(b, 192, 32, a.serial);
+    put_text(b, 256, 32, a.active_version);
+    std::string bios = a.active_version;
+    const json &ad = adapter_doc(c);
+    if (ad.contains("firmware") && ad.at("firmware").contains("bios"))
+        bios = ad.at("firmware").at("bios").get<std::string>();
+    put_text(b, 288, 32, bios);
+    put_text(b, 320, 32, a.boot_version);
+    std::string drv = f.kind == "iscsi" ? "ovniscsi" : "ovnnet";
+    std::string drv_version = "12.0.1215.0";
+    if (c.m.doc.contains("drivers") && c.m.doc.at("drivers").contains(drv) &&
+        c.m.doc.at("drivers").at(drv).contains("version"))
+        drv_version = c.m.doc.at("drivers").at(drv).at("version").get<std::string>();
+    put_text(b, 352, 32, drv_version);
+    put_text(b, 384, 32, a.flash_version);
+    put16(b, 420, 16);
+    put16(b, 440, 30);
+    put8(b, 442, 0);
+    put8(b, 443, static_cast<uint8_t>(adapter_number(c, "max_domains", f.kind == "iscsi" ? 4 : 1)));
+    put8(b, 445, static_cast<uint8_t>(adapter_number(c, "hba_status", 0)));
+    put8(b, 447, static_cast<uint8_t>(f.port));
+    put16(b, 500, f.vendor);
+    put16(b, 502, f.device_id);
+    put16(b, 504, f.subvendor);
+    put16(b, 506, f.subdevice);
+    put8(b, 508, static_cast<uint8_t>(f.bus));
+    put8(b, 509, static_cast<uint8_t>(f.device));
+    put8(b, 510, static_cast<uint8_t>(f.function));
+}
+
+// 1/58: firmware configuration of the function.
+void cmd_fw_config(FwContext &c)
+{
+    const Function &f = func(c);
+    c.answer.assign(156, 0);
+    put32(c.answer, 0, 1);          // aw_config_number
+    put32(c.answer, 4, f.revision); // asic_revision
+    put32(c.answer, 8, static_cast<uint32_t>(f.port));
+    put32(c.answer, 12, static_cast<uint32_t>(function_field(c.m, c.adapter, c.function, "function_mode", 0)));
+    put32(c.answer, 120, static_cast<uint32_t>(function_field(c.m, c.adapter, c.function, "function_caps", 0)));
+}
+
+// 1/78: configuration signature.
+void cmd_get_config_signature(FwContext &c)
+{
+    c.answer.assign(132, 0);
+    if (!c.fw->contains("config_signature"))
+        return;
+    const json &s = c.fw->at("config_signature");
+    put32(c.answer, 0, s.value("source", 0u));
+    std::string hex = s.value("signature", "");
+    for (size_t i = 0; i + 1 < hex.size() && i / 2 < 128; i += 2)
+        c.answer[4 + i / 2] = static_cast<uint8_t>(std::strtoul(hex.substr(i, 2).c_str(), nullptr, 16));
+}
+
+// 1/79: writes the configuration signature; a power loss keeps what reached
+// the adapter before it.
+void cmd_set_config_signature(FwContext &c)
+{
+    if (!need(c, 132))
+        return;
+    std::vector<uint8_t> sig(128, 0);
+    uint32_t source = 0;
+    if (c.fw->contains("config_signature")) {
+        const json &old = c.fw->at("config_signature");
+        source = old.value("source", 0u);
+        std::string hex = old.value("signature", "");
+        for (size_t i = 0; i + 1 < hex.size() && i / 2 < 128; i += 2)
+            sig[i / 2] = static_cast<uint8_t>(std::strtoul(hex.substr(i, 2).c_str(), nullptr, 16));
+    }
+    size_t limit = c.write_limit < 0 ? 132 : static_cast<size_t>(c.write_limit);
+    if (limit >= 4)
+        source = get32(c.req);
+    for (size_t i = 0; i < 128 && 4 + i < limit; ++i)
+        sig[i] = c.req[4 + i];
+    (*c.fw)["config_signature"] = json{{"source", source}, {"signature", to_hex(sig.data(), sig.size())}};
+    c.dirty = true;
+    c.answer.assign(4, 0);
+}
+
+// 1/88: starts the management service; header only.
+void cmd_start_management_service(FwContext &c)
+{
+    c.answer.clear();
+}
+
+// 1/147: MAC list of the function the header names.
+void cmd_mac_list(FwContext &c)
+{
+    if (!need(c, 8))
+        return;
+    uint8_t mac[6];
+    c.answer.assign(532, 0);
+    factory_mac(func(c), mac);
+    put_mac(c.answer, 0, mac);
+    current_mac(c, func(c), mac);
+    put_mac(c.answer, 8, mac);
+    put8(c.answer, 18, 64);
+}
+
+// The modelled commands. Later features add their commands here.
+const FwCommand kCommands[] = {
+    {1, 1, -1, cmd_mac_query},
+    {1, 32, -1, cmd_controller_attributes},
+    {1, 58, -1, cmd_fw_config},
+    {1, 78, -1, cmd_get_config_signature},
+    {1, 79, -1, cmd_set_config_signature},
+    {1, 88, -1, cmd_start_management_service},
+    {1, 147, -1, cmd_mac_list},
+};
+
+const FwCommand *lookup(uint8_t subsystem, uint8_t opcode, uint8_t version)
+{
+    for (const FwCommand &c : kCommands)
+        if (c.subsystem == subsystem && c.opcode == opcode && (c.version < 0 || c.version == version))
+            return &c;
+    return nullptr;
+}
+
+json base_entry(const FwTarget &t, const Adapter &a, const FwRequestHeader &h, const uint8_t *payload, uint32_t plen)
+{
+    json e;
+    e["kind"] = "fw";
+    e["adapter"] = a.name;
+    e["pci"] = t.pci;
+    e["driver"] = t.driver;
+    e["path"] = t.path;
+    e["subsystem"] = h.subsystem;
+    e["opcode"] = h.opcode;
+    e["version"] = h.version;
+    e["port"] = h.port_number;
+    e["domain"] = h.domain;
+    e["pf"] = h.pf_vh & 0x3FF;
+    e["vh"] = h.pf_vh >> 10;
+    e["timeout"] = h.timeout;
+    e["request_length"] = h.request_length;
+    e["header"] = to_hex(reinterpret_cast<const uint8_t *>(&h), sizeof h);
+    e["payload_crc"] = crc32_of(payload, plen);
+    e["payload"] = to_hex(payload, std::min<uint32_t>(plen, 64));
+    return e;
+}
+
+} // namespace
+
+long function_field(const Machine &m, size_t adapter, size_t function, const char *key, long dflt)
+{
+    try {
+        const json &f = m.doc.at("adapters").at(adapter).at("functions").at(function);
+        if (!f.contains(key))
+            return dflt;
+        const json &v = f.at(key);
+        if (v.is_string())
+            return std::strtol(v.get<std::string>().c_str(), nullptr, 0);
+        return v.get<long>();
+    } catch (const std::exception &) {
+        return dflt;
+    }
+}
+
+bool parse_mac(const std::string &text, uint8_t out[6])
+{
+    unsigned v[6];
+    char tail;
+    if (std::sscanf(text.c_str(), "%2x%*[:-]%2x%*[:-]%2x%*[:-]%2x%*[:-]%2x%*[:-]%2x%c", &v[0], &v[1], &v[2], &v[3],
+                    &v[4], &v[5], &tail) != 6)
+        return false;
+    for (int i = 0; i < 6; ++i)
+        out[i] = static_cast<uint8_t>(v[i]);
+    return true;
+}
+
+bool find_converged_function(const Machine &m, const std::string &pci, const std::string &kind, size_t *adapter,
+                             size_t *function)
+{
+    for (size_t a = 0; a < m.adapters.size(); ++a) {
+        if (m.adapters[a].family != "converged")
+            continue;
+        for (size_t f = 0; f < m.adapters[a].functions.size(); ++f) {
+            const Function &fn = m.adapters[a].functions[f];
+            if (pci_name(fn) == pci && (kind.empty() || fn.kind == kind)) {
+                *adapter = a;
+                *function = f;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+std::array<uint8_t, 256> pci_config_space(const Function &f)
+{
+    std::array<uint8_t, 256> cfg{};
+    auto put16 = [&cfg](size_t at, uint16_t v) {
+        cfg[at] = static_cast<uint8_t>(v);
+        cfg[at + 1] = static_cast<uint8_t>(v >> 8);
+    };
+    put16(0x00, f.vendor);
+    put16(0x02, f.device_id);
+    put16(0x04, 0x0406); // memory space, bus master, parity
+    put16(0x06, 0x0010); // capability list
+    cfg[0x08] = f.revision;
+    // Class: network controller (Ethernet) for NIC, other mass storage for iSCSI.
+    if (f.kind == "iscsi") {
+        cfg[0x0B] = 0x01;
+        cfg[0x0A] = 0x80;
+    } else {
+        cfg[0x0B] = 0x02;
+        cfg[0x0A] = 0x00;
+    }
+    cfg[0x0E] = 0x80; // multi-function device
+    put16(0x2C, f.subvendor);
+    put16(0x2E, f.subdevice);
+    cfg[0x34] = 0x40;
+    cfg[0x3D] = 0x01;
+    // PCI Express capability at 0x40, end of the list.
+    cfg[0x40] = 0x10;
+    cfg[0x42] = 0x02;
+    return cfg;
+}
+
+FwOutcome fw_execute(const std::string &sysroot, const FwTarget &target, uint8_t *buf, size_t capacity,
+                     const json *transport_fault)
+{
+    FwOutcome out;
+    if (capacity < sizeof(FwRequestHeader)) {
+        out.fault = json{{"kind", "transport"}, {"how", "driver"}};
+        return out;
+    }
+    StateLock lock(sysroot);
+    Machine m;
+    size_t ai = 0, fi = 0;
+    if (!load_machine(sysroot, m, nullptr) || !find_converged_function(m, target.pci, target.driver, &ai, &fi)) {
+        out.fault = json{{"kind", "transport"}, {"how", "driver"}};
+        return out;
+    }
+    FwRequestHeader hdr;
+    std::memcpy(&hdr, buf, sizeof hdr);
+    uint8_t *payload = buf + sizeof hdr;
+    // The firmware reads no further than the buffer the driver handed over.
+    uint32_t room = static_cast<uint32_t>(capacity - sizeof hdr);
+    uint32_t plen = std::min(hdr.request_length, room);
+    json entry = base_entry(target, m.adapters[ai], hdr, payload, plen);
+
+    if (transport_fault) {
+        entry["outcome"] = "transport";
+        entry["fault"] = transport_fault->value("id", 0);
+        log_append(sysroot, entry);
+        out.fault = *transport_fault;
+        return out;
+    }
+
+    FaultEvent ev;
+    ev.stage = "command";
+    ev.adapter = m.adapters[ai].name;
+    ev.pci = target.pci;
+    ev.driver = target.driver;
+    ev.path = target.path;
+    ev.subsystem = hdr.subsystem;
+    ev.opcode = hdr.opcode;
+    ev.version = hdr.version;
+    json fault;
+    bool faulted = fault_take(sysroot, ev, &fault);
+    std::string fkind = faulted ? fault.value("kind", "") : "";
+
+    json &adoc = m.doc["adapters"][ai];
+    if (!adoc.contains("fw_state"))
+        adoc["fw_state"] = json::object();
+    FwContext c{
+        m,     ai, fi, hdr, payload, plen, std::vector<uint8_t>(payload, payload + plen), 0, 0, &adoc["fw_state"],
+        false, -1};
+    if (fkind == "power-loss")
+        c.write_limit = fault.value("length", 0L);
+
+    bool modelled = false;
+    uint32_t pf = hdr.pf_vh & 0x3FF;
+    if (hdr.request_length > room) {
+        c.status = FW_STATUS_FAILED;
+        c.additional = FW_ADDL_INVALID_REQUEST;
+        c.answer.clear();
+    } else if (pf > 0) {
+        // Aimed at another PCI function of the same adapter.
+        bool found = false;
+        for (size_t k = 0; k < m.adapters[ai].functions.size(); ++k) {
+            if (m.adapters[ai].functions[k].function == pf - 1) {
+                c.function = k;
+                found = true;
+                break;
+            }
+        }
+        if (!found) {
+            c.status = FW_STATUS_FAILED;
+            c.additional = FW_ADDL_INVALID_REQUEST;
+            c.answer.clear();
+        }
+    }
+    const FwCommand *cmd = lookup(hdr.subsystem, hdr.opcode, hdr.version);
+    modelled = cmd != nullptr;
+    // A planned status replaces the firmware's work (the command has no
+    // effect) unless the plan asks for the answer with it.
+    bool status_only = fkind == "status" && !fault.value("answer", false);
+    if (c.status == FW_STATUS_SUCCESS && !status_only) {
+        if (cmd) {
+            cmd->handler(c);
+        } else {
+            c.status = FW_STATUS_NOT_SUPPORTED;
+            c.answer.clear();
+        }
+    }
+    if (c.dirty)
+        save_machine(sysroot, m, nullptr);
+    entry["modelled"] = modelled;
+
+    if (fkind == "power-loss") {
+        entry["outcome"] = "power-loss";
+        entry["fault"] = fault.value("id", 0);
+        log_append(sysroot, entry);
+        out.fault = fault;
+        return out;
+    }
+
+    uint32_t actual = static_cast<uint32_t>(c.answer.size());
+    if (fkind == "status") {
+        c.status = static_cast<uint8_t>(fault.value("status", 0));
+        c.additional = static_cast<uint16_t>(fault.value("additional_status", 0));
+        if (status_only)
+            c.answer.clear();
+        if (fault.contains("actual_length"))
+            actual = fault.at("actual_length").get<uint32_t>();
+    } else if (fkind == "short") {
+        size_t keep = static_cast<size_t>(fault.value("length", 0L));
+        if (c.answer.size() > keep)
+            c.answer.resize(keep);
+    }
+    uint32_t copy = static_cast<uint32_t>(c.answer.size());
+    if (copy > plen) {
+        copy = plen;
+        if (c.status == FW_STATUS_SUCCESS)
+            c.status = FW_STATUS_INSUFFICIENT_BUFFER;
+    }
+    if (copy)
+        std::memcpy(payload, c.answer.data(), copy);
+    FwResponseHeader rsp;
+    std::memcpy(&rsp, buf, sizeof rsp);
+    rsp.status = c.status;
+    rsp.additional_status = c.additional;
+    rsp.rsvd1 = 0;
+    rsp.response_length = copy;
+    rsp.actual_response_length = actual;
+    std::memcpy(buf, &rsp, sizeof rsp);
+
+    entry["outcome"] = "answered";
+    entry["status"] = c.status;
+    entry["additional_status"] = c.additional;
+    entry["response_length"] = copy;
+    entry["actual_response_length"] = actual;
+    if (faulted)
+        entry["fault"] = fault.value("id", 0);
+    log_append(sysroot, entry);
+    out.answered = true;
+    return out;
+}
+
+} // namespace hlvdsim

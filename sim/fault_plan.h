@@ -1,0 +1,89 @@
+// The fault plan of a simulated host: faults planned per command, kept in
+// <sysroot>/.hlvdsim/faults.json so that every process of the host sees them.
+//
+// A fault matches events by any of adapter, PCI name, driver ("nic",
+// "iscsi"), path ("callback", "legacy"), callback id, ioctl number and the
+// command's subsystem, opcode and version; fields left out match anything. It
+// fires once or always, from the n-th matching event on. Kinds:
+//   status      the firmware answers the command with a status, additional
+//               status and, optionally, an actual response length; the
+//               command has no effect unless `answer` asks for the answer
+//               bytes to come back with the failing status
+//   transport   the command does not reach the firmware: the library handle
+//               cannot be opened ("init"), the callback cannot be invoked
+//               ("invoke"), the driver reports a failure in its request
+//               record ("driver"), or the legacy ioctl fails with an errno
+//               ("errno")
+//   short       the firmware answers with only `length` payload bytes
+//   power-loss  a write stops after `length` bytes and no answer comes back
+#ifndef HLVD_SIM_FAULT_PLAN_H
+#define HLVD_SIM_FAULT_PLAN_H
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace hlvdsim
+{
+
+struct FaultSpec {
+    // What it matches (empty or -1: anything).
+    std::string adapter;
+    std::string pci;
+    std::string driver;
+    std::string path;
+    long callback = -1;
+    long ioctl = -1;
+    int subsystem = -1;
+    int opcode = -1;
+    int version = -1;
+
+    // What it does.
+    std::string kind; // "status", "transport", "short", "power-loss"
+    int status = 0;
+    int additional_status = 0;
+    long actual_length = -1; // status: actual response length to report, -1 = the answer's
+    bool answer = false;     // status: the command runs and its answer comes back
+    std::string how;         // transport: "init", "invoke", "driver", "errno"
+    int err = 5;             // transport "errno": the errno (EIO by default)
+    long length = 0;         // short, power-loss: bytes that get through
+
+    // When it fires.
+    bool always = false; // false: once
+    int from = 1;        // the n-th matching event
+};
+
+// One event the simulated drivers see: opening a library handle ("init"), a
+// callback ("callback"), a legacy ioctl ("ioctl"), or a firmware command
+// reaching the adapter ("command").
+struct FaultEvent {
+    std::string stage;
+    std::string adapter;
+    std::string pci;
+    std::string driver;
+    std::string path;
+    long callback = -1;
+    long ioctl = -1;
+    int subsystem = -1;
+    int opcode = -1;
+    int version = -1;
+};
+
+// Adds a fault; returns its id (> 0), or 0 with `err` set when the fault is
+// not well formed.
+int fault_add(const std::string &sysroot, const FaultSpec &spec, std::string *err);
+
+// The same from the JSON form kept in the plan (as `fault_list` shows it).
+int fault_add_json(const std::string &sysroot, const nlohmann::json &spec, std::string *err);
+
+nlohmann::json fault_list(const std::string &sysroot);
+
+void fault_clear(const std::string &sysroot);
+
+// Counts the event against every fault that applies to it and, when one
+// fires, copies it to `fired` (JSON form) and answers true.
+bool fault_take(const std::string &sysroot, const FaultEvent &ev, nlohmann::json *fired);
+
+} // namespace hlvdsim
+
+#endif
