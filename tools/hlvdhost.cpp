@@ -115,7 +115,7 @@ int print_discovery_summary(const char *path)
         std::printf("%d device%s in %s\n", count, count == 1 ? "" : "s", path);
         for (rapidxml::xml_node<> *d = devices ? devices->first_node("device") : nullptr; d;
              d = d->next_sibling("device")) {
-            std::printf("  %04lX:%02lX:%02lX.%lX  %-5s  %-40s", hex_field(value_of(d, "segment")),
+            std::printf("  %04lX:%02lX:%02lX.%lX  %-5s  %-46s", hex_field(value_of(d, "segment")),
                         hex_field(value_of(d, "busnumber")), hex_field(value_of(d, "devicenumber")),
                         hex_field(value_of(d, "funcnumber")), value_of(d, "nictype").c_str(),
                         value_of(d, "product_id").c_str());

@@ -55,6 +55,36 @@ inline json fc_adapter(const std::string &name, unsigned bus, unsigned count, un
                 {"functions", fns}};
 }
 
+// One function of a converged adapter: its kind and PCI device id.
+struct ConvergedFn {
+    const char *kind; // "nic" or "iscsi"
+    unsigned device_id;
+};
+
+// A converged adapter on segment `seg`, bus `bus`, device 0, with its
+// functions numbered from 0. MAC addresses end in the bus and function.
+inline json converged_adapter(const std::string &name, const std::string &generation, unsigned seg, unsigned bus,
+                              const std::string &active, const std::vector<ConvergedFn> &fns, unsigned revision,
+                              unsigned vendor = 0x19A2, unsigned subdevice = 0xE70E)
+{
+    json functions = json::array();
+    for (unsigned i = 0; i < fns.size(); ++i) {
+        json f = function(fns[i].kind, seg, bus, 0, i, vendor, fns[i].device_id, 0x10DF, subdevice, revision);
+        char mac[32];
+        std::snprintf(mac, sizeof mac, "00:00:C9:%02X:%02X:%02X", seg, bus, 0x10 + i);
+        f["mac"] = mac;
+        f["port"] = std::string(fns[i].kind) == "iscsi" ? 0 : i % 2;
+        f["driver"] = "callback";
+        functions.push_back(f);
+    }
+    return json{{"name", name},
+                {"family", "converged"},
+                {"generation", generation},
+                {"serial", name + "-SN"},
+                {"firmware", {{"active", active}, {"flash", active}, {"boot", active}}},
+                {"functions", functions}};
+}
+
 inline std::string machine(const std::vector<json> &adapters)
 {
     json m = {{"adapters", json::array()}};
