@@ -180,6 +180,33 @@ std::string small_machine()
                     converged_adapter("aw2", "AW2", 0, 3, "4.2.433.604", {{"nic", 0x0700}}, 0x02, 0x19A2, 0xE602)});
 }
 
+// An FCoE function whose adapter the management library does not list is
+// never read (or later flashed) through another adapter's controller.
+TEST(ConvergedDiscovery, UnlinkedFcoeFunctionIsNotTakenForAnotherAdapter)
+{
+    json lone = converged_adapter("fcoe-only", "AW3", 0, 9, "10.2.370.99", {}, 0x01);
+    json f = disctest::function("fcoe", 0, 9, 0, 0, 0x19A2, 0x0714, 0x10DF, 0xE70E, 0x01);
+    f["wwpn"] = "10:00:00:00:C9:99:00:00";
+    lone["functions"].push_back(f);
+    hlvdtest::SimHost host(machine(
+        {converged_adapter("aw3", "AW3", 0, 4, "10.2.370.15", {{"nic", 0x0710}, {"iscsi", 0x0712}}, 0x01), lone}));
+    std::string images = host.path("/images");
+    write_images(images);
+    std::string xml = host.path("/discovery.xml");
+    DebugLog log(host);
+    ASSERT_EQ(0, oem_do_discovery_with_files(xml.c_str(), images.c_str()));
+    EXPECT_TRUE(log.has("getAdditionalFCoEProps: FCoE function 9:0.0 is linked to no converged controller\n"));
+    std::vector<DiscoveredDevice> devices = read_discovery(xml);
+    for (const DiscoveredDevice &d : devices) {
+        if (d.busnumber != "9")
+            continue;
+        EXPECT_NE("10.2.370.15", d.firmware.active_version);
+        EXPECT_NE("rewrite", d.firmware.action);
+    }
+    ASSERT_FALSE(devices.empty());
+    EXPECT_EQ("4", devices[0].busnumber);
+}
+
 std::string vexo_log(const hlvdtest::SimHost &host)
 {
     std::string path = host.path("/var/log/TAQ/vexo/vexo2d.log");
