@@ -1,6 +1,7 @@
 #include "flash/ovnflashlib.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,14 +45,14 @@ const char *shown(const char *text)
 // key, so adapters on two segments are never taken for one.
 typedef std::tuple<unsigned long, unsigned long, unsigned long> AdapterKey;
 
-// Base-16 text that has to be consumed whole.
+// Base-16 text that has to be consumed whole; a PCI number fits 32 bits.
 bool parse_hex(const std::string &text, unsigned long &value)
 {
     const char *begin = text.c_str();
     char *end = nullptr;
     errno = 0;
     value = std::strtoul(begin, &end, 16);
-    return errno == 0 && end != begin && *end == '\0';
+    return errno == 0 && end != begin && *end == '\0' && value <= UINT32_MAX;
 }
 
 // Step of the discovery walk for one device: decides whether it enters the
