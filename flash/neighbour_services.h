@@ -1,15 +1,78 @@
-// Operations of the FC HBA firmware engine that the image code calls. The
-// engine owns them; until it lands their bodies live in
-// flash/neighbour_services_interim.cpp.
+// Operations of neighbouring parts that the front end and the adapter table
+// call but that later work brings: the FC HBA firmware engine (hba/) and the
+// VPD, identification and revision-display steps of adapter discovery
+// (adapters/). Until they land their bodies live in
+// flash/neighbour_services_interim.cpp, which lists them and says what each
+// answers meanwhile.
 #ifndef HLVD_FLASH_NEIGHBOUR_SERVICES_H
 #define HLVD_FLASH_NEIGHBOUR_SERVICES_H
 
 #include <cstdint>
+
+// ---------------------------------------------------------------------------
+// FC HBA firmware engine.
+
+#pragma pack(push, 1)
+// Parsed VPD of the adapter read last.
+struct VPD_RECORD {
+    char SN[32];
+    uint32_t valid;
+    char V1[256]; // model description
+    char V2[80];  // model name
+    char V3[256];
+    char V4[20];
+};
+#pragma pack(pop)
+
+static_assert(sizeof(VPD_RECORD) == 648, "VPD_RECORD layout");
+
+// Size of a READ_REV mailbox buffer and of the wakeup parameters.
+const int READ_REV_BUFFER_SIZE = 384;
+const int WAKEUP_PARMS_SIZE = 60;
+const int CNTL_ADDL_ATTRIBUTES_SIZE = 496;
+
+// Family code of an FC adapter the engine does not know.
+const uint32_t ADAPTER_FAMILY_UNKNOWN = 0xFFF20000u;
+const uint32_t ADAPTER_FAMILY_DUAL_CHANNEL = 0xF98D;
+const uint32_t ADAPTER_FAMILY_SINGLE_CHANNEL = 0xF980;
+
+extern VPD_RECORD vpd;
+extern int32_t WIN_Error;
 
 // True when the host stores multi-byte integers most significant byte first.
 bool isBigEndian();
 
 // Reverses the order of `n` bytes in place.
 void SwapSizeN(uint8_t *p, int n);
+
+// Copies `length` bytes so that destination byte i XOR 3 receives source byte i.
+void SwapBytes(const uint8_t *source, uint8_t *destination, uint32_t length);
+
+uint32_t AdapterFamily(uint8_t index);
+int CLU_PrintVPD(int index, VPD_RECORD *record, int print);
+int DumpConfigRegion(int index, int region, uint32_t offset, uint32_t *count, uint8_t *buffer);
+int ReadRev(int index, uint8_t *mailbox);
+int ReadRev4(int index, uint8_t *mailbox);
+int ReadWakeupParms(int index, uint8_t *parms);
+int SC_PerformCommonGetBootConfig(int index, uint8_t *bootConfig);
+int SC_PerformCommonGetCntlAddlAttributes(int index, uint8_t *attributes);
+int isOrvaneBlade(int index);
+
+// Interim only: 0 while the engine is missing, so that device properties
+// leave FC functions out instead of listing what could not be read.
+int fcEngineAvailable();
+
+// ---------------------------------------------------------------------------
+// Identification and revision display of adapter discovery.
+
+// The VPD and model-name passes over the FC-side entries.
+int getAdapterVPD();
+int getVarrowModelName();
+
+// Upper-cases a text in place.
+void ToUpper(char *text);
+
+// Display text of the three low bytes of a program id word (at least 12 bytes).
+void show_encoded_rev1(uint8_t index, const uint8_t *word, char *text);
 
 #endif

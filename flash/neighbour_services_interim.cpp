@@ -1,11 +1,46 @@
-// INTERIM BODIES, to be deleted when their owner lands.
+// INTERIM BODIES, to be deleted when their owners land.
 //
-// Still to come, with the FC HBA firmware engine (hba/):
-//   - isBigEndian
-//   - SwapSizeN
-// The engine brings these same operations; this file then goes away and the
-// declarations in flash/neighbour_services.h resolve to the engine's.
+// Still to come with the FC HBA firmware engine (hba/), which brings the same
+// operations under the same names:
+//   - isBigEndian, SwapSizeN, SwapBytes     byte order (done here as specified)
+//   - isOrvaneBlade                          blade test (done here as specified)
+//   - AdapterFamily                          answers "unknown family": right
+//                                            while no JEDEC id is read
+//   - ReadRev, ReadRev4, ReadWakeupParms,
+//     SC_PerformCommonGetBootConfig,
+//     SC_PerformCommonGetCntlAddlAttributes,
+//     DumpConfigRegion, CLU_PrintVPD          every read fails (no mailbox path)
+//   - vpd, WIN_Error                         the engine's globals
+//   - fcEngineAvailable                      answers 0. Its one caller, the FC
+//                                            path of GetDiscoveredAdapterProperty
+//                                            (flash/device_properties.cpp), then
+//                                            drops the check: until the engine
+//                                            reads FC functions, discovery leaves
+//                                            them out instead of listing them
+//                                            with versions it could not read.
+//
+// Still to come with VPD, identification and revision display (adapters/):
+//   - getAdapterVPD, getVarrowModelName      do nothing: FC-side entries keep
+//                                            no JEDEC id, serial or model name
+//   - ToUpper                                done here as specified
+//   - show_encoded_rev1                      empty text; not reached while the
+//                                            wakeup parameters cannot be read
 #include "flash/neighbour_services.h"
+
+#include <cctype>
+
+#include "adapters/adapter_table.h"
+#include "adapters/board_predicates.h"
+
+VPD_RECORD vpd;
+int32_t WIN_Error = 0;
+
+namespace {
+
+// What a read answers while no engine sends it to the adapter.
+const int kNoEngine = 0xFFFF;
+
+} // namespace
 
 bool isBigEndian()
 {
@@ -22,4 +57,118 @@ void SwapSizeN(uint8_t *p, int n)
         p[i] = p[j];
         p[j] = t;
     }
+}
+
+void SwapBytes(const uint8_t *source, uint8_t *destination, uint32_t length)
+{
+    if (!source || !destination)
+        return;
+    for (uint32_t i = 0; i < length; ++i) {
+        uint32_t to = i ^ 3u;
+        destination[to < length ? to : i] = source[i];
+    }
+}
+
+int isOrvaneBlade(int index)
+{
+    if (isHBATypeArcwright(index) || isVarrowFC(index) || !AdapterExists4(static_cast<uint32_t>(index)))
+        return 0;
+    const _Adapter &a = gAdapters[index];
+    const int32_t d = a.deviceId, v = a.vendorId, sd = a.subDeviceId, sv = a.subVendorId;
+    return (isOskaraBladeBoard(d, v, sd, sv) || isOskaraStagmereBladeBoard(d, v, sd, sv) ||
+            isKeddBladeBoard(d, v, sd, sv) || isSolvaneBladeBoard(d, v, sd, sv) || isWyndelBladeBoard(d, v, sd, sv))
+               ? 1
+               : 0;
+}
+
+uint32_t AdapterFamily(uint8_t index)
+{
+    (void)index;
+    return ADAPTER_FAMILY_UNKNOWN;
+}
+
+int CLU_PrintVPD(int index, VPD_RECORD *record, int print)
+{
+    (void)index;
+    (void)print;
+    if (record)
+        *record = VPD_RECORD();
+    return kNoEngine;
+}
+
+int DumpConfigRegion(int index, int region, uint32_t offset, uint32_t *count, uint8_t *buffer)
+{
+    (void)index;
+    (void)region;
+    (void)offset;
+    (void)buffer;
+    if (count)
+        *count = 0;
+    return kNoEngine;
+}
+
+int ReadRev(int index, uint8_t *mailbox)
+{
+    (void)index;
+    (void)mailbox;
+    return kNoEngine;
+}
+
+int ReadRev4(int index, uint8_t *mailbox)
+{
+    (void)index;
+    (void)mailbox;
+    return kNoEngine;
+}
+
+int ReadWakeupParms(int index, uint8_t *parms)
+{
+    (void)index;
+    (void)parms;
+    return kNoEngine;
+}
+
+int SC_PerformCommonGetBootConfig(int index, uint8_t *bootConfig)
+{
+    (void)index;
+    (void)bootConfig;
+    return kNoEngine;
+}
+
+int SC_PerformCommonGetCntlAddlAttributes(int index, uint8_t *attributes)
+{
+    (void)index;
+    (void)attributes;
+    return kNoEngine;
+}
+
+int fcEngineAvailable()
+{
+    return 0;
+}
+
+int getAdapterVPD()
+{
+    return 0;
+}
+
+int getVarrowModelName()
+{
+    return 0;
+}
+
+void ToUpper(char *text)
+{
+    if (!text)
+        return;
+    for (; *text; ++text)
+        *text = static_cast<char>(std::toupper(static_cast<unsigned char>(*text)));
+}
+
+void show_encoded_rev1(uint8_t index, const uint8_t *word, char *text)
+{
+    (void)index;
+    (void)word;
+    if (text)
+        text[0] = '\0';
 }

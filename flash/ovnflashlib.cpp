@@ -1,14 +1,24 @@
 #include "flash/ovnflashlib.h"
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <set>
+#include <stdexcept>
+#include <tuple>
 
 #include <dirent.h>
 #include <sys/stat.h>
 
 #include "flash/adapter_list.h"
 #include "flash/debug_log.h"
+#include "flash/device_properties.h"
 #include "flash/discovery_xml.h"
+#include "flash/hba_record.h"
+#include "flash/image_list.h"
 #include "flash/oem_status.h"
 
 pthread_mutex_t libOvnFlashMutex;
@@ -29,6 +39,96 @@ bool is_directory(const char *path)
 const char *shown(const char *text)
 {
     return text ? text : "(null)";
+}
+
+// One adapter: its PCI segment, bus and device. The segment is part of the
+// key, so adapters on two segments are never taken for one.
+typedef std::tuple<unsigned long, unsigned long, unsigned long> AdapterKey;
+
+// Base-16 text that has to be consumed whole; a PCI number fits 32 bits.
+bool parse_hex(const std::string &text, unsigned long &value)
+{
+    const char *begin = text.c_str();
+    char *end = nullptr;
+    errno = 0;
+    value = std::strtoul(begin, &end, 16);
+    return errno == 0 && end != begin && *end == '\0' && value <= UINT32_MAX;
+}
+
+// Step of the discovery walk for one device: decides whether it enters the
+// file. 0, or 10001 when its working record cannot be had.
+int examine_device(DiscoveredDevice &device, std::set<AdapterKey> &keys, std::vector<DiscoveredDevice> &retained)
+{
+    logDebugOutput("oem_do_discovery_with_files: executing oem_do_discovery_with_files for device, segment = 0x%s "
+                   "busnumber = 0x%s, devicenum = 0x%s, funcnum = 0x%s\n",
+                   device.segment.c_str(), device.busnumber.c_str(), device.devicenumber.c_str(),
+                   device.funcnumber.c_str());
+    Trim(device.busnumber);
+    Trim(device.devicenumber);
+    Trim(device.funcnumber);
+    if (device.segment.empty() || device.busnumber.empty() || device.devicenumber.empty() ||
+        device.funcnumber.empty()) {
+        logDebugOutput("oem_do_discovery_with_files: skipping the device %s because it has invalid pci ids\n",
+                       device.product_id.c_str());
+        return 0;
+    }
+    unsigned long seg, bus, dev, fn;
+    if (!parse_hex(device.segment, seg)) {
+        logDebugOutput("oem_do_discovery_with_files: skipping the device %s because it has invalid segment\n",
+                       device.segment.c_str());
+        return 0;
+    }
+    if (!parse_hex(device.busnumber, bus)) {
+        logDebugOutput("oem_do_discovery_with_files: skipping the device %s because it has invalid bus number\n",
+                       device.product_id.c_str());
+        return 0;
+    }
+    if (!parse_hex(device.devicenumber, dev)) {
+        logDebugOutput("oem_do_discovery_with_files: skipping the device %s because it has invalid device "
+                       "number\n",
+                       device.product_id.c_str());
+        return 0;
+    }
+    if (!parse_hex(device.funcnumber, fn)) {
+        logDebugOutput("oem_do_discovery_with_files: skipping the device %s because it has invalid PCI function\n",
+                       device.product_id.c_str());
+        return 0;
+    }
+    // A device that cannot be found or read again is left out; the walk
+    // goes on with the others.
+    uint32_t index = 0;
+    if (GetAdapterIndxByPciIDs(static_cast<uint32_t>(seg), static_cast<uint32_t>(bus), static_cast<uint32_t>(dev),
+                               static_cast<uint32_t>(fn), &index) != 0) {
+        logDebugOutput("oem_do_discovery_with_files: couldnot locate the device specified by pciSegment = 0x%lx, "
+                       "pciBus = 0x%lx, pciDevice = 0x%lx, pciFunction = 0x%lx\n",
+                       seg, bus, dev, fn);
+        return 0;
+    }
+    DiscoveredDevice scratch;
+    if (GetDiscoveredAdapterProperty(index, scratch) != 0) {
+        logDebugOutput("oem_do_discovery_with_files: couldnot get adapter properties for the device specified by "
+                       "pciSegment = 0x%lx, pciBus = 0x%lx, pciDevice = 0x%lx, pciFunction = 0x%lx\n",
+                       seg, bus, dev, fn);
+        return 0;
+    }
+    _Hba *hba = static_cast<_Hba *>(std::calloc(1, sizeof(_Hba)));
+    if (!hba) {
+        logDebugOutput("oem_do_discovery_with_files: cannot allocate memory\n");
+        return OEM_NO_MEMORY;
+    }
+    ConvertDiscoveredDeviceToHbaStructure(scratch, hba);
+    AdapterKey key(seg, bus, dev);
+    bool adapter_level = isCNA(hba) || isVarrowFCHBA(hba);
+    std::free(hba);
+    if (adapter_level && (keys.count(key) != 0 || fn != 0)) {
+        logDebugOutput("oem_do_discovery_with_files: device %s is flashed at adapter level. No need to flash "
+                       "again.\n",
+                       device.product_id.c_str());
+        return 0;
+    }
+    keys.insert(key);
+    retained.push_back(device);
+    return 0;
 }
 
 } // namespace
@@ -56,6 +156,17 @@ int EnumerateDirectory(const char *path, std::vector<std::string> &names)
     return 0;
 }
 
+int SelectDiscoveredDevices(std::vector<DiscoveredDevice> &all, std::vector<DiscoveredDevice> &retained)
+{
+    std::set<AdapterKey> keys;
+    for (DiscoveredDevice &device : all) {
+        int rc = examine_device(device, keys, retained);
+        if (rc != 0)
+            return rc;
+    }
+    return 0;
+}
+
 extern "C" int oem_do_discovery_with_files(const char *discovery_file, const char *image_file_path)
 {
     AutoMutex lock(libOvnFlashMutex);
@@ -75,7 +186,45 @@ extern "C" int oem_do_discovery_with_files(const char *discovery_file, const cha
         logDebugOutput("oem_do_discovery_with_files: cannot create adapter list. discovery failed\n");
         return OEM_OPERATION_FAILED;
     }
-    return OEM_OPERATION_FAILED;
+    int empty = 0;
+    if (!makeFileNameList2(image_file_path, &empty, VALIDATE_ADAPTER)) {
+        logDebugOutput("oem_do_discovery_with_files: makeFileNameList return error\n");
+        return OEM_FIRMWARE_NOT_FOUND;
+    }
+    logDebugOutput("oem_do_discovery_with_files: makeFileNameList returned success\n");
+
+    std::vector<DiscoveredDevice> retained;
+    try {
+        std::vector<DiscoveredDevice> all;
+        logDebugOutput("oem_do_discovery_with_files: calling CreateDiscoveredDevicesList \n");
+        CreateDiscoveredDevicesList(all);
+        logDebugOutput("oem_do_discovery_with_files: CreateDiscoveredDevicesList returned success\n");
+        // A failure here leaves the actions unproposed: no file is written.
+        if (UpdateDiscoveredDevicesList(all) != 0)
+            return OEM_NO_MEMORY;
+        logDebugOutput("oem_do_discovery_with_files: UpdateDiscoveredDevicesList returned success\n");
+        int rc = SelectDiscoveredDevices(all, retained);
+        if (rc != 0)
+            return rc;
+    } catch (const std::bad_alloc &) {
+        logDebugOutput("oem_do_discovery_with_files: cannot allocate memory\n");
+        return OEM_NO_MEMORY;
+    }
+
+    try {
+        GenerateDiscoveryFile(discovery_file, retained);
+    } catch (const std::exception &e) {
+        logDebugOutput("oem_do_discovery_with_files: Caught an exception while parsing xml, \"%s\"\n", e.what());
+        CloseLogFileHandle();
+        return OEM_DISCOVERY_FILE_NOT_CREATED;
+    } catch (...) {
+        logDebugOutput("oem_do_discovery_with_files: An unknown exception happened\n");
+        CloseLogFileHandle();
+        return OEM_DISCOVERY_FILE_NOT_CREATED;
+    }
+    logDebugOutput("oem_do_discovery_with_files: leaving oem_do_discovery_with_files\n");
+    CloseLogFileHandle();
+    return OEM_SUCCESS;
 }
 
 extern "C" int oem_do_flash_with_file(const char *discovery_file, const char *firmware_file)

@@ -95,6 +95,14 @@ private:
     F f_;
 };
 
+class DiscoveredDevice;
+
+// The discovery walk: appends to `retained` the devices of `all` that go into
+// the discovery file (one device per converged or Varrow FC adapter, its
+// function 0). A device that cannot be found or read again is left out and
+// the walk goes on. 0, or 10001 when memory runs out.
+int SelectDiscoveredDevices(std::vector<DiscoveredDevice> &all, std::vector<DiscoveredDevice> &retained);
+
 // Lists the names of the non-directory entries of a directory, in the order
 // the directory yields them. 0, or the error number when it cannot be opened.
 int EnumerateDirectory(const char *path, std::vector<std::string> &names);

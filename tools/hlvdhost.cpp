@@ -10,6 +10,9 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <rapidxml.hpp>
+#include <rapidxml_utils.hpp>
+
 namespace {
 
 typedef int (*discovery_fn)(const char *, const char *);
@@ -77,6 +80,65 @@ bool to_int(const char *s, int &out)
     return true;
 }
 
+// The value attribute of the first child element `name`, or "".
+std::string value_of(rapidxml::xml_node<> *parent, const char *name)
+{
+    rapidxml::xml_node<> *n = parent ? parent->first_node(name) : nullptr;
+    rapidxml::xml_attribute<> *a = n ? n->first_attribute("value") : nullptr;
+    return a ? std::string(a->value(), a->value_size()) : std::string();
+}
+
+std::string or_dash(const std::string &text)
+{
+    return text.empty() ? "-" : text;
+}
+
+unsigned long hex_field(const std::string &text)
+{
+    return std::strtoul(text.c_str(), nullptr, 16);
+}
+
+// One line per device of a discovery file: PCI address, kind, model, then
+// for each firmware item its active version, the proposed action and file.
+int print_discovery_summary(const char *path)
+{
+    try {
+        rapidxml::file<> file(path);
+        rapidxml::xml_document<> doc;
+        doc.parse<0>(file.data());
+        rapidxml::xml_node<> *root = doc.first_node("hl_rom_discovery");
+        rapidxml::xml_node<> *devices = root ? root->first_node("devices") : nullptr;
+        int count = 0;
+        for (rapidxml::xml_node<> *d = devices ? devices->first_node("device") : nullptr; d;
+             d = d->next_sibling("device"))
+            ++count;
+        std::printf("%d device%s in %s\n", count, count == 1 ? "" : "s", path);
+        for (rapidxml::xml_node<> *d = devices ? devices->first_node("device") : nullptr; d;
+             d = d->next_sibling("device")) {
+            std::printf("  %04lX:%02lX:%02lX.%lX  %-5s  %-46s", hex_field(value_of(d, "segment")),
+                        hex_field(value_of(d, "busnumber")), hex_field(value_of(d, "devicenumber")),
+                        hex_field(value_of(d, "funcnumber")), value_of(d, "nictype").c_str(),
+                        value_of(d, "product_id").c_str());
+            const char *sep = "";
+            for (rapidxml::xml_node<> *item = d->first_node("fw_item"); item; item = item->next_sibling("fw_item")) {
+                std::string type = value_of(item, "type");
+                std::printf("%s  %s %s: %s", sep, type == "Firmware" ? "firmware" : "boot code",
+                            or_dash(value_of(item, "active_version")).c_str(),
+                            or_dash(value_of(item, "action")).c_str());
+                std::string file_name = value_of(item, "firmware_file");
+                if (!file_name.empty())
+                    std::printf(" %s (%s)", file_name.c_str(), value_of(item, "version").c_str());
+                sep = ";";
+            }
+            std::printf("\n");
+        }
+        return 0;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "hlvdhost: cannot read the discovery file %s: %s\n", path, e.what());
+        return 1;
+    }
+}
+
 // A result means success to a host only for 0 and 1 (reboot required).
 int report(Library &lib, const char *what, int code)
 {
@@ -114,8 +176,13 @@ int main(int argc, char **argv)
             return report(lib, "debug log", rc);
     }
 
-    if (cmd == "discover" && nargs == 2)
-        return report(lib, "discovery", lib.sym<discovery_fn>("oem_do_discovery_with_files")(a[0], a[1]));
+    if (cmd == "discover" && nargs == 2) {
+        int rc = lib.sym<discovery_fn>("oem_do_discovery_with_files")(a[0], a[1]);
+        int status = report(lib, "discovery", rc);
+        if (rc == 0 && print_discovery_summary(a[0]) != 0)
+            status = 1;
+        return status;
+    }
     if (cmd == "flash" && nargs == 2)
         return report(lib, "flash with file", lib.sym<flash_fn>("oem_do_flash_with_file")(a[0], a[1]));
     if (cmd == "flash-pci" && nargs == 6) {

@@ -1,26 +1,133 @@
 #include "kpl.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "sim/machine.h"
 
+// A function may carry a "kpl" object in the machine description that shapes
+// what this library answers for it (all optional):
+//   "drv_status"      result of KPL_GetDrvInfo (0; 2 also fills the record)
+//   "info_kind"       byte 1 of the driver record (3: version text present)
+//   "driver_version"  the driver version text
+//   "sli_level"       SLI interface level (4 for SLI-4 and converged adapters)
+//   "features"        driver feature mask (FCoE functions get 0x200)
+//   "pci_cfg_status"  result of KPL_ReadPciCfg (0)
+//   "header_type"     PCI header type byte (0x80 on multi-function adapters)
 namespace {
 
-// The FC-side functions (FC and FCoE personalities) in machine order.
-std::vector<hlvdsim::Function> fc_functions()
+struct FcFunction {
+    hlvdsim::Function fn;
+    std::string generation;
+    size_t adapter_functions = 0;
+    hlvdsim::json kpl;
+};
+
+// The machine state file as last read: every save replaces the file, so a
+// new inode or time means new contents.
+struct StateStamp {
+    std::string path;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    struct timespec mtime = {0, 0};
+    bool same(const std::string &p, const struct stat &st) const
+    {
+        return p == path && st.st_dev == dev && st.st_ino == ino && st.st_size == size &&
+               st.st_mtim.tv_sec == mtime.tv_sec && st.st_mtim.tv_nsec == mtime.tv_nsec;
+    }
+};
+
+std::vector<FcFunction> read_fc_functions(const std::string &sysroot);
+
+// The FC-side functions (FC and FCoE personalities) in machine order, read
+// again whenever the machine state changed.
+std::vector<FcFunction> fc_functions()
 {
-    std::vector<hlvdsim::Function> out;
-    hlvdsim::Machine m;
+    static std::mutex lock;
+    static StateStamp stamp;
+    static std::vector<FcFunction> cached;
     std::string sysroot = hlvdsim::current_sysroot();
-    if (sysroot.empty() || !hlvdsim::load_machine(sysroot, m, nullptr))
+    if (sysroot.empty())
+        return std::vector<FcFunction>();
+    std::string path = hlvdsim::state_dir(sysroot) + "/machine.json";
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0)
+        return std::vector<FcFunction>();
+    std::lock_guard<std::mutex> hold(lock);
+    if (!stamp.same(path, st)) {
+        cached = read_fc_functions(sysroot);
+        stamp.path = path;
+        stamp.dev = st.st_dev;
+        stamp.ino = st.st_ino;
+        stamp.size = st.st_size;
+        stamp.mtime = st.st_mtim;
+    }
+    return cached;
+}
+
+std::vector<FcFunction> read_fc_functions(const std::string &sysroot)
+{
+    std::vector<FcFunction> out;
+    hlvdsim::Machine m;
+    if (!hlvdsim::load_machine(sysroot, m, nullptr))
         return out;
-    for (const hlvdsim::Adapter &a : m.adapters)
-        for (const hlvdsim::Function &f : a.functions)
-            if (f.kind == "fc" || f.kind == "fcoe")
-                out.push_back(f);
+    for (size_t ai = 0; ai < m.adapters.size(); ++ai) {
+        const hlvdsim::Adapter &a = m.adapters[ai];
+        for (size_t fi = 0; fi < a.functions.size(); ++fi) {
+            const hlvdsim::Function &f = a.functions[fi];
+            if (f.kind != "fc" && f.kind != "fcoe")
+                continue;
+            FcFunction x;
+            x.fn = f;
+            x.generation = a.generation;
+            x.adapter_functions = a.functions.size();
+            const hlvdsim::json &jf = m.doc["adapters"][ai]["functions"][fi];
+            if (jf.contains("kpl") && jf["kpl"].is_object())
+                x.kpl = jf["kpl"];
+            out.push_back(x);
+        }
+    }
     return out;
+}
+
+long number(const hlvdsim::json &obj, const char *key, long dflt)
+{
+    if (!obj.is_object() || !obj.contains(key))
+        return dflt;
+    const hlvdsim::json &v = obj.at(key);
+    if (v.is_number_integer() || v.is_number_unsigned())
+        return v.get<long>();
+    if (v.is_string())
+        return std::strtol(v.get<std::string>().c_str(), nullptr, 0);
+    return dflt;
+}
+
+std::string text(const hlvdsim::json &obj, const char *key, const std::string &dflt)
+{
+    if (!obj.is_object() || !obj.contains(key) || !obj.at(key).is_string())
+        return dflt;
+    return obj.at(key).get<std::string>();
+}
+
+bool board(int index, const std::vector<FcFunction> &fns)
+{
+    return index >= 0 && static_cast<size_t>(index) < fns.size();
+}
+
+uint32_t default_sli_level(const FcFunction &f)
+{
+    if (f.generation == "SLI3")
+        return 3;
+    if (f.generation == "SLI4" || f.fn.kind == "fcoe")
+        return 4;
+    return (f.fn.device_id >= 0xE000 && f.fn.device_id < 0xF000) ? 4 : 3;
 }
 
 } // namespace
@@ -29,16 +136,16 @@ extern "C" int KPL_InitDiagEnv(KPL_ADAPTER_INFO *records, int max_records)
 {
     if (!records || max_records <= 0)
         return 0;
-    std::vector<hlvdsim::Function> fns = fc_functions();
+    std::vector<FcFunction> fns = fc_functions();
     int n = 0;
-    for (const hlvdsim::Function &f : fns) {
+    for (const FcFunction &x : fns) {
         if (n == max_records)
             break;
         KPL_ADAPTER_INFO &r = records[n++];
         std::memset(&r, 0, sizeof r);
-        r.pciBus = f.bus;
-        r.pciDevFn = (f.device << 3) | (f.function & 7);
-        r.pciFunction = static_cast<uint8_t>(f.function);
+        r.pciBus = x.fn.bus;
+        r.pciDevFn = (x.fn.device << 3) | (x.fn.function & 7);
+        r.pciFunction = static_cast<uint8_t>(x.fn.function);
     }
     return n;
 }
@@ -51,30 +158,36 @@ extern "C" int KPL_GetLibVer(char *text)
     return 0;
 }
 
-extern "C" int KPL_GetDrvInfo(int board, KPL_DRV_INFO *info)
+extern "C" int KPL_GetDrvInfo(int index, KPL_DRV_INFO *info)
 {
-    std::vector<hlvdsim::Function> fns = fc_functions();
-    if (!info || board < 0 || static_cast<size_t>(board) >= fns.size())
+    std::vector<FcFunction> fns = fc_functions();
+    if (!info || !board(index, fns))
         return 1;
-    const hlvdsim::Function &f = fns[static_cast<size_t>(board)];
+    const FcFunction &x = fns[static_cast<size_t>(index)];
+    int status = static_cast<int>(number(x.kpl, "drv_status", 0));
+    if (status != 0 && status != 2)
+        return status;
     std::memset(info, 0, sizeof *info);
     info->version = 4;
-    info->infoKind = 3;
-    std::snprintf(info->driverVersion, sizeof info->driverVersion, "%s", "11.4.142.0");
-    info->sliLevel = (f.device_id >= 0xE000 && f.device_id < 0xF000) ? 4 : 3;
-    info->features = 0x400 | (info->sliLevel == 4 ? 0x1000 : 0);
-    if (f.kind == "fcoe")
-        info->features |= 0x200;
-    return 0;
+    info->infoKind = static_cast<uint8_t>(number(x.kpl, "info_kind", 3));
+    std::snprintf(info->driverVersion, sizeof info->driverVersion, "%s",
+                  text(x.kpl, "driver_version", "11.4.142.0").c_str());
+    info->sliLevel = static_cast<uint32_t>(number(x.kpl, "sli_level", default_sli_level(x)));
+    uint64_t features = 0x400 | (info->sliLevel == 4 ? 0x1000 : 0) | (x.fn.kind == "fcoe" ? 0x200 : 0);
+    info->features = static_cast<uint64_t>(number(x.kpl, "features", static_cast<long>(features)));
+    return status;
 }
 
-extern "C" int KPL_ReadPciCfg(int board, uint8_t *buffer, int offset, int length)
+extern "C" int KPL_ReadPciCfg(int index, uint8_t *buffer, int offset, int length)
 {
-    std::vector<hlvdsim::Function> fns = fc_functions();
-    if (!buffer || board < 0 || static_cast<size_t>(board) >= fns.size() || offset < 0 || length < 0 ||
-        offset + length > 256)
+    std::vector<FcFunction> fns = fc_functions();
+    if (!buffer || !board(index, fns) || offset < 0 || length < 0 || offset + length > 256)
         return 1;
-    const hlvdsim::Function &f = fns[static_cast<size_t>(board)];
+    const FcFunction &x = fns[static_cast<size_t>(index)];
+    int status = static_cast<int>(number(x.kpl, "pci_cfg_status", 0));
+    if (status != 0)
+        return status;
+    const hlvdsim::Function &f = x.fn;
     uint8_t cfg[256] = {};
     auto put16 = [&cfg](int at, uint16_t v) {
         cfg[at] = static_cast<uint8_t>(v & 0xFF);
@@ -83,7 +196,7 @@ extern "C" int KPL_ReadPciCfg(int board, uint8_t *buffer, int offset, int length
     put16(0x00, f.vendor);
     put16(0x02, f.device_id);
     cfg[0x08] = f.revision;
-    cfg[0x0E] = 0x80; // multi-function header
+    cfg[0x0E] = static_cast<uint8_t>(number(x.kpl, "header_type", x.adapter_functions > 1 ? 0x80 : 0));
     put16(0x2C, f.subvendor);
     put16(0x2E, f.subdevice);
     std::memcpy(buffer, cfg + offset, static_cast<size_t>(length));
