@@ -58,6 +58,9 @@ FwOutcome fw_execute(const std::string &sysroot, const FwTarget &target, uint8_t
 
 // The 256-byte PCI configuration space of a function.
 std::array<uint8_t, 256> pci_config_space(const Function &f);
+// The same with the PCI Express link status of the adapter's description
+// ("pcie": {"speed": code, "width": lanes}).
+std::array<uint8_t, 256> pci_config_space(const Machine &m, size_t adapter, size_t function);
 
 // The optional numeric field `key` of function `function` of adapter
 // `adapter` in the machine document, or `dflt`.

@@ -300,7 +300,7 @@ int driver_invoke(const std::string &sysroot, SimDriver d, uint32_t id, MgmtRequ
             fill_drv_info(m, r, static_cast<NicDrvInfo *>(data));
         } else {
             NicReadPciCfg *cfg = static_cast<NicReadPciCfg *>(data);
-            std::array<uint8_t, 256> space = pci_config_space(m.adapters[r.adapter].functions[r.function]);
+            std::array<uint8_t, 256> space = pci_config_space(m, r.adapter, r.function);
             if (cfg->offset >= space.size()) {
                 req->status = 1;
             } else {
@@ -473,7 +473,7 @@ int legacy_ioctl(const std::string &sysroot, const std::string &name, unsigned l
             rc = -1;
         } else {
             e["pci"] = ev.pci;
-            std::array<uint8_t, 256> space = pci_config_space(m.adapters[r.adapter].functions[r.function]);
+            std::array<uint8_t, 256> space = pci_config_space(m, r.adapter, r.function);
             uint32_t n = std::min<uint32_t>(cfg->data_length, 256 - cfg->offset);
             std::memcpy(reinterpret_cast<void *>(static_cast<uintptr_t>(cfg->pci_data)), space.data() + cfg->offset, n);
             cfg->data_length = n;
