@@ -8,6 +8,7 @@
 #include "mgmt/aw/vexo-backend/platform_props.h"
 #include "mgmt/aw/vexo-backend/vpd.h"
 #include "mgmt/vexo/core/hm.h"
+#include "mgmt/vexo/core/hm_builder.h"
 
 namespace {
 

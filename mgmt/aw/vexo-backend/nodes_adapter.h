@@ -14,7 +14,6 @@
 #ifndef HLVD_MGMT_AW_VEXO_BACKEND_NODES_ADAPTER_H
 #define HLVD_MGMT_AW_VEXO_BACKEND_NODES_ADAPTER_H
 
-#include "mgmt/vexo/core/hm_builder.h"
 #include "mgmt/vexo/core/hm_types.h"
 
 // Adapter groups below ROOT at most.

@@ -16,7 +16,6 @@
 
 #include "mgmt/vexo/core/hm_types.h"
 
-
 // Adapter group Arcwright and its fixed subgroups
 
 constexpr action_function do_SetLinkConfigFactoryDefaults = nullptr; // Arcwright/LinkReconfiguration; network configuration
@@ -67,6 +66,7 @@ constexpr property_function handle_FATDataValid = nullptr; // Arcwright/FATData;
 
 // NIC functions
 
+constexpr group_function group_NICPhysicalHBA = nullptr; // Arcwright/NICPhysicalHBA; back end
 constexpr action_function do_SetNetworkBoot = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
 constexpr action_function do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
 constexpr action_function do_NICPhysicalHBA_ResetMACAddress = nullptr; // Arcwright/NICPhysicalHBA; network configuration
@@ -139,9 +139,5 @@ constexpr property_function handle_activeport = nullptr; // Arcwright/iSCSIPhysi
 constexpr property_function handle_iSCSIPhysicalHBA_Network_NICConfiguration_MACAddress = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration; network configuration
 constexpr property_function handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration; network configuration
 constexpr property_function handle_discoveryparams = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
-
-// NIC functions
-
-constexpr group_function group_NICPhysicalHBA = nullptr; // Arcwright/NICPhysicalHBA; back end
 
 #endif
