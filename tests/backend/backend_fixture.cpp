@@ -26,7 +26,7 @@ const char kTwoAdapters[] = R"({
         { "bus": 4, "function": 1, "kind": "nic", "vendor": "0x19A2", "device_id": "0x0710",
           "subvendor": "0x10DF", "subdevice": "0xE70E", "revision": "0x01", "port": 1,
           "mac": "00:00:C9:B3:00:21" },
-        { "bus": 4, "function": 2, "kind": "iscsi", "vendor": "0x19A2", "device_id": "0x0712",
+        { "segment": 1, "bus": 4, "function": 2, "kind": "iscsi", "vendor": "0x19A2", "device_id": "0x0712",
           "subvendor": "0x10DF", "subdevice": "0xE70E", "revision": "0x01", "port": 0,
           "mac": "00:00:C9:B3:00:22" }
       ] },

@@ -220,3 +220,54 @@ TEST(GenerationsTemperature, ZeroReadsNotAvailable)
 }
 
 } // namespace
+
+namespace {
+
+// Start a one-adapter host after changing the adapter's description.
+class OneAdapter : public ::testing::Test {
+protected:
+    void start_with(const char *key, const nlohmann::json &value)
+    {
+        set_adapter_field(host_.root(), index_, key, value);
+        ASSERT_EQ(0, VEXO_init());
+    }
+    void TearDown() override
+    {
+        while (vexo_client_count > 0)
+            VEXO_exit();
+    }
+    SimHost host_{kEveryGeneration};
+    int index_ = 0;
+};
+
+TEST_F(OneAdapter, PhyLabelFillingItsFieldBesideAnIplName)
+{
+    index_ = 2; // Trelmont
+    start_with("boot_code", {{"phy_version", "3.1"}, {"phy_crc", "ABCDEFGH"}, {"ipl_file_name", "TRLBOOT"}});
+    EXPECT_EQ("0xABCDEFGH", value_at("Arcwright2/PHYConfigurationId"));
+    EXPECT_EQ("TRLBOOT", value_at("Arcwright2/IPLFileName"));
+}
+
+TEST_F(OneAdapter, AvailablePersonalitiesCutTo255Characters)
+{
+    index_ = 1; // AW3
+    start_with("personalities", std::string(300, 'P'));
+    EXPECT_EQ(std::string(255, 'P'), value_at("Arcwright0/Personality/AvailablePersonalities"));
+}
+
+TEST_F(OneAdapter, VarrowOemSerialForms)
+{
+    index_ = 3;
+    struct Case {
+        const char *hex;
+        const char *text;
+    } cases[] = {{"4100", "N/A"}, {"41420000", "AB"}, {"00420043", ""}, {"ff4142", "N/A"}, {"414243ff44", "ABC"}};
+    for (const Case &c : cases) {
+        set_adapter_field(host_.root(), index_, "oem", {{"orvane_serial", "5652010203040506"}, {"oem_serial_hex", c.hex}});
+        ASSERT_EQ(0, VEXO_init());
+        EXPECT_EQ(c.text, value_at("Arcwright3/OEM/OEMSerialNumber")) << c.hex;
+        EXPECT_EQ(0, VEXO_exit());
+    }
+}
+
+} // namespace

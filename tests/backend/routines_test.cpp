@@ -1,7 +1,10 @@
 // The back end's routines one by one: text forms, tables, driver queries on
 // both paths, and the legacy devices.
+#include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -14,7 +17,9 @@
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/vexo/core/debug.h"
+#include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/vexo/core/hm.h"
+#include "mgmt/vexo/core/hm_builder.h"
 #include "mgmt/vexo/core/vexo_api.h"
 #include "backend_fixture.h"
 #include "support/device_child.h"
@@ -146,6 +151,77 @@ TEST_F(CallbackQueries, DriverInformationOfTheFunctions)
     EXPECT_EQ(VEXO_STATUS_CURRENT_MAC_QUERY, last_status().first);
 }
 
+TEST_F(CallbackQueries, DomainNumberOfAnIscsiFunction)
+{
+    node *iscsi = get_node(tag_at("Arcwright0/iSCSIPhysicalHBA0", VEXO_NODE_GROUP));
+    ASSERT_TRUE(iscsi);
+    // Without its logical HBA the function cannot name its interface.
+    EXPECT_EQ("error 1", value_at("Arcwright0/iSCSIPhysicalHBA0/PCI/DomainNumber"));
+    static const hm_node_row rows[] = {HM_PROPERTY("IfName", "host adapter name", VEXO_PROP_READONLY,
+                                                   VEXO_TYPE_STRING, 0, 255, "vmhba32", nullptr,
+                                                   handle_internal_property)};
+    static uint8_t bits[HM_BIT_FIELD_BYTES(1, 16 * 8)];
+    static const hm_group_type lhba = {"LogicalHBA", "initiator", 1, 0, nullptr, bits, sizeof bits, rows, 1};
+    node *l = hm_build_group(&lhba, iscsi, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(l);
+    node *pci = get_node(tag_at("Arcwright0/iSCSIPhysicalHBA0/PCI", VEXO_NODE_GROUP));
+    // A callback-driven function answers what the enumeration stored.
+    set_prop_val(pci, "DomainNumber", "0x00ab");
+    EXPECT_EQ("0x00ab", value_at("Arcwright0/iSCSIPhysicalHBA0/PCI/DomainNumber"));
+    // Otherwise the host file names its segment (here 0001).
+    vexo_glob.iscsi.driver_type[get_port_number(iscsi) - 1] &= static_cast<uint8_t>(~VEXO_DRV_CALLBACK);
+    EXPECT_EQ("0x0001", value_at("Arcwright0/iSCSIPhysicalHBA0/PCI/DomainNumber"));
+    // An interface the file does not name keeps the value.
+    set_prop_val(l, "IfName", "vmhba99");
+    set_prop_val(pci, "DomainNumber", "0x00ab");
+    EXPECT_EQ("0x00ab", value_at("Arcwright0/iSCSIPhysicalHBA0/PCI/DomainNumber"));
+    delete_node(l);
+}
+
+TEST_F(CallbackQueries, PortGroupStartUpData)
+{
+    // Port groups come with port discovery; a stand-in shows what the
+    // start-up operations read and write on one.
+    static const hm_node_row rows[] = {
+        HM_PROPERTY("PortNumber", "port", VEXO_PROP_READONLY, VEXO_TYPE_STRING, 0, 255, "1", nullptr,
+                    handle_internal_property),
+        HM_GROUP("BaseT10G", "10GBASE-T", nullptr),
+        HM_PROPERTY("IsClearCountersSupported", "clear", VEXO_PROP_READONLY, VEXO_TYPE_STRING, 0, 255, "x", nullptr,
+                    handle_internal_property),
+        HM_END(),
+    };
+    static uint8_t bits[HM_BIT_FIELD_BYTES(4, 16)];
+    static const hm_group_type port = {"PortDiscoveryAndConfiguration", "port", 4, 0, nullptr, bits, sizeof bits,
+                                       rows, HM_ROW_COUNT(rows)};
+    node *aw3 = get_node(tag_at("Arcwright0", VEXO_NODE_GROUP));
+    node *trelmont = get_node(tag_at("Arcwright1", VEXO_NODE_GROUP));
+    node *p0 = hm_build_group(&port, aw3, nullptr, nullptr, nullptr);
+    node *p1 = hm_build_group(&port, trelmont, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(p0 && p1);
+    node_handle h0 = {};
+    h0.aw_port_number = 2;
+    p0->u.grp->handle = &h0;
+
+    EXPECT_EQ(0, VEXO_update_diagnostics_prop(aw3));
+    EXPECT_EQ("True", value_at("Arcwright0/Diagnostics/IsLoopbackSupported"));
+    set_adapter_field(host_.root(), 0, "loopback_mode", 254);
+    EXPECT_EQ(0, VEXO_update_diagnostics_prop(aw3));
+    EXPECT_EQ("False", value_at("Arcwright0/Diagnostics/IsLoopbackSupported"));
+
+    clear_log(host_.root());
+    EXPECT_EQ(0, VEXO_update_is_clear_counter(2, p0));
+    EXPECT_EQ("N/A", value_at("Arcwright0/PortDiscoveryAndConfiguration0/BaseT10G/IsClearCountersSupported"));
+    EXPECT_TRUE(fw_commands(host_.root()).empty());
+    EXPECT_EQ(0, VEXO_update_is_clear_counter(4, p1));
+    EXPECT_EQ("False", value_at("Arcwright1/PortDiscoveryAndConfiguration0/BaseT10G/IsClearCountersSupported"));
+    set_adapter_field(host_.root(), 1, "base_t", 1);
+    EXPECT_EQ(0, VEXO_update_is_clear_counter(4, p1));
+    EXPECT_EQ("True", value_at("Arcwright1/PortDiscoveryAndConfiguration0/BaseT10G/IsClearCountersSupported"));
+    p0->u.grp->handle = nullptr;
+    delete_node(p0);
+    delete_node(p1);
+}
+
 TEST_F(CallbackQueries, FunctionIdentityWithoutAttributes)
 {
     MGMT_CONTROLLER_ATTRIBUTES attrs;
@@ -199,6 +275,21 @@ TEST(LegacyDevices, FunctionsReachedThroughTheCharacterDevices)
     EXPECT_EQ(-1, vexo_glob.iscsi.os_handles[0]);
 }
 
+TEST(LegacyDevices, VirtualFunctionCountBoundedByTheDriverRecord)
+{
+    RUN_WITH_DEVICES();
+    SimHost host(kLegacy);
+    set_adapter_field(host.root(), 0, "functions", nlohmann::json::parse(R"([
+        { "bus": 9, "function": 0, "kind": "nic", "vendor": "0x19A2", "device_id": "0x0700", "port": 0,
+          "mac": "00:00:C9:A2:00:90", "driver": "legacy", "vfs": 100 } ])"));
+    ASSERT_EQ(0, VEXO_init());
+    // The legacy record describes 60 virtual functions at most.
+    EXPECT_EQ(60, vexo_glob.nic.lhba[0].valid_lhba);
+    EXPECT_NE(-1, tag_at("Arcwright0/NICPhysicalHBA0/NICLogicalHBA59", VEXO_NODE_GROUP));
+    EXPECT_EQ(-1, tag_at("Arcwright0/NICPhysicalHBA0/NICLogicalHBA60", VEXO_NODE_GROUP));
+    EXPECT_EQ(0, VEXO_exit());
+}
+
 TEST(LegacyDevices, CountChangeSeenByALegacyQuery)
 {
     RUN_WITH_DEVICES();
@@ -211,6 +302,49 @@ TEST(LegacyDevices, CountChangeSeenByALegacyQuery)
     EXPECT_EQ(-1, tag_at("Arcwright0/NICPhysicalHBA1", VEXO_NODE_GROUP));
     EXPECT_NE(-1, tag_at("Arcwright0/NICPhysicalHBA0", VEXO_NODE_GROUP));
     EXPECT_EQ(0, VEXO_exit());
+}
+
+} // namespace
+
+namespace {
+
+void write_tool(const std::string &dir, const std::string &name, const std::string &body)
+{
+    std::string path = dir + "/" + name;
+    hlvdtest::write_file(path, "#!/bin/sh\n" + body);
+    chmod(path.c_str(), 0755);
+}
+
+TEST(InterfaceCheck, ByTheHostToolsAnswers)
+{
+    std::string dir = hlvdtest::make_temp_dir("hlvdtools");
+    write_tool(dir, "ethtool",
+               "[ \"$2\" = vmnic0 ] && printf 'driver: ovnnet\\nbus-info: 0000:04:00.0\\n'\nexit 0\n");
+    write_tool(dir, "lspci", "cat \"" + dir + "/space\"\n");
+    std::string old_path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", (dir + ":/usr/bin:/bin").c_str(), 1);
+    struct Case {
+        const char *space;
+        int expected;
+    } cases[] = {
+        {"00: a2 19 10 07 06 04 10 00\n", 0},             // the maker's own device
+        {"00: df 10 20 e2 06 04 10 00\n", 1},             // the FC function
+        {"00: df 10 28 e2 06 04 10 00\n", 0},             // another device of that vendor
+        {"00: ff ff ff ff ff ff ff ff\n", 1},             // nothing there
+        {"00: 86 80 fb 10 06 04 10 00\n", 0},             // someone else's device
+    };
+    for (const Case &c : cases) {
+        hlvdtest::write_file(dir + "/space", c.space);
+        char name[] = "vmnic0";
+        EXPECT_EQ(c.expected, VEXO_check_valid_interface(name)) << c.space;
+    }
+    char unknown[] = "vmnic7";
+    EXPECT_EQ(1, VEXO_check_valid_interface(unknown)); // the tool names no address
+    char odd[] = "vmnic0;reboot";
+    EXPECT_EQ(1, VEXO_check_valid_interface(odd));
+    EXPECT_EQ(1, VEXO_check_valid_interface(nullptr));
+    setenv("PATH", old_path.c_str(), 1);
+    hlvdtest::remove_tree(dir);
 }
 
 } // namespace

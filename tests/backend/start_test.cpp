@@ -253,6 +253,21 @@ TEST_F(BackendStart, PersistenceFilesAreCheckedAndMigrated)
     EXPECT_FALSE(hlvdtest::file_exists(host_->path("/scratch/config/TAQ/vexo/savetgt.txt")));
 }
 
+TEST_F(BackendStart, DefaultMachine)
+{
+    start("");
+    ASSERT_EQ(0, VEXO_init());
+    EXPECT_EQ("AW3SIM00001", value_at("Arcwright0/SerialNumber"));
+    EXPECT_EQ("55", value_at("Arcwright0/ArcwrightOnDieTemperature"));
+    EXPECT_EQ("OEMAW3SIM1", value_at("Arcwright0/OEM/OEMSerialNumber"));
+    EXPECT_EQ("AW2SIM00001", value_at("Arcwright1/SerialNumber"));
+    EXPECT_EQ("NIC/iSCSI", value_at("Arcwright1/Personality/AvailablePersonalities"));
+    EXPECT_EQ("TRLSIM00001", value_at("Arcwright2/SerialNumber"));
+    EXPECT_EQ("0x5A3C0E91", value_at("Arcwright2/PHYConfigurationId"));
+    // The Varrow card's NIC functions carry the FC function's ids.
+    EXPECT_EQ(-1, tag_at("Arcwright3", VEXO_NODE_GROUP));
+}
+
 TEST(PersistenceLines, SoundnessByCommasAndKeys)
 {
     SimHost host;
