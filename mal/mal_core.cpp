@@ -86,6 +86,8 @@ RM_STATUS enumerate(node_tag_t parent, const char *const *path, int path_len, bo
 {
     node_tag_t group = parent;
     for (int i = 0; i < path_len; ++i) {
+        if (!path[i])
+            return RM_STATUS_ERROR_INVALID_ARGUMENT;
         node_tag_t child = VEXO_NO_TAG;
         RM_STATUS r = MAL_get_node_tag(group, path[i], &child, MAL_NODE_GROUP);
         if (r != RM_STATUS_OK)
@@ -498,8 +500,6 @@ RM_STATUS MAL_EnumerateProtocols(node_tag_t profile, int *count, uint32_t *tags)
 RM_STATUS MAL_EnumeratePMPorts(node_tag_t adapter, const char *profile_group, int *count, uint32_t *tags)
 {
     const char *path[] = {"ProfileManagement", profile_group};
-    if (!profile_group)
-        return RM_STATUS_ERROR_INVALID_ARGUMENT;
     return enumerate_checked(adapter, path, 2, false, "Port", count, tags);
 }
 
