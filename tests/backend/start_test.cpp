@@ -264,8 +264,8 @@ TEST_F(BackendStart, DefaultMachine)
     EXPECT_EQ("NIC/iSCSI", value_at("Arcwright1/Personality/AvailablePersonalities"));
     EXPECT_EQ("TRLSIM00001", value_at("Arcwright2/SerialNumber"));
     EXPECT_EQ("0x5A3C0E91", value_at("Arcwright2/PHYConfigurationId"));
-    // The Varrow card's NIC functions carry the FC function's ids.
-    EXPECT_EQ(-1, tag_at("Arcwright3", VEXO_NODE_GROUP));
+    EXPECT_EQ("VRWSIM00001", value_at("Arcwright3/SerialNumber"));
+    EXPECT_EQ(-1, tag_at("Arcwright4", VEXO_NODE_GROUP));
 }
 
 TEST(PersistenceLines, SoundnessByCommasAndKeys)
