@@ -9,6 +9,7 @@
 #include "sim/command_log.h"
 #include "sim/driver_records.h"
 #include "sim/fault_plan.h"
+#include "sim/function_config.h"
 
 namespace hlvdsim
 {
@@ -612,6 +613,8 @@ const FwCommand kCommands[] = {
     {1, 76, -1, cmd_oem_attributes},
     {1, 78, -1, cmd_get_config_signature},
     {1, 79, -1, cmd_set_config_signature},
+    {1, 81, 0, fw_config_row<fw_get_aw_config, FwContext>},
+    {1, 82, 0, fw_config_row<fw_set_aw_config, FwContext>},
     {1, 84, -1, cmd_reset_needed},
     {1, 88, -1, cmd_start_management_service},
     {1, 91, -1, cmd_vpd},
@@ -619,6 +622,8 @@ const FwCommand kCommands[] = {
     {1, 121, -1, cmd_additional_attributes},
     {1, 124, -1, cmd_set_switch_type},
     {1, 147, -1, cmd_mac_list},
+    {1, 164, 1, fw_config_row<fw_get_profile_config, FwContext>},
+    {1, 165, 1, fw_config_row<fw_set_profile_config, FwContext>},
     {1, 191, -1, cmd_set_features},
     {11, 20, -1, cmd_get_loopback_mode},
     {11, 21, -1, cmd_coredump_properties},

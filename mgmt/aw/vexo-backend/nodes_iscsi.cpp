@@ -3,7 +3,9 @@
 // The initiator group LogicalHBA below every function has its own builder.
 #include "mgmt/aw/vexo-backend/nodes_iscsi.h"
 
+#include "mgmt/aw/vexo-backend/mac_addresses.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
+#include "mgmt/aw/vexo-backend/pci_config_dump.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/aw/vexo-backend/platform_props.h"
 #include "mgmt/vexo/core/hm.h"

@@ -2,7 +2,9 @@
 // subgroups, and NICLogicalHBA.
 #include "mgmt/aw/vexo-backend/nodes_nic.h"
 
+#include "mgmt/aw/vexo-backend/mac_addresses.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
+#include "mgmt/aw/vexo-backend/pci_config_dump.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/hm_builder.h"

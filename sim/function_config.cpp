@@ -1,0 +1,342 @@
+#include "sim/function_config.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "sim/converged_adapter.h"
+
+namespace hlvdsim
+{
+
+using json = nlohmann::json;
+
+namespace
+{
+
+// Profile descriptors.
+const uint8_t DESC_PCIE = 0x50;
+const uint8_t DESC_NIC = 0x51;
+const uint8_t DESC_ISCSI = 0x52;
+const uint8_t DESC_FCOE = 0x53;
+const uint8_t DESC_PORT = 0x55;
+const size_t DESC_SIZE = 88;
+const uint32_t MAC_ADDR_VALID = 1u << 25;
+const uint32_t VF_TEMPLATE = 1u << 27;
+
+// Legacy configuration-and-resources record.
+const size_t AW_RECORDS = 16;
+const size_t AW_RECORD_SIZE = 52;
+const size_t AW_CONFIG_SIZE = 4 + AW_RECORDS * AW_RECORD_SIZE;
+
+void put16(uint8_t *p, uint16_t v)
+{
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+void put32(uint8_t *p, uint32_t v)
+{
+    put16(p, static_cast<uint16_t>(v));
+    put16(p + 2, static_cast<uint16_t>(v >> 16));
+}
+
+uint32_t get32(const uint8_t *p)
+{
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+
+void refuse(FwCall &c)
+{
+    c.status = FW_STATUS_FAILED;
+    c.additional = FW_ADDL_INVALID_REQUEST;
+    c.answer.clear();
+}
+
+void not_supported(FwCall &c)
+{
+    c.status = FW_STATUS_NOT_SUPPORTED;
+    c.answer.clear();
+}
+
+const Adapter &card(const FwCall &c)
+{
+    return c.m.adapters[c.adapter];
+}
+
+const json &function_doc(const FwCall &c, size_t f)
+{
+    return c.m.doc.at("adapters").at(c.adapter).at("functions").at(f);
+}
+
+std::string mac_text(const uint8_t mac[6])
+{
+    char text[24];
+    std::snprintf(text, sizeof text, "%02X:%02X:%02X:%02X:%02X:%02X", mac[0], mac[1], mac[2], mac[3], mac[4],
+                  mac[5]);
+    return text;
+}
+
+// The configured MAC the function booted with.
+void booted_mac(const FwCall &c, size_t f, uint8_t out[6])
+{
+    const json &doc = function_doc(c, f);
+    std::string text = doc.contains("permanent_mac") ? doc.at("permanent_mac").get<std::string>()
+                                                     : card(c).functions[f].mac;
+    if (!parse_mac(text, out))
+        std::memset(out, 0, 6);
+}
+
+// The configured MAC that takes effect at the next boot.
+void configured_mac(const FwCall &c, size_t f, uint8_t out[6])
+{
+    std::string key = pci_name(card(c).functions[f]);
+    if (c.fw.contains("configured_mac") && c.fw.at("configured_mac").contains(key) &&
+        parse_mac(c.fw.at("configured_mac").at(key).get<std::string>(), out))
+        return;
+    booted_mac(c, f, out);
+}
+
+void set_configured_mac(FwCall &c, size_t f, const uint8_t mac[6])
+{
+    c.fw["configured_mac"][pci_name(card(c).functions[f])] = mac_text(mac);
+    c.dirty = true;
+}
+
+// The function of the card with PCI function number `pf` and kind `kind`.
+bool function_by_number(const FwCall &c, uint32_t pf, const char *kind, size_t *out)
+{
+    const std::vector<Function> &fns = card(c).functions;
+    for (size_t f = 0; f < fns.size(); ++f) {
+        if (fns[f].function == pf && fns[f].kind == kind) {
+            *out = f;
+            return true;
+        }
+    }
+    return false;
+}
+
+uint8_t profile_pf_type(const std::string &kind)
+{
+    return kind == "iscsi" ? 2 : (kind == "fcoe" ? 4 : 1);
+}
+
+uint8_t mission_roles(const FwCall &c, const Function &f)
+{
+    uint8_t roles = f.kind == "iscsi" ? 0x2 : (f.kind == "fcoe" ? 0x4 : 0x1);
+    if (card(c).generation == "AW3")
+        roles |= 0x7;
+    return roles;
+}
+
+// One 88-byte descriptor with its type, length and PCI function number.
+std::vector<uint8_t> descriptor(uint8_t type, uint32_t flags, uint32_t pf)
+{
+    std::vector<uint8_t> d(DESC_SIZE, 0);
+    put32(&d[0], type | static_cast<uint32_t>(DESC_SIZE) << 8 | flags);
+    put32(&d[4], (pf & 0x3FF) << 16);
+    return d;
+}
+
+// The protocol descriptor of a function: its MAC and physical port.
+std::vector<uint8_t> protocol_descriptor(const Function &f, uint32_t flags, const uint8_t mac[6])
+{
+    if (f.kind == "iscsi") {
+        std::vector<uint8_t> d = descriptor(DESC_ISCSI, flags, f.function);
+        std::memcpy(&d[14], mac, 6);
+        put32(&d[32], static_cast<uint32_t>(f.port) & 0x3F);
+        return d;
+    }
+    if (f.kind == "fcoe") {
+        std::vector<uint8_t> d = descriptor(DESC_FCOE, flags, f.function);
+        std::memcpy(&d[40], mac, 6);
+        put32(&d[52], static_cast<uint32_t>(f.port) & 0x3F);
+        return d;
+    }
+    std::vector<uint8_t> d = descriptor(DESC_NIC, flags, f.function);
+    std::memcpy(&d[10], mac, 6);
+    put32(&d[44], static_cast<uint32_t>(f.port) & 0x3F);
+    return d;
+}
+
+} // namespace
+
+// 1/164 version 1: the profile configuration. A census lists the PCIe
+// descriptors with their mission roles; the other configurations list per
+// function its PCIe and protocol descriptors, then one descriptor per port.
+void fw_get_profile_config(FwCall &c)
+{
+    if (card(c).generation == "AW2") {
+        not_supported(c);
+        return;
+    }
+    if (c.req_len < 4) {
+        refuse(c);
+        return;
+    }
+    uint32_t word = get32(c.req);
+    uint32_t config_type = (word >> 8) & 0x3;
+    bool census = (word >> 10) & 0x1;
+    const std::vector<Function> &fns = card(c).functions;
+    std::vector<std::vector<uint8_t>> list;
+    std::vector<int> ports;
+    for (size_t f = 0; f < fns.size(); ++f) {
+        const Function &fn = fns[f];
+        std::vector<uint8_t> pcie = descriptor(DESC_PCIE, 0, fn.function);
+        pcie[12] = 0; // sriov_state
+        pcie[13] = 1; // pf_state: enabled
+        pcie[14] = profile_pf_type(fn.kind);
+        put16(&pcie[16], static_cast<uint16_t>(function_field(c.m, c.adapter, f, "vfs", 0)));
+        pcie[20] = mission_roles(c, fn);
+        list.push_back(pcie);
+        if (census)
+            continue;
+        if (fn.kind == "nic" && function_field(c.m, c.adapter, f, "vfs", 0) > 0) {
+            const uint8_t none[6] = {0, 0, 0, 0, 0, 0};
+            list.push_back(protocol_descriptor(fn, VF_TEMPLATE, none));
+        }
+        uint8_t mac[6];
+        if (config_type == 2)
+            booted_mac(c, f, mac);
+        else
+            configured_mac(c, f, mac);
+        list.push_back(protocol_descriptor(fn, MAC_ADDR_VALID, mac));
+        bool known = false;
+        for (int p : ports)
+            known = known || p == fn.port;
+        if (!known)
+            ports.push_back(fn.port);
+    }
+    for (int p : ports) {
+        std::vector<uint8_t> port = descriptor(DESC_PORT, 0, 0);
+        put32(&port[4], (static_cast<uint32_t>(p) & 0x3F) | 1u << 8); // link_number, mc_type None
+        put32(&port[12], static_cast<uint32_t>(fns.size()) & 0xFFF); // max_pf_count
+        list.push_back(port);
+    }
+    c.answer.assign(4, 0);
+    put32(&c.answer[0], static_cast<uint32_t>(list.size()));
+    for (const std::vector<uint8_t> &d : list)
+        c.answer.insert(c.answer.end(), d.begin(), d.end());
+}
+
+// 1/165 version 1: a configuration write. The MAC of a NIC or iSCSI
+// descriptor that marks it valid becomes the function's configured MAC;
+// the other fields of a write are not modelled.
+void fw_set_profile_config(FwCall &c)
+{
+    if (card(c).generation == "AW2") {
+        not_supported(c);
+        return;
+    }
+    if (c.req_len < 8) {
+        refuse(c);
+        return;
+    }
+    uint32_t count = get32(c.req + 4);
+    size_t at = 8;
+    struct Change {
+        size_t function;
+        uint8_t mac[6];
+    };
+    std::vector<Change> changes;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (c.req_len - at < 8 || c.req[at + 1] < 8 || c.req[at + 1] > c.req_len - at) {
+            refuse(c);
+            return;
+        }
+        const uint8_t *d = c.req + at;
+        uint32_t word0 = get32(d);
+        uint8_t type = d[0];
+        uint32_t pf = (get32(d + 4) >> 16) & 0x3FF;
+        at += d[1];
+        if ((type != DESC_NIC && type != DESC_ISCSI) || !(word0 & MAC_ADDR_VALID) || (word0 & VF_TEMPLATE))
+            continue;
+        size_t mac_at = type == DESC_NIC ? 10 : 14;
+        Change ch;
+        if (d[1] < mac_at + 6 || !function_by_number(c, pf, type == DESC_NIC ? "nic" : "iscsi", &ch.function)) {
+            refuse(c);
+            return;
+        }
+        std::memcpy(ch.mac, d + mac_at, 6);
+        changes.push_back(ch);
+    }
+    for (const Change &ch : changes)
+        set_configured_mac(c, ch.function, ch.mac);
+    c.answer.assign(4, 0);
+}
+
+// 1/81 version 0: the legacy record of the AW2 and AW3 generations. Each
+// function gives its PCIe record and then the record of its personality;
+// the record holds eight functions at most.
+void fw_get_aw_config(FwCall &c)
+{
+    const std::string &gen = card(c).generation;
+    if (gen != "AW2" && gen != "AW3") {
+        not_supported(c);
+        return;
+    }
+    const std::vector<Function> &fns = card(c).functions;
+    std::vector<uint8_t> &b = c.answer;
+    b.assign(AW_CONFIG_SIZE, 0);
+    uint32_t count = 0;
+    for (size_t f = 0; f < fns.size() && count + 2 <= AW_RECORDS; ++f) {
+        const Function &fn = fns[f];
+        uint8_t *pcie = &b[4 + count * AW_RECORD_SIZE];
+        pcie[0] = 0; // resource_type: PCIe
+        pcie[4] = static_cast<uint8_t>(fn.function);
+        pcie[5] = 0; // pf_state
+        pcie[6] = fn.kind == "iscsi" ? 1 : (fn.kind == "fcoe" ? 2 : 0);
+        pcie[7] = gen == "AW2" ? 255 : 0; // sriov_state
+        put32(pcie + 16, static_cast<uint32_t>(fn.port));
+        uint8_t *part = pcie + AW_RECORD_SIZE;
+        part[0] = fn.kind == "iscsi" ? 2 : (fn.kind == "fcoe" ? 3 : 1);
+        part[4] = static_cast<uint8_t>(fn.function);
+        uint8_t mac[6];
+        configured_mac(c, f, mac);
+        size_t mac_at = fn.kind == "iscsi" ? 8 : (fn.kind == "fcoe" ? 36 : 4);
+        std::memcpy(part + 4 + mac_at, mac, 6);
+        count += 2;
+    }
+    put32(&b[0], count);
+}
+
+// 1/82 version 0: a legacy record written back; the personality record
+// after each PCIe record gives that function's configured MAC.
+void fw_set_aw_config(FwCall &c)
+{
+    const std::string &gen = card(c).generation;
+    if (gen != "AW2" && gen != "AW3") {
+        not_supported(c);
+        return;
+    }
+    if (c.req_len < 4) {
+        refuse(c);
+        return;
+    }
+    uint32_t count = get32(c.req);
+    if (count > AW_RECORDS || 4 + count * AW_RECORD_SIZE > c.req_len) {
+        refuse(c);
+        return;
+    }
+    for (uint32_t i = 0; i + 1 < count; ++i) {
+        const uint8_t *rec = c.req + 4 + i * AW_RECORD_SIZE;
+        if (rec[0] != 0)
+            continue;
+        static const char *const kKinds[] = {"nic", "iscsi", "fcoe"};
+        uint8_t type = rec[6];
+        size_t f = 0;
+        if (type > 2 || !function_by_number(c, rec[4], kKinds[type], &f))
+            continue;
+        size_t mac_at = type == 1 ? 8 : (type == 2 ? 36 : 4);
+        uint8_t mac[6];
+        std::memcpy(mac, rec + AW_RECORD_SIZE + 4 + mac_at, 6);
+        uint8_t old[6];
+        configured_mac(c, f, old);
+        if (std::memcmp(old, mac, 6) != 0)
+            set_configured_mac(c, f, mac);
+    }
+    c.answer.clear();
+}
+
+} // namespace hlvdsim
