@@ -89,12 +89,10 @@ TEST(ConvergedDiscoveryMacs, EachDeviceShowsItsFunctionZeroMac)
     std::vector<json> adapters = {
         converged_adapter("aw2", "AW2", 0, 3, "4.2.433.604", {{"nic", 0x0700}, {"nic", 0x0700}}, 0x02, 0x19A2,
                           0xE602),
-        converged_adapter("aw3", "AW3", 0, 4, "10.2.370.15", {{"nic", 0x0710}, {"nic", 0x0710}, {"iscsi", 0x0712}},
-                          0x01),
+        converged_adapter("aw3", "AW3", 0, 4, "10.2.370.15", {{"nic", 0x0710}, {"iscsi", 0x0712}}, 0x01),
         converged_adapter("aw3i", "AW3", 0, 7, "10.2.370.15", {{"iscsi", 0x0712}, {"nic", 0x0710}}, 0x01),
         converged_adapter("trm", "Trelmont", 0, 5, "11.1.183.23", {{"nic", 0x0720}}, 0x00, 0x19A2, 0xE81E),
-        converged_adapter("vrw", "Varrow", 0, 6, "11.4.204.20", {{"nic", 0xE228}, {"nic", 0xE228}}, 0x10, 0x10DF,
-                          0xE22A),
+        converged_adapter("vrw", "Varrow", 0, 6, "11.4.204.20", {{"nic", 0xE228}}, 0x10, 0x10DF, 0xE22A),
     };
     // Configured MACs apart from the factory ones, in either case.
     adapters[0]["functions"][0]["permanent_mac"] = "02:00:c9:a2:01:10";
