@@ -106,7 +106,8 @@ const uint8_t *function_descriptor(const GET_PROFILE_CONFIG_PARAMS *profile, uin
 
 // The legacy record of the function's adapter; the PCIe record that
 // matches the function is at *index, its personality record after it.
-// Null on failure, with status `failed` unless the failure set its own.
+// Null on failure: status 160 when the record cannot be read or its count
+// overruns it, `failed` when no record stands for the function.
 GET_AW_CONFIGURATION_AND_RESOURCES_PARAMS *legacy_record(node *function, node *adapter, int *index,
                                                          VEXO_status_t failed, const char *caller)
 {
@@ -238,6 +239,8 @@ extern "C" int VEXO_get_last_configured_mac(node *function, node *target, char *
         return 1;
     int family = get_aw_type(adapter);
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:be_type = %d\n", __func__, family);
+    if (family == AW_TYPE_UNREADABLE)
+        return 1;
     if (family == AW_TYPE_AW2)
         return VEXO_get_legacy_last_configured_mac(function, target, value);
     char pf_text[VEXO_VALUE_SIZE] = "";
@@ -270,7 +273,10 @@ extern "C" int VEXO_set_last_configured_mac(node *function, node *target, char *
     node *adapter = function ? function->parent : nullptr;
     if (!function || !target || !value || !adapter)
         return 1;
-    if (get_aw_type(adapter) == AW_TYPE_AW2)
+    int family = get_aw_type(adapter);
+    if (family == AW_TYPE_UNREADABLE)
+        return 1;
+    if (family == AW_TYPE_AW2)
         return VEXO_set_legacy_last_configured_mac(function, target, value);
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:value = %s driver_type = %d\n", __func__, value, driver_type);
     uint8_t type = descriptor_type(driver_type);
