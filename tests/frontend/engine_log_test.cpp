@@ -121,7 +121,12 @@ TEST_F(EngineLog, ProgramDirectory)
 // or writes the engine log, wherever the host runs it from.
 TEST(EngineLogOfTheLibrary, NeverCreated)
 {
-    hlvdtest::SimHost host;
+    // One converged adapter is enough to take every call through the table.
+    hlvdtest::SimHost host(R"({"adapters": [{"name": "aw3", "family": "converged", "generation": "AW3",
+        "serial": "AW3SIM00001", "firmware": {"active": "10.2.370.15", "flash": "10.2.370.15"},
+        "functions": [{"segment": 0, "bus": 4, "device": 0, "function": 0, "kind": "nic",
+            "vendor": "0x19A2", "device_id": "0x0710", "subvendor": "0x10DF", "subdevice": "0xE70E",
+            "revision": "0x01", "port": 0, "mac": "00:00:C9:B3:00:20", "driver": "callback"}]}]})");
     char cwd[512];
     ASSERT_NE(nullptr, getcwd(cwd, sizeof cwd));
     ASSERT_EQ(0, chdir(host.root().c_str()));
