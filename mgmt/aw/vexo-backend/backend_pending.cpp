@@ -24,9 +24,14 @@
 // VEXO_backend_client_nic_bdf) have no caller on this host and work only
 // through host tools run by a shell.
 //
+// vm_flag is defined here until the VF probe comes with the function
+// enumeration; nothing sets it yet.
+//
 // Firmware commands the simulated adapter models so far: the kCommands table
 // of sim/converged_adapter.cpp; any other answers "not supported".
 // ===========================================================================
+
+uint8_t vm_flag = 0;
 
 int refresh_vexo_hierarchy()
 {

@@ -3,6 +3,8 @@
 // that the back end later hangs below an adapter have builders of their own.
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 
+#include "mgmt/aw/vexo-backend/firmware_flash.h"
+#include "mgmt/aw/vexo-backend/flash_dump.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/hm_builder.h"
