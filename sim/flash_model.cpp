@@ -115,12 +115,13 @@ bool in_flash(uint64_t offset, uint64_t len)
     return offset <= kFlashSize && len <= kFlashSize - offset;
 }
 
-// The stage: the chunks of one component received so far.
+// The stage: the chunks of one component received so far, kept as a
+// 16-byte header and the bytes in order.
 struct Stage {
     uint32_t pid = 0;
     uint32_t op_type = 0;
     uint32_t position = 0; // the first chunk's offset
-    std::vector<uint8_t> data;
+    uint64_t length = 0;   // bytes staged
 };
 
 bool load_stage(const std::string &path, Stage &s)
@@ -136,24 +137,39 @@ bool load_stage(const std::string &path, Stage &s)
         std::memcpy(&s.pid, head + 4, 4);
         std::memcpy(&s.op_type, head + 8, 4);
         std::memcpy(&s.position, head + 12, 4);
-        s.data.resize(static_cast<size_t>(st.st_size) - 16);
-        ok = read_exact(fd, 16, s.data.data(), s.data.size());
+        s.length = static_cast<uint64_t>(st.st_size) - 16;
     }
     close(fd);
     return ok;
 }
 
-bool save_stage(const std::string &path, const Stage &s)
+bool stage_data(const std::string &path, const Stage &s, std::vector<uint8_t> &out)
 {
-    std::string bytes("STG1", 4);
-    bytes.append(reinterpret_cast<const char *>(&s.pid), 4);
-    bytes.append(reinterpret_cast<const char *>(&s.op_type), 4);
-    bytes.append(reinterpret_cast<const char *>(&s.position), 4);
-    bytes.append(reinterpret_cast<const char *>(s.data.data()), s.data.size());
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    out.resize(static_cast<size_t>(s.length));
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    bool ok = write_exact(fd, 0, reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
+    bool ok = read_exact(fd, 16, out.data(), out.size());
+    close(fd);
+    return ok;
+}
+
+// Starts a stage (`fresh`) or adds a chunk to it.
+bool stage_chunk(const std::string &path, const Stage &s, bool fresh, const uint8_t *chunk, size_t len)
+{
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (fresh ? O_TRUNC : 0), 0644);
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    if (fresh) {
+        uint8_t head[16];
+        std::memcpy(head, "STG1", 4);
+        std::memcpy(head + 4, &s.pid, 4);
+        std::memcpy(head + 8, &s.op_type, 4);
+        std::memcpy(head + 12, &s.position, 4);
+        ok = write_exact(fd, 0, head, sizeof head);
+    }
+    ok = ok && write_exact(fd, 16 + (fresh ? 0 : s.length), chunk, len);
     return close(fd) == 0 && ok;
 }
 
@@ -409,7 +425,7 @@ void cmd_flash_write(FwContext &c)
     Stage stage;
     bool continuing = load_stage(stage_file, stage) && stage.pid == static_cast<uint32_t>(getpid()) &&
                       stage.op_type == op_type &&
-                      (op_type != kFlashOpTypeOffset || uint64_t(stage.position) + stage.data.size() == offset);
+                      (op_type != kFlashOpTypeOffset || uint64_t(stage.position) + stage.length == offset);
     if (!continuing) {
         stage = Stage();
         stage.pid = static_cast<uint32_t>(getpid());
@@ -423,14 +439,18 @@ void cmd_flash_write(FwContext &c)
     }
     const uint8_t *chunk = c.req + kFlashRecordSize;
     if (op_code == kOpSave) {
-        stage.data.insert(stage.data.end(), chunk, chunk + size);
-        if (!make_dirs(flash_dir(sysroot)) || !save_stage(stage_file, stage))
+        if (!make_dirs(flash_dir(sysroot)) || !stage_chunk(stage_file, stage, !continuing, chunk, size))
             refuse(c, kStatusRefused, kAddlInvalidRequest);
         return;
     }
 
+    std::vector<uint8_t> data;
+    bool staged = !continuing || stage_data(stage_file, stage, data);
     unlink(stage_file.c_str());
-    std::vector<uint8_t> &data = stage.data;
+    if (!staged) {
+        refuse(c, kStatusRefused, kAddlInvalidRequest);
+        return;
+    }
     data.insert(data.end(), chunk, chunk + size);
     uint32_t at = 0;
     if (!locate(c, op_type, stage.position, data.size(), &at)) {

@@ -1,0 +1,326 @@
+#include "flash_fixture.h"
+
+#include <cstring>
+#include <fstream>
+
+#include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
+#include "mgmt/aw/vexo-backend/node_helpers.h"
+#include "mgmt/aw/vexo-backend/nodes_adapter.h"
+#include "mgmt/aw/vexo-backend/nodes_iscsi.h"
+#include "mgmt/aw/vexo-backend/nodes_nic.h"
+#include "mgmt/aw/vexo-backend/set_prop_val.h"
+#include "mgmt/vexo/core/debug.h"
+#include "mgmt/vexo/core/hm.h"
+#include "mgmt/vexo/core/vexo_api.h"
+#include "sim/command_log.h"
+#include "sim/flash_model.h"
+#include "sim/machine.h"
+
+namespace flashtest
+{
+
+namespace
+{
+
+uint32_t le32(const uint8_t *p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+hlvdsim::Machine load(const std::string &root)
+{
+    hlvdsim::Machine m;
+    std::string err;
+    EXPECT_TRUE(hlvdsim::load_machine(root, m, &err)) << err;
+    return m;
+}
+
+const hlvdsim::Adapter *find(const hlvdsim::Machine &m, const std::string &name)
+{
+    for (const hlvdsim::Adapter &a : m.adapters)
+        if (a.name == name)
+            return &a;
+    return nullptr;
+}
+
+node_tag_t tag_of(node *parent, const char *name, int kind)
+{
+    node_tag_t tag = -1;
+    char text[VEXO_MAX_NAME_SIZE];
+    std::snprintf(text, sizeof text, "%s", name);
+    EXPECT_EQ(VEXO_STATUS_SUCCESS, VEXO_get_node_tag(parent->node_tag, text, &tag, kind)) << name;
+    return tag;
+}
+
+Outcome run(node *adapter, const char *action, const std::string &param)
+{
+    char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE];
+    std::memset(params, 0, sizeof params);
+    std::snprintf(params[0], sizeof params[0], "%s", param.c_str());
+    node_tag_t act = tag_of(adapter, action, VEXO_NODE_ACTION);
+    int result = VEXO_do_action(adapter->node_tag, act, params, nullptr);
+    VEXO_status_t code = VEXO_STATUS_SUCCESS;
+    char text[VEXO_LAST_STATUS_SIZE];
+    VEXO_get_last_status(&code, text);
+    return Outcome{result, code};
+}
+
+} // namespace
+
+void FlashTest::SetUp()
+{
+    host_ = new hlvdtest::SimHost(machine());
+    ASSERT_TRUE(hlvdsim::make_dirs(host_->path("/images")));
+    start_count_ = vexo_counter;
+    VEXO_init();
+    ASSERT_NE(nullptr, get_node(0));
+    attach_adapters();
+    clear_log();
+}
+
+void FlashTest::TearDown()
+{
+    for (void *h : handles_)
+        vexo_dfree(h);
+    handles_.clear();
+    VEXO_exit();
+    EXPECT_EQ(start_count_, vexo_counter) << "counted memory left behind";
+    EXPECT_EQ(0, vexo_glob.ioctl_version);
+    delete host_;
+    host_ = nullptr;
+}
+
+// The tree the back end builds from the drivers' functions: iSCSI slots and
+// NIC slots numbered in machine order, one adapter group per converged card.
+void FlashTest::attach_adapters()
+{
+    std::memset(&vexo_glob, 0, sizeof vexo_glob);
+    for (int i = 0; i < VEXO_MAX_HBA; ++i) {
+        vexo_glob.nic.os_handles[i] = -1;
+        vexo_glob.iscsi.os_handles[i] = -1;
+    }
+    hlvdsim::Machine m = load(host_->root());
+    node *root = get_node(0);
+    for (const hlvdsim::Adapter &a : m.adapters) {
+        if (a.family != "converged")
+            continue;
+        node *ad = initialize_Arcwright(root, nullptr, nullptr, nullptr);
+        ASSERT_NE(nullptr, ad);
+        int instance = ad->u.grp->multi_instance->instance;
+        set_prop_val(ad, "SerialNumber", "%s", a.serial.c_str());
+        set_prop_val(ad, "ActiveFirmwareVersion", "%s", a.active_version.c_str());
+        for (const hlvdsim::Function &f : a.functions) {
+            if (f.driver == "none" || (f.kind != "nic" && f.kind != "iscsi"))
+                continue;
+            bool iscsi = f.kind == "iscsi";
+            VEXO_g_nic &nic = vexo_glob.nic;
+            VEXO_g_iscsi &is = vexo_glob.iscsi;
+            int slot = iscsi ? ++is.valid_hba : ++nic.valid_hba;
+            std::string pci = hlvdsim::pci_name(f);
+            if (iscsi) {
+                std::snprintf(is.pci_dev_name[slot - 1], VEXO_PCI_NAME_SIZE, "%s", pci.c_str());
+                is.driver_type[slot - 1] = VEXO_DRV_CALLBACK;
+            } else {
+                std::snprintf(nic.pci_dev_name[slot - 1], VEXO_PCI_NAME_SIZE, "%s", pci.c_str());
+                nic.driver_type[slot - 1] = VEXO_DRV_CALLBACK;
+            }
+            vexo_glob.protocols_bitmap[instance] |= iscsi ? 1 : 2;
+            node *phba = iscsi ? initialize_iSCSIPhysicalHBA(ad, nullptr, nullptr, nullptr)
+                               : initialize_NICPhysicalHBA(ad, nullptr, nullptr, nullptr);
+            ASSERT_NE(nullptr, phba);
+            node_handle *h = static_cast<node_handle *>(vexo_dmalloc(sizeof(node_handle)));
+            ASSERT_NE(nullptr, h);
+            std::memset(h, 0, sizeof *h);
+            h->aw_port_number = slot;
+            phba->u.grp->handle = h;
+            handles_.push_back(h);
+            set_prop_val(phba, "PortNumber", "%d", f.port);
+            node *pci_group = internal_get_node(phba, "PCI", VEXO_NODE_GROUP);
+            ASSERT_NE(nullptr, pci_group);
+            set_prop_val(pci_group, "DeviceID", "0x%04x", f.device_id);
+            set_prop_val(pci_group, "BusNumber", "0x%x", f.bus);
+        }
+    }
+}
+
+node *FlashTest::adapter(const std::string &name) const
+{
+    hlvdsim::Machine m = load(host_->root());
+    const hlvdsim::Adapter *a = find(m, name);
+    if (!a)
+        return nullptr;
+    for (node *n = get_first_instance(get_node(0), "Arcwright"); n && vexo_is_instance(n);
+         n = n->u.grp->multi_instance->next_instance) {
+        char serial[VEXO_VALUE_SIZE] = "";
+        if (internal_get_property(n, "SerialNumber", serial) == VEXO_STATUS_SUCCESS && a->serial == serial)
+            return n;
+    }
+    return nullptr;
+}
+
+Outcome FlashTest::upgrade(const std::string &name, const std::string &file) const
+{
+    node *a = adapter(name);
+    EXPECT_NE(nullptr, a) << name;
+    return a ? run(a, "UpgradeFlashROM", file) : Outcome{-1, -1};
+}
+
+Outcome FlashTest::dump(const std::string &name, const std::string &file) const
+{
+    node *a = adapter(name);
+    EXPECT_NE(nullptr, a) << name;
+    return a ? run(a, "RetrieveStratolinkPCIDump", file) : Outcome{-1, -1};
+}
+
+std::string FlashTest::make_ufi(const hlvdsim::UfiSpec &spec, const std::string &file) const
+{
+    std::string err;
+    EXPECT_TRUE(hlvdsim::write_ufi(spec, path(file), &err)) << err;
+    return path(file);
+}
+
+std::string FlashTest::make_obj(const hlvdsim::VarrowObjectSpec &spec, const std::string &file) const
+{
+    std::string err;
+    EXPECT_TRUE(hlvdsim::write_varrow_object(spec, path(file), &err)) << err;
+    return path(file);
+}
+
+std::vector<uint8_t> FlashTest::flash(const std::string &name) const
+{
+    std::vector<uint8_t> out;
+    EXPECT_TRUE(hlvdsim::flash_contents(host_->root(), name, 0, hlvdsim::kFlashSize, out));
+    return out;
+}
+
+std::string FlashTest::flash_version(const std::string &name) const
+{
+    hlvdsim::Machine m = load(host_->root());
+    const hlvdsim::Adapter *a = find(m, name);
+    return a ? a->flash_version : std::string();
+}
+
+std::string FlashTest::active_version(const std::string &name) const
+{
+    hlvdsim::Machine m = load(host_->root());
+    const hlvdsim::Adapter *a = find(m, name);
+    return a ? a->active_version : std::string();
+}
+
+std::vector<json> FlashTest::fw_log() const
+{
+    std::vector<json> out;
+    for (const json &e : hlvdsim::log_read(host_->root()))
+        if (e["kind"] == "fw")
+            out.push_back(e);
+    return out;
+}
+
+std::vector<json> FlashTest::writes(const std::vector<json> &log)
+{
+    std::vector<json> out;
+    for (const json &e : log)
+        if (e["subsystem"] == 1 && e["opcode"] == 7)
+            out.push_back(e);
+    return out;
+}
+
+void FlashTest::clear_log() const
+{
+    hlvdsim::log_clear(host_->root());
+}
+
+void FlashTest::plan(const hlvdsim::FaultSpec &f) const
+{
+    std::string err;
+    ASSERT_GT(hlvdsim::fault_add(host_->root(), f, &err), 0) << err;
+}
+
+void FlashTest::plan_status(int opcode, int status, int additional, int from, bool always) const
+{
+    hlvdsim::FaultSpec f;
+    f.subsystem = 1;
+    f.opcode = opcode;
+    f.kind = "status";
+    f.status = status;
+    f.additional_status = additional;
+    f.from = from;
+    f.always = always;
+    plan(f);
+}
+
+std::vector<uint8_t> expected_flash(const std::vector<uint8_t> &image, int generation, bool offset_method,
+                                    const std::vector<uint32_t> &skip)
+{
+    std::vector<uint8_t> flash(hlvdsim::kFlashSize, 0);
+    auto skipped = [&skip](uint32_t op) {
+        for (uint32_t s : skip)
+            if (s == op)
+                return true;
+        return false;
+    };
+    auto place = [&](uint64_t from, uint32_t to, uint32_t len) {
+        EXPECT_LE(from + len, image.size());
+        EXPECT_LE(uint64_t(to) + len, flash.size());
+        if (from + len <= image.size() && uint64_t(to) + len <= flash.size())
+            std::memcpy(&flash[to], &image[from], len);
+    };
+    if (generation == 2) {
+        for (const hlvdsim::UfiAw2Region &r : hlvdsim::kUfiAw2Regions)
+            if (!skipped(r.op_type))
+                place(96 + r.flash_offset, r.flash_offset, r.length);
+        return flash;
+    }
+    const uint32_t H = 128 + 48 * le32(&image[68]);
+    uint64_t dir = H;
+    while (dir + 2240 <= image.size() && std::memcmp(&image[dir], "*** TQ FLAS", 11) != 0)
+        dir += 32;
+    if (dir + 2240 > image.size()) {
+        ADD_FAILURE() << "no directory in the image";
+        return flash;
+    }
+    const uint32_t count = le32(&image[dir + 44]);
+    for (uint32_t i = 0; i < count && i < 32; ++i) {
+        const uint8_t *e = &image[dir + 192 + 64 * i];
+        uint32_t type = le32(e), offset = le32(e + 4), size = le32(e + 8), op = le32(e + 24) & 0xFFFF;
+        if (generation == 3) {
+            for (const hlvdsim::UfiAw3Component &c : hlvdsim::kUfiAw3Components)
+                if (c.entry_type == type && !skipped(c.op_type))
+                    place(H + c.offset, c.offset, c.size);
+            continue;
+        }
+        if (op == 0xFFFF)
+            op = hlvdsim::ufi_trelmont_op_type(type);
+        if (skipped(op))
+            continue;
+        hlvdsim::FlashRegion r;
+        if (offset_method)
+            place(H + offset, offset, size);
+        else if (hlvdsim::flash_region("Trelmont", op, &r))
+            place(H + offset, r.base, size);
+    }
+    return flash;
+}
+
+Chunk chunk_of(const json &e)
+{
+    std::string hex = e["payload"];
+    auto word = [&hex](size_t at) {
+        uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = v << 8 | static_cast<uint32_t>(std::stoul(hex.substr((at + i) * 2, 2), nullptr, 16));
+        return v;
+    };
+    return Chunk{word(0), word(4), word(8), word(12)};
+}
+
+std::vector<uint8_t> read_bytes(const std::string &file)
+{
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    std::vector<uint8_t> out(in ? static_cast<size_t>(in.tellg()) : 0);
+    in.seekg(0);
+    in.read(reinterpret_cast<char *>(out.data()), static_cast<std::streamsize>(out.size()));
+    return out;
+}
+
+} // namespace flashtest
