@@ -342,6 +342,14 @@ bool object_contents(const std::string &sysroot, const std::string &adapter, con
     return ok;
 }
 
+bool object_put(const std::string &sysroot, const std::string &adapter, const std::string &name,
+                const std::vector<uint8_t> &data)
+{
+    std::string path = object_path(sysroot, adapter, name);
+    return make_dirs(path.substr(0, path.rfind('/'))) &&
+           write_file_atomic(path, std::string(data.begin(), data.end()), nullptr);
+}
+
 bool reboot_adapters(const std::string &sysroot, const std::string &name, std::vector<std::string> *rebooted,
                      std::string *err)
 {

@@ -78,6 +78,10 @@ bool flash_program(const std::string &sysroot, const std::string &adapter, uint3
 bool object_contents(const std::string &sysroot, const std::string &adapter, const std::string &name,
                      std::vector<uint8_t> &out);
 
+// Stores an adapter's object as if written (for preparing a test machine).
+bool object_put(const std::string &sysroot, const std::string &adapter, const std::string &name,
+                const std::vector<uint8_t> &data);
+
 // Reboots one adapter (by name) or, with an empty name, all: the version on
 // flash becomes the active version, staged flash data are dropped and a
 // pending second download is no longer asked for. Fills `rebooted` with the

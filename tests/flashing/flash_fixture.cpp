@@ -207,6 +207,21 @@ std::string FlashTest::active_version(const std::string &name) const
     return a ? a->active_version : std::string();
 }
 
+void FlashTest::set_active(const std::string &name, const std::string &version) const
+{
+    {
+        hlvdsim::StateLock lock(host_->root());
+        hlvdsim::Machine m = load(host_->root());
+        for (size_t i = 0; i < m.adapters.size(); ++i)
+            if (m.adapters[i].name == name)
+                m.doc["adapters"][i]["firmware"]["active"] = version;
+        ASSERT_TRUE(hlvdsim::save_machine(host_->root(), m, nullptr));
+    }
+    node *a = adapter(name);
+    ASSERT_NE(nullptr, a);
+    set_prop_val(a, "ActiveFirmwareVersion", "%s", version.c_str());
+}
+
 std::vector<json> FlashTest::fw_log() const
 {
     std::vector<json> out;

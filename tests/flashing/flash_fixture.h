@@ -58,6 +58,9 @@ class FlashTest : public ::testing::Test
     // The adapter's versions from the simulated machine.
     std::string flash_version(const std::string &name) const;
     std::string active_version(const std::string &name) const;
+    // Makes `version` the adapter's active firmware, as the adapter and the
+    // tree report it.
+    void set_active(const std::string &name, const std::string &version) const;
 
     // Firmware commands of the log; flash writes among them.
     std::vector<json> fw_log() const;

@@ -14,7 +14,6 @@
 #include "mgmt/vexo/core/vexo_api.h"
 #include "mgmt/vexo/core/vexo_status.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
-#include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "sim/flash_model.h"
 #include "sim/machine.h"
 
@@ -51,18 +50,6 @@ std::vector<json> read_backs(const std::vector<json> &log)
         if (e["subsystem"] == 1 && e["opcode"] == 6)
             out.push_back(e);
     return out;
-}
-
-// Replaces the adapter's versions in the simulated machine.
-void set_versions(const std::string &root, const std::string &name, const std::string &active)
-{
-    hlvdsim::StateLock lock(root);
-    hlvdsim::Machine m;
-    ASSERT_TRUE(hlvdsim::load_machine(root, m, nullptr));
-    for (size_t i = 0; i < m.adapters.size(); ++i)
-        if (m.adapters[i].name == name)
-            m.doc["adapters"][i]["firmware"]["active"] = active;
-    ASSERT_TRUE(hlvdsim::save_machine(root, m, nullptr));
 }
 
 class Upgrade : public FlashTest
@@ -171,8 +158,7 @@ TEST_P(TrelmontMethod, WritesAndReadBacksFollowTheActiveRelease)
 {
     const char *active = GetParam().active;
     const bool region = GetParam().region;
-    set_versions(host().root(), "trelmont", active);
-    set_prop_val(adapter("trelmont"), "ActiveFirmwareVersion", "%s", active);
+    set_active("trelmont", active);
     std::string file = make_ufi(trelmont_spec("11.2.100.7"), "t.ufi");
     Outcome o = upgrade("trelmont", file);
     EXPECT_EQ(VEXO_STATUS_REBOOT_REQUIRED, o.status);
