@@ -132,14 +132,15 @@ TEST_F(SimFlash, PowerLossLeavesWhatARealFlashWould)
 TEST_F(SimFlash, CommandLineRebootAndObjectFiles)
 {
     std::string file = make_ufi(hlvdsim::default_ufi_spec(4, "11.2.100.7"), "t.ufi");
+    const std::string trelmont = active_version("trelmont"), aw3 = active_version("aw3");
     ASSERT_EQ(VEXO_STATUS_REBOOT_REQUIRED, upgrade("trelmont", file).status);
     std::string out = path("out.txt");
     EXPECT_NE(0, std::system((tool() + " reboot " + host().root() + " nosuch 2>/dev/null").c_str()));
-    EXPECT_EQ("11.1.183.23", active_version("trelmont"));
+    EXPECT_EQ(trelmont, active_version("trelmont"));
     ASSERT_EQ(0, std::system((tool() + " reboot " + host().root() + " trelmont > " + out).c_str()));
     EXPECT_EQ("trelmont rebooted\n", hlvdtest::read_file(out));
     EXPECT_EQ("11.2.100.7", active_version("trelmont"));
-    EXPECT_EQ("10.2.370.15", active_version("aw3"));
+    EXPECT_EQ(aw3, active_version("aw3"));
 
     std::string obj = path("v.obj");
     ASSERT_EQ(0, std::system((tool() + " make-obj --version 11.4.300.2 --size 5000 --big-endian -o " + obj +

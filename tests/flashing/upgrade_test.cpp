@@ -270,6 +270,7 @@ TEST_F(Upgrade, TrelmontRefusesComponentsWhoseSignatureDoesNotHold)
 TEST_F(Upgrade, PowerLossDuringAWriteIsAFailureAndLeavesAnErasedRegion)
 {
     std::string file = make_ufi(aw3_spec("10.2.400.1"), "a.ufi");
+    const std::string on_flash = flash_version("aw3");
     hlvdsim::FaultSpec f;
     f.subsystem = 1;
     f.opcode = 7;
@@ -285,7 +286,7 @@ TEST_F(Upgrade, PowerLossDuringAWriteIsAFailureAndLeavesAnErasedRegion)
     const uint32_t H = 128 + 48, at = 0x200000;
     EXPECT_TRUE(std::equal(fl.begin() + at, fl.begin() + at + 1000, image.begin() + H + at));
     EXPECT_TRUE(std::all_of(fl.begin() + at + 1000, fl.begin() + at + 0x200000, [](uint8_t b) { return b == 0xFF; }));
-    EXPECT_EQ("10.2.370.15", flash_version("aw3")) << "an interrupted write changes no version";
+    EXPECT_EQ(on_flash, flash_version("aw3")) << "an interrupted write changes no version";
     // The adapter answers again afterwards.
     EXPECT_EQ(VEXO_STATUS_REBOOT_REQUIRED, upgrade("aw3", file).status);
     EXPECT_TRUE(flash("aw3") == expected_flash(image, 3, false, {99}));

@@ -135,7 +135,7 @@ TEST_F(Varrow, TheResetAnswerAndFailures)
 {
     // The adapter runs this revision already: no reset asked for, and the
     // last status stays as the management API left it.
-    Outcome o = upgrade("varrow", make_obj(spec(0x3000, "11.4.204.20"), "same.obj"));
+    Outcome o = upgrade("varrow", make_obj(spec(0x3000, active_version("varrow").c_str()), "same.obj"));
     EXPECT_EQ(0, o.result);
     EXPECT_EQ(VEXO_STATUS_SUCCESS, o.status);
 
