@@ -22,8 +22,7 @@ class Dump : public FlashTest
     std::string machine() const override
     {
         // The default machine and an adapter with an iSCSI function only.
-        std::string m = hlvdtest::read_file(hlvdtest::source_path("sim/machines/default.json"));
-        json doc = json::parse(m);
+        json doc = json::parse(flashing_machine());
         doc["adapters"].push_back(json::parse(R"({
           "name": "iscsi-only", "family": "converged", "generation": "AW3", "serial": "AW3ISCSI",
           "firmware": { "active": "10.2.370.15", "flash": "10.2.370.15", "boot": "10.2.370.1" },

@@ -67,6 +67,16 @@ Outcome run(node *adapter, const char *action, const std::string &param)
 
 } // namespace
 
+std::string flashing_machine()
+{
+    json doc = json::parse(hlvdtest::read_file(hlvdsim::default_machine_path()));
+    for (json &a : doc["adapters"])
+        if (a.value("generation", "") == "Varrow")
+            for (json &f : a["functions"])
+                f["device_id"] = "0xE228";
+    return doc.dump();
+}
+
 void FlashTest::SetUp()
 {
     host_ = new hlvdtest::SimHost(machine());

@@ -3,6 +3,7 @@
 // statuses the firmware's answers turn into, and the files it refuses.
 #include <algorithm>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,11 @@ struct GenerationCase {
     const char *version;
     std::vector<uint32_t> unwritten; // op types the rules leave out
 };
+
+void PrintTo(const GenerationCase &c, std::ostream *os)
+{
+    *os << c.adapter;
+}
 
 class EveryGeneration : public FlashTest, public ::testing::WithParamInterface<GenerationCase>
 {
@@ -147,6 +153,11 @@ struct Release {
     bool region;
     const char *name;
 };
+
+void PrintTo(const Release &r, std::ostream *os)
+{
+    *os << '"' << r.active << '"';
+}
 
 class TrelmontMethod : public FlashTest, public ::testing::WithParamInterface<Release>
 {
