@@ -188,7 +188,7 @@ void cmd_controller_attributes(FwContext &c)
     put_text(b, 384, 32, a.flash_version);
     put16(b, 420, 16);
     put16(b, 440, 30);
-    put8(b, 442, 0);
+    put8(b, 442, static_cast<uint8_t>(adapter_number(c, "iscsi_version", 0x11)));
     put8(b, 443, static_cast<uint8_t>(adapter_number(c, "max_domains", f.kind == "iscsi" ? 4 : 1)));
     put8(b, 445, static_cast<uint8_t>(adapter_number(c, "hba_status", 0)));
     put8(b, 447, static_cast<uint8_t>(f.port));
@@ -271,6 +271,320 @@ void cmd_mac_list(FwContext &c)
     put8(c.answer, 18, 64);
 }
 
+
+// ---------------------------------------------------------------------------
+// Adapter data the back end reads at start-up and in its property handlers.
+// Every value comes from the machine description; a value it leaves out has
+// a default of the adapter's generation.
+
+bool gen_is(const FwContext &c, const char *g)
+{
+    return card(c).generation == g;
+}
+
+// A function that runs as an SR-IOV virtual function refuses the privileged
+// queries (status 5, additional status 0).
+bool refused_as_vf(FwContext &c)
+{
+    if (function_field(c.m, c.adapter, c.function, "vf", 0) == 0)
+        return false;
+    c.status = 5;
+    c.additional = 0;
+    c.answer.clear();
+    return true;
+}
+
+// An object of the adapter's description (empty when absent).
+json adapter_object(const FwContext &c, const char *key)
+{
+    const json &a = adapter_doc(c);
+    return a.contains(key) && a.at(key).is_object() ? a.at(key) : json::object();
+}
+
+std::string object_text(const json &o, const char *key, const std::string &dflt)
+{
+    return o.contains(key) ? o.at(key).get<std::string>() : dflt;
+}
+
+long object_number(const json &o, const char *key, long dflt)
+{
+    if (!o.contains(key))
+        return dflt;
+    const json &v = o.at(key);
+    return v.is_string() ? std::strtol(v.get<std::string>().c_str(), nullptr, 0) : v.get<long>();
+}
+
+std::vector<uint8_t> hex_bytes(const std::string &hex)
+{
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(static_cast<uint8_t>(std::strtoul(hex.substr(i, 2).c_str(), nullptr, 16)));
+    return out;
+}
+
+// The adapter's VPD: "vpd" (hexadecimal) of the description, else a VPD
+// record naming the model and serial number.
+std::vector<uint8_t> adapter_vpd(const FwContext &c)
+{
+    const json &a = adapter_doc(c);
+    if (a.contains("vpd"))
+        return hex_bytes(a.at("vpd").get<std::string>());
+    std::string name = adapter_text(c, "description", "Stratolink " + card(c).generation + " converged network adapter");
+    std::string pn = adapter_text(c, "model", "SL-" + card(c).generation);
+    std::vector<uint8_t> v;
+    v.push_back(0x82);
+    v.push_back(static_cast<uint8_t>(name.size()));
+    v.push_back(0);
+    v.insert(v.end(), name.begin(), name.end());
+    std::vector<uint8_t> r;
+    auto field = [&r](const char *key, const std::string &val) {
+        r.push_back(static_cast<uint8_t>(key[0]));
+        r.push_back(static_cast<uint8_t>(key[1]));
+        r.push_back(static_cast<uint8_t>(val.size()));
+        r.insert(r.end(), val.begin(), val.end());
+    };
+    field("PN", pn);
+    field("SN", card(c).serial);
+    field("EC", "A");
+    v.push_back(0x90);
+    v.push_back(static_cast<uint8_t>(r.size()));
+    v.push_back(0);
+    v.insert(v.end(), r.begin(), r.end());
+    v.push_back(0x78);
+    return v;
+}
+
+// The FRU EEPROM: "fru" (hexadecimal) of the description, else 1280 bytes
+// counting 0x00 to 0xFF over and over.
+std::vector<uint8_t> adapter_fru(const FwContext &c)
+{
+    const json &a = adapter_doc(c);
+    if (a.contains("fru"))
+        return hex_bytes(a.at("fru").get<std::string>());
+    std::vector<uint8_t> v(1280);
+    for (size_t i = 0; i < v.size(); ++i)
+        v[i] = static_cast<uint8_t>(i);
+    return v;
+}
+
+// 1/66: boot configuration; a set one lives in the firmware state.
+void cmd_get_boot_config(FwContext &c)
+{
+    json boot = c.fw->contains("boot_config") ? c.fw->at("boot_config") : json::object();
+    long native = boot.contains("native_mode") ? boot.at("native_mode").get<long>()
+                                               : adapter_number(c, "native_mode", gen_is(c, "AW3") ? 1 : 0);
+    c.answer.assign(8, 0);
+    put8(c.answer, 0, static_cast<uint8_t>(boot.value("boot_status", 1)));
+    put8(c.answer, 1, static_cast<uint8_t>(boot.value("bios_instance", 0)));
+    put8(c.answer, 2, static_cast<uint8_t>(native));
+    put8(c.answer, 3, static_cast<uint8_t>(boot.value("boot_method", 2)));
+    put32(c.answer, 4, static_cast<uint32_t>(boot.value("future", 0)));
+}
+
+// 1/67: writes the boot configuration.
+void cmd_set_boot_config(FwContext &c)
+{
+    if (!need(c, 8))
+        return;
+    (*c.fw)["boot_config"] = json{{"boot_status", c.req[0]},
+                                  {"bios_instance", c.req[1]},
+                                  {"native_mode", c.req[2]},
+                                  {"boot_method", c.req[3]},
+                                  {"future", get32(c.req + 4)}};
+    c.dirty = true;
+    c.answer.assign(8, 0);
+}
+
+// 1/72: PCI configuration space of the function; the answer holds the whole
+// space from its first byte.
+void cmd_read_pci_config(FwContext &c)
+{
+    if (!need(c, 8) || refused_as_vf(c))
+        return;
+    std::array<uint8_t, 256> space = pci_config_space(c.m, c.adapter, c.function);
+    c.answer.assign(264, 0);
+    put32(c.answer, 0, get32(c.req));
+    put32(c.answer, 4, get32(c.req + 4));
+    std::memcpy(&c.answer[8], space.data(), space.size());
+}
+
+// 1/76: OEM attributes.
+void cmd_oem_attributes(FwContext &c)
+{
+    json oem = adapter_object(c, "oem");
+    static const struct {
+        const char *gen;
+        long word;
+    } kWords[] = {{"AW2", 0x3}, {"AW3", 0x7}, {"Trelmont", 0x1}, {"Varrow", 0x5}};
+    long word = 0x1;
+    for (const auto &w : kWords)
+        if (gen_is(c, w.gen))
+            word = w.word;
+    c.answer.assign(44, 0);
+    std::vector<uint8_t> orvane = oem.contains("orvane_serial")
+                                      ? hex_bytes(oem.at("orvane_serial").get<std::string>())
+                                      : std::vector<uint8_t>{'O', 'V', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    for (size_t i = 0; i < orvane.size() && i < 12; ++i)
+        c.answer[i] = orvane[i];
+    if (oem.contains("oem_serial_hex")) {
+        std::vector<uint8_t> raw = hex_bytes(oem.at("oem_serial_hex").get<std::string>());
+        for (size_t i = 0; i < raw.size() && i < 24; ++i)
+            c.answer[12 + i] = raw[i];
+    } else {
+        std::string serial = object_text(oem, "oem_serial", "OEM" + card(c).serial);
+        for (size_t i = 0; i < serial.size() && i < 24; ++i)
+            c.answer[12 + i] = static_cast<uint8_t>(serial[i]);
+    }
+    put32(c.answer, 36, static_cast<uint32_t>(object_number(oem, "personality_mgmt_word", word)));
+    put8(c.answer, 40, static_cast<uint8_t>(object_number(oem, "current_personality", 0)));
+}
+
+// 1/84: whether a change waits for a reset.
+void cmd_reset_needed(FwContext &c)
+{
+    long needed = c.fw->contains("reset_needed") ? c.fw->at("reset_needed").get<long>()
+                                                 : adapter_number(c, "reset_needed", 0);
+    c.answer.assign(4, 0);
+    put8(c.answer, 0, static_cast<uint8_t>(needed));
+}
+
+// 1/91: VPD of a function; the version 1 form only on Varrow.
+void cmd_vpd(FwContext &c)
+{
+    if (c.hdr.version == 1 && !gen_is(c, "Varrow")) {
+        c.status = FW_STATUS_NOT_SUPPORTED;
+        c.answer.clear();
+        return;
+    }
+    if (!need(c, c.hdr.version == 1 ? 4 : 8))
+        return;
+    std::vector<uint8_t> vpd = adapter_vpd(c);
+    c.answer.assign(c.req_len, 0);
+    std::memcpy(c.answer.data(), vpd.data(), std::min<size_t>(vpd.size(), std::min<size_t>(c.req_len, 1024)));
+}
+
+// 1/113: the personalities the adapter can run, as text.
+void cmd_available_personalities(FwContext &c)
+{
+    std::string dflt = gen_is(c, "AW3") ? "NIC/iSCSI/FCoE" : (gen_is(c, "AW2") ? "NIC/iSCSI" : "NIC");
+    std::string text = adapter_text(c, "personalities", dflt);
+    c.answer.assign(text.begin(), text.end());
+}
+
+// 1/121: additional controller attributes.
+void cmd_additional_attributes(FwContext &c)
+{
+    json bc = adapter_object(c, "boot_code");
+    const std::string &ver = card(c).active_version;
+    bool aw3 = gen_is(c, "AW3");
+    bool trelmont = gen_is(c, "Trelmont");
+    std::vector<uint8_t> &b = c.answer;
+    b.assign(612, 0);
+    put16(b, 0, static_cast<uint16_t>(object_number(bc, "ipl_file_number", aw3 ? 5 : (trelmont ? 256 : 0))));
+    put8(b, 2, static_cast<uint8_t>(object_number(bc, "ipl_file_version", aw3 ? 0x0B : (trelmont ? 1 : 0))));
+    put8(b, 4, static_cast<uint8_t>(adapter_number(c, "temperature", 52)));
+    static const struct {
+        const char *key;
+        size_t at;
+        bool from_version;
+    } kTexts[] = {
+        {"fcoe_universal", 28, false}, {"fcoe_x86", 60, false},  {"fcoe_efi", 92, false},
+        {"fcoe_fcode", 124, false},    {"uefi_bios", 156, true}, {"uefi_nic", 188, true},
+        {"uefi_fcode", 220, false},    {"uefi_iscsi", 252, false}, {"iscsi_x86", 284, false},
+        {"pxe", 316, true},
+    };
+    for (const auto &t : kTexts)
+        put_text(b, t.at, 32, object_text(bc, t.key, t.from_version ? ver : ""));
+    std::string phy = object_text(bc, "phy_version", trelmont ? "2.7.30" : "");
+    std::string crc = object_text(bc, "phy_crc", trelmont ? "5A3C0E91" : "");
+    put_text(b, 356, 32, phy);
+    // The label fills its 8 bytes without a terminator.
+    for (size_t i = 0; i < crc.size() && i < 8; ++i)
+        b[516 + i] = static_cast<uint8_t>(crc[i]);
+    put_text(b, 524, 16, object_text(bc, "ipl_file_name", gen_is(c, "Varrow") ? "VRWIPL01" : ""));
+}
+
+// 1/124: switch type.
+void cmd_set_switch_type(FwContext &c)
+{
+    if (!need(c, 8))
+        return;
+    (*c.fw)["switch_type"] = get32(c.req);
+    c.dirty = true;
+    c.answer.assign(8, 0);
+}
+
+// 1/191: adapter features; feature 20 tells the FleetView state.
+void cmd_set_features(FwContext &c)
+{
+    if (!need(c, 16))
+        return;
+    uint32_t feature = get32(c.req);
+    std::string dflt = (gen_is(c, "AW2") || gen_is(c, "AW3")) ? "unsupported"
+                                                               : (gen_is(c, "Varrow") ? "enabled" : "disabled");
+    std::string fleet = adapter_text(c, "fleet_view", dflt);
+    if (feature != 20 || fleet == "unsupported") {
+        c.status = FW_STATUS_NOT_SUPPORTED;
+        c.answer.clear();
+        return;
+    }
+    c.answer.assign(16, 0);
+    put32(c.answer, 0, feature);
+    put32(c.answer, 4, 4);
+    put32(c.answer, 8, fleet == "enabled" ? 1 : 0);
+}
+
+// 11/20: loopback mode of a port (254: loopback not supported).
+void cmd_get_loopback_mode(FwContext &c)
+{
+    if (!need(c, 4))
+        return;
+    c.answer.assign(4, 0);
+    put8(c.answer, 0, static_cast<uint8_t>(adapter_number(c, "loopback_mode", 0)));
+}
+
+// 11/21: core-dump properties, with the chip state.
+void cmd_coredump_properties(FwContext &c)
+{
+    if (refused_as_vf(c))
+        return;
+    c.answer.assign(20, 0);
+    put8(c.answer, 0, 1);
+    put8(c.answer, 2, static_cast<uint8_t>(adapter_number(c, "chip_state", 0)));
+    put32(c.answer, 16, 1);
+}
+
+// 18/8: 10GBASE-T statistics, on ports with a 10GBASE-T PHY only.
+void cmd_baset_stats(FwContext &c)
+{
+    if (adapter_number(c, "base_t", 0) == 0 || c.hdr.version != 1) {
+        c.status = FW_STATUS_NOT_SUPPORTED;
+        c.answer.clear();
+        return;
+    }
+    c.answer.assign(112, 0);
+    put32(c.answer, 4, static_cast<uint32_t>(adapter_number(c, "temperature", 52)));
+}
+
+// 19/3: FRU EEPROM bytes from an offset.
+void cmd_read_fru(FwContext &c)
+{
+    if (!need(c, 8))
+        return;
+    uint32_t size = get32(c.req);
+    uint32_t offset = get32(c.req + 4);
+    if (size > 1024 || size > c.req_len) {
+        c.status = FW_STATUS_FAILED;
+        c.additional = FW_ADDL_INVALID_REQUEST;
+        c.answer.clear();
+        return;
+    }
+    std::vector<uint8_t> fru = adapter_fru(c);
+    c.answer.assign(c.req_len, 0);
+    for (uint32_t i = 0; i < size && offset + i < fru.size(); ++i)
+        c.answer[i] = fru[offset + i];
+}
+
 // The modelled commands. Later features add their commands here.
 const FwCommand kCommands[] = {
     {1, 1, -1, cmd_mac_query},
@@ -278,13 +592,27 @@ const FwCommand kCommands[] = {
     {1, 7, -1, cmd_flash_write},
     {1, 32, -1, cmd_controller_attributes},
     {1, 58, -1, cmd_fw_config},
+    {1, 66, -1, cmd_get_boot_config},
+    {1, 67, -1, cmd_set_boot_config},
+    {1, 72, -1, cmd_read_pci_config},
+    {1, 76, -1, cmd_oem_attributes},
     {1, 78, -1, cmd_get_config_signature},
     {1, 79, -1, cmd_set_config_signature},
+    {1, 84, -1, cmd_reset_needed},
     {1, 88, -1, cmd_start_management_service},
+    {1, 91, -1, cmd_vpd},
     {1, 102, -1, cmd_phy_details},
+    {1, 113, -1, cmd_available_personalities},
+    {1, 121, -1, cmd_additional_attributes},
+    {1, 124, -1, cmd_set_switch_type},
     {1, 147, -1, cmd_mac_list},
     {1, 171, 1, cmd_read_object},
     {1, 172, 1, cmd_write_object},
+    {1, 191, -1, cmd_set_features},
+    {11, 20, -1, cmd_get_loopback_mode},
+    {11, 21, -1, cmd_coredump_properties},
+    {18, 8, -1, cmd_baset_stats},
+    {19, 3, -1, cmd_read_fru},
 };
 
 const FwCommand *lookup(uint8_t subsystem, uint8_t opcode, uint8_t version)
@@ -393,6 +721,27 @@ std::array<uint8_t, 256> pci_config_space(const Function &f)
     // PCI Express capability at 0x40, end of the list.
     cfg[0x40] = 0x10;
     cfg[0x42] = 0x02;
+    return cfg;
+}
+
+std::array<uint8_t, 256> pci_config_space(const Machine &m, size_t adapter, size_t function)
+{
+    const Adapter &a = m.adapters[adapter];
+    std::array<uint8_t, 256> cfg = pci_config_space(a.functions[function]);
+    // Link control and status words, where the firmware's (0xD0) and the
+    // legacy driver's (0xA4) readers look for them.
+    long speed = a.generation == "AW2" ? 1 : (a.generation == "AW3" ? 2 : 3);
+    long width = 8;
+    const json &doc = m.doc.at("adapters").at(adapter);
+    if (doc.contains("pcie")) {
+        speed = doc.at("pcie").value("speed", speed);
+        width = doc.at("pcie").value("width", width);
+    }
+    uint32_t status = static_cast<uint32_t>((speed & 0xF) | ((width & 0x3F) << 4));
+    for (size_t at : {size_t(0xA6), size_t(0xD2)}) {
+        cfg[at] = static_cast<uint8_t>(status);
+        cfg[at + 1] = static_cast<uint8_t>(status >> 8);
+    }
     return cfg;
 }
 

@@ -8,6 +8,22 @@
 //
 // Firmware state that commands change lives in the machine state ("fw_state"
 // of the adapter), so separate processes see one adapter.
+//
+// Optional fields of an adapter's description, each with a default of its
+// generation: "manufacturer", "model", "description", "supported_modes",
+// "hba_status", "iscsi_version", "default_eto", "max_domains" (controller
+// attributes); "temperature", "boot_code" {"ipl_file_name",
+// "ipl_file_number", "ipl_file_version", "phy_version", "phy_crc",
+// "fcoe_universal", "fcoe_x86", "fcoe_efi", "fcoe_fcode", "uefi_bios",
+// "uefi_nic", "uefi_fcode", "uefi_iscsi", "iscsi_x86", "pxe"} (additional
+// attributes); "oem" {"orvane_serial" (hex), "oem_serial" or
+// "oem_serial_hex", "personality_mgmt_word", "current_personality"};
+// "personalities" (available personalities text); "native_mode" (boot
+// configuration); "fleet_view" ("enabled", "disabled", "unsupported");
+// "chip_state" (0 alive, 1 dead); "reset_needed"; "loopback_mode";
+// "base_t" (10GBASE-T ports); "pcie" {"speed", "width"}; "vpd" and "fru"
+// (hex bytes). Of a function: "vf" (it answers as an SR-IOV virtual
+// function), "vfs", "mtu", "link_down_reason".
 #ifndef HLVD_SIM_CONVERGED_ADAPTER_H
 #define HLVD_SIM_CONVERGED_ADAPTER_H
 
@@ -58,6 +74,9 @@ FwOutcome fw_execute(const std::string &sysroot, const FwTarget &target, uint8_t
 
 // The 256-byte PCI configuration space of a function.
 std::array<uint8_t, 256> pci_config_space(const Function &f);
+// The same with the PCI Express link status of the adapter's description
+// ("pcie": {"speed": code, "width": lanes}).
+std::array<uint8_t, 256> pci_config_space(const Machine &m, size_t adapter, size_t function);
 
 // The optional numeric field `key` of function `function` of adapter
 // `adapter` in the machine document, or `dflt`.

@@ -154,8 +154,11 @@ void fill_drv_info(const Machine &m, const FnRef &r, NicDrvInfo *info)
 {
     const Function &f = m.adapters[r.adapter].functions[r.function];
     std::memset(info, 0, sizeof *info);
-    long vfs = std::min(64L, std::max(0L, function_field(m, r.adapter, r.function, "vfs", 0)));
-    info->number_vfs = static_cast<uint8_t>(vfs);
+    // The count is what the description says (as far as its byte holds);
+    // the records stop at the 64 the answer has room for.
+    long described = std::min(255L, std::max(0L, function_field(m, r.adapter, r.function, "vfs", 0)));
+    long vfs = std::min(64L, described);
+    info->number_vfs = static_cast<uint8_t>(described);
     for (long i = 0; i < vfs; ++i) {
         vf_mac(f, static_cast<unsigned>(i), info->vf_info[i].mac);
         info->vf_info[i].link_status = 1;
@@ -172,8 +175,9 @@ void fill_legacy_drv_info(const Machine &m, const FnRef &r, LegacyDrvInfo *info)
     info->max_bps = static_cast<uint32_t>(function_field(m, r.adapter, r.function, "max_bps", 10000));
     info->link_down_reason = static_cast<uint8_t>(function_field(m, r.adapter, r.function, "link_down_reason", 0));
     info->mtu = static_cast<uint16_t>(function_field(m, r.adapter, r.function, "mtu", 1500));
-    long vfs = std::min(60L, std::max(0L, function_field(m, r.adapter, r.function, "vfs", 0)));
-    info->number_vfs = static_cast<uint8_t>(vfs);
+    long described = std::min(255L, std::max(0L, function_field(m, r.adapter, r.function, "vfs", 0)));
+    long vfs = std::min(60L, described);
+    info->number_vfs = static_cast<uint8_t>(described);
     for (long i = 0; i < vfs; ++i) {
         vf_mac(f, static_cast<unsigned>(i), info->vf[i].mac);
         info->vf[i].link_status = 1;
@@ -300,7 +304,7 @@ int driver_invoke(const std::string &sysroot, SimDriver d, uint32_t id, MgmtRequ
             fill_drv_info(m, r, static_cast<NicDrvInfo *>(data));
         } else {
             NicReadPciCfg *cfg = static_cast<NicReadPciCfg *>(data);
-            std::array<uint8_t, 256> space = pci_config_space(m.adapters[r.adapter].functions[r.function]);
+            std::array<uint8_t, 256> space = pci_config_space(m, r.adapter, r.function);
             if (cfg->offset >= space.size()) {
                 req->status = 1;
             } else {
@@ -473,7 +477,7 @@ int legacy_ioctl(const std::string &sysroot, const std::string &name, unsigned l
             rc = -1;
         } else {
             e["pci"] = ev.pci;
-            std::array<uint8_t, 256> space = pci_config_space(m.adapters[r.adapter].functions[r.function]);
+            std::array<uint8_t, 256> space = pci_config_space(m, r.adapter, r.function);
             uint32_t n = std::min<uint32_t>(cfg->data_length, 256 - cfg->offset);
             std::memcpy(reinterpret_cast<void *>(static_cast<uintptr_t>(cfg->pci_data)), space.data() + cfg->offset, n);
             cfg->data_length = n;

@@ -112,12 +112,13 @@ bool write_host_files(const std::string &sysroot, const Machine &m, std::string 
         if (a.family != "converged")
             continue;
         for (const Function &f : a.functions) {
-            if (f.kind != "nic")
+            // NIC functions by their uplink, iSCSI functions by their host adapter.
+            if (f.kind != "nic" && f.kind != "iscsi")
                 continue;
             char key[64];
             std::snprintf(key, sizeof key, "/device/%04x:%03u:%02u.%u/vmkname", f.segment, f.bus, f.device,
                           f.function);
-            conf += std::string(key) + " = \"" + f.ifname + "\"\n";
+            conf += std::string(key) + " = \"" + (f.kind == "nic" ? f.ifname : f.vmhba) + "\"\n";
         }
     }
     return write_file_atomic(sysroot + "/etc/vmware/esx.conf", conf, err);

@@ -6,6 +6,11 @@
 //
 // An opened device is a real descriptor (of /dev/null), so fcntl, dup and
 // close behave as on any file; ioctl on it reaches the simulated driver.
+
+// Both the plain and the 64-bit entry points are defined here, so the C
+// library's headers must not rename the one into the other.
+#undef _FILE_OFFSET_BITS
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstdlib>

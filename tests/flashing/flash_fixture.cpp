@@ -1,13 +1,11 @@
 #include "flash_fixture.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
+#include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
-#include "mgmt/aw/vexo-backend/node_helpers.h"
-#include "mgmt/aw/vexo-backend/nodes_adapter.h"
-#include "mgmt/aw/vexo-backend/nodes_iscsi.h"
-#include "mgmt/aw/vexo-backend/nodes_nic.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/vexo/core/debug.h"
 #include "mgmt/vexo/core/hm.h"
@@ -82,17 +80,13 @@ void FlashTest::SetUp()
     host_ = new hlvdtest::SimHost(machine());
     ASSERT_TRUE(hlvdsim::make_dirs(host_->path("/images")));
     start_count_ = vexo_counter;
-    VEXO_init();
+    start();
     ASSERT_NE(nullptr, get_node(0));
-    attach_adapters();
     clear_log();
 }
 
 void FlashTest::TearDown()
 {
-    for (void *h : handles_)
-        vexo_dfree(h);
-    handles_.clear();
     VEXO_exit();
     EXPECT_EQ(start_count_, vexo_counter) << "counted memory left behind";
     EXPECT_EQ(0, vexo_glob.ioctl_version);
@@ -100,69 +94,27 @@ void FlashTest::TearDown()
     host_ = nullptr;
 }
 
-// The tree the back end builds from the drivers' functions: iSCSI slots and
-// NIC slots numbered in machine order, one adapter group per converged card.
-void FlashTest::attach_adapters()
+void FlashTest::start()
 {
-    std::memset(&vexo_glob, 0, sizeof vexo_glob);
-    for (int i = 0; i < VEXO_MAX_HBA; ++i) {
-        vexo_glob.nic.os_handles[i] = -1;
-        vexo_glob.iscsi.os_handles[i] = -1;
-    }
-    hlvdsim::Machine m = load(host_->root());
-    node *root = get_node(0);
-    for (const hlvdsim::Adapter &a : m.adapters) {
-        if (a.family != "converged")
-            continue;
-        node *ad = initialize_Arcwright(root, nullptr, nullptr, nullptr);
-        ASSERT_NE(nullptr, ad);
-        int instance = ad->u.grp->multi_instance->instance;
-        set_prop_val(ad, "SerialNumber", "%s", a.serial.c_str());
-        set_prop_val(ad, "ActiveFirmwareVersion", "%s", a.active_version.c_str());
-        for (const hlvdsim::Function &f : a.functions) {
-            if (f.driver == "none" || (f.kind != "nic" && f.kind != "iscsi"))
-                continue;
-            bool iscsi = f.kind == "iscsi";
-            VEXO_g_nic &nic = vexo_glob.nic;
-            VEXO_g_iscsi &is = vexo_glob.iscsi;
-            int slot = iscsi ? ++is.valid_hba : ++nic.valid_hba;
-            std::string pci = hlvdsim::pci_name(f);
-            if (iscsi) {
-                std::snprintf(is.pci_dev_name[slot - 1], VEXO_PCI_NAME_SIZE, "%s", pci.c_str());
-                is.driver_type[slot - 1] = VEXO_DRV_CALLBACK;
-            } else {
-                std::snprintf(nic.pci_dev_name[slot - 1], VEXO_PCI_NAME_SIZE, "%s", pci.c_str());
-                nic.driver_type[slot - 1] = VEXO_DRV_CALLBACK;
-            }
-            vexo_glob.protocols_bitmap[instance] |= iscsi ? 1 : 2;
-            node *phba = iscsi ? initialize_iSCSIPhysicalHBA(ad, nullptr, nullptr, nullptr)
-                               : initialize_NICPhysicalHBA(ad, nullptr, nullptr, nullptr);
-            ASSERT_NE(nullptr, phba);
-            node_handle *h = static_cast<node_handle *>(vexo_dmalloc(sizeof(node_handle)));
-            ASSERT_NE(nullptr, h);
-            std::memset(h, 0, sizeof *h);
-            h->aw_port_number = slot;
-            phba->u.grp->handle = h;
-            handles_.push_back(h);
-            set_prop_val(phba, "PortNumber", "%d", f.port);
-            node *pci_group = internal_get_node(phba, "PCI", VEXO_NODE_GROUP);
-            ASSERT_NE(nullptr, pci_group);
-            set_prop_val(pci_group, "DeviceID", "0x%04x", f.device_id);
-            set_prop_val(pci_group, "BusNumber", "0x%x", f.bus);
-        }
-    }
+    ASSERT_EQ(VEXO_STATUS_SUCCESS, VEXO_init());
 }
 
+// The adapter group the back end made for a simulated adapter: the one with
+// its serial number, or with the bus of its first function when the adapter
+// reports no serial.
 node *FlashTest::adapter(const std::string &name) const
 {
     hlvdsim::Machine m = load(host_->root());
     const hlvdsim::Adapter *a = find(m, name);
-    if (!a)
+    if (!a || a->functions.empty())
         return nullptr;
     for (node *n = get_first_instance(get_node(0), "Arcwright"); n && vexo_is_instance(n);
          n = n->u.grp->multi_instance->next_instance) {
         char serial[VEXO_VALUE_SIZE] = "";
         if (internal_get_property(n, "SerialNumber", serial) == VEXO_STATUS_SUCCESS && a->serial == serial)
+            return n;
+        char bus[VEXO_SERIAL_NUM_SIZE] = "";
+        if (VEXO_get_pci_bus_number(n, bus) == 0 && std::strtoul(bus, nullptr, 0) == a->functions[0].bus)
             return n;
     }
     return nullptr;

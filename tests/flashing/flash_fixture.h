@@ -1,7 +1,6 @@
 // A simulated host for the flashing tests: the management library started
-// on it with the converged adapters in its tree the way the back end puts
-// them there (adapter groups, function groups with their node handles, the
-// driver tables and bitmaps), and helpers to run the flash and dump actions,
+// on it, its back end having filled the tree from the host's converged
+// adapters, and helpers to run the flash and dump actions,
 // make image files, and read the simulated flash and command log.
 #ifndef HLVD_TESTS_FLASHING_FLASH_FIXTURE_H
 #define HLVD_TESTS_FLASHING_FLASH_FIXTURE_H
@@ -40,6 +39,8 @@ class FlashTest : public ::testing::Test
   protected:
     // The machine description of the test (JSON text).
     virtual std::string machine() const { return flashing_machine(); }
+    // Starts the management library, which fills the tree from the host.
+    virtual void start();
 
     void SetUp() override;
     void TearDown() override;
@@ -76,9 +77,7 @@ class FlashTest : public ::testing::Test
 
   private:
     hlvdtest::SimHost *host_ = nullptr;
-    std::vector<void *> handles_;
     int start_count_ = 0;
-    void attach_adapters();
 };
 
 // The flash an image leaves on an adapter of its generation when every

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "flash_fixture.h"
-#include "mgmt/aw/vexo-backend/backend_pending.h"
+#include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/vexo_api.h"
 #include "mgmt/vexo/core/vexo_status.h"

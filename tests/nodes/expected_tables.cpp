@@ -27,6 +27,7 @@ const char *const kArcwright[] = {
         "P FRUVPDData8 | RO | string | 0..256 |  |  | handle_internal_property",
         "P FRUVPDData9 | RO | string | 0..256 |  |  | handle_internal_property",
         "P FRUVPDData10 | RO | string | 0..256 |  |  | handle_internal_property",
+        "P FRUVPDData11 | RO | string | 0..256 |  |  | handle_internal_property",
     "}",
     "G ChannelManagement",
         "P SupportedMCTypes | RO | list | 3..7 | N/A | ZMR,vNIC1,vNIC2,UFP,NPAR,HLFlex,HLZMR,HLFlexQBG | handle_SupportedMCTypes",

@@ -80,7 +80,7 @@ TEST(NodeTableData, CountsPerInstance)
     // Twelve subgroups of the adapter plus ActiveProfile and ConfiguredProfile;
     // six of a NIC function; eleven of an iSCSI function.
     const CountCase cases[] = {
-        {&kArcwrightTable, {15, 82, 26}},     {&kNICPhysicalHBATable, {7, 49, 5}},
+        {&kArcwrightTable, {15, 83, 26}},     {&kNICPhysicalHBATable, {7, 49, 5}},
         {&kNICLogicalHBATable, {1, 4, 0}},    {&kiSCSIPhysicalHBATable, {12, 53, 24}},
         {&kRouteTableEntryTable, {1, 3, 0}},  {&kARPTableEntryTable, {1, 2, 0}},
         {&kiSNSServerTable, {1, 2, 0}},
@@ -102,7 +102,7 @@ TEST_F(NodeTables, OneAdapterMatchesTheTablesNodeByNode)
     const int route_nodes = count_rows(parse_table(kRouteTableEntryTable)).total();
     const int arp_nodes = count_rows(parse_table(kARPTableEntryTable)).total();
     const int isns_nodes = count_rows(parse_table(kiSNSServerTable)).total();
-    ASSERT_EQ(123, adapter_nodes);
+    ASSERT_EQ(124, adapter_nodes);
     ASSERT_EQ(61, nic_nodes);
     ASSERT_EQ(89, iscsi_nodes);
 

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "device_child.h"
+#include "support/device_child.h"
 #include "mgmt/aw/vexo-backend/linux/driver_discovery.h"
 #include "sim/command_log.h"
 #include "support/sim_host.h"

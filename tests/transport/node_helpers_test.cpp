@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
+#include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/vexo/core/debug.h"
 #include "mgmt/vexo/core/hm.h"
@@ -113,9 +114,15 @@ class NodeHelpers : public TransportTest
     {
         TransportTest::SetUp();
         start_ = vexo_counter;
-        // Without adapters the start answers 1 but builds the root.
         VEXO_init();
         ASSERT_NE(nullptr, get_node(0));
+        // The back end builds the machine's adapters; these tests want the
+        // root alone and the fixture's driver tables.
+        VEXO_free_all_node_handles();
+        while (node *a = get_first_instance(&ROOT, "Arcwright"))
+            ASSERT_EQ(VEXO_STATUS_SUCCESS, delete_node(a));
+        backend_exit();
+        TransportTest::SetUp();
         other = build(adapter_type, &ROOT);   // Arcwright0, no functions
         adapter = build(adapter_type, &ROOT); // Arcwright1
         iscsi = build(iscsi_type, adapter);

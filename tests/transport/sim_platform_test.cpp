@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "device_child.h"
+#include "support/device_child.h"
 #include "sim/command_log.h"
 #include "sim/driver_records.h"
 #include "sim/fault_plan.h"

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "device_child.h"
+#include "support/device_child.h"
 #include "mgmt/aw/vexo-backend/ioctl_header.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
-#include "mgmt/aw/vexo-backend/backend_pending.h"
+#include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/aw/vexo-backend/flash_crc.h"
 #include "mgmt/aw/vexo-backend/linux/os_services.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"

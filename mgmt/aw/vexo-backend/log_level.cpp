@@ -39,23 +39,6 @@ long word_level(const char *word)
     return errno == ERANGE ? -1 : v;
 }
 
-// Makes every missing directory of `dir` with mode 0755.
-void make_dirs(const char *dir)
-{
-    char path[PATH_MAX];
-    if (host_path(dir, path, sizeof path) != 0)
-        return;
-    size_t root_len = std::strlen(path) - std::strlen(dir);
-    for (char *p = path + root_len + 1; *p; ++p) {
-        if (*p != '/')
-            continue;
-        *p = '\0';
-        mkdir(path, 0755);
-        *p = '/';
-    }
-    mkdir(path, 0755);
-}
-
 } // namespace
 
 int VEXO_set_debug_level()
@@ -144,12 +127,4 @@ VEXO_status_t handle_VEXODebugLevel(node *property_node, char *value, int type)
         snprintf(value, VEXO_VALUE_SIZE, "%s", property_node->u.prop->val);
     }
     return VEXO_STATUS_SUCCESS;
-}
-
-void backend_log_dir_setup()
-{
-    make_dirs(VEXO_LOG_DIR);
-    char path[PATH_MAX];
-    if (host_path(VEXO_LOG_DIR, path, sizeof path) == 0)
-        chmod(path, 0755);
 }

@@ -25,7 +25,4 @@ int VEXO_set_debug_level();
 // sets and saves the level (already checked against the list).
 VEXO_status_t handle_VEXODebugLevel(node *property_node, char *value, int type);
 
-// Makes the management log's directory (mode 0755) when it is missing.
-void backend_log_dir_setup();
-
 #endif

@@ -3,9 +3,12 @@
 // that the back end later hangs below an adapter have builders of their own.
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 
+#include "mgmt/aw/vexo-backend/cntr_attribs.h"
 #include "mgmt/aw/vexo-backend/firmware_flash.h"
 #include "mgmt/aw/vexo-backend/flash_dump.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
+#include "mgmt/aw/vexo-backend/platform_props.h"
+#include "mgmt/aw/vexo-backend/vpd.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/hm_builder.h"
 
@@ -139,7 +142,7 @@ const hm_node_row Arcwright_rows[] = {
                   &ROOT_Arcwright_LinkReconfiguration_SetLinkConfigID_action),
     HM_END(),
 
-    HM_GROUP("FRUVPD", "FRU vital product data as hexadecimal text, in eleven segments.", nullptr),
+    HM_GROUP("FRUVPD", "FRU vital product data as hexadecimal text, in twelve segments.", nullptr),
         HM_PROPERTY("FRUVPDData0", "Segment 0; a read re-reads all segments from the adapter.", RO, STR, 0, 256,
                     nullptr, nullptr, handle_fru_vpd_data),
         HM_PROPERTY("FRUVPDData1", "Segment 1.", RO, STR, 0, 256, nullptr, nullptr, handle_internal_property),
@@ -154,6 +157,8 @@ const hm_node_row Arcwright_rows[] = {
         HM_PROPERTY("FRUVPDData9", "Segment 9, the start of block 1.", RO, STR, 0, 256, nullptr, nullptr,
                     handle_internal_property),
         HM_PROPERTY("FRUVPDData10", "Segment 10.", RO, STR, 0, 256, nullptr, nullptr, handle_internal_property),
+        HM_PROPERTY("FRUVPDData11", "Segment 11, the end of block 1.", RO, STR, 0, 256, nullptr, nullptr,
+                    handle_internal_property),
     HM_END(),
 
     HM_GROUP("ChannelManagement", "Multichannel types and their configuration.", nullptr),

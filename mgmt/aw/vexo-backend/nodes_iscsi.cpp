@@ -5,6 +5,7 @@
 
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
+#include "mgmt/aw/vexo-backend/platform_props.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/hm_builder.h"
 

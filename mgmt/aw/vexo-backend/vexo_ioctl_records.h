@@ -231,6 +231,205 @@ struct IOCTL_COMMON_GET_CONFIGURED_PERSONALITY {
     uint8_t params[1];
 };
 
+// Boot configuration (opcodes 66 and 67), 8 bytes.
+typedef union _IOCTL_COMMON_GET_BOOT_CONFIG_PARAMS {
+    struct {
+        uint32_t rsvd0;
+        uint32_t rsvd1;
+    } request;
+    struct {
+        uint8_t boot_status;
+        uint8_t bios_instance;
+        uint8_t native_mode; // AW3 advanced mode
+        uint8_t boot_method;
+        uint32_t future;
+    } response;
+} IOCTL_COMMON_GET_BOOT_CONFIG_PARAMS;
+
+typedef union _IOCTL_COMMON_SET_BOOT_CONFIG_PARAMS {
+    struct {
+        uint8_t boot_status;
+        uint8_t bios_instance;
+        uint8_t native_mode;
+        uint8_t boot_method;
+        uint32_t future;
+    } request;
+    struct {
+        uint32_t rsvd0;
+        uint32_t rsvd1;
+    } response;
+} IOCTL_COMMON_SET_BOOT_CONFIG_PARAMS;
+
+// PCI configuration read (opcode 72), 264 bytes. The answer holds the
+// function's configuration space from byte 0 of the space.
+typedef union _IOCTL_COMMON_READ_PCI_CONFIG_SPACE_PARAMS {
+    struct {
+        uint32_t offset;
+        uint32_t data_length;
+        uint8_t rsvd[256];
+    } request;
+    struct {
+        uint32_t offset;
+        uint32_t data_length;
+        uint32_t pci_data[64];
+    } response;
+} IOCTL_COMMON_READ_PCI_CONFIG_SPACE_PARAMS;
+
+// OEM attributes (opcode 76), 44 bytes.
+typedef union _IOCTL_COMMON_GET_OEM_ATTRIBUTES_PARAMS {
+    struct {
+        uint32_t rsvd0;
+        uint8_t rsvd1[40];
+    } request;
+    struct {
+        uint8_t orvane_serial_number[12];
+        uint8_t oem_serial_number[24];
+        uint32_t oem_personality_mgmt_word;
+        uint8_t oem_current_personality;
+        uint8_t rsrvd[3];
+    } response;
+} IOCTL_COMMON_GET_OEM_ATTRIBUTES_PARAMS;
+
+// Reset needed (opcode 84), 4 bytes.
+typedef union _GET_RESET_NEEDED_PARAMS {
+    struct {
+        uint32_t rsvd0;
+    } request;
+    struct {
+        uint8_t change_status; // non-zero: a change waits for a reset
+        uint8_t rsvd0[3];
+    } response;
+} GET_RESET_NEEDED_PARAMS;
+
+// VPD of a function (opcode 91); sent in a 1032-byte buffer.
+typedef union _COMMON_GET_VPD_DATA_PARAMS {
+    struct {
+        uint16_t function_num;
+        uint8_t function_type; // 0 NIC, 1 iSCSI
+        uint8_t vf;
+        uint32_t rsvd0;
+    } request;
+    struct {
+        uint8_t vpd_data[1032];
+    } response;
+} COMMON_GET_VPD_DATA_PARAMS;
+
+// The Varrow form of the same command (version 1 header).
+typedef union _VARROW_COMMON_GET_VPD_DATA_PARAMS_V1 {
+    struct {
+        uint32_t rsvd0;
+    } request;
+    struct {
+        uint8_t vpd_data[1032];
+    } response;
+} VARROW_COMMON_GET_VPD_DATA_PARAMS_V1;
+
+// Additional controller attributes (opcode 121), 612 bytes. Texts are
+// terminated when shorter than their field.
+typedef union _GET_CNTL_ADDITIONAL_ATTRIBUTES_PARAMS {
+    struct {
+        uint32_t rsvd0;
+        uint8_t rsvd1[608];
+    } request;
+    struct {
+        uint16_t ipl_file_number;
+        uint8_t ipl_file_version;
+        uint8_t rsvd0;
+        uint8_t on_die_temperature; // degrees Celsius; 0: not available
+        uint8_t rsvd1[3];
+        uint32_t driver_advanced_features_supported;
+        uint32_t rsvd2[4];
+        char fcoe_universal_bios_version[32];
+        char fcoe_x86_bios_version[32];
+        char fcoe_efi_bios_version[32];
+        char fcoe_fcode_version[32];
+        char uefi_bios_version[32];
+        char uefi_nic_version[32];
+        char uefi_fcode_version[32];
+        char uefi_iscsi_version[32];
+        char iscsi_x86_bios_version[32];
+        char pxe_x86_bios_version[32];
+        uint8_t fcoe_default_wwpn[8];
+        char ext_phy_version[32];
+        char fc_universal_bios_version[32];
+        char fc_x86_bios_version[32];
+        char fc_efi_bios_version[32];
+        char fc_fcode_version[32];
+        char ext_phy_crc_label[8];
+        char ipl_file_name[16];
+        uint8_t rsvd3[72];
+    } response;
+} GET_CNTL_ADDITIONAL_ATTRIBUTES_PARAMS;
+
+// Switch type (opcode 124), 8 bytes.
+typedef struct _IOCTL_COMMON_SET_SWITCH_TYPE_PARAMS {
+    uint32_t switch_type;
+    uint32_t rsvd0;
+} IOCTL_COMMON_SET_SWITCH_TYPE_PARAMS;
+
+// Adapter features (opcode 191), 16 bytes. Feature 20 answers the FleetView
+// state in bit 0 of the first parameter word.
+typedef struct _SET_FEATURES_PARAMS {
+    uint32_t feature;
+    uint32_t params_length;
+    uint32_t params[2];
+} SET_FEATURES_PARAMS;
+
+// Loopback mode of a port (subsystem 11, opcode 20), 4 bytes.
+typedef union _IOCTL_LOWLEVEL_GET_LOOPBACK_MODE_PARAMS {
+    struct {
+        uint8_t port_num;
+        uint8_t rsvd0[3];
+    } request;
+    struct {
+        uint8_t loopback_mode; // 254: loopback not supported
+        uint8_t rsvd0[3];
+    } response;
+} IOCTL_LOWLEVEL_GET_LOOPBACK_MODE_PARAMS;
+
+// Core-dump properties (subsystem 11, opcode 21), 20 bytes.
+typedef union _IOCTL_LOWLEVEL_GET_COREDUMP_PROPERTIES_PARAMS {
+    struct {
+        uint32_t rsvd0;
+        uint8_t rsvd1[16];
+    } request;
+    struct {
+        uint8_t low_version;
+        uint8_t high_version;
+        uint8_t chip_state; // 0 alive, 1 dead
+        uint8_t rsvd0;
+        uint32_t sli_intf;
+        uint32_t sli_asic_id;
+        uint32_t rsvd1;
+        uint32_t max_components;
+    } response;
+} IOCTL_LOWLEVEL_GET_COREDUMP_PROPERTIES_PARAMS;
+
+// 10GBASE-T statistics, version 1 (subsystem 18, opcode 8), 112 bytes.
+typedef union _GET_10GBASET_STATS_PARAMS_V1 {
+    struct {
+        uint32_t phy_addr;
+        uint32_t CTR : 1; // clear the counters after reading
+        uint32_t rsvd0 : 31;
+        uint32_t rsvd1[2];
+        uint8_t rsvd2[96];
+    } request;
+    struct {
+        uint32_t words[28]; // status, temperature, SNR, MSE and error counters
+    } response;
+} GET_10GBASET_STATS_PARAMS_V1;
+
+// FRU EEPROM read (subsystem 19, opcode 3); sent in a 1024-byte buffer.
+typedef union _READ_FRU_EEPROM_PARAMS {
+    struct {
+        uint32_t Transfer_size;
+        uint32_t EEPROM_offset;
+    } request;
+    struct {
+        uint8_t EEPROM_data[1024];
+    } response;
+} READ_FRU_EEPROM_PARAMS;
+
 // Object write and read, version 1 (opcodes 172 and 171): one chunk of a
 // named adapter object. Sent with their whole size as the payload length.
 #define VARROW_OBJECT_NAME_SIZE 104
@@ -304,12 +503,6 @@ struct VARROW_IOCTL_COMMON_SET_PORT_STATUS_PARAMS {
 struct IOCTL_COMMON_GET_PHYSICAL_FUNCTION_CONFIG_PARAMS {
     uint8_t data[24];
 };
-struct IOCTL_COMMON_GET_BOOT_CONFIG_PARAMS {
-    uint8_t data[8];
-};
-struct IOCTL_COMMON_SET_BOOT_CONFIG_PARAMS {
-    uint8_t data[8];
-};
 struct IOCTL_COMMON_ENABLE_DISABLE_BEACON_PARAMS {
     uint8_t data[4];
 };
@@ -322,17 +515,11 @@ struct IOCTL_COMMON_GET_PORT_STATUS_PARAMS {
 struct VARROW_IOCTL_COMMON_GET_PORT_STATUS_PARAMS {
     uint8_t data[4];
 };
-struct IOCTL_COMMON_READ_PCI_CONFIG_SPACE_PARAMS {
-    uint8_t data[264];
-};
 struct IOCTL_COMMON_READ_TRANSRECEIVER_DATA_PARAMS {
     uint8_t data[264];
 };
 struct VEXO_IOCTL_COMMON_READ_TRANSRECEIVER_DATA_PARAMS {
     uint8_t data[264];
-};
-struct IOCTL_COMMON_GET_OEM_ATTRIBUTES_PARAMS {
-    uint8_t data[44];
 };
 struct IOCTL_COMMON_GET_PORT_NAME_PARAMS {
     uint8_t data[4];
@@ -342,9 +529,6 @@ struct IOCTL_COMMON_GET_PORT_NAME_PARAMS_V1 {
 };
 struct IOCTL_COMMON_GET_PCI_FUNCTION_MAPPING_PARAMS {
     uint8_t data[68];
-};
-struct GET_RESET_NEEDED_PARAMS {
-    uint8_t data[4];
 };
 struct IOCTL_COMMON_GET_NCSI_CONFIGURATION_PARAMS {
     uint8_t data[72];
@@ -364,14 +548,8 @@ struct GET_PHY_DETAILS_PARAMS {
 struct IOCTL_COMMON_GET_FUNCTION_NAME_INFO_PARAMS {
     uint8_t data[92];
 };
-struct GET_CNTL_ADDITIONAL_ATTRIBUTES_PARAMS {
-    uint8_t data[612];
-};
 struct IOCTL_COMMON_GET_CAPABILITY_PARAMS {
     uint8_t data[12];
-};
-struct IOCTL_COMMON_SET_SWITCH_TYPE_PARAMS {
-    uint8_t data[8];
 };
 struct ARM_LOG_CREATE_SNAPSHOT_PARAMS {
     uint8_t data[4];
@@ -402,9 +580,6 @@ struct SET_FACTORY_PROFILE_CONFIG_PARAMS {
 };
 struct SET_FACTORY_PROFILE_CONFIG_PARAMS_V1 {
     uint8_t data[4];
-};
-struct SET_FEATURES_PARAMS {
-    uint8_t data[16];
 };
 struct SET_RECONFIG_LINK_ID_PARAMS {
     uint8_t data[4];
@@ -517,12 +692,6 @@ struct IOCTL_LOWLEVEL_LOOPBACK_TEST_PARAMS {
 struct IOCTL_LOWLEVEL_SET_LOOPBACK_MODE_PARAMS {
     uint8_t data[4];
 };
-struct IOCTL_LOWLEVEL_GET_LOOPBACK_MODE_PARAMS {
-    uint8_t data[4];
-};
-struct IOCTL_LOWLEVEL_GET_COREDUMP_PROPERTIES_PARAMS {
-    uint8_t data[20];
-};
 struct IOCTL_LOWLEVEL_GET_COREDUMP_COMPONENT_PROPERTIES_PARAMS {
     uint8_t data[8];
 };
@@ -565,9 +734,6 @@ struct DCBX_SET_DCBX_MODE_PARAMS {
 struct GET_10GBASET_STATS_PARAMS {
     uint8_t data[84];
 };
-struct GET_10GBASET_STATS_PARAMS_V1 {
-    uint8_t data[112];
-};
 struct RUN_10GBASET_SELFTEST_PARAMS {
     uint8_t data[555];
 };
@@ -588,7 +754,6 @@ struct OEM_EXEC_CFG_CMD_PARAMS {
 };
 
 // Records of commands whose payload length the caller gives.
-struct COMMON_GET_VPD_DATA_PARAMS;
 struct EXT_FAT_READ_STRING_TABLE;
 struct EXT_FAT_RETRIEVE_SNAPSHOT_PARAMS;
 struct GET_ALL_IF_ID_PARAMS;
@@ -610,7 +775,6 @@ struct IOCTL_LOWLEVEL_GET_COREDUMP_SEGMENT_PARAMS;
 struct ISCSI_IP_ADDR_RECORD_PARAMS;
 struct ISCSI_RETRIEVE_PARSED_TARGET_INFO_PARAMS;
 struct NIC_CONFIG_PARAMS;
-struct READ_FRU_EEPROM_PARAMS;
 struct READ_OBJECT_PARAMS;
 struct SCSI_PASS_THRU_PARAMS;
 struct SET_AW_CONFIGURATION_AND_RESOURCES_PARAMS;
@@ -618,7 +782,6 @@ struct SET_AW_CONFIGURATION_AND_RESOURCES_PARAMS_V1;
 struct SET_COMMON_PROFILE_CONFIG_PARAMS;
 struct SET_EXT_FAT_CAPABILITES_PARAMS;
 struct SET_PROFILE_CONFIG_PARAMS;
-struct VARROW_COMMON_GET_VPD_DATA_PARAMS_V1;
 struct WRITE_OBJECT_PARAMS;
 
 #pragma pack(pop)
@@ -741,6 +904,16 @@ static_assert(sizeof(IOCTL_COMMON_MANAGE_FAT_PARAMS) == 20, "IOCTL_COMMON_MANAGE
 static_assert(sizeof(IOCTL_COMMON_GET_FLOW_CONTROL) == 20, "IOCTL_COMMON_GET_FLOW_CONTROL is 20 bytes");
 static_assert(sizeof(IOCTL_COMMON_MANAGE_FLOW_CONTROL) == 24, "IOCTL_COMMON_MANAGE_FLOW_CONTROL is 24 bytes");
 static_assert(sizeof(AW_FW_CFG) == 156, "AW_FW_CFG is 156 bytes");
+static_assert(sizeof(COMMON_GET_VPD_DATA_PARAMS) == 1032, "VPD buffer is 1032 bytes");
+static_assert(sizeof(VARROW_COMMON_GET_VPD_DATA_PARAMS_V1) == 1032, "Varrow VPD buffer is 1032 bytes");
+static_assert(sizeof(READ_FRU_EEPROM_PARAMS) == 1024, "FRU EEPROM buffer is 1024 bytes");
+static_assert(offsetof(GET_CNTL_ADDITIONAL_ATTRIBUTES_PARAMS, response.fcoe_universal_bios_version) == 28,
+              "FCoE universal version at 28");
+static_assert(offsetof(GET_CNTL_ADDITIONAL_ATTRIBUTES_PARAMS, response.ext_phy_version) == 356, "PHY version at 356");
+static_assert(offsetof(GET_CNTL_ADDITIONAL_ATTRIBUTES_PARAMS, response.ext_phy_crc_label) == 516, "PHY label at 516");
+static_assert(offsetof(GET_CNTL_ADDITIONAL_ATTRIBUTES_PARAMS, response.ipl_file_name) == 524, "IPL name at 524");
+static_assert(offsetof(IOCTL_COMMON_GET_OEM_ATTRIBUTES_PARAMS, response.oem_personality_mgmt_word) == 36,
+              "personality word at 36");
 static_assert(sizeof(IOCTL_COMMON_GET_AVAILABLE_PERSONALITIES) == 528, "personality buffer is 528 bytes");
 static_assert(offsetof(MGMT_HBA_ATTRIBUTES, ncsi_version_string) == 80, "ncsi_version_string at 80");
 static_assert(offsetof(MGMT_HBA_ATTRIBUTES, default_extended_timeout) == 92, "default_extended_timeout at 92");

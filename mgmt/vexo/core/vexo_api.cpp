@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "mgmt/aw/vexo-backend/backend.h"
+#include "mgmt/aw/vexo-backend/linux/os_services.h"
 #include "mgmt/aw/vexo-backend/log_level.h"
 #include "mgmt/vexo/core/debug.h"
 #include "mgmt/vexo/core/hm.h"
@@ -270,7 +271,7 @@ VEXO_status_t VEXO_init(void)
     pdebug(VEXO_LOG_CORE, VEXO_LOG_DEBUG, "--- entering %s ---\n", "VEXO_init");
     reset_status();
     if (!vexo_log_fp) {
-        backend_log_dir_setup();
+        VEXO_config_log_dir_permissions();
         vexo_log_open();
     }
     VEXO_update_loglevel();
@@ -284,6 +285,7 @@ VEXO_status_t VEXO_init(void)
     }
     // A later client finds the hierarchy built, unless the client before it
     // was turned away at a busy start lock.
+    backend_rebuild_if_stale();
     if (vexo_client_count > 1 && get_node(0)) {
         vexo_init_release_lock();
         return VEXO_STATUS_SUCCESS;
@@ -340,6 +342,7 @@ VEXO_status_t VEXO_exit(void)
 VEXO_status_t VEXO_do_action(node_tag_t context_group_tag, node_tag_t action_tag,
                              char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE], node_tag_t *vexo_new_tags)
 {
+    backend_rebuild_if_stale();
     node *ctx = get_node(context_group_tag);
     node *act = get_node(action_tag);
     pdebug(VEXO_LOG_CORE, VEXO_LOG_DEBUG, "--- entering %s ---\n", "VEXO_do_action");
@@ -355,6 +358,7 @@ VEXO_status_t VEXO_do_action(node_tag_t context_group_tag, node_tag_t action_tag
 
 VEXO_status_t VEXO_refresh_group(node_tag_t group_tag)
 {
+    backend_rebuild_if_stale();
     node *g = get_node(group_tag);
     call_lock lk;
     if (lock_adapter("VEXO_refresh_group", g, &lk) != VEXO_STATUS_SUCCESS)
@@ -367,6 +371,7 @@ VEXO_status_t VEXO_refresh_group(node_tag_t group_tag)
 
 VEXO_status_t VEXO_set_property_val(node_tag_t parent, node_tag_t tag, char *val, int len)
 {
+    backend_rebuild_if_stale();
     node *pg = get_node(parent);
     node *pn = get_node(tag);
     pdebug(VEXO_LOG_CORE, VEXO_LOG_DEBUG, "--- entering %s ---\n", "VEXO_set_property_val");
@@ -380,6 +385,7 @@ VEXO_status_t VEXO_set_property_val(node_tag_t parent, node_tag_t tag, char *val
 
 VEXO_status_t VEXO_get_property_val(node_tag_t parent, node_tag_t tag, char *val, int len)
 {
+    backend_rebuild_if_stale();
     node *pg = get_node(parent);
     node *pn = get_node(tag);
     pdebug(VEXO_LOG_CORE, VEXO_LOG_DEBUG, "--- entering %s ---\n", "VEXO_get_property_val");
@@ -393,6 +399,7 @@ VEXO_status_t VEXO_get_property_val(node_tag_t parent, node_tag_t tag, char *val
 
 VEXO_status_t VEXO_get_node_tag(node_tag_t parent, char *name, node_tag_t *tag, int type)
 {
+    backend_rebuild_if_stale();
     reset_status();
     node *p = get_node(parent);
     if (!name || !tag || !p || type < 0 || type > 7 || !is_kind(p, VEXO_NODE_GROUP))
@@ -406,6 +413,7 @@ VEXO_status_t VEXO_get_node_tag(node_tag_t parent, char *name, node_tag_t *tag, 
 
 VEXO_status_t VEXO_get_node_name(node_tag_t tag, char *name, int type)
 {
+    backend_rebuild_if_stale();
     node *n = get_node(tag);
     if (!name || !n || type < 0 || type > 7)
         return VEXO_STATUS_FAILURE;
@@ -421,6 +429,7 @@ VEXO_status_t VEXO_get_node_name(node_tag_t tag, char *name, int type)
 
 VEXO_status_t VEXO_get_parent_tag(node_tag_t child, node_tag_t *parent)
 {
+    backend_rebuild_if_stale();
     reset_status();
     node *n = get_node(child);
     if (!n || !parent || !n->parent)
@@ -431,6 +440,7 @@ VEXO_status_t VEXO_get_parent_tag(node_tag_t child, node_tag_t *parent)
 
 VEXO_status_t VEXO_get_child_tags(node_tag_t tag, node_tag_t *ctags, unsigned int *count, int type)
 {
+    backend_rebuild_if_stale();
     reset_status();
     node *n = get_node(tag);
     if (!ctags || !count || !n || type < 0 || type > 7 || !group_or_link(n))
@@ -454,6 +464,7 @@ VEXO_status_t VEXO_get_child_tags(node_tag_t tag, node_tag_t *ctags, unsigned in
 
 VEXO_status_t VEXO_get_node_description(node_tag_t tag, VEXO_node_info *node_info)
 {
+    backend_rebuild_if_stale();
     reset_status();
     node *t = vexo_resolve_link(get_node(tag));
     if (!t || !node_info)
@@ -470,6 +481,7 @@ VEXO_status_t VEXO_get_node_description(node_tag_t tag, VEXO_node_info *node_inf
 
 VEXO_status_t VEXO_get_param_info(node_tag_t tag, VEXO_param_info *param_info)
 {
+    backend_rebuild_if_stale();
     reset_status();
     node *n = get_node(tag);
     if (!n || !param_info || !kind_or_link(n, VEXO_NODE_ACTION))
@@ -483,6 +495,7 @@ VEXO_status_t VEXO_get_param_info(node_tag_t tag, VEXO_param_info *param_info)
 
 VEXO_status_t VEXO_get_valid_instances(node_tag_t parent, char *name, int *instance_array, int *count)
 {
+    backend_rebuild_if_stale();
     reset_status();
     node *p = get_node(parent);
     if (!name || !instance_array || !count || !p || !group_or_link(p))
@@ -500,6 +513,7 @@ VEXO_status_t VEXO_get_valid_instances(node_tag_t parent, char *name, int *insta
 
 VEXO_status_t VEXO_get_persistent_nodes(node_tag_t *gtags, int *count)
 {
+    backend_rebuild_if_stale();
     reset_status();
     if (!gtags || !count)
         return VEXO_STATUS_FAILURE;
@@ -511,6 +525,7 @@ VEXO_status_t VEXO_get_persistent_nodes(node_tag_t *gtags, int *count)
 
 VEXO_status_t VEXO_get_persistence_info(node_tag_t tag, VEXO_persistency_info *pinfo)
 {
+    backend_rebuild_if_stale();
     reset_status();
     node *n = get_node(tag);
     if (!n || !pinfo || !group_or_link(n) || !n->u.data)

@@ -12,7 +12,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include "mgmt/aw/vexo-backend/backend_pending.h"
+#include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/vexo/core/debug.h"
 #include "mgmt/vexo/core/hm.h"
 #include "os/host_env.h"

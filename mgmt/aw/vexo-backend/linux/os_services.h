@@ -5,6 +5,12 @@
 //
 // File names given to these routines are used as given: callers resolve the
 // host's fixed paths with host_path() first.
+//
+// Not built on purpose: the routines of the OS layer for a general Linux
+// host (VEXO_firmware_download, get_flash_name, find_os_distribution,
+// VEXO_get_nic_driver_type, VEXO_get_all_iscsi_devices,
+// VEXO_backend_client_nic_bdf) have no caller on this host and work only
+// through host tools run by a shell.
 #ifndef HLVD_MGMT_AW_VEXO_BACKEND_LINUX_OS_SERVICES_H
 #define HLVD_MGMT_AW_VEXO_BACKEND_LINUX_OS_SERVICES_H
 

@@ -6,7 +6,7 @@
 
 #include <sys/ioctl.h>
 
-#include "mgmt/aw/vexo-backend/backend_pending.h"
+#include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/vexo/core/debug.h"
 
 vexo_global vexo_glob;

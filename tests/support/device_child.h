@@ -6,8 +6,8 @@
 // this runs the same test again in a child process with the interposer
 // preloaded and checks that the child passed; in the child it returns and the
 // test body runs.
-#ifndef HLVD_TESTS_TRANSPORT_DEVICE_CHILD_H
-#define HLVD_TESTS_TRANSPORT_DEVICE_CHILD_H
+#ifndef HLVD_TESTS_SUPPORT_DEVICE_CHILD_H
+#define HLVD_TESTS_SUPPORT_DEVICE_CHILD_H
 
 namespace hlvdtest
 {

@@ -1,4 +1,4 @@
-#include "device_child.h"
+#include "support/device_child.h"
 
 #include <climits>
 #include <cstdlib>

@@ -1,0 +1,92 @@
+#include "mgmt/aw/vexo-backend/backend_later.h"
+
+// ===========================================================================
+// LATER START-UP STEPS: waiting for their work, each does nothing and
+// answers 1.
+//
+//   event log ............................ VEXO_get_all_eventlog
+//   profiles and link reconfiguration .... VEXO_list_available_profiles,
+//                                          VEXO_get_active_profiles,
+//                                          VEXO_get_configured_profiles,
+//                                          VEXO_get_link_reconfig_details
+//   port discovery and channels .......... VEXO_get_port_discovery_config
+//   extended trace ....................... VEXO_extfat_modules
+//   NC-SI ................................ VEXO_get_ncsi_attributes
+//   MAC addresses (function enumeration) . VEXO_update_fd_mac
+//   current personality .................. VEXO_get_adapter_current_personality,
+//                                          VEXO_get_legacy_adapter_current_personality
+//   login options ........................ VEXO_set_lhba_prop
+//   iSCSI targets (client variant) ....... VEXO_refresh_backend_client_iscsi_targets
+//
+// When a step lands, delete its definition here; its declaration moves to
+// the header of its own code.
+// ===========================================================================
+
+extern "C" {
+
+int VEXO_get_all_eventlog(node *)
+{
+    return 1;
+}
+
+int VEXO_list_available_profiles(node *)
+{
+    return 1;
+}
+
+int VEXO_get_active_profiles(node *)
+{
+    return 1;
+}
+
+int VEXO_get_configured_profiles(node *)
+{
+    return 1;
+}
+
+int VEXO_get_link_reconfig_details(node *, int)
+{
+    return 1;
+}
+
+int VEXO_get_port_discovery_config(node *)
+{
+    return 1;
+}
+
+int VEXO_extfat_modules(node *)
+{
+    return 1;
+}
+
+int VEXO_get_ncsi_attributes(int, unsigned int, node *, node *, int, int)
+{
+    return 1;
+}
+
+int VEXO_update_fd_mac(int, node *, int)
+{
+    return 1;
+}
+
+int VEXO_get_adapter_current_personality(int, unsigned int, unsigned int, node *, node *)
+{
+    return 1;
+}
+
+int VEXO_get_legacy_adapter_current_personality(int, unsigned int, unsigned int, node *, node *)
+{
+    return 1;
+}
+
+int VEXO_set_lhba_prop(void)
+{
+    return 1;
+}
+
+int VEXO_refresh_backend_client_iscsi_targets(void)
+{
+    return 1;
+}
+
+} // extern "C"

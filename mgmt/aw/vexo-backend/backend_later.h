@@ -1,0 +1,35 @@
+// Steps of back-end start, and helpers of the function enumeration, whose
+// code comes with later work (port discovery and channels, event log, NC-SI,
+// extended trace, login options, the profile and iSCSI services).
+//
+// They are called through their real names now, so that the start runs the
+// full sequence; until its work lands each one does nothing and answers 1
+// ("nothing done"), which every caller tolerates: back-end start and the
+// enumeration ignore these results. The definitions, with the list of what
+// each is waiting for, are in backend_later.cpp, and that file is the one
+// place to look for them.
+#ifndef HLVD_MGMT_AW_VEXO_BACKEND_BACKEND_LATER_H
+#define HLVD_MGMT_AW_VEXO_BACKEND_BACKEND_LATER_H
+
+#include "mgmt/vexo/core/hm_types.h"
+
+extern "C" {
+int VEXO_get_all_eventlog(node *adapter);
+int VEXO_list_available_profiles(node *adapter);
+int VEXO_get_active_profiles(node *adapter);
+int VEXO_get_configured_profiles(node *adapter);
+int VEXO_get_link_reconfig_details(node *adapter, int flag);
+int VEXO_get_port_discovery_config(node *adapter);
+int VEXO_extfat_modules(node *adapter);
+int VEXO_get_ncsi_attributes(int aw_port_number, unsigned int phba_port, node *ncsi, node *parent, int domain,
+                             int flag);
+int VEXO_update_fd_mac(int aw_port_number, node *phba, int driver_type);
+int VEXO_get_adapter_current_personality(int aw_port_number, unsigned int domain, unsigned int phba_port,
+                                         node *adapter, node *personality);
+int VEXO_get_legacy_adapter_current_personality(int aw_port_number, unsigned int domain, unsigned int phba_port,
+                                                node *adapter, node *personality);
+int VEXO_set_lhba_prop(void);
+int VEXO_refresh_backend_client_iscsi_targets(void);
+}
+
+#endif
