@@ -39,6 +39,7 @@ extern const flash_comp flash_types[AW3_FLASH_COMPONENTS];
 // status recorded.
 VEXO_status_t do_UpgradeFlashROM(node *context, node *action, char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE]);
 
+extern "C" {
 // The generation a UFI file is built for (2, 3 or 5; VEXO_UFI_TYPE_UNKNOWN;
 // VEXO_UFI_TYPE_NO_FILE when it cannot be opened), reading the AW2 header
 // when `aw_type` is 2. Sets *flash_ufi_type to the UFI sub-type of AW3 and
@@ -52,6 +53,7 @@ int VEXO_flash_aw3_image(node *adapter, int aw_port_number, FILE *fp, uint32_t n
                          uint32_t phba_port, int driver_type);
 int VEXO_flash_trelmont_image(node *adapter, int aw_port_number, FILE *fp, uint32_t num_imgs, uint32_t domainId,
                               uint32_t phba_port, int driver_type);
+}
 
 // 1 when the AW3 NC-SI firmware is to be written: the active firmware is
 // 3.102.148.0 or later.

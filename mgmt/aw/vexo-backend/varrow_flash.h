@@ -43,11 +43,13 @@ int process_varrow_flash(const char *file_name);
 // the last status 263.
 int process_obj_file(const uint8_t *buffer, uint64_t size, VARROW_OBJ_HEADER *header);
 
+extern "C" {
 // Writes the file to "/prg": 0 written and no reset asked for; 55 written,
 // the firmware asks for a reset; 1 failed (last status 39 or 31 when the
 // file cannot be read).
 int VEXO_varrow_fw_download(node *adapter, int aw_port_number, const char *file_name, uint32_t domainId,
                             uint32_t phba_port, int driver_type);
+}
 // The chunked write of `size` bytes: 0, 55 or 1.
 int flash_varrow_image(node *adapter, int aw_port_number, const uint8_t *buffer, uint32_t size, uint32_t domainId,
                        uint32_t phba_port, int driver_type);
