@@ -13,6 +13,7 @@
 #include "mal/mal_core.h"
 #include "mal/mal_maintenance.h"
 #include "mgmt/aw/vexo-backend/backend.h"
+#include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/vexo_api.h"
 #include "mgmt/vexo/core/vexo_status.h"
@@ -233,6 +234,43 @@ TEST_F(ClientFlash, VpdOfAFunction)
         EXPECT_EQ(std::stoul(hex.substr(2 * i, 2), nullptr, 16), vpd[i]) << i;
     EXPECT_EQ(RM_STATUS_ERROR_MANAGEMENT_LIBRARY, MAL_GetVPD(adapter("aw3")->node_tag, vpd.data(), &len))
         << "no VPD group";
+}
+
+TEST_F(ClientFlash, VpdRoom)
+{
+    node *nic = get_first_instance(adapter("aw3"), "NICPhysicalHBA");
+    node *group = nic ? internal_get_node(nic, "VPD", VEXO_NODE_GROUP) : nullptr;
+    ASSERT_NE(nullptr, group);
+    // Eight texts of 254 digits and one of 255: 1144 bytes.
+    for (int i = 0; i < 9; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "VPDData%d", i);
+        std::string text = i < 8 ? std::string(254, static_cast<char>('a' + i % 6)) : std::string(252, 'f') + "abc";
+        set_prop_val(group, name, "%s", text.c_str());
+    }
+    struct Case {
+        uint32_t room;
+        RM_STATUS result;
+        uint32_t length; // on return
+    } cases[] = {
+        {1024, RM_STATUS_ERROR_BUFFER_TOO_SMALL, 0},
+        {1144, RM_STATUS_OK, 1144},
+        {1536, RM_STATUS_OK, 1144},
+        {1537, RM_STATUS_ERROR_INVALID_ARGUMENT, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.room);
+        std::vector<uint8_t> vpd(1600, 0xEE);
+        uint32_t len = c.room;
+        EXPECT_EQ(c.result, MAL_GetVPD(nic->node_tag, vpd.data(), &len));
+        EXPECT_EQ(c.length, len);
+        if (c.result == RM_STATUS_OK) {
+            EXPECT_EQ(0xAA, vpd[0]);
+            EXPECT_EQ(0xAB, vpd[1142]) << "a last single digit is a byte of its own";
+            EXPECT_EQ(0x0C, vpd[1143]);
+            EXPECT_EQ(0xEE, vpd[1144]) << "nothing past the VPD";
+        }
+    }
 }
 
 } // namespace
