@@ -183,6 +183,11 @@ int executeDownload(int index, const char *path)
     }
     DOWNLOAD_STATUS status =
         UpdateEmbertipFirmwareWithFeedback(index, path, DisplayDownLoadStatusStr, DisplayDownLoadStatus);
+    return MapDownloadResult(index, status);
+}
+
+int MapDownloadResult(int index, DOWNLOAD_STATUS status)
+{
     if (isHBATypeArcwright(index) && !isVarrowCNA(index))
         return converged_result(status);
     if (isVarrow(index))

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "flash/hba_record.h"
+#include "hba/download_entry.h"
 
 // Expected comparisons of the flash-with-file actions.
 const int EXPECT_UPGRADE = 1;
@@ -25,6 +26,11 @@ int FlashAdapter(const char *path, int force, const _Hba *hba, int index, int fi
 // Runs the engine's download for one table entry and turns its result into
 // an exported status code: 0, 1, 4, 10012, 10013, 10014, 10015 or 10016.
 int executeDownload(int index, const char *path);
+
+// The second half of executeDownload: the engine's result for a table entry
+// as an exported status code, with the reset that a good FC download, or a
+// Varrow download that asks for one, needs.
+int MapDownloadResult(int index, DOWNLOAD_STATUS status);
 
 // Progress callbacks of the download: both write to the debug log.
 void DisplayDownLoadStatusStr(const char *text);

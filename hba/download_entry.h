@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "flash/image_record.h"
+
 // Results of the engine. Negative codes are a class in the upper 16 bits
 // ORed with a sub-code; small positive codes come from the object-flash and
 // converged paths; any other positive value is an adapter mailbox status.
