@@ -6,8 +6,8 @@
 
 #include "adapters/board_predicates.h"
 #include "flash/engine_log.h"
-#include "flash/neighbour_services.h"
 #include "flash/ufi_image.h"
+#include "mal/mal_maintenance.h"
 #include "mgmt/vexo/core/vexo_status.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include "flash/oem_status.h"
 #include "flash/version_rules.h"
 #include "hba/download_entry.h"
+#include "mal/mal_maintenance.h"
 
 namespace {
 

@@ -1,10 +1,9 @@
 // Operations of neighbouring parts that the front end, the adapter table and
 // the download entry call but that later work brings: the FC HBA firmware
 // engine (hba/), the VPD, identification and revision-display steps of
-// adapter discovery (adapters/), the front end's FC image files and the
-// client layer's maintenance operations (mal/). Until they land their bodies
-// live in flash/neighbour_services_interim.cpp, which lists them and says
-// what each answers meanwhile.
+// adapter discovery (adapters/) and the front end's FC image files. Until
+// they land their bodies live in flash/neighbour_services_interim.cpp, which
+// lists them and says what each answers meanwhile.
 #ifndef HLVD_FLASH_NEIGHBOUR_SERVICES_H
 #define HLVD_FLASH_NEIGHBOUR_SERVICES_H
 
@@ -13,7 +12,6 @@
 
 #include "flash/rm_status.h"
 #include "hba/download_entry.h"
-#include "mgmt/vexo/core/hm_types.h"
 
 // ---------------------------------------------------------------------------
 // FC HBA firmware engine.
@@ -107,17 +105,5 @@ void show_encoded_rev1(uint8_t index, const uint8_t *word, char *text);
 
 // 2 when the text after the first dot of the path is "aif" or "AIF", else 1.
 int GetFileChecksumType(const char *path);
-
-// ---------------------------------------------------------------------------
-// Maintenance operations of the management client layer.
-
-extern "C" {
-// Runs the adapter's "UpgradeFlashROM" action: the management status it left
-// (55 for a flash a reboot activates), -1 or 114 when it cannot be told.
-int32_t MAL_UpgradeFlash(node_tag_t tag, const char *path);
-// Runs the adapter's "RetrieveStratolinkPCIDump" action: 0 when the dump was
-// written, else a failure code.
-int32_t MAL_RetrievePCIDump(node_tag_t tag, const char *path);
-}
 
 #endif

@@ -40,13 +40,6 @@
 //
 // Still to come with the front end's FC image files (flash/):
 //   - GetFileChecksumType                    done here as specified
-//
-// Still to come with the client layer's maintenance operations (mal/):
-//   - MAL_UpgradeFlash                       answers -1 (the action's outcome
-//                                            cannot be told): the converged
-//                                            download reports a failure
-//   - MAL_RetrievePCIDump                    answers 114: the dump call
-//                                            reports a failure, writes nothing
 #include "flash/neighbour_services.h"
 
 #include <cctype>
@@ -284,18 +277,4 @@ int GetFileChecksumType(const char *path)
     if (dot && (std::strcmp(dot + 1, "aif") == 0 || std::strcmp(dot + 1, "AIF") == 0))
         return 2;
     return 1;
-}
-
-int32_t MAL_UpgradeFlash(node_tag_t tag, const char *path)
-{
-    (void)tag;
-    (void)path;
-    return -1;
-}
-
-int32_t MAL_RetrievePCIDump(node_tag_t tag, const char *path)
-{
-    (void)tag;
-    (void)path;
-    return RM_STATUS_ERROR_MANAGEMENT_LIBRARY;
 }

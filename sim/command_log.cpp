@@ -104,12 +104,22 @@ std::string to_hex(const uint8_t *data, size_t len)
 
 uint32_t crc32_of(const uint8_t *data, size_t len)
 {
+    // Table-driven: flash writes and dumps log digests of 32 and 64 KB.
+    static const struct Table {
+        uint32_t v[256];
+        Table()
+        {
+            for (uint32_t i = 0; i < 256; ++i) {
+                uint32_t c = i;
+                for (int k = 0; k < 8; ++k)
+                    c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+                v[i] = c;
+            }
+        }
+    } table;
     uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < len; ++i) {
-        crc ^= data[i];
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
+    for (size_t i = 0; i < len; ++i)
+        crc = table.v[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
     return ~crc;
 }
 

@@ -9,6 +9,8 @@
 #include "sim/command_log.h"
 #include "sim/driver_records.h"
 #include "sim/fault_plan.h"
+#include "sim/flash_model.h"
+#include "sim/fw_context.h"
 
 namespace hlvdsim
 {
@@ -17,24 +19,6 @@ using json = nlohmann::json;
 
 namespace
 {
-
-// One command on its way through the adapter.
-struct FwContext {
-    Machine &m;
-    size_t adapter;  // the card
-    size_t function; // the function the command is aimed at
-    const FwRequestHeader &hdr;
-    const uint8_t *req;          // request payload
-    uint32_t req_len;            // request payload length
-    std::vector<uint8_t> answer; // answer payload (may be longer than req_len)
-    uint8_t status = FW_STATUS_SUCCESS;
-    uint16_t additional = 0;
-    json *fw;              // the adapter's persistent firmware state
-    bool dirty = false;    // fw changed
-    long write_limit = -1; // power loss: bytes a write may still change
-};
-
-typedef void (*FwHandler)(FwContext &);
 
 struct FwCommand {
     uint8_t subsystem;
@@ -604,6 +588,8 @@ void cmd_read_fru(FwContext &c)
 // The modelled commands. Later features add their commands here.
 const FwCommand kCommands[] = {
     {1, 1, -1, cmd_mac_query},
+    {1, 6, -1, cmd_flash_read},
+    {1, 7, -1, cmd_flash_write},
     {1, 32, -1, cmd_controller_attributes},
     {1, 58, -1, cmd_fw_config},
     {1, 66, -1, cmd_get_boot_config},
@@ -615,10 +601,13 @@ const FwCommand kCommands[] = {
     {1, 84, -1, cmd_reset_needed},
     {1, 88, -1, cmd_start_management_service},
     {1, 91, -1, cmd_vpd},
+    {1, 102, -1, cmd_phy_details},
     {1, 113, -1, cmd_available_personalities},
     {1, 121, -1, cmd_additional_attributes},
     {1, 124, -1, cmd_set_switch_type},
     {1, 147, -1, cmd_mac_list},
+    {1, 171, 1, cmd_read_object},
+    {1, 172, 1, cmd_write_object},
     {1, 191, -1, cmd_set_features},
     {11, 20, -1, cmd_get_loopback_mode},
     {11, 21, -1, cmd_coredump_properties},
@@ -806,6 +795,7 @@ FwOutcome fw_execute(const std::string &sysroot, const FwTarget &target, uint8_t
     FwContext c{
         m,     ai, fi, hdr, payload, plen, std::vector<uint8_t>(payload, payload + plen), 0, 0, &adoc["fw_state"],
         false, -1};
+    c.sysroot = &sysroot;
     if (fkind == "power-loss")
         c.write_limit = fault.value("length", 0L);
 

@@ -288,13 +288,25 @@ bool load_machine(const std::string &sysroot, Machine &m, std::string *err)
     std::string body;
     if (!read_text(state_dir(sysroot) + "/machine.json", body, err))
         return false;
+    // Every firmware command loads the machine several times; the text
+    // seldom changes between two loads, and parsing it is the slow part.
+    static std::string cached_body;
+    static Machine cached;
+    if (!cached_body.empty() && body == cached_body) {
+        m = cached;
+        return true;
+    }
     json doc = json::parse(body, nullptr, false);
     if (doc.is_discarded()) {
         if (err)
             *err = "machine state is not valid JSON";
         return false;
     }
-    return parse_machine(doc, m, err);
+    if (!parse_machine(doc, m, err))
+        return false;
+    cached_body = body;
+    cached = m;
+    return true;
 }
 
 bool save_machine(const std::string &sysroot, const Machine &m, std::string *err)

@@ -8,8 +8,10 @@
 
 #include "sim/command_log.h"
 #include "sim/fault_plan.h"
+#include "sim/flash_model.h"
 #include "sim/machine.h"
 #include "sim/ufi_generator.h"
+#include "sim/varrow_object.h"
 
 namespace {
 
@@ -18,6 +20,10 @@ int usage()
     std::fprintf(stderr,
                  "usage: hlvdsim create DIR [MACHINE.json]\n"
                  "       hlvdsim show DIR\n"
+                 "       hlvdsim reboot DIR [ADAPTER]\n"
+                 "       hlvdsim make-ufi --generation 2|3|4 --version V [OPTIONS] -o FILE\n"
+                 "       hlvdsim make-obj --version V [--size N] [--big-endian] [--fault NAME]... -o FILE\n"
+                 "           a Varrow firmware object file; faults: bad-magic, bad-size, bad-type, short\n"
                  "       hlvdsim fault add DIR [MATCH...] KIND [--always] [--from N]\n"
                  "           MATCH: --adapter NAME --pci PCI --driver nic|iscsi --path callback|legacy\n"
                  "                  --callback ID --ioctl N --subsystem N --opcode N --version N\n"
@@ -28,7 +34,6 @@ int usage()
                  "       hlvdsim fault clear DIR\n"
                  "       hlvdsim log show DIR\n"
                  "       hlvdsim log clear DIR\n"
-                 "       hlvdsim make-ufi --generation 2|3|4 --version V [OPTIONS] -o FILE\n"
                  "\n"
                  "make-ufi options (numbers in decimal or 0x hexadecimal):\n"
                  "  --asic-support N          ASIC_Support of a gen-3/gen-4 header\n"
@@ -237,6 +242,40 @@ int cmd_show(int argc, char **argv)
     return 0;
 }
 
+int cmd_reboot(int argc, char **argv)
+{
+    if (argc < 3 || argc > 4 || !has_machine(argv[2]))
+        return usage();
+    std::vector<std::string> done;
+    std::string err;
+    if (!hlvdsim::reboot_adapters(argv[2], argc == 4 ? argv[3] : "", &done, &err)) {
+        std::fprintf(stderr, "hlvdsim: %s\n", err.c_str());
+        return 1;
+    }
+    for (const std::string &name : done)
+        std::printf("%s rebooted\n", name.c_str());
+    return 0;
+}
+
+int cmd_make_obj(int argc, char **argv)
+{
+    std::vector<std::string> args(argv + 2, argv + argc);
+    hlvdsim::VarrowObjectSpec spec;
+    std::string output;
+    std::string err;
+    if (!hlvdsim::varrow_spec_from_args(args, spec, output, &err)) {
+        std::fprintf(stderr, "hlvdsim make-obj: %s\n", err.c_str());
+        usage();
+        return 2;
+    }
+    if (!hlvdsim::write_varrow_object(spec, output, &err)) {
+        std::fprintf(stderr, "hlvdsim make-obj: %s\n", err.c_str());
+        return 1;
+    }
+    std::printf("Varrow firmware object written to %s\n", output.c_str());
+    return 0;
+}
+
 int cmd_make_ufi(int argc, char **argv)
 {
     std::vector<std::string> args(argv + 2, argv + argc);
@@ -266,8 +305,12 @@ int main(int argc, char **argv)
         return cmd_create(argc, argv);
     if (std::strcmp(argv[1], "show") == 0)
         return cmd_show(argc, argv);
+    if (std::strcmp(argv[1], "reboot") == 0)
+        return cmd_reboot(argc, argv);
     if (std::strcmp(argv[1], "make-ufi") == 0)
         return cmd_make_ufi(argc, argv);
+    if (std::strcmp(argv[1], "make-obj") == 0)
+        return cmd_make_obj(argc, argv);
     if (std::strcmp(argv[1], "fault") == 0)
         return cmd_fault(argc, argv);
     if (std::strcmp(argv[1], "log") == 0)

@@ -4,6 +4,8 @@
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 
 #include "mgmt/aw/vexo-backend/cntr_attribs.h"
+#include "mgmt/aw/vexo-backend/firmware_flash.h"
+#include "mgmt/aw/vexo-backend/flash_dump.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/aw/vexo-backend/platform_props.h"
 #include "mgmt/aw/vexo-backend/vpd.h"

@@ -430,6 +430,44 @@ typedef union _READ_FRU_EEPROM_PARAMS {
     } response;
 } READ_FRU_EEPROM_PARAMS;
 
+// Object write and read, version 1 (opcodes 172 and 171): one chunk of a
+// named adapter object. Sent with their whole size as the payload length.
+#define VARROW_OBJECT_NAME_SIZE 104
+#define VARROW_OBJECT_CHUNK 32768
+#define VARROW_WRITE_EOF 0x80000000u    // write_length word: the chunk ends the object
+#define VARROW_WRITE_NOC 0x40000000u
+#define VARROW_OBJECT_LENGTH_MASK 0x00FFFFFFu
+#define VARROW_READ_EOF 0x80000000u     // eof word of the read answer
+struct VARROW_IOCTL_COMMON_WRITE_OBJECT_PARAMS_V1 {
+    union {
+        struct {
+            uint32_t write_length; // bits 0-23 the chunk's bytes; VARROW_WRITE_NOC, VARROW_WRITE_EOF
+            uint32_t write_offset; // of the chunk within the object
+            char object_name[VARROW_OBJECT_NAME_SIZE];
+        } request;
+        struct {
+            uint32_t actual_write_length;
+            uint8_t change_status; // nonzero: the new firmware needs a reset to become active
+            uint8_t rsvd[3];
+        } response;
+    } params;
+    uint8_t data_buffer[VARROW_OBJECT_CHUNK];
+};
+struct VARROW_IOCTL_COMMON_READ_OBJECT_PARAMS_V1 {
+    union {
+        struct {
+            uint32_t read_length; // bits 0-23; 0 asks for the object's size
+            uint32_t read_offset;
+            char object_name[VARROW_OBJECT_NAME_SIZE];
+        } request;
+        struct {
+            uint32_t actual_read_length;
+            uint32_t eof; // VARROW_READ_EOF
+            uint8_t read_data[32868];
+        } response;
+    } params;
+};
+
 // ---------------------------------------------------------------------------
 // Sized byte areas, laid out by the features that use them.
 struct NTWK_MAC_SET_PARAMS {
@@ -744,8 +782,6 @@ struct SET_AW_CONFIGURATION_AND_RESOURCES_PARAMS_V1;
 struct SET_COMMON_PROFILE_CONFIG_PARAMS;
 struct SET_EXT_FAT_CAPABILITES_PARAMS;
 struct SET_PROFILE_CONFIG_PARAMS;
-struct VARROW_IOCTL_COMMON_READ_OBJECT_PARAMS_V1;
-struct VARROW_IOCTL_COMMON_WRITE_OBJECT_PARAMS_V1;
 struct WRITE_OBJECT_PARAMS;
 
 #pragma pack(pop)
@@ -856,6 +892,8 @@ static_assert(sizeof(MANAGE_FFV_PARAMS) == 36, "MANAGE_FFV_PARAMS is 36 bytes");
 static_assert(sizeof(OEM_EXEC_CFG_CMD_PARAMS) == 48, "OEM_EXEC_CFG_CMD_PARAMS is 48 bytes");
 
 static_assert(sizeof(FLASHROM_PARAMS) == 20, "FLASHROM_PARAMS is 20 bytes");
+static_assert(sizeof(VARROW_IOCTL_COMMON_WRITE_OBJECT_PARAMS_V1) == 32880, "object write record is 32880 bytes");
+static_assert(sizeof(VARROW_IOCTL_COMMON_READ_OBJECT_PARAMS_V1) == 32876, "object read record is 32876 bytes");
 static_assert(sizeof(MGMT_HBA_ATTRIBUTES) == 500, "MGMT_HBA_ATTRIBUTES is 500 bytes");
 static_assert(sizeof(MGMT_CONTROLLER_ATTRIBUTES) == 540, "MGMT_CONTROLLER_ATTRIBUTES is 540 bytes");
 static_assert(sizeof(NTWK_MAC_QUERY_PARAMS) == 72, "NTWK_MAC_QUERY_PARAMS is 72 bytes");

@@ -1,0 +1,123 @@
+#include "mgmt/aw/vexo-backend/flash_dump.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "mgmt/aw/vexo-backend/node_helpers.h"
+#include "mgmt/aw/vexo-backend/vexo_ioctl.h"
+#include "mgmt/vexo/core/debug.h"
+#include "mgmt/vexo/core/hm.h"
+
+namespace
+{
+
+const uint32_t kFlashRecordFixed = 20;
+const char kHandler[] = "do_RetrieveStratolinkPCIDump";
+
+// Writes the dump beside `path` and renames it over `path`, so the file is
+// either the whole dump or what it was before. The count written goes to
+// *written.
+bool write_dump(const char *path, const uint8_t *data, size_t len, size_t *written)
+{
+    *written = 0;
+    char tmp[VEXO_VALUE_SIZE + 16];
+    int n = std::snprintf(tmp, sizeof tmp, "%s.XXXXXX", path);
+    if (n < 0 || static_cast<size_t>(n) >= sizeof tmp)
+        return false;
+    int fd = mkstemp(tmp);
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    while (ok && *written < len) {
+        ssize_t w = write(fd, data + *written, len - *written);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            ok = false;
+        else
+            *written += static_cast<size_t>(w);
+    }
+    ok = ok && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    ok = ok && rename(tmp, path) == 0;
+    if (!ok)
+        unlink(tmp);
+    return ok;
+}
+
+} // namespace
+
+VEXO_status_t do_RetrieveStratolinkPCIDump(node *context, node *action, char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE])
+{
+    (void)action;
+    node *nic = get_first_instance(context, "NICPhysicalHBA");
+    if (!nic) {
+        // The dump is read through the NIC driver only.
+        vexo_set_fixed_status(VEXO_STATUS_NO_CONTROLLER);
+        return VEXO_STATUS_FAILURE;
+    }
+    const int port = get_port_number(nic);
+    const uint32_t domain = get_domain_id(nic);
+    const uint32_t phba_port = get_phba_port_number(nic);
+
+    uint8_t *dump = static_cast<uint8_t *>(vexo_dmalloc(VEXO_FLASH_DUMP_SIZE));
+    if (!dump) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to allocate memory\n", kHandler);
+        vexo_set_fixed_status(VEXO_STATUS_INSUFFICIENT_MEMORY);
+        return VEXO_STATUS_FAILURE;
+    }
+    std::memset(dump, 0, VEXO_FLASH_DUMP_SIZE);
+    VEXO_status_t result = VEXO_STATUS_SUCCESS;
+    uint32_t remaining = VEXO_FLASH_DUMP_SIZE;
+    uint32_t offset = 0;
+    while (remaining != 0) {
+        uint32_t n = remaining <= VEXO_FLASH_DUMP_PIECE ? remaining : VEXO_FLASH_DUMP_PIECE;
+        FLASHROM_PARAMS *p = static_cast<FLASHROM_PARAMS *>(vexo_dmalloc(n + kFlashRecordFixed));
+        if (!p) {
+            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to allocate memory\n", kHandler);
+            vexo_set_fixed_status(VEXO_STATUS_INSUFFICIENT_BUFFER);
+            result = VEXO_STATUS_FAILURE;
+            break;
+        }
+        std::memset(p, 0, n + kFlashRecordFixed);
+        p->op_code = FLASHROM_OPER_REPORT;
+        p->op_type = ENUM_MGMT_FLASHROM_OPTYPE_ISM_AND_VECTORS;
+        p->offset = offset;
+        p->data_buffer_size = n;
+        VEXO_status_t st = ioctl_get_flash_dump(port, p, domain, phba_port);
+        if (st != VEXO_STATUS_SUCCESS) {
+            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to GET Flash Dump.\n", kHandler);
+            vexo_dfree(p);
+            // The mapping does not record a status for every answer.
+            if (vexo_last_status_code == VEXO_STATUS_SUCCESS)
+                vexo_set_fixed_status(st >= VEXO_CORE_STATUS_COUNT && st != VEXO_STATUS_REBOOT_REQUIRED
+                                          ? st
+                                          : VEXO_STATUS_INTERNAL_ERROR);
+            result = st;
+            break;
+        }
+        std::memcpy(dump + offset, p->data_buffer, n);
+        remaining -= n;
+        offset += n;
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:buffersize = %d offset = %d\n", kHandler,
+               static_cast<int>(remaining), static_cast<int>(offset));
+        vexo_dfree(p);
+    }
+    if (result == VEXO_STATUS_SUCCESS) {
+        size_t written = 0;
+        bool ok = write_dump(params[0], dump, VEXO_FLASH_DUMP_SIZE, &written);
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:No of line written = %d\n", kHandler, static_cast<int>(written));
+        if (!ok) {
+            vexo_set_fixed_status(VEXO_STATUS_INVALID_FILE_PATH_NAME);
+            result = VEXO_STATUS_FAILURE;
+        }
+    }
+    vexo_dfree(dump);
+    return result;
+}
