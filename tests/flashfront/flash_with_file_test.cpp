@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include <csignal>
+
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "flash/ovnflashlib.h"
@@ -98,6 +101,34 @@ TEST_F(FlashWithFile, ResultIsWrittenBackWithTheNormalisedAction)
     std::string text = log.text();
     oem_do_discovery_with_files(nullptr, nullptr);
     EXPECT_EQ(text, log.text());
+}
+
+TEST_F(FlashWithFile, FailedRewriteGivesTwelveAndKeepsTheFile)
+{
+    hlvdtest::SimHost host;
+    prepare(host);
+    std::vector<DiscoveredDevice> devices = fronttest::discover(xml, images);
+    for (DiscoveredDevice &d : devices)
+        d.firmware.action = "skip";
+    device_at(devices, 4)->firmware.action = "upgrade";
+    write_devices(xml, devices);
+    std::string before = read_file(xml);
+    // The new text cannot be written whole: the old file stays as it was and
+    // no temporary file is left beside it.
+    struct rlimit old_limit;
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old_limit));
+    struct rlimit small = old_limit;
+    small.rlim_cur = before.size() / 2;
+    std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+    int rc = flash(images);
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    EXPECT_EQ(12, rc);
+    EXPECT_EQ(before, read_file(xml));
+    std::vector<std::string> names;
+    ASSERT_EQ(0, EnumerateDirectory(host.root().c_str(), names));
+    for (const std::string &n : names)
+        EXPECT_EQ(std::string::npos, n.find("discovery.xml.")) << n;
 }
 
 TEST_F(FlashWithFile, DiscoveryFilesThatCannotBeRead)
