@@ -22,6 +22,9 @@ enum CLUImageType : int32_t {
 enum CLUImageExtType : int32_t {
     NOext = 0,
     ALLext = 1,
+    DWCext = 2, // DWC, BWC and FWC containers: told apart by the FC engine only
+    BWCext = 3,
+    FWCext = 4,
     PRGext = 5,
     UFIext = 10,
     GRPext = 14,

@@ -1,13 +1,17 @@
-// Operations of neighbouring parts that the front end and the adapter table
-// call but that later work brings: the FC HBA firmware engine (hba/) and the
-// VPD, identification and revision-display steps of adapter discovery
-// (adapters/). Until they land their bodies live in
-// flash/neighbour_services_interim.cpp, which lists them and says what each
-// answers meanwhile.
+// Operations of neighbouring parts that the front end, the adapter table and
+// the download entry call but that later work brings: the FC HBA firmware
+// engine (hba/), the VPD, identification and revision-display steps of
+// adapter discovery (adapters/) and the front end's FC image files. Until
+// they land their bodies live in flash/neighbour_services_interim.cpp, which
+// lists them and says what each answers meanwhile.
 #ifndef HLVD_FLASH_NEIGHBOUR_SERVICES_H
 #define HLVD_FLASH_NEIGHBOUR_SERVICES_H
 
 #include <cstdint>
+#include <cstdio>
+
+#include "flash/rm_status.h"
+#include "hba/download_entry.h"
 
 // ---------------------------------------------------------------------------
 // FC HBA firmware engine.
@@ -37,7 +41,9 @@ const uint32_t ADAPTER_FAMILY_DUAL_CHANNEL = 0xF98D;
 const uint32_t ADAPTER_FAMILY_SINGLE_CHANNEL = 0xF980;
 
 extern VPD_RECORD vpd;
-extern int32_t WIN_Error;
+
+// 1 at load and never written: non-converged downloads only mark the entry.
+extern int16_t No_Sli2;
 
 // True when the host stores multi-byte integers most significant byte first.
 bool isBigEndian();
@@ -58,6 +64,25 @@ int SC_PerformCommonGetBootConfig(int index, uint8_t *bootConfig);
 int SC_PerformCommonGetCntlAddlAttributes(int index, uint8_t *attributes);
 int isOrvaneBlade(int index);
 
+// The FC download paths the download entry dispatches to, and their helpers.
+RM_STATUS FFS_VerifyFirmwareV2(const char *path);
+RM_STATUS FFS_VerifyFirmwareG6(const char *path);
+// 0, an RM_STATUS, or 0xFFE80000 (reboot needed) / 0xFFE90000 (reset needed).
+int32_t FFS_DownloadFirmware(int board, const char *path);
+int IsIt2MFamily(int board);
+DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode, uint16_t transferMode, FILE *file,
+                                                  uint8_t *wakeupParms, uint16_t dwcMode, uint8_t *signedImage,
+                                                  DownLoadStatusStrCallback textCallback,
+                                                  DownLoadStatusCallback percentCallback);
+DOWNLOAD_STATUS StartAbsDownload2MbWithFeedback(int board, int32_t fileKind, FILE *file, int checksumKind,
+                                                uint8_t *signedImage, DownLoadStatusStrCallback textCallback,
+                                                DownLoadStatusCallback percentCallback);
+int DeleteImageType(int board, uint8_t imageType);
+void SetBrdEnv_Common(int board, int environment);
+// Fills a 168-byte link information record: 0, else a failure.
+int GetLinkInfo(int board, uint8_t *info);
+int ZeroizeSecurityData(int board);
+
 // Interim only: 0 while the engine is missing, so that device properties
 // leave FC functions out instead of listing what could not be read.
 int fcEngineAvailable();
@@ -74,5 +99,11 @@ void ToUpper(char *text);
 
 // Display text of the three low bytes of a program id word (at least 12 bytes).
 void show_encoded_rev1(uint8_t index, const uint8_t *word, char *text);
+
+// ---------------------------------------------------------------------------
+// FC image files of the front end.
+
+// 2 when the text after the first dot of the path is "aif" or "AIF", else 1.
+int GetFileChecksumType(const char *path);
 
 #endif

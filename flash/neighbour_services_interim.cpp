@@ -10,7 +10,19 @@
 //     SC_PerformCommonGetBootConfig,
 //     SC_PerformCommonGetCntlAddlAttributes,
 //     DumpConfigRegion, CLU_PrintVPD          every read fails (no mailbox path)
-//   - vpd, WIN_Error                         the engine's globals
+//   - vpd, No_Sli2                           the engine's globals
+//   - FFS_VerifyFirmwareV2,                  the FC download paths the download
+//     FFS_VerifyFirmwareG6,                  entry (hba/download_entry.cpp)
+//     FFS_DownloadFirmware,                  dispatches to, with their helpers.
+//     StartRelativeDownloadWithFeedback,     None touches an adapter: the
+//     StartAbsDownload2MbWithFeedback,       image checks fail (194, so the
+//     IsIt2MFamily, DeleteImageType,         entry answers 70, wrong image
+//     SetBrdEnv_Common, GetLinkInfo,         for the adapter), the downloads
+//     ZeroizeSecurityData                    answer 70, the object write 1,
+//                                            the family test 0, the link read
+//                                            and the load-list delete fail.
+//                                            The classic path stops earlier
+//                                            still, at ReadWakeupParms.
 //   - fcEngineAvailable                      answers 0. Its one caller, the FC
 //                                            path of GetDiscoveredAdapterProperty
 //                                            (flash/device_properties.cpp), then
@@ -25,15 +37,19 @@
 //   - ToUpper                                done here as specified
 //   - show_encoded_rev1                      empty text; not reached while the
 //                                            wakeup parameters cannot be read
+//
+// Still to come with the front end's FC image files (flash/):
+//   - GetFileChecksumType                    done here as specified
 #include "flash/neighbour_services.h"
 
 #include <cctype>
+#include <cstring>
 
 #include "adapters/adapter_table.h"
 #include "adapters/board_predicates.h"
 
 VPD_RECORD vpd;
-int32_t WIN_Error = 0;
+int16_t No_Sli2 = 1;
 
 namespace {
 
@@ -171,4 +187,94 @@ void show_encoded_rev1(uint8_t index, const uint8_t *word, char *text)
     (void)word;
     if (text)
         text[0] = '\0';
+}
+
+RM_STATUS FFS_VerifyFirmwareV2(const char *path)
+{
+    (void)path;
+    return RM_STATUS_ERROR_INCOMP_IMAGE;
+}
+
+RM_STATUS FFS_VerifyFirmwareG6(const char *path)
+{
+    (void)path;
+    return RM_STATUS_ERROR_INCOMP_IMAGE;
+}
+
+int32_t FFS_DownloadFirmware(int board, const char *path)
+{
+    (void)board;
+    (void)path;
+    return RM_STATUS_ERROR;
+}
+
+int IsIt2MFamily(int board)
+{
+    (void)board;
+    return 0;
+}
+
+DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode, uint16_t transferMode, FILE *file,
+                                                  uint8_t *wakeupParms, uint16_t dwcMode, uint8_t *signedImage,
+                                                  DownLoadStatusStrCallback textCallback,
+                                                  DownLoadStatusCallback percentCallback)
+{
+    (void)board;
+    (void)eraseMode;
+    (void)transferMode;
+    (void)file;
+    (void)wakeupParms;
+    (void)dwcMode;
+    (void)signedImage;
+    (void)textCallback;
+    (void)percentCallback;
+    return WRONG_IMAGE_FOR_ADAPTER;
+}
+
+DOWNLOAD_STATUS StartAbsDownload2MbWithFeedback(int board, int32_t fileKind, FILE *file, int checksumKind,
+                                                uint8_t *signedImage, DownLoadStatusStrCallback textCallback,
+                                                DownLoadStatusCallback percentCallback)
+{
+    (void)board;
+    (void)fileKind;
+    (void)file;
+    (void)checksumKind;
+    (void)signedImage;
+    (void)textCallback;
+    (void)percentCallback;
+    return WRONG_IMAGE_FOR_ADAPTER;
+}
+
+int DeleteImageType(int board, uint8_t imageType)
+{
+    (void)board;
+    (void)imageType;
+    return 1;
+}
+
+void SetBrdEnv_Common(int board, int environment)
+{
+    (void)board;
+    (void)environment;
+}
+
+int GetLinkInfo(int board, uint8_t *info)
+{
+    (void)board;
+    (void)info;
+    return kNoEngine;
+}
+
+int ZeroizeSecurityData(int board)
+{
+    (void)board;
+    return 189;
+}
+
+int GetFileChecksumType(const char *path)
+{
+    const char *dot = path ? std::strchr(path, '.') : nullptr;
+    if (dot && (std::strcmp(dot + 1, "aif") == 0 || std::strcmp(dot + 1, "AIF") == 0))
+        return 2;
+    return 1;
 }

@@ -1,11 +1,13 @@
 #include "flash/ovnflashlib.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <map>
 #include <set>
 #include <stdexcept>
 #include <tuple>
@@ -17,6 +19,7 @@
 #include "flash/debug_log.h"
 #include "flash/device_properties.h"
 #include "flash/discovery_xml.h"
+#include "flash/flash_adapter.h"
 #include "flash/hba_record.h"
 #include "flash/image_list.h"
 #include "flash/oem_status.h"
@@ -167,6 +170,169 @@ int SelectDiscoveredDevices(std::vector<DiscoveredDevice> &all, std::vector<Disc
     return 0;
 }
 
+int FoldFlashStatus(int overall, int result)
+{
+    if (result > OEM_SAME_VERSION)
+        return result;
+    if (result == OEM_REBOOT_REQUIRED)
+        return overall <= OEM_SAME_VERSION ? OEM_REBOOT_REQUIRED : overall;
+    if (result == OEM_SUCCESS)
+        return (overall <= OEM_SUCCESS || overall == OEM_SAME_VERSION) ? OEM_SUCCESS : overall;
+    return overall;
+}
+
+void NormaliseAction(std::string &action)
+{
+    for (char &c : action)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    Trim(action);
+}
+
+namespace {
+
+// The expected comparison of a flashing action, or false for any other.
+bool expected_of(const std::string &action, int &expected)
+{
+    static const struct {
+        const char *action;
+        int expected;
+    } kActions[] = {{"upgrade", EXPECT_UPGRADE}, {"rewrite", EXPECT_REWRITE}, {"downgrade", EXPECT_DOWNGRADE}};
+    for (const auto &a : kActions) {
+        if (action == a.action) {
+            expected = a.expected;
+            return true;
+        }
+    }
+    return false;
+}
+
+// One item of a located device: finds its image, normalises its action and
+// flashes it when the action asks for that.
+void flash_item(FlashWalk &walk, DiscoveredDevice &device, FirmwareDetails &item, const _Hba *hba, uint32_t index,
+                int fileKind)
+{
+    std::string path = walk.firmwarePath;
+    bool found = false;
+    if (walk.directoryMode) {
+        for (const std::string &name : walk.imageNames) {
+            if (name == item.firmware_file) {
+                if (path.empty() || path.back() != '/')
+                    path += '/';
+                path += name;
+                found = true;
+                break;
+            }
+        }
+    } else {
+        found = item.firmware_file == GetFileBaseName(path.c_str());
+    }
+    NormaliseAction(item.action);
+    int expected = 0;
+    if (!found || !expected_of(item.action, expected))
+        return;
+    int rc = FlashAdapter(path.c_str(), 0, hba, static_cast<int>(index), fileKind, true, expected);
+    if (rc == OEM_SUCCESS)
+        logDebugOutput("oem_do_flash_with_file: successfully flashed adapter %s, segment = 0x%s, busnumber = 0x%s, "
+                       "devicenum = 0x%s, funcnum = 0x%s\n",
+                       device.product_id.c_str(), device.segment.c_str(), device.busnumber.c_str(),
+                       device.devicenumber.c_str(), device.funcnumber.c_str());
+    item.action_status = std::to_string(rc);
+    walk.attempted = true;
+    walk.status = FoldFlashStatus(walk.status, rc);
+}
+
+// The PCI address of a listed device, or false (with its line) when one of
+// its texts is empty or not a whole base-16 number.
+bool listed_address(DiscoveredDevice &device, uint32_t address[4])
+{
+    Trim(device.busnumber);
+    Trim(device.devicenumber);
+    Trim(device.funcnumber);
+    const std::string *texts[4] = {&device.segment, &device.busnumber, &device.devicenumber, &device.funcnumber};
+    bool usable = true;
+    for (const std::string *t : texts)
+        usable = usable && !t->empty();
+    for (int i = 0; usable && i < 4; ++i) {
+        unsigned long v = 0;
+        if (!parse_hex(*texts[i], v)) {
+            logDebugOutput("oem_do_flash_with_file: skipping the device %s because it has invalid pci ids\n",
+                           i == 0 ? device.segment.c_str() : device.product_id.c_str());
+            return false;
+        }
+        address[i] = static_cast<uint32_t>(v);
+    }
+    if (!usable)
+        logDebugOutput("oem_do_flash_with_file: skipping the device %s because it has invalid pci ids\n",
+                       device.product_id.c_str());
+    return usable;
+}
+
+} // namespace
+
+void FlashListedDevices(std::vector<DiscoveredDevice> &devices, FlashWalk &walk)
+{
+    // The device that first claimed each adapter, by its index in the list.
+    std::map<AdapterKey, size_t> claimed;
+    for (size_t i = 0; i < devices.size(); ++i) {
+        DiscoveredDevice &device = devices[i];
+        logDebugOutput("oem_do_flash_with_file: executing oem_do_flash_with_file for device, segment = ox%s, "
+                       "busnumber = 0x%s, devicenum = 0x%s, funcnum = 0x%s\n",
+                       device.segment.c_str(), device.busnumber.c_str(), device.devicenumber.c_str(),
+                       device.funcnumber.c_str());
+        bool hasBoot = device.hasBootItem;
+        uint32_t pci[4];
+        if (!listed_address(device, pci))
+            continue;
+        // A device that cannot be found or read counts as a failure, and the
+        // walk goes on with the others.
+        uint32_t index = 0;
+        if (GetAdapterIndxByPciIDs(pci[0], pci[1], pci[2], pci[3], &index) != 0) {
+            logDebugOutput("oem_do_flash_with_file: couldnot locate the device specified by pciSegment = 0x%x, "
+                           "pciBus = 0x%x, pciDevice = 0x%x, pciFunction = 0x%x\n",
+                           pci[0], pci[1], pci[2], pci[3]);
+            walk.status = FoldFlashStatus(walk.status, OEM_HARDWARE_NOT_ACCESSIBLE);
+            continue;
+        }
+        DiscoveredDevice scratch;
+        int rc = GetDiscoveredAdapterProperty(index, scratch);
+        if (rc != 0) {
+            logDebugOutput("oem_do_flash_with_file: couldnot get adapter properties for the device specified by "
+                           "pciSegment = 0x%x, pciBus = 0x%x, pciDevice = 0x%x, pciFunction = 0x%x\n",
+                           pci[0], pci[1], pci[2], pci[3]);
+            walk.status = FoldFlashStatus(walk.status, rc);
+            continue;
+        }
+        _Hba *hba = static_cast<_Hba *>(std::calloc(1, sizeof(_Hba)));
+        if (!hba) {
+            // The results so far are still written back.
+            logDebugOutput("oem_do_flash_with_file: cannot allocate memory\n");
+            walk.status = FoldFlashStatus(walk.status, OEM_NO_MEMORY);
+            return;
+        }
+        ConvertDiscoveredDeviceToHbaStructure(scratch, hba);
+        AdapterKey key(pci[0], pci[1], pci[2]);
+        auto seen = claimed.find(key);
+        if ((isCNA(hba) || isVarrowFCHBA(hba)) && seen != claimed.end()) {
+            logDebugOutput("oem_do_flash_with_file: device %s is flashed at adapter level. No need to flash "
+                           "again.\n",
+                           device.product_id.c_str());
+            const DiscoveredDevice &first = devices[seen->second];
+            device.firmware.action_status = first.firmware.action_status;
+            if (first.hasBootItem)
+                device.bootCode.action_status = first.bootCode.action_status;
+            std::free(hba);
+            continue;
+        }
+        claimed.insert(std::make_pair(key, i));
+        flash_item(walk, device, device.firmware, hba, index, VALIDATE_FIRMWARE_ITEM);
+        if (hasBoot) {
+            logDebugOutput("oem_do_flash_with_file: Trying to flash boot code.\n");
+            flash_item(walk, device, device.bootCode, hba, index, VALIDATE_BOOT_ITEM);
+        }
+        std::free(hba);
+    }
+}
+
 extern "C" int oem_do_discovery_with_files(const char *discovery_file, const char *image_file_path)
 {
     AutoMutex lock(libOvnFlashMutex);
@@ -253,10 +419,13 @@ extern "C" int oem_do_flash_with_file(const char *discovery_file, const char *fi
         CloseLogFileHandle();
         return OEM_FIRMWARE_NOT_ACCESSIBLE;
     }
-    std::vector<std::string> image_names;
+    FlashWalk walk;
+    walk.firmwarePath = firmware_file;
+    Trim(walk.firmwarePath);
     if (S_ISDIR(st.st_mode)) {
         logDebugOutput("oem_do_flash_with_file: firmware_file argument is a directory\n");
-        if (EnumerateDirectory(firmware_file, image_names) != 0) {
+        walk.directoryMode = true;
+        if (EnumerateDirectory(firmware_file, walk.imageNames) != 0) {
             logDebugOutput("oem_do_flash_with_file: cannot access the firmware files directory\n");
             CloseLogFileHandle();
             return OEM_FIRMWARE_NOT_ACCESSIBLE;
@@ -268,18 +437,54 @@ extern "C" int oem_do_flash_with_file(const char *discovery_file, const char *fi
         CloseLogFileHandle();
         return OEM_OPERATION_FAILED;
     }
+
+    std::vector<DiscoveredDevice> devices;
+    try {
+        ReadDiscoveryFile(discovery_file, devices);
+    } catch (const std::bad_alloc &e) {
+        logDebugOutput("oem_do_flash_with_file: cannot alloate memory. The operation failed with error '%s'\n",
+                       e.what());
+        CloseLogFileHandle();
+        return OEM_NO_MEMORY;
+    } catch (const std::runtime_error &e) {
+        logDebugOutput("oem_do_flash_with_file: xml parsing error. The operation failed with error '%s'\n",
+                       e.what());
+        CloseLogFileHandle();
+        return OEM_DISCOVERY_FILE_CORRUPT;
+    } catch (...) {
+        logDebugOutput("oem_do_flash_with_file: An unkown error occured. cannot parse the xml file.\n");
+        CloseLogFileHandle();
+        return OEM_UNKNOWN_ERROR;
+    }
+
+    try {
+        FlashListedDevices(devices, walk);
+    } catch (const std::bad_alloc &) {
+        logDebugOutput("oem_do_flash_with_file: cannot allocate memory\n");
+        walk.status = FoldFlashStatus(walk.status, OEM_NO_MEMORY);
+    }
+
+    if (walk.attempted) {
+        try {
+            GenerateDiscoveryFile(discovery_file, devices);
+        } catch (const std::exception &e) {
+            logDebugOutput("oem_do_flash_with_file: Caught an exception while updating discovery xml, \"%s\"\n",
+                           e.what());
+            CloseLogFileHandle();
+            return OEM_DISCOVERY_FILE_NOT_CREATED;
+        } catch (...) {
+            logDebugOutput("oem_do_discovery_with_files: An unknown exception happened discovery xml\n");
+            CloseLogFileHandle();
+            return OEM_DISCOVERY_FILE_NOT_CREATED;
+        }
+    }
     CloseLogFileHandle();
-    return OEM_OPERATION_FAILED;
+    return walk.status;
 }
 
 extern "C" int oem_do_full_flash_PCI(const char *firmware_file, int force, int segment, int bus, int device,
                                      int function)
 {
-    (void)force;
-    (void)segment;
-    (void)bus;
-    (void)device;
-    (void)function;
     AutoMutex lock(libOvnFlashMutex);
     if (!firmware_file) {
         logDebugOutput("oem_do_full_flash_PCI: firmware_file argument is null. Valid firmware file is expected\n");
@@ -298,18 +503,48 @@ extern "C" int oem_do_full_flash_PCI(const char *firmware_file, int force, int s
         CloseLogFileHandle();
         return OEM_OPERATION_FAILED;
     }
+    const uint32_t seg = static_cast<uint32_t>(segment), b = static_cast<uint32_t>(bus),
+                   d = static_cast<uint32_t>(device), f = static_cast<uint32_t>(function);
+    uint32_t index = 0;
+    if (GetAdapterIndxByPciIDs(seg, b, d, f, &index) != 0) {
+        logDebugOutput("oem_do_full_flash_PCI: couldnot locate the device specified by segment = 0x%x, pciBus = "
+                       "0x%x, pciDevice = 0x%x, pciFunction = 0x%x\n",
+                       seg, b, d, f);
+        CloseLogFileHandle();
+        return OEM_HARDWARE_NOT_ACCESSIBLE;
+    }
+    int rc;
+    try {
+        DiscoveredDevice record;
+        rc = GetDiscoveredAdapterProperty(index, record);
+        if (rc != 0) {
+            logDebugOutput("oem_do_full_flash_PCI: couldnot get adapter properties for the device specified by "
+                           "segment = 0x%x, pciBus = 0x%x, pciDevice = 0x%x, pciFunction = 0x%x\n",
+                           seg, b, d, f);
+            CloseLogFileHandle();
+            return rc;
+        }
+        _Hba *hba = static_cast<_Hba *>(std::calloc(1, sizeof(_Hba)));
+        if (!hba) {
+            logDebugOutput("oem_do_full_flash_PCI: cannot allocate memory\n");
+            CloseLogFileHandle();
+            return OEM_NO_MEMORY;
+        }
+        ConvertDiscoveredDeviceToHbaStructure(record, hba);
+        rc = FlashAdapter(firmware_file, force, hba, static_cast<int>(index), VALIDATE_ADAPTER, false, EXPECT_NONE);
+        std::free(hba);
+    } catch (const std::bad_alloc &) {
+        logDebugOutput("oem_do_full_flash_PCI: cannot allocate memory\n");
+        rc = OEM_NO_MEMORY;
+    }
     CloseLogFileHandle();
-    return OEM_OPERATION_FAILED;
+    return rc;
 }
 
 extern "C" int oem_get_full_flash_dump_PCI(const char *dump_file, int ignored, int segment, int bus, int device,
                                            int function)
 {
     (void)ignored;
-    (void)segment;
-    (void)bus;
-    (void)device;
-    (void)function;
     AutoMutex lock(libOvnFlashMutex);
     if (!dump_file) {
         logDebugOutput("oem_do_full_flash_dump_PCI: firmware_file argument is null. Valid firmware file is "
@@ -329,8 +564,32 @@ extern "C" int oem_get_full_flash_dump_PCI(const char *dump_file, int ignored, i
         CloseLogFileHandle();
         return OEM_UNMET_DEPENDENCY;
     }
+    const uint32_t seg = static_cast<uint32_t>(segment), b = static_cast<uint32_t>(bus),
+                   d = static_cast<uint32_t>(device), f = static_cast<uint32_t>(function);
+    uint32_t index = 0;
+    if (GetAdapterIndxByPciIDs(seg, b, d, f, &index) != 0) {
+        logDebugOutput("oem_do_full_flash_dump_PCI: couldnot locate the device specified by segment = 0x%x, pciBus "
+                       "= 0x%x, pciDevice = 0x%x, pciFunction = 0x%x\n",
+                       seg, b, d, f);
+        CloseLogFileHandle();
+        return OEM_UNMET_DEPENDENCY;
+    }
+    int rc;
+    try {
+        DiscoveredDevice record;
+        if (GetDiscoveredAdapterProperty(index, record) != 0) {
+            logDebugOutput("oem_do_full_flash_dump_PCI: couldnot get adapter properties for the device specified by "
+                           "segment = 0x%x, pciBus = 0x%x, pciDevice = 0x%x, pciFunction = 0x%x\n",
+                           seg, b, d, f);
+            CloseLogFileHandle();
+            return OEM_UNMET_DEPENDENCY;
+        }
+        rc = RetrieveAdapterPCIDump(static_cast<int>(index), dump_file);
+    } catch (const std::bad_alloc &) {
+        rc = OEM_UNMET_DEPENDENCY;
+    }
     CloseLogFileHandle();
-    return OEM_UNMET_DEPENDENCY;
+    return rc;
 }
 
 extern "C" int oem_get_adapter_info(ven_adapter_info *info, int *nEntries, const char *firmware_file_path)

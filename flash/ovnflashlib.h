@@ -103,6 +103,30 @@ class DiscoveredDevice;
 // the walk goes on. 0, or 10001 when memory runs out.
 int SelectDiscoveredDevices(std::vector<DiscoveredDevice> &all, std::vector<DiscoveredDevice> &retained);
 
+// The state of one flash-with-file walk.
+struct FlashWalk {
+    std::string firmwarePath;            // trimmed
+    bool directoryMode = false;          // the path names a directory of images
+    std::vector<std::string> imageNames; // directory mode: its non-directory entries
+    int status = 0;                      // the folded result
+    bool attempted = false;              // an item was handed to the flash decision
+};
+
+// The flash-with-file walk over the devices read from the discovery file:
+// flashes the items that ask for it, writes their results into the list and
+// folds them into walk.status. A device that cannot be located or read
+// folds its code in and the walk goes on; the other functions of a
+// converged or Varrow FC adapter copy the results of the first one listed.
+void FlashListedDevices(std::vector<DiscoveredDevice> &devices, FlashWalk &walk);
+
+// Folds one item's result into the overall status: a failure (3 and above)
+// replaces it, 1 outranks success, 2 never shows.
+int FoldFlashStatus(int overall, int result);
+
+// An item's action as the walk reads it: lower case, surrounding white space
+// removed.
+void NormaliseAction(std::string &action);
+
 // Lists the names of the non-directory entries of a directory, in the order
 // the directory yields them. 0, or the error number when it cannot be opened.
 int EnumerateDirectory(const char *path, std::vector<std::string> &names);

@@ -1,7 +1,9 @@
 #!/bin/sh
 # The main job: builds the library and its tools, makes a simulated host from
 # the default machine description, generates firmware images for it and runs
-# discovery on it the way a host's update framework does.
+# the whole road the way a host's update framework does: discovery, flash
+# with file, the results read back from the discovery file, a reboot of the
+# adapters, and a second discovery that shows the new active versions.
 set -eu
 cd "$(dirname "$0")/.."
 JOBS=$(nproc 2>/dev/null || echo 2)
@@ -17,20 +19,43 @@ $BIN/hlvdsim create "$SYSROOT"
 $BIN/hlvdsim show "$SYSROOT"
 
 # Images for the default machine's converged adapters: a newer AW2 image, the
-# AW3 version already running, an older Trelmont image.
+# AW3 version already running, a newer Trelmont image.
 echo
 echo "== images"
 $BIN/hlvdsim make-ufi --generation 2 --version 4.2.433.700 -o "$WORK/images/aw2-4.2.433.700.ufi"
 $BIN/hlvdsim make-ufi --generation 3 --version 10.2.370.15 -o "$WORK/images/aw3-10.2.370.15.ufi"
-$BIN/hlvdsim make-ufi --generation 4 --version 11.1.183.20 -o "$WORK/images/trelmont-11.1.183.20.ufi"
+$BIN/hlvdsim make-ufi --generation 4 --version 11.1.183.30 -o "$WORK/images/trelmont-11.1.183.30.ufi"
 ls "$WORK/images"
 
 export HLVD_SYSROOT="$PWD/$SYSROOT"
+XML="$WORK/discovery.xml"
+status=0
+
 echo
 echo "== discovery"
-status=0
-$BIN/hlvdhost --log "$WORK/debug.log" discover "$WORK/discovery.xml" "$WORK/images" || status=$?
+$BIN/hlvdhost --log "$WORK/debug.log" discover "$XML" "$WORK/images" || status=$?
+
+# The host takes the proposals as they stand: upgrades are flashed, the
+# rewrite of the running AW3 version too; the results come back in the file.
 echo
-echo "discovery file: $WORK/discovery.xml"
-echo "debug log:      $WORK/debug.log ($(wc -l <"$WORK/debug.log" 2>/dev/null || echo 0) lines)"
+echo "== flash with file"
+if [ "$status" -eq 0 ]; then
+    $BIN/hlvdhost --log "$WORK/debug.log" flash "$XML" "$WORK/images" || status=$?
+fi
+
+echo
+echo "== reboot"
+$BIN/hlvdsim reboot "$SYSROOT"
+$BIN/hlvdsim show "$SYSROOT"
+
+echo
+echo "== second discovery"
+if [ "$status" -eq 0 ]; then
+    $BIN/hlvdhost --log "$WORK/debug.log" discover "$WORK/discovery-after-reboot.xml" "$WORK/images" || status=$?
+fi
+
+echo
+echo "discovery file:       $XML"
+echo "after the reboot:     $WORK/discovery-after-reboot.xml"
+echo "debug log:            $WORK/debug.log ($(wc -l <"$WORK/debug.log" 2>/dev/null || echo 0) lines)"
 exit $status

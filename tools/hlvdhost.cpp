@@ -99,7 +99,8 @@ unsigned long hex_field(const std::string &text)
 }
 
 // One line per device of a discovery file: PCI address, kind, model, then
-// for each firmware item its active version, the proposed action and file.
+// for each firmware item its active version, the proposed action and file,
+// and the result a flash wrote into it.
 int print_discovery_summary(const char *path)
 {
     try {
@@ -128,6 +129,9 @@ int print_discovery_summary(const char *path)
                 std::string file_name = value_of(item, "firmware_file");
                 if (!file_name.empty())
                     std::printf(" %s (%s)", file_name.c_str(), value_of(item, "version").c_str());
+                std::string result = value_of(item, "action_status");
+                if (!result.empty())
+                    std::printf(" => result %s", result.c_str());
                 sep = ";";
             }
             std::printf("\n");
@@ -183,8 +187,13 @@ int main(int argc, char **argv)
             status = 1;
         return status;
     }
-    if (cmd == "flash" && nargs == 2)
-        return report(lib, "flash with file", lib.sym<flash_fn>("oem_do_flash_with_file")(a[0], a[1]));
+    if (cmd == "flash" && nargs == 2) {
+        int status = report(lib, "flash with file", lib.sym<flash_fn>("oem_do_flash_with_file")(a[0], a[1]));
+        // The items' results as the library wrote them back.
+        if (print_discovery_summary(a[0]) != 0)
+            status = 1;
+        return status;
+    }
     if (cmd == "flash-pci" && nargs == 6) {
         int v[5];
         for (int i = 0; i < 5; ++i)

@@ -9,6 +9,7 @@
 
 #include <sys/stat.h>
 
+#include "sim/command_log.h"
 #include "sim/machine.h"
 
 // A function may carry a "kpl" object in the machine description that shapes
@@ -20,6 +21,9 @@
 //   "features"        driver feature mask (FCoE functions get 0x200)
 //   "pci_cfg_status"  result of KPL_ReadPciCfg (0)
 //   "header_type"     PCI header type byte (0x80 on multi-function adapters)
+//   "reset_status"    result of KPL_ResetAdapter (0)
+// Resets, dump-environment changes and loopback requests are appended to the
+// host's command log (kind "kpl").
 namespace {
 
 struct FcFunction {
@@ -200,5 +204,49 @@ extern "C" int KPL_ReadPciCfg(int index, uint8_t *buffer, int offset, int length
     put16(0x2C, f.subvendor);
     put16(0x2E, f.subdevice);
     std::memcpy(buffer, cfg + offset, static_cast<size_t>(length));
+    return 0;
+}
+
+namespace {
+
+void log_call(const char *call, int index, const FcFunction *x, hlvdsim::json args, int result)
+{
+    std::string sysroot = hlvdsim::current_sysroot();
+    if (sysroot.empty())
+        return;
+    hlvdsim::json e = {{"kind", "kpl"}, {"call", call}, {"board", index}, {"args", args}, {"result", result}};
+    if (x)
+        e["pci"] = hlvdsim::pci_name(x->fn);
+    hlvdsim::log_append(sysroot, e);
+}
+
+} // namespace
+
+extern "C" int KPL_ResetAdapter(int index, int kind)
+{
+    std::vector<FcFunction> fns = fc_functions();
+    if (!board(index, fns) || (kind != 1 && kind != 3))
+        return 1;
+    const FcFunction &x = fns[static_cast<size_t>(index)];
+    int status = static_cast<int>(number(x.kpl, "reset_status", 0));
+    log_call("ResetAdapter", index, &x, {kind}, status);
+    return status;
+}
+
+extern "C" int KPL_SetDumpEnv(int index, int state)
+{
+    std::vector<FcFunction> fns = fc_functions();
+    if (!board(index, fns) || (state != 2 && state != 3))
+        return -1;
+    log_call("SetDumpEnv", index, &fns[static_cast<size_t>(index)], {state}, state);
+    return state;
+}
+
+extern "C" int KPL_ConfigLoopback(int index, int mode, int parameter)
+{
+    std::vector<FcFunction> fns = fc_functions();
+    if (!board(index, fns))
+        return 1;
+    log_call("ConfigLoopback", index, &fns[static_cast<size_t>(index)], {mode, parameter}, 0);
     return 0;
 }

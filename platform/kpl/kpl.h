@@ -34,6 +34,12 @@ int KPL_InitDiagEnv(KPL_ADAPTER_INFO *records, int max_records);
 int KPL_GetLibVer(char *text);
 int KPL_GetDrvInfo(int board, KPL_DRV_INFO *info);
 int KPL_ReadPciCfg(int board, uint8_t *buffer, int offset, int length);
+// 0 when the board was reset (kind 1 or 3).
+int KPL_ResetAdapter(int board, int kind);
+// The dump environment state the board entered (2, then 3), or -1.
+int KPL_SetDumpEnv(int board, int state);
+// 0 when the loopback mode was set.
+int KPL_ConfigLoopback(int board, int mode, int parameter);
 }
 
 #endif
