@@ -140,13 +140,13 @@ bool validate(const json &f, std::string *err)
 
 } // namespace
 
-int fault_add_json(const std::string &sysroot, const json &spec, std::string *err)
+int fault_add_json(const std::string &sysroot, const json &recipe, std::string *err)
 {
-    if (!validate(spec, err))
+    if (!validate(recipe, err))
         return 0;
     PlanLock lock(sysroot);
     json plan = load_plan(sysroot);
-    json f = spec;
+    json f = recipe;
     int id = plan.value("next_id", 1);
     f["id"] = id;
     f["seen"] = 0;

@@ -71,10 +71,10 @@ struct FaultEvent {
 
 // Adds a fault; returns its id (> 0), or 0 with `err` set when the fault is
 // not well formed.
-int fault_add(const std::string &sysroot, const FaultSpec &spec, std::string *err);
+int fault_add(const std::string &sysroot, const FaultSpec &recipe, std::string *err);
 
 // The same from the JSON form kept in the plan (as `fault_list` shows it).
-int fault_add_json(const std::string &sysroot, const nlohmann::json &spec, std::string *err);
+int fault_add_json(const std::string &sysroot, const nlohmann::json &recipe, std::string *err);
 
 nlohmann::json fault_list(const std::string &sysroot);
 

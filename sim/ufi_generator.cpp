@@ -164,16 +164,16 @@ const UfiAw3Component *aw3_component(uint32_t entry_type)
     return nullptr;
 }
 
-bool build_string(const UfiSpec &spec, std::string &build, std::string *err)
+bool build_string(const UfiSpec &recipe, std::string &build, std::string *err)
 {
-    if (spec.raw_build) {
-        if (spec.build.size() > 24)
+    if (recipe.raw_build) {
+        if (recipe.build.size() > 24)
             return fail(err, "a build string holds at most 24 characters");
-        build = spec.build;
+        build = recipe.build;
         return true;
     }
-    char digit = spec.digit ? spec.digit : static_cast<char>('0' + spec.generation);
-    build = std::string(1, digit) + " " + spec.version;
+    char digit = recipe.digit ? recipe.digit : static_cast<char>('0' + recipe.generation);
+    build = std::string(1, digit) + " " + recipe.version;
     if (build.size() > 23)
         return fail(err, "the version does not fit the build string (" + build + ")");
     return true;
@@ -209,45 +209,45 @@ UfiSpec default_ufi_spec(int generation, const std::string &version)
     return s;
 }
 
-bool build_ufi(const UfiSpec &spec, std::vector<uint8_t> &out, std::string *err)
+bool build_ufi(const UfiSpec &recipe, std::vector<uint8_t> &out, std::string *err)
 {
-    const int gen = spec.generation;
+    const int gen = recipe.generation;
     if (gen != 2 && gen != 3 && gen != 4)
         return fail(err, "the generation must be 2, 3 or 4");
-    if (spec.dir_ids.size() > 8)
+    if (recipe.dir_ids.size() > 8)
         return fail(err, "a directory holds at most 8 controller ids");
-    if (spec.components.size() > kMaxEntries)
+    if (recipe.components.size() > kMaxEntries)
         return fail(err, "a directory holds at most 32 entries");
-    if (gen == 2 && !spec.components.empty())
+    if (gen == 2 && !recipe.components.empty())
         return fail(err, "gen-2 images have fixed regions; components are not taken");
-    if (gen != 2 && spec.compact)
+    if (gen != 2 && recipe.compact)
         return fail(err, "only gen-2 images have a compact form");
-    if (spec.ufi_version.size() > 4)
+    if (recipe.ufi_version.size() > 4)
         return fail(err, "the UFI version text holds at most 4 characters");
-    if (spec.image_ids.size() > 64)
+    if (recipe.image_ids.size() > 64)
         return fail(err, "at most 64 image headers");
     std::string build;
-    if (!build_string(spec, build, err))
+    if (!build_string(recipe, build, err))
         return false;
 
     const uint32_t headerSize = gen == 2 ? kAw2HeaderSize : kHeaderSize;
     const uint32_t H =
-        gen == 2 ? kAw2HeaderSize : kHeaderSize + kImageHeaderSize * static_cast<uint32_t>(spec.image_ids.size());
+        gen == 2 ? kAw2HeaderSize : kHeaderSize + kImageHeaderSize * static_cast<uint32_t>(recipe.image_ids.size());
     const uint32_t dirSize = gen == 2 ? kAw2DirSize : kDirSize;
 
     // Where everything goes.
-    uint64_t dirAt = spec.dir_offset >= 0 ? static_cast<uint64_t>(spec.dir_offset)
-                                          : (gen == 2 ? (spec.compact ? kAw2HeaderSize : kAw2DirFull) : H);
-    if (spec.faults & UFI_FAULT_COOKIE_MISPLACED)
+    uint64_t dirAt = recipe.dir_offset >= 0 ? static_cast<uint64_t>(recipe.dir_offset)
+                                          : (gen == 2 ? (recipe.compact ? kAw2HeaderSize : kAw2DirFull) : H);
+    if (recipe.faults & UFI_FAULT_COOKIE_MISPLACED)
         dirAt += 8;
     uint64_t end = dirAt + dirSize;
     std::vector<Entry> entries;
-    if (gen == 2 && !spec.compact) {
+    if (gen == 2 && !recipe.compact) {
         end = std::max<uint64_t>(end, kAw2FullSize);
         for (const UfiAw2Region &r : kUfiAw2Regions)
             entries.push_back({r.entry_type, r.flash_offset, r.length, r.op_type, 0});
     } else if (gen == 3) {
-        for (const UfiComponent &c : spec.components) {
+        for (const UfiComponent &c : recipe.components) {
             const UfiAw3Component *t = aw3_component(c.entry_type);
             if (!t)
                 return fail(err, "gen-3 component types are those of the fixed component table");
@@ -256,7 +256,7 @@ bool build_ufi(const UfiSpec &spec, std::vector<uint8_t> &out, std::string *err)
         }
     } else if (gen == 4) {
         uint64_t next = kTrelmontFirstSlot;
-        for (const UfiComponent &c : spec.components) {
+        for (const UfiComponent &c : recipe.components) {
             if (c.max_size < 4)
                 return fail(err, "a component slot holds at least its 4-byte CRC");
             entries.push_back({c.entry_type, static_cast<uint32_t>(next), c.max_size, c.op_type, 0});
@@ -279,11 +279,11 @@ bool build_ufi(const UfiSpec &spec, std::vector<uint8_t> &out, std::string *err)
     // Component data first: the directory records their CRCs.
     for (Entry &e : entries) {
         uint64_t at = uint64_t(H) + e.offset;
-        e.crc = fill_slot(out, at, e.max_size, e.type, e.op_type, gen, spec.version);
+        e.crc = fill_slot(out, at, e.max_size, e.type, e.op_type, gen, recipe.version);
     }
 
     // Bad entries: listed in the directory, never backed by data.
-    if (spec.faults & UFI_FAULT_BAD_ENTRIES) {
+    if (recipe.faults & UFI_FAULT_BAD_ENTRIES) {
         uint32_t past = static_cast<uint32_t>(end - H) + 0x1000;
         const Entry bad[] = {
             {0xA0, past, 0x1000, 0, 0},          // beyond the end of the file
@@ -298,23 +298,23 @@ bool build_ufi(const UfiSpec &spec, std::vector<uint8_t> &out, std::string *err)
     // The directory.
     if (dirAt + dirSize > out.size())
         return fail(err, "the directory does not fit the file");
-    if (!(spec.faults & UFI_FAULT_NO_COOKIE)) {
+    if (!(recipe.faults & UFI_FAULT_NO_COOKIE)) {
         std::memcpy(&out[dirAt], "*** TQ FLAS", 11);
         std::memcpy(&out[dirAt + 16], "H DIRECTORY *** ", 16);
     }
     put_u32(out, dirAt + 32, 1); // format revision
     if (gen == 2) {
-        put_u32(out, dirAt + 44, version_part(spec.version, 3)); // build number
+        put_u32(out, dirAt + 44, version_part(recipe.version, 3)); // build number
     } else {
         uint32_t count = static_cast<uint32_t>(entries.size());
-        if (spec.dir_count >= 0)
-            count = static_cast<uint32_t>(spec.dir_count);
-        else if (spec.faults & UFI_FAULT_BAD_ENTRIES)
+        if (recipe.dir_count >= 0)
+            count = static_cast<uint32_t>(recipe.dir_count);
+        else if (recipe.faults & UFI_FAULT_BAD_ENTRIES)
             count = kMaxEntries + 1;
         put_u32(out, dirAt + 44, count);
     }
-    for (size_t k = 0; k < spec.dir_ids.size(); ++k)
-        put_controller(out, dirAt + 48 + 16 * k, spec.dir_ids[k]);
+    for (size_t k = 0; k < recipe.dir_ids.size(); ++k)
+        put_controller(out, dirAt + 48 + 16 * k, recipe.dir_ids[k]);
     if (gen == 2) {
         uint32_t mask = entries.empty() ? 0 : static_cast<uint32_t>((uint64_t(1) << entries.size()) - 1);
         put_u32(out, dirAt + 176, mask);
@@ -331,59 +331,59 @@ bool build_ufi(const UfiSpec &spec, std::vector<uint8_t> &out, std::string *err)
         put_u32(out, at + 12, e.max_size >= 4 ? e.max_size - 4 : 0); // image_size
         put_u32(out, at + 16, e.crc);
         if (gen == 2) {
-            put_text(out, at + 32, spec.version, 32);
+            put_text(out, at + 32, recipe.version, 32);
         } else {
             put_u32(out, at + 24, e.op_type);
-            put_text(out, at + 40, spec.version, 24);
+            put_text(out, at + 40, recipe.version, 24);
         }
     }
 
     // Image headers (gen-3/gen-4).
     if (gen != 2) {
         uint32_t imageCrc = ufi_crc32(&out[H], out.size() - H);
-        for (size_t i = 0; i < spec.image_ids.size(); ++i) {
+        for (size_t i = 0; i < recipe.image_ids.size(); ++i) {
             uint64_t at = kHeaderSize + kImageHeaderSize * i;
-            put_u32(out, at, spec.image_ids[i]);
+            put_u32(out, at, recipe.image_ids[i]);
             put_u32(out, at + 4, H);
             put_u32(out, at + 8, static_cast<uint32_t>(out.size() - H));
             put_u32(out, at + 12, imageCrc);
-            put_text(out, at + 16, spec.version, 32);
+            put_text(out, at + 16, recipe.version, 32);
         }
     }
 
     // The file header.
     std::string signature = kSignature;
-    if (spec.faults & UFI_FAULT_BAD_SIGNATURE)
+    if (recipe.faults & UFI_FAULT_BAD_SIGNATURE)
         signature[signature.size() - 1] = 'q';
     put_text(out, 0, signature, signature.size());
     put_text(out, 72, build, 24);
     put_u32(out, 56, static_cast<uint32_t>(out.size()));
     if (gen == 2) {
-        put_controller(out, 40, spec.header_id);
+        put_controller(out, 40, recipe.header_id);
         put_u32(out, 60, 1); // chunk number
         put_u32(out, 64, 1); // total chunks
         put_u32(out, 68, 1); // images
     } else {
-        put_text(out, 52, spec.ufi_version, 4);
-        put_u32(out, 68, static_cast<uint32_t>(spec.image_ids.size()));
-        out[96] = spec.asic_support;
+        put_text(out, 52, recipe.ufi_version, 4);
+        put_u32(out, 68, static_cast<uint32_t>(recipe.image_ids.size()));
+        out[96] = recipe.asic_support;
     }
     uint32_t checksum = ufi_crc32(&out[headerSize], out.size() - headerSize);
     put_u32(out, gen == 2 ? 32 : 60, checksum);
     put_u32(out, gen == 2 ? 36 : 64, ~checksum);
 
     // Length faults come last, against the length the header states.
-    if (spec.faults & UFI_FAULT_LONG)
+    if (recipe.faults & UFI_FAULT_LONG)
         out.push_back(0xA5);
-    if ((spec.faults & UFI_FAULT_SHORT) && !out.empty())
+    if ((recipe.faults & UFI_FAULT_SHORT) && !out.empty())
         out.pop_back();
     return true;
 }
 
-bool write_ufi(const UfiSpec &spec, const std::string &path, std::string *err)
+bool write_ufi(const UfiSpec &recipe, const std::string &path, std::string *err)
 {
     std::vector<uint8_t> bytes;
-    if (!build_ufi(spec, bytes, err))
+    if (!build_ufi(recipe, bytes, err))
         return false;
     return write_file_atomic(path, std::string(bytes.begin(), bytes.end()), err);
 }
@@ -471,7 +471,7 @@ bool split_numbers(const std::string &text, size_t min, size_t max, std::vector<
 
 } // namespace
 
-bool ufi_spec_from_args(const std::vector<std::string> &args, UfiSpec &spec, std::string &output,
+bool ufi_spec_from_args(const std::vector<std::string> &args, UfiSpec &recipe, std::string &output,
                         std::string *err)
 {
     struct Option {
@@ -508,7 +508,7 @@ bool ufi_spec_from_args(const std::vector<std::string> &args, UfiSpec &spec, std
         return fail(err, "--generation is required");
     if (output.empty())
         return fail(err, "-o FILE is required");
-    spec = default_ufi_spec(generation, version);
+    recipe = default_ufi_spec(generation, version);
 
     bool idGiven = false, dirIdsGiven = false, componentsGiven = false, imageIdsGiven = false;
     for (const Option &o : options) {
@@ -521,79 +521,79 @@ bool ufi_spec_from_args(const std::vector<std::string> &args, UfiSpec &spec, std
                 return fail(err, "gen-2 headers have no ASIC_Support");
             if (!parse_u32(value, n) || n > 0xFF)
                 return fail(err, "bad ASIC_Support: " + value);
-            spec.asic_support = static_cast<uint8_t>(n);
+            recipe.asic_support = static_cast<uint8_t>(n);
         } else if (opt == "--build") {
-            spec.raw_build = true;
-            spec.build = value;
+            recipe.raw_build = true;
+            recipe.build = value;
         } else if (opt == "--digit") {
             if (value.size() != 1)
                 return fail(err, "the digit is one character: " + value);
-            spec.digit = value[0];
+            recipe.digit = value[0];
         } else if (opt == "--ufi-version") {
-            spec.ufi_version = value;
+            recipe.ufi_version = value;
         } else if (opt == "--vendor-id" || opt == "--device-id" || opt == "--subvendor-id" ||
                    opt == "--subdevice-id") {
             if (!parse_u32(value, n))
                 return fail(err, "bad id: " + value);
-            uint32_t *field = opt == "--vendor-id"      ? &spec.header_id.vendor
-                              : opt == "--device-id"    ? &spec.header_id.device
-                              : opt == "--subvendor-id" ? &spec.header_id.subvendor
-                                                        : &spec.header_id.subdevice;
+            uint32_t *field = opt == "--vendor-id"      ? &recipe.header_id.vendor
+                              : opt == "--device-id"    ? &recipe.header_id.device
+                              : opt == "--subvendor-id" ? &recipe.header_id.subvendor
+                                                        : &recipe.header_id.subdevice;
             *field = n;
             idGiven = true;
         } else if (opt == "--dir-id") {
             if (!split_numbers(value, 4, 4, f))
                 return fail(err, "a directory id is VEN:DEV:SUBVEN:SUBDEV: " + value);
             if (!dirIdsGiven)
-                spec.dir_ids.clear();
+                recipe.dir_ids.clear();
             dirIdsGiven = true;
-            spec.dir_ids.push_back({f[0], f[1], f[2], f[3]});
+            recipe.dir_ids.push_back({f[0], f[1], f[2], f[3]});
         } else if (opt == "--component") {
             if (!split_numbers(value, 1, 3, f))
                 return fail(err, "a component is TYPE[:SIZE[:OPTYPE]]: " + value);
             if (generation == 3 && f.size() > 1)
                 return fail(err, "gen-3 component sizes and op types are fixed: " + value);
             if (!componentsGiven)
-                spec.components.clear();
+                recipe.components.clear();
             componentsGiven = true;
             UfiComponent c;
             c.entry_type = f[0];
             c.max_size = f.size() > 1 ? f[1] : 0x4000;
             c.op_type = f.size() > 2 ? f[2] : ufi_trelmont_op_type(f[0]);
-            spec.components.push_back(c);
+            recipe.components.push_back(c);
         } else if (opt == "--no-components") {
-            spec.components.clear();
+            recipe.components.clear();
             componentsGiven = true;
         } else if (opt == "--image-id") {
             if (!parse_u32(value, n))
                 return fail(err, "bad image id: " + value);
             if (!imageIdsGiven)
-                spec.image_ids.clear();
+                recipe.image_ids.clear();
             imageIdsGiven = true;
-            spec.image_ids.push_back(n);
+            recipe.image_ids.push_back(n);
         } else if (opt == "--compact") {
-            spec.compact = true;
+            recipe.compact = true;
         } else if (opt == "--dir-offset") {
             if (!parse_u32(value, n))
                 return fail(err, "bad directory offset: " + value);
-            spec.dir_offset = n;
+            recipe.dir_offset = n;
         } else if (opt == "--dir-count") {
             if (!parse_u32(value, n))
                 return fail(err, "bad directory count: " + value);
-            spec.dir_count = n;
+            recipe.dir_count = n;
         } else if (opt == "--fault") {
             unsigned bit;
             if (!ufi_fault_from_name(value, bit))
                 return fail(err, "unknown fault: " + value);
-            spec.faults |= bit;
+            recipe.faults |= bit;
         } else {
             return fail(err, "unknown option: " + opt);
         }
     }
-    if (!versionGiven && !spec.raw_build)
+    if (!versionGiven && !recipe.raw_build)
         return fail(err, "--version is required (or --build)");
     if (idGiven && !dirIdsGiven)
-        spec.dir_ids = {spec.header_id};
+        recipe.dir_ids = {recipe.header_id};
     return true;
 }
 

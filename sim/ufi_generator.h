@@ -71,14 +71,14 @@ struct UfiSpec {
     unsigned faults = 0;               // UfiFault bits
 };
 
-// A spec that fits the default machine's adapter of the generation.
+// A recipe that fits the default machine's adapter of the generation.
 UfiSpec default_ufi_spec(int generation, const std::string &version);
 
-// Builds the file's bytes; false with a reason for a spec that cannot be built.
-bool build_ufi(const UfiSpec &spec, std::vector<uint8_t> &out, std::string *err);
+// Builds the file's bytes; false with a reason for a recipe that cannot be built.
+bool build_ufi(const UfiSpec &recipe, std::vector<uint8_t> &out, std::string *err);
 
 // Builds and writes the file (temporary file, then rename).
-bool write_ufi(const UfiSpec &spec, const std::string &path, std::string *err);
+bool write_ufi(const UfiSpec &recipe, const std::string &path, std::string *err);
 
 // Gen-2 flash regions in the order they are flashed.
 struct UfiAw2Region {
@@ -121,10 +121,10 @@ bool read_ufi_stamp(const uint8_t *data, size_t len, UfiStamp &stamp);
 // "cookie-misplaced", "no-cookie", "bad-signature", "bad-entries").
 bool ufi_fault_from_name(const std::string &name, unsigned &fault);
 
-// The spec of the command line "hlvdsim make-ufi ARGS" (the arguments after
+// The recipe of the command line "hlvdsim make-ufi ARGS" (the arguments after
 // the subcommand): --generation, --version and -o FILE, with the options
 // the usage text lists. Without ids the image fits the default machine.
-bool ufi_spec_from_args(const std::vector<std::string> &args, UfiSpec &spec, std::string &output,
+bool ufi_spec_from_args(const std::vector<std::string> &args, UfiSpec &recipe, std::string &output,
                         std::string *err);
 
 } // namespace hlvdsim

@@ -52,39 +52,39 @@ bool magic_ok(const uint8_t *h)
 
 } // namespace
 
-bool build_varrow_object(const VarrowObjectSpec &spec, std::vector<uint8_t> &out, std::string *err)
+bool build_varrow_object(const VarrowObjectSpec &recipe, std::vector<uint8_t> &out, std::string *err)
 {
-    if (spec.version.empty() || spec.version.size() > 31)
+    if (recipe.version.empty() || recipe.version.size() > 31)
         return fail(err, "the revision text holds 1 to 31 characters");
-    if (spec.size < kVarrowHeaderSize || spec.size > 64u * 1024 * 1024)
+    if (recipe.size < kVarrowHeaderSize || recipe.size > 64u * 1024 * 1024)
         return fail(err, "the file size must be from 184 bytes to 64 MiB");
-    out.assign(spec.size, 0);
-    uint32_t seed = ufi_crc32(reinterpret_cast<const uint8_t *>(spec.version.data()), spec.version.size());
-    for (uint32_t i = kVarrowHeaderSize; i < spec.size; ++i)
+    out.assign(recipe.size, 0);
+    uint32_t seed = ufi_crc32(reinterpret_cast<const uint8_t *>(recipe.version.data()), recipe.version.size());
+    for (uint32_t i = kVarrowHeaderSize; i < recipe.size; ++i)
         out[i] = static_cast<uint8_t>((i * 13u + seed + (i >> 11)) & 0xFF);
 
-    uint32_t size_field = spec.size + ((spec.faults & VOBJ_FAULT_BAD_SIZE) ? 1 : 0);
+    uint32_t size_field = recipe.size + ((recipe.faults & VOBJ_FAULT_BAD_SIZE) ? 1 : 0);
     put32(out, 0, size_field);
-    uint32_t magic = (spec.faults & VOBJ_FAULT_BAD_MAGIC) ? 0x12345678u : (uint32_t(kMagicHi) << 16 | kMagicLo);
+    uint32_t magic = (recipe.faults & VOBJ_FAULT_BAD_MAGIC) ? 0x12345678u : (uint32_t(kMagicHi) << 16 | kMagicLo);
     put32(out, 4, magic);
-    uint8_t type = (spec.faults & VOBJ_FAULT_BAD_TYPE) ? 0xF1 : kVarrowFileTypeFirmware;
+    uint8_t type = (recipe.faults & VOBJ_FAULT_BAD_TYPE) ? 0xF1 : kVarrowFileTypeFirmware;
     put32(out, 8, uint32_t(type) << 24 | uint32_t(0x01) << 16);
     const char revname[] = "Varrow firmware (simulated)";
     std::memcpy(&out[12], revname, sizeof revname - 1);
     const char date[] = "Jan 01 2020";
     std::memcpy(&out[140], date, sizeof date - 1);
-    std::memcpy(&out[152], spec.version.data(), spec.version.size());
-    if (spec.big_endian)
+    std::memcpy(&out[152], recipe.version.data(), recipe.version.size());
+    if (recipe.big_endian)
         swap_words(out.data(), 3);
-    if (spec.faults & VOBJ_FAULT_SHORT)
+    if (recipe.faults & VOBJ_FAULT_SHORT)
         out.resize(kVarrowHeaderSize - 1);
     return true;
 }
 
-bool write_varrow_object(const VarrowObjectSpec &spec, const std::string &path, std::string *err)
+bool write_varrow_object(const VarrowObjectSpec &recipe, const std::string &path, std::string *err)
 {
     std::vector<uint8_t> bytes;
-    if (!build_varrow_object(spec, bytes, err))
+    if (!build_varrow_object(recipe, bytes, err))
         return false;
     return write_file_atomic(path, std::string(bytes.begin(), bytes.end()), err);
 }
@@ -126,23 +126,23 @@ bool varrow_fault_from_name(const std::string &name, unsigned &fault)
     return false;
 }
 
-bool varrow_spec_from_args(const std::vector<std::string> &args, VarrowObjectSpec &spec, std::string &output,
+bool varrow_spec_from_args(const std::vector<std::string> &args, VarrowObjectSpec &recipe, std::string &output,
                            std::string *err)
 {
-    spec = VarrowObjectSpec();
+    recipe = VarrowObjectSpec();
     output.clear();
     bool version_given = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &opt = args[i];
         if (opt == "--big-endian") {
-            spec.big_endian = true;
+            recipe.big_endian = true;
             continue;
         }
         if (i + 1 >= args.size())
             return fail(err, "missing value for " + opt);
         const std::string &value = args[++i];
         if (opt == "--version") {
-            spec.version = value;
+            recipe.version = value;
             version_given = true;
         } else if (opt == "-o" || opt == "--output") {
             output = value;
@@ -152,12 +152,12 @@ bool varrow_spec_from_args(const std::vector<std::string> &args, VarrowObjectSpe
             unsigned long long v = std::strtoull(value.c_str(), &end, 0);
             if (value.empty() || value[0] == '-' || errno != 0 || *end != '\0' || v > 0xFFFFFFFFull)
                 return fail(err, "bad size: " + value);
-            spec.size = static_cast<uint32_t>(v);
+            recipe.size = static_cast<uint32_t>(v);
         } else if (opt == "--fault") {
             unsigned bit = 0;
             if (!varrow_fault_from_name(value, bit))
                 return fail(err, "unknown fault: " + value);
-            spec.faults |= bit;
+            recipe.faults |= bit;
         } else {
             return fail(err, "unknown option: " + opt);
         }

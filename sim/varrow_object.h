@@ -36,8 +36,8 @@ struct VarrowObjectSpec {
     unsigned faults = 0;        // VarrowObjectFault bits
 };
 
-bool build_varrow_object(const VarrowObjectSpec &spec, std::vector<uint8_t> &out, std::string *err);
-bool write_varrow_object(const VarrowObjectSpec &spec, const std::string &path, std::string *err);
+bool build_varrow_object(const VarrowObjectSpec &recipe, std::vector<uint8_t> &out, std::string *err);
+bool write_varrow_object(const VarrowObjectSpec &recipe, const std::string &path, std::string *err);
 
 // The header of an object as firmware reads it, repairing a header stored
 // big-endian: true with the revision when the object is a sound firmware
@@ -47,9 +47,9 @@ bool read_varrow_object(const uint8_t *data, size_t len, std::string *revision);
 // "bad-magic", "bad-size", "bad-type", "short".
 bool varrow_fault_from_name(const std::string &name, unsigned &fault);
 
-// The spec of "hlvdsim make-obj ARGS": --version V [--size N] [--big-endian]
+// The recipe of "hlvdsim make-obj ARGS": --version V [--size N] [--big-endian]
 // [--fault NAME]... -o FILE.
-bool varrow_spec_from_args(const std::vector<std::string> &args, VarrowObjectSpec &spec, std::string &output,
+bool varrow_spec_from_args(const std::vector<std::string> &args, VarrowObjectSpec &recipe, std::string &output,
                            std::string *err);
 
 } // namespace hlvdsim

@@ -260,15 +260,15 @@ int cmd_reboot(int argc, char **argv)
 int cmd_make_obj(int argc, char **argv)
 {
     std::vector<std::string> args(argv + 2, argv + argc);
-    hlvdsim::VarrowObjectSpec spec;
+    hlvdsim::VarrowObjectSpec recipe;
     std::string output;
     std::string err;
-    if (!hlvdsim::varrow_spec_from_args(args, spec, output, &err)) {
+    if (!hlvdsim::varrow_spec_from_args(args, recipe, output, &err)) {
         std::fprintf(stderr, "hlvdsim make-obj: %s\n", err.c_str());
         usage();
         return 2;
     }
-    if (!hlvdsim::write_varrow_object(spec, output, &err)) {
+    if (!hlvdsim::write_varrow_object(recipe, output, &err)) {
         std::fprintf(stderr, "hlvdsim make-obj: %s\n", err.c_str());
         return 1;
     }
@@ -279,19 +279,19 @@ int cmd_make_obj(int argc, char **argv)
 int cmd_make_ufi(int argc, char **argv)
 {
     std::vector<std::string> args(argv + 2, argv + argc);
-    hlvdsim::UfiSpec spec;
+    hlvdsim::UfiSpec recipe;
     std::string output;
     std::string err;
-    if (!hlvdsim::ufi_spec_from_args(args, spec, output, &err)) {
+    if (!hlvdsim::ufi_spec_from_args(args, recipe, output, &err)) {
         std::fprintf(stderr, "hlvdsim make-ufi: %s\n", err.c_str());
         usage();
         return 2;
     }
-    if (!hlvdsim::write_ufi(spec, output, &err)) {
+    if (!hlvdsim::write_ufi(recipe, output, &err)) {
         std::fprintf(stderr, "hlvdsim make-ufi: %s\n", err.c_str());
         return 1;
     }
-    std::printf("gen-%d UFI image written to %s\n", spec.generation, output.c_str());
+    std::printf("gen-%d UFI image written to %s\n", recipe.generation, output.c_str());
     return 0;
 }
 

@@ -134,17 +134,17 @@ Outcome FlashTest::dump(const std::string &name, const std::string &file) const
     return a ? run(a, "RetrieveStratolinkPCIDump", file) : Outcome{-1, -1};
 }
 
-std::string FlashTest::make_ufi(const hlvdsim::UfiSpec &spec, const std::string &file) const
+std::string FlashTest::make_ufi(const hlvdsim::UfiSpec &recipe, const std::string &file) const
 {
     std::string err;
-    EXPECT_TRUE(hlvdsim::write_ufi(spec, path(file), &err)) << err;
+    EXPECT_TRUE(hlvdsim::write_ufi(recipe, path(file), &err)) << err;
     return path(file);
 }
 
-std::string FlashTest::make_obj(const hlvdsim::VarrowObjectSpec &spec, const std::string &file) const
+std::string FlashTest::make_obj(const hlvdsim::VarrowObjectSpec &recipe, const std::string &file) const
 {
     std::string err;
-    EXPECT_TRUE(hlvdsim::write_varrow_object(spec, path(file), &err)) << err;
+    EXPECT_TRUE(hlvdsim::write_varrow_object(recipe, path(file), &err)) << err;
     return path(file);
 }
 

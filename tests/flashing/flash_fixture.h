@@ -55,8 +55,8 @@ class FlashTest : public ::testing::Test
     Outcome dump(const std::string &name, const std::string &file) const;
 
     // Image files in the test's directory.
-    std::string make_ufi(const hlvdsim::UfiSpec &spec, const std::string &file) const;
-    std::string make_obj(const hlvdsim::VarrowObjectSpec &spec, const std::string &file) const;
+    std::string make_ufi(const hlvdsim::UfiSpec &recipe, const std::string &file) const;
+    std::string make_obj(const hlvdsim::VarrowObjectSpec &recipe, const std::string &file) const;
     std::string path(const std::string &file) const { return host_->path("/images/" + file); }
 
     // The whole simulated flash of an adapter.

@@ -22,7 +22,7 @@ namespace
 class Varrow : public FlashTest
 {
   protected:
-    hlvdsim::VarrowObjectSpec spec(uint32_t size, const char *version = "11.4.300.2") const
+    hlvdsim::VarrowObjectSpec recipe(uint32_t size, const char *version = "11.4.300.2") const
     {
         hlvdsim::VarrowObjectSpec s;
         s.version = version;
@@ -55,16 +55,16 @@ ObjectWrite object_write(const json &e)
 TEST_F(Varrow, ObjectFileChecks)
 {
     std::vector<uint8_t> sound;
-    ASSERT_TRUE(hlvdsim::build_varrow_object(spec(0x2000), sound, nullptr));
+    ASSERT_TRUE(hlvdsim::build_varrow_object(recipe(0x2000), sound, nullptr));
     // magicnumlo right, magicnumhi wrong: one matching half is enough.
     std::vector<uint8_t> half = sound;
     half[6] = 0x12;
     half[7] = 0x34;
     hlvdtest::write_file(path("half.obj"), std::string(half.begin(), half.end()));
-    hlvdsim::VarrowObjectSpec big = spec(0x2000);
+    hlvdsim::VarrowObjectSpec big = recipe(0x2000);
     big.big_endian = true;
     auto faulty = [this](unsigned fault) {
-        hlvdsim::VarrowObjectSpec s = spec(0x2000);
+        hlvdsim::VarrowObjectSpec s = recipe(0x2000);
         s.faults = fault;
         return s;
     };
@@ -111,7 +111,7 @@ TEST_F(Varrow, FilesGoInChunksOf32KiBWithTheLastMarked)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.size);
         clear_log();
-        std::string file = make_obj(spec(c.size), "v.obj");
+        std::string file = make_obj(recipe(c.size), "v.obj");
         ASSERT_EQ(VEXO_STATUS_REBOOT_REQUIRED, upgrade("varrow", file).status);
         std::vector<json> log = fw_log();
         ASSERT_EQ(c.chunks.size(), log.size());
@@ -135,12 +135,12 @@ TEST_F(Varrow, TheResetAnswerAndFailures)
 {
     // The adapter runs this revision already: no reset asked for, and the
     // last status stays as the management API left it.
-    Outcome o = upgrade("varrow", make_obj(spec(0x3000, active_version("varrow").c_str()), "same.obj"));
+    Outcome o = upgrade("varrow", make_obj(recipe(0x3000, active_version("varrow").c_str()), "same.obj"));
     EXPECT_EQ(0, o.result);
     EXPECT_EQ(VEXO_STATUS_SUCCESS, o.status);
 
     plan_status(172, 2, 0, 2);
-    o = upgrade("varrow", make_obj(spec(0x9000), "fail.obj"));
+    o = upgrade("varrow", make_obj(recipe(0x9000), "fail.obj"));
     EXPECT_EQ(1, o.result);
     EXPECT_EQ(VEXO_STATUS_FAILED_FLASH, o.status);
     std::vector<uint8_t> object;

@@ -43,10 +43,10 @@ inline hlvdsim::UfiSpec small_spec(int generation, const std::string &version, u
     return s;
 }
 
-inline std::string write_image(const std::string &path, const hlvdsim::UfiSpec &spec)
+inline std::string write_image(const std::string &path, const hlvdsim::UfiSpec &recipe)
 {
     std::string err;
-    EXPECT_TRUE(hlvdsim::write_ufi(spec, path, &err)) << err;
+    EXPECT_TRUE(hlvdsim::write_ufi(recipe, path, &err)) << err;
     return path;
 }
 

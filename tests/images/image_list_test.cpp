@@ -143,10 +143,10 @@ TEST(ImageList, RecordFillFailuresKeepThePresets)
         {"file of 50 bytes", "3 1.0.0.0", 50, 197, "GetRawUFIBuildString failed = 197\n"},
     };
     for (const auto &c : cases) {
-        hlvdsim::UfiSpec spec = small_spec(3, "1.0.0.0");
-        spec.raw_build = true;
-        spec.build = c.build;
-        std::string path = write_image(dir.file("f.ufi"), spec);
+        hlvdsim::UfiSpec recipe = small_spec(3, "1.0.0.0");
+        recipe.raw_build = true;
+        recipe.build = c.build;
+        std::string path = write_image(dir.file("f.ufi"), recipe);
         if (c.truncate)
             imgtest::truncate_to(path, c.truncate);
         CLUImage r;
@@ -386,19 +386,19 @@ TEST(ImageList, MixedDirectoryYieldsExactlyTheReadableImages)
 {
     ScratchDir dir;
     std::set<std::string> expected;
-    auto good = [&](const std::string &name, const hlvdsim::UfiSpec &spec) {
-        write_image(dir.file(name), spec);
+    auto good = [&](const std::string &name, const hlvdsim::UfiSpec &recipe) {
+        write_image(dir.file(name), recipe);
         expected.insert(name);
     };
     good("aw2.ufi", small_spec(2, "4.2.433.604"));
     good("aw3.ufi", small_spec(3, "10.2.370.15"));
     good("aw4.ufi", hlvdsim::default_ufi_spec(4, "11.1.183.23"));
     for (const char *fault : {"long", "short", "cookie-misplaced", "no-cookie", "bad-signature", "bad-entries"}) {
-        hlvdsim::UfiSpec spec = small_spec(4, "11.1.183.24");
+        hlvdsim::UfiSpec recipe = small_spec(4, "11.1.183.24");
         unsigned bit = 0;
         ASSERT_TRUE(hlvdsim::ufi_fault_from_name(fault, bit));
-        spec.faults = bit;
-        good(std::string("body-") + fault + ".ufi", spec);
+        recipe.faults = bit;
+        good(std::string("body-") + fault + ".ufi", recipe);
     }
 
     // Damaged headers.

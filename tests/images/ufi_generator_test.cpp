@@ -22,11 +22,11 @@ using imgtest::write_image;
 const uint8_t kCookie[32] = {'*', '*', '*', ' ', 'T', 'Q', ' ', 'F', 'L', 'A', 'S', 0,   0,   0,   0,   0,
                              'H', ' ', 'D', 'I', 'R', 'E', 'C', 'T', 'O', 'R', 'Y', ' ', '*', '*', '*', ' '};
 
-std::vector<uint8_t> build(const hlvdsim::UfiSpec &spec)
+std::vector<uint8_t> build(const hlvdsim::UfiSpec &recipe)
 {
     std::vector<uint8_t> b;
     std::string err;
-    EXPECT_TRUE(hlvdsim::build_ufi(spec, b, &err)) << err;
+    EXPECT_TRUE(hlvdsim::build_ufi(recipe, b, &err)) << err;
     return b;
 }
 
@@ -79,8 +79,8 @@ TEST(UfiGenerator, DefaultsFitTheDefaultMachine)
         if (!gen)
             continue;
         ++seen;
-        hlvdsim::UfiSpec spec = hlvdsim::default_ufi_spec(gen, "1.2.3.4");
-        std::string path = write_image(dir.file(a.name + ".ufi"), spec);
+        hlvdsim::UfiSpec recipe = hlvdsim::default_ufi_spec(gen, "1.2.3.4");
+        std::string path = write_image(dir.file(a.name + ".ufi"), recipe);
         AW2_FILE_HEADER_T h;
         ASSERT_EQ(ReadUFIHeaderAW2(path.c_str(), &h), 0);
         EXPECT_EQ(h.FH_FileLen, GetFileLength(path.c_str())) << a.name;
@@ -145,10 +145,10 @@ TEST(UfiGenerator, Gen2LayoutAsTheRegionsAreRead)
 
 TEST(UfiGenerator, Gen3LayoutAsTheComponentTableReadsIt)
 {
-    hlvdsim::UfiSpec spec = hlvdsim::default_ufi_spec(3, "10.2.370.15");
-    spec.components = {{0xE0, 0, 0}, {0xC0, 0, 0}};
-    spec.asic_support = 0x11;
-    std::vector<uint8_t> b = build(spec);
+    hlvdsim::UfiSpec recipe = hlvdsim::default_ufi_spec(3, "10.2.370.15");
+    recipe.components = {{0xE0, 0, 0}, {0xC0, 0, 0}};
+    recipe.asic_support = 0x11;
+    std::vector<uint8_t> b = build(recipe);
     const size_t H = 128 + 48;
     EXPECT_EQ(le32(b, 68), 1u);  // FH_NumOfImgs
     EXPECT_EQ(le32(b, 128), 1u); // the image flashed
@@ -173,9 +173,9 @@ TEST(UfiGenerator, Gen3LayoutAsTheComponentTableReadsIt)
 
 TEST(UfiGenerator, Gen4LayoutAsTheDirectoryDrivesIt)
 {
-    hlvdsim::UfiSpec spec = hlvdsim::default_ufi_spec(4, "11.1.183.23");
-    spec.components.push_back({0x30, 0xFFFF, 0x1800}); // written without a CRC comparison
-    std::vector<uint8_t> b = build(spec);
+    hlvdsim::UfiSpec recipe = hlvdsim::default_ufi_spec(4, "11.1.183.23");
+    recipe.components.push_back({0x30, 0xFFFF, 0x1800}); // written without a CRC comparison
+    std::vector<uint8_t> b = build(recipe);
     const size_t H = 128 + 48;
     EXPECT_EQ(b[96], 0x10);
     int64_t at = find_directory(b, H, 2240);
@@ -202,38 +202,38 @@ TEST(UfiGenerator, Faults)
 {
     for (int gen : {2, 3, 4}) {
         SCOPED_TRACE("generation " + std::to_string(gen));
-        hlvdsim::UfiSpec spec = imgtest::small_spec(gen, "1.0.0.0");
+        hlvdsim::UfiSpec recipe = imgtest::small_spec(gen, "1.0.0.0");
         if (gen == 4)
-            spec = hlvdsim::default_ufi_spec(4, "1.0.0.0");
-        const std::vector<uint8_t> good = build(spec);
+            recipe = hlvdsim::default_ufi_spec(4, "1.0.0.0");
+        const std::vector<uint8_t> good = build(recipe);
         const size_t H = gen == 2 ? 96 : 176;
         const size_t dirSize = gen == 2 ? 2256 : 2240;
 
-        spec.faults = hlvdsim::UFI_FAULT_LONG;
-        std::vector<uint8_t> b = build(spec);
+        recipe.faults = hlvdsim::UFI_FAULT_LONG;
+        std::vector<uint8_t> b = build(recipe);
         EXPECT_EQ(b.size(), le32(b, 56) + 1u);
-        spec.faults = hlvdsim::UFI_FAULT_SHORT;
-        b = build(spec);
+        recipe.faults = hlvdsim::UFI_FAULT_SHORT;
+        b = build(recipe);
         EXPECT_EQ(b.size(), le32(b, 56) - 1u);
         EXPECT_EQ(le32(b, 56), good.size());
 
-        spec.faults = hlvdsim::UFI_FAULT_COOKIE_MISPLACED;
-        b = build(spec);
+        recipe.faults = hlvdsim::UFI_FAULT_COOKIE_MISPLACED;
+        b = build(recipe);
         EXPECT_EQ(find_directory(b, 0, dirSize), -1);
         EXPECT_EQ(find_directory(b, H, dirSize), -1);
-        spec.faults = hlvdsim::UFI_FAULT_NO_COOKIE;
-        b = build(spec);
+        recipe.faults = hlvdsim::UFI_FAULT_NO_COOKIE;
+        b = build(recipe);
         EXPECT_EQ(find_directory(b, H, dirSize), -1);
 
-        spec.faults = hlvdsim::UFI_FAULT_BAD_SIGNATURE;
-        b = build(spec);
+        recipe.faults = hlvdsim::UFI_FAULT_BAD_SIGNATURE;
+        b = build(recipe);
         EXPECT_NE(std::memcmp(b.data(), "Tranquilforge Corp", 18), 0);
         EXPECT_EQ(find_directory(b, H, dirSize), static_cast<int64_t>(H));
 
         if (gen == 2)
             continue;
-        spec.faults = hlvdsim::UFI_FAULT_BAD_ENTRIES;
-        b = build(spec);
+        recipe.faults = hlvdsim::UFI_FAULT_BAD_ENTRIES;
+        b = build(recipe);
         int64_t at = find_directory(b, H, dirSize);
         ASSERT_GE(at, 0);
         EXPECT_GT(le32(b, at + 44), 32u); // more entries announced than a directory holds
@@ -255,14 +255,14 @@ TEST(UfiGenerator, Faults)
 
 TEST(UfiGenerator, BuildStringAndHeaderParameters)
 {
-    hlvdsim::UfiSpec spec = imgtest::small_spec(3, "9.9.9.9", 0x10);
-    spec.raw_build = true;
-    spec.build = "3 4.2.433.3-abcdefghijkl"; // 24 characters: no terminator
-    spec.image_ids = {2, 1, 7};
-    spec.ufi_version = "TQ01";
-    spec.dir_count = 5;
-    std::vector<uint8_t> b = build(spec);
-    EXPECT_EQ(std::string(reinterpret_cast<char *>(&b[72]), 24), spec.build);
+    hlvdsim::UfiSpec recipe = imgtest::small_spec(3, "9.9.9.9", 0x10);
+    recipe.raw_build = true;
+    recipe.build = "3 4.2.433.3-abcdefghijkl"; // 24 characters: no terminator
+    recipe.image_ids = {2, 1, 7};
+    recipe.ufi_version = "TQ01";
+    recipe.dir_count = 5;
+    std::vector<uint8_t> b = build(recipe);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(&b[72]), 24), recipe.build);
     EXPECT_EQ(b[96], 0x10);
     EXPECT_EQ(std::string(reinterpret_cast<char *>(&b[52]), 4), "TQ01");
     EXPECT_EQ(le32(b, 68), 3u);
@@ -273,10 +273,10 @@ TEST(UfiGenerator, BuildStringAndHeaderParameters)
     ASSERT_GE(at, 0);
     EXPECT_EQ(le32(b, at + 44), 5u);
 
-    spec = imgtest::small_spec(2, "2.0.0.1");
-    spec.digit = '1';
-    spec.header_id = {0x19A2, 0x0702, 0x103C, 0x1747};
-    b = build(spec);
+    recipe = imgtest::small_spec(2, "2.0.0.1");
+    recipe.digit = '1';
+    recipe.header_id = {0x19A2, 0x0702, 0x103C, 0x1747};
+    b = build(recipe);
     EXPECT_EQ(std::string(reinterpret_cast<char *>(&b[72])), "1 2.0.0.1");
     EXPECT_EQ(le32(b, 44), 0x0702u);
     EXPECT_EQ(le32(b, 52), 0x1747u);
@@ -284,10 +284,10 @@ TEST(UfiGenerator, BuildStringAndHeaderParameters)
 
 TEST(UfiGenerator, SpecsThatCannotBeBuilt)
 {
-    auto refused = [](hlvdsim::UfiSpec spec, const char *what) {
+    auto refused = [](hlvdsim::UfiSpec recipe, const char *what) {
         std::vector<uint8_t> b;
         std::string err;
-        EXPECT_FALSE(hlvdsim::build_ufi(spec, b, &err)) << what;
+        EXPECT_FALSE(hlvdsim::build_ufi(recipe, b, &err)) << what;
         EXPECT_FALSE(err.empty()) << what;
     };
     hlvdsim::UfiSpec s = hlvdsim::default_ufi_spec(3, "1.0.0.0");
@@ -324,45 +324,45 @@ TEST(UfiGenerator, SpecsThatCannotBeBuilt)
 
 TEST(UfiGenerator, CommandLine)
 {
-    hlvdsim::UfiSpec spec;
+    hlvdsim::UfiSpec recipe;
     std::string out, err;
-    ASSERT_TRUE(hlvdsim::ufi_spec_from_args({"--generation", "4", "--version", "11.2.0.0", "-o", "x.ufi"}, spec, out,
+    ASSERT_TRUE(hlvdsim::ufi_spec_from_args({"--generation", "4", "--version", "11.2.0.0", "-o", "x.ufi"}, recipe, out,
                                             &err))
         << err;
     EXPECT_EQ(out, "x.ufi");
-    EXPECT_EQ(spec.generation, 4);
-    EXPECT_EQ(spec.asic_support, 0x10);
-    EXPECT_EQ(spec.dir_ids.size(), 1u);
-    EXPECT_EQ(spec.dir_ids[0].device, 0x0720u);
+    EXPECT_EQ(recipe.generation, 4);
+    EXPECT_EQ(recipe.asic_support, 0x10);
+    EXPECT_EQ(recipe.dir_ids.size(), 1u);
+    EXPECT_EQ(recipe.dir_ids[0].device, 0x0720u);
 
     ASSERT_TRUE(hlvdsim::ufi_spec_from_args(
         {"--generation", "4", "--version", "11.2.0.0", "--asic-support", "0x20", "--device-id", "0x0722",
          "--component", "0xA0:0x8000", "--component", "0x30:4096:0xFFFF", "--image-id", "3", "--image-id", "1",
          "--fault", "long", "--fault", "bad-entries", "--dir-count", "7", "-o", "y.ufi"},
-        spec, out, &err))
+        recipe, out, &err))
         << err;
-    EXPECT_EQ(spec.asic_support, 0x20);
-    ASSERT_EQ(spec.dir_ids.size(), 1u);
-    EXPECT_EQ(spec.dir_ids[0].device, 0x0722u);
-    EXPECT_EQ(spec.dir_ids[0].vendor, 0x19A2u);
-    ASSERT_EQ(spec.components.size(), 2u);
-    EXPECT_EQ(spec.components[0].max_size, 0x8000u);
-    EXPECT_EQ(spec.components[0].op_type, 0u);
-    EXPECT_EQ(spec.components[1].op_type, 0xFFFFu);
-    EXPECT_EQ(spec.image_ids, (std::vector<uint32_t>{3, 1}));
-    EXPECT_EQ(spec.faults, unsigned(hlvdsim::UFI_FAULT_LONG | hlvdsim::UFI_FAULT_BAD_ENTRIES));
-    EXPECT_EQ(spec.dir_count, 7);
+    EXPECT_EQ(recipe.asic_support, 0x20);
+    ASSERT_EQ(recipe.dir_ids.size(), 1u);
+    EXPECT_EQ(recipe.dir_ids[0].device, 0x0722u);
+    EXPECT_EQ(recipe.dir_ids[0].vendor, 0x19A2u);
+    ASSERT_EQ(recipe.components.size(), 2u);
+    EXPECT_EQ(recipe.components[0].max_size, 0x8000u);
+    EXPECT_EQ(recipe.components[0].op_type, 0u);
+    EXPECT_EQ(recipe.components[1].op_type, 0xFFFFu);
+    EXPECT_EQ(recipe.image_ids, (std::vector<uint32_t>{3, 1}));
+    EXPECT_EQ(recipe.faults, unsigned(hlvdsim::UFI_FAULT_LONG | hlvdsim::UFI_FAULT_BAD_ENTRIES));
+    EXPECT_EQ(recipe.dir_count, 7);
 
     ASSERT_TRUE(hlvdsim::ufi_spec_from_args({"--generation", "2", "--build", "1 4.0.360.15", "--compact",
                                              "--dir-id", "0x19A2:0x0700:0x103C:0x1747", "--dir-id", "0:0x214:0:0",
                                              "-o", "z.ufi"},
-                                            spec, out, &err))
+                                            recipe, out, &err))
         << err;
-    EXPECT_TRUE(spec.raw_build);
-    EXPECT_TRUE(spec.compact);
-    ASSERT_EQ(spec.dir_ids.size(), 2u);
-    EXPECT_EQ(spec.dir_ids[1].device, 0x214u);
-    EXPECT_EQ(spec.header_id.device, 0x0700u); // the default header id stays
+    EXPECT_TRUE(recipe.raw_build);
+    EXPECT_TRUE(recipe.compact);
+    ASSERT_EQ(recipe.dir_ids.size(), 2u);
+    EXPECT_EQ(recipe.dir_ids[1].device, 0x214u);
+    EXPECT_EQ(recipe.header_id.device, 0x0700u); // the default header id stays
 
     const std::vector<std::vector<std::string>> bad = {
         {"--generation", "5", "--version", "1", "-o", "x"},
@@ -383,7 +383,7 @@ TEST(UfiGenerator, CommandLine)
         for (const std::string &a : args)
             joined += a + " ";
         err.clear();
-        EXPECT_FALSE(hlvdsim::ufi_spec_from_args(args, spec, out, &err)) << joined;
+        EXPECT_FALSE(hlvdsim::ufi_spec_from_args(args, recipe, out, &err)) << joined;
         EXPECT_FALSE(err.empty()) << joined;
     }
 }

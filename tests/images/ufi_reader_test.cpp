@@ -95,17 +95,17 @@ TEST(UfiReader, DecodeBuildStrings)
 TEST(UfiReader, RawBuildStringIsBounded)
 {
     ScratchDir dir;
-    hlvdsim::UfiSpec spec = small_spec(3, "1.0.0.0", 0x11);
-    spec.raw_build = true;
-    spec.build = "3 123456789012345678901X"; // 24 characters, no terminator in the field
-    std::string path = write_image(dir.file("b.ufi"), spec);
+    hlvdsim::UfiSpec recipe = small_spec(3, "1.0.0.0", 0x11);
+    recipe.raw_build = true;
+    recipe.build = "3 123456789012345678901X"; // 24 characters, no terminator in the field
+    std::string path = write_image(dir.file("b.ufi"), recipe);
     char raw[24];
     std::memset(raw, 'Z', sizeof raw);
     EXPECT_EQ(GetRawUFIBuildString(path.c_str(), raw), 0);
     EXPECT_STREQ(raw, "3 123456789012345678901");
 
-    spec.build = "2 9.8.7.6";
-    write_image(path, spec);
+    recipe.build = "2 9.8.7.6";
+    write_image(path, recipe);
     EXPECT_EQ(GetRawUFIBuildString(path.c_str(), raw), 0);
     EXPECT_STREQ(raw, "2 9.8.7.6");
     EXPECT_EQ(GetRawUFIBuildString(path.c_str(), nullptr), 4);
@@ -125,9 +125,9 @@ TEST(UfiReader, CookieSearchPositions)
         {100, 0, 200}, {104, 8, 0}, {4096, 0, 0},
     };
     for (const auto &c : cases) {
-        hlvdsim::UfiSpec spec = small_spec(2, "4.2.433.3");
-        spec.dir_offset = c.dirOffset;
-        std::string path = write_image(dir.file("d.ufi"), spec);
+        hlvdsim::UfiSpec recipe = small_spec(2, "4.2.433.3");
+        recipe.dir_offset = c.dirOffset;
+        std::string path = write_image(dir.file("d.ufi"), recipe);
         EXPECT_EQ(ReadUFIFlashDir(path.c_str(), &fd, c.start), c.status)
             << "directory at " << c.dirOffset << ", search from " << c.start;
         if (c.status == 0) {
@@ -141,18 +141,18 @@ TEST(UfiReader, DirectoryCutShortOrAbsent)
 {
     ScratchDir dir;
     AW2_FLASHDIR_TYPE fd;
-    hlvdsim::UfiSpec spec = small_spec(2, "4.2.433.3");
-    std::string path = write_image(dir.file("d.ufi"), spec);
+    hlvdsim::UfiSpec recipe = small_spec(2, "4.2.433.3");
+    std::string path = write_image(dir.file("d.ufi"), recipe);
     EXPECT_EQ(ReadUFIFlashDir(path.c_str(), &fd, 0), 0);
     // The cookie 2000 bytes before the end: fewer than 2256 bytes follow.
     imgtest::truncate_to(path, 96 + 2000);
     EXPECT_EQ(ReadUFIFlashDir(path.c_str(), &fd, 0), 1);
 
-    spec.faults = hlvdsim::UFI_FAULT_NO_COOKIE;
-    write_image(path, spec);
+    recipe.faults = hlvdsim::UFI_FAULT_NO_COOKIE;
+    write_image(path, recipe);
     EXPECT_EQ(ReadUFIFlashDir(path.c_str(), &fd, 0), 200);
-    spec.faults = hlvdsim::UFI_FAULT_COOKIE_MISPLACED;
-    write_image(path, spec);
+    recipe.faults = hlvdsim::UFI_FAULT_COOKIE_MISPLACED;
+    write_image(path, recipe);
     EXPECT_EQ(ReadUFIFlashDir(path.c_str(), &fd, 0), 200);
     EXPECT_EQ(ReadUFIFlashDir(path.c_str(), &fd, 0xFFFFFFF0u), 200);
     EXPECT_EQ(ReadUFIFlashDir(dir.file("none.ufi").c_str(), &fd, 0), 199);
@@ -164,17 +164,17 @@ TEST(UfiReader, DirectoryGenerationTests)
 {
     ScratchDir dir;
     AW2_FLASHDIR_TYPE fd;
-    hlvdsim::UfiSpec spec = small_spec(2, "4.2.433.3");
-    spec.dir_ids = {{0x19A2, 0x0710, 0, 0}, {0x19A2, 0x0712, 0, 0}};
-    std::string path = write_image(dir.file("d.ufi"), spec);
+    hlvdsim::UfiSpec recipe = small_spec(2, "4.2.433.3");
+    recipe.dir_ids = {{0x19A2, 0x0710, 0, 0}, {0x19A2, 0x0712, 0, 0}};
+    std::string path = write_image(dir.file("d.ufi"), recipe);
     ASSERT_EQ(ReadUFIFlashDir(path.c_str(), &fd, 0), 0);
     EXPECT_FALSE(isUFIFlashDirAW2(&fd));
     EXPECT_TRUE(isUFIFlashDirAW3(&fd));
 
     // Any of the eight slots counts.
-    spec.dir_ids.assign(8, {0x19A2, 0x0720, 0, 0});
-    spec.dir_ids[7].device = 0x0214;
-    write_image(path, spec);
+    recipe.dir_ids.assign(8, {0x19A2, 0x0720, 0, 0});
+    recipe.dir_ids[7].device = 0x0214;
+    write_image(path, recipe);
     ASSERT_EQ(ReadUFIFlashDir(path.c_str(), &fd, 0), 0);
     EXPECT_TRUE(isUFIFlashDirAW2(&fd));
     EXPECT_FALSE(isUFIFlashDirAW3(&fd));
