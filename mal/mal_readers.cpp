@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <strings.h>
 
 #include "mal/mal_core.h"
@@ -163,13 +164,17 @@ RM_STATUS MAL_GetHex64Properties(node_tag_t group, int count, const MAL_Property
     return last;
 }
 
-RM_STATUS MAL_GetIntProperties(node_tag_t group, int count, const MAL_PropertyDesc *table)
+namespace {
+
+// Decimal readers of one width; a value that cannot be read stores 0, "N/A"
+// stores 0 (0x0FFFFFFF for time-outs).
+template <typename T> RM_STATUS read_decimals(node_tag_t group, int count, const MAL_PropertyDesc *table)
 {
     if (!usable_table(count, table))
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     RM_STATUS last = RM_STATUS_OK;
     for (int i = 0; i < count; ++i) {
-        int32_t *dest = static_cast<int32_t *>(table[i].value);
+        T *dest = static_cast<T *>(table[i].value);
         if (!dest || !table[i].name) {
             last = RM_STATUS_ERROR_INVALID_ARGUMENT;
             continue;
@@ -184,37 +189,22 @@ RM_STATUS MAL_GetIntProperties(node_tag_t group, int count, const MAL_PropertyDe
         } else if (not_available_text(value)) {
             *dest = is_timeout_name(table[i].name) ? 0x0FFFFFFF : 0;
         } else {
-            *dest = static_cast<int32_t>(decimal(value, INT32_MIN, INT32_MAX));
+            *dest = static_cast<T>(decimal(value, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
         }
     }
     return last;
 }
 
+} // namespace
+
+RM_STATUS MAL_GetIntProperties(node_tag_t group, int count, const MAL_PropertyDesc *table)
+{
+    return read_decimals<int32_t>(group, count, table);
+}
+
 RM_STATUS MAL_GetInt64Properties(node_tag_t group, int count, const MAL_PropertyDesc *table)
 {
-    if (!usable_table(count, table))
-        return RM_STATUS_ERROR_INVALID_ARGUMENT;
-    RM_STATUS last = RM_STATUS_OK;
-    for (int i = 0; i < count; ++i) {
-        int64_t *dest = static_cast<int64_t *>(table[i].value);
-        if (!dest || !table[i].name) {
-            last = RM_STATUS_ERROR_INVALID_ARGUMENT;
-            continue;
-        }
-        char value[MAL_VALUE_SIZE];
-        RM_STATUS r = read_text(group, table[i].name, value);
-        if (r == RM_STATUS_ERROR_ADAPTER_BUSY)
-            return r;
-        if (r != RM_STATUS_OK) {
-            *dest = 0;
-            last = r;
-        } else if (not_available_text(value)) {
-            *dest = is_timeout_name(table[i].name) ? 0x0FFFFFFF : 0;
-        } else {
-            *dest = decimal(value, INT64_MIN, INT64_MAX);
-        }
-    }
-    return last;
+    return read_decimals<int64_t>(group, count, table);
 }
 
 RM_STATUS MAL_GetIpAddrProperties(node_tag_t group, int count, const MAL_PropertyDesc *table)
