@@ -110,65 +110,13 @@ RM_STATUS MAL_GetBoolProperties(node_tag_t group, int count, const MAL_PropertyD
     return RM_STATUS_OK;
 }
 
-RM_STATUS MAL_GetHexProperties(node_tag_t group, int count, const MAL_PropertyDesc *table)
-{
-    if (!usable_table(count, table))
-        return RM_STATUS_ERROR_INVALID_ARGUMENT;
-    RM_STATUS last = RM_STATUS_OK;
-    for (int i = 0; i < count; ++i) {
-        uint32_t *dest = static_cast<uint32_t *>(table[i].value);
-        if (!dest || !table[i].name) {
-            last = RM_STATUS_ERROR_INVALID_ARGUMENT;
-            continue;
-        }
-        char value[MAL_VALUE_SIZE];
-        RM_STATUS r = read_text(group, table[i].name, value);
-        if (r == RM_STATUS_ERROR_ADAPTER_BUSY)
-            return r;
-        if (r != RM_STATUS_OK) {
-            *dest = 0;
-            last = r;
-            continue;
-        }
-        unsigned int v = 0;
-        if (std::sscanf(value, "%x", &v) == 1)
-            *dest = v;
-    }
-    return last;
-}
-
-RM_STATUS MAL_GetHex64Properties(node_tag_t group, int count, const MAL_PropertyDesc *table)
-{
-    if (!usable_table(count, table))
-        return RM_STATUS_ERROR_INVALID_ARGUMENT;
-    RM_STATUS last = RM_STATUS_OK;
-    for (int i = 0; i < count; ++i) {
-        uint64_t *dest = static_cast<uint64_t *>(table[i].value);
-        if (!dest || !table[i].name) {
-            last = RM_STATUS_ERROR_INVALID_ARGUMENT;
-            continue;
-        }
-        char value[MAL_VALUE_SIZE];
-        RM_STATUS r = read_text(group, table[i].name, value);
-        if (r == RM_STATUS_ERROR_ADAPTER_BUSY)
-            return r;
-        if (r != RM_STATUS_OK) {
-            *dest = 0;
-            last = r;
-            continue;
-        }
-        unsigned long long v = 0;
-        if (std::sscanf(value, "%llx", &v) == 1)
-            *dest = v;
-    }
-    return last;
-}
-
 namespace {
 
-// Decimal readers of one width; a value that cannot be read stores 0, "N/A"
-// stores 0 (0x0FFFFFFF for time-outs).
-template <typename T> RM_STATUS read_decimals(node_tag_t group, int count, const MAL_PropertyDesc *table)
+// The loop the typed readers share: every entry's property is read; a busy
+// adapter ends the table at once; a failed read stores the reader's failure
+// value and is remembered; an entry without a destination or name is refused.
+template <typename T, typename Fail, typename Store>
+RM_STATUS read_table(node_tag_t group, int count, const MAL_PropertyDesc *table, Fail fail, Store store)
 {
     if (!usable_table(count, table))
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
@@ -184,18 +132,53 @@ template <typename T> RM_STATUS read_decimals(node_tag_t group, int count, const
         if (r == RM_STATUS_ERROR_ADAPTER_BUSY)
             return r;
         if (r != RM_STATUS_OK) {
-            *dest = 0;
+            fail(dest);
             last = r;
-        } else if (not_available_text(value)) {
-            *dest = is_timeout_name(table[i].name) ? 0x0FFFFFFF : 0;
-        } else {
-            *dest = static_cast<T>(decimal(value, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
+            continue;
         }
+        store(dest, value, table[i].name);
     }
     return last;
 }
 
+// Decimal readers of one width; a value that cannot be read stores 0, "N/A"
+// stores 0 (0x0FFFFFFF for time-outs).
+template <typename T> RM_STATUS read_decimals(node_tag_t group, int count, const MAL_PropertyDesc *table)
+{
+    return read_table<T>(
+        group, count, table, [](T *dest) { *dest = 0; },
+        [](T *dest, char *value, const char *name) {
+            if (not_available_text(value))
+                *dest = is_timeout_name(name) ? 0x0FFFFFFF : 0;
+            else
+                *dest = static_cast<T>(
+                    decimal(value, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
+        });
+}
+
 } // namespace
+
+RM_STATUS MAL_GetHexProperties(node_tag_t group, int count, const MAL_PropertyDesc *table)
+{
+    return read_table<uint32_t>(
+        group, count, table, [](uint32_t *dest) { *dest = 0; },
+        [](uint32_t *dest, char *value, const char *) {
+            unsigned int v = 0;
+            if (std::sscanf(value, "%x", &v) == 1)
+                *dest = v;
+        });
+}
+
+RM_STATUS MAL_GetHex64Properties(node_tag_t group, int count, const MAL_PropertyDesc *table)
+{
+    return read_table<uint64_t>(
+        group, count, table, [](uint64_t *dest) { *dest = 0; },
+        [](uint64_t *dest, char *value, const char *) {
+            unsigned long long v = 0;
+            if (std::sscanf(value, "%llx", &v) == 1)
+                *dest = v;
+        });
+}
 
 RM_STATUS MAL_GetIntProperties(node_tag_t group, int count, const MAL_PropertyDesc *table)
 {
@@ -209,56 +192,23 @@ RM_STATUS MAL_GetInt64Properties(node_tag_t group, int count, const MAL_Property
 
 RM_STATUS MAL_GetIpAddrProperties(node_tag_t group, int count, const MAL_PropertyDesc *table)
 {
-    if (!usable_table(count, table))
-        return RM_STATUS_ERROR_INVALID_ARGUMENT;
-    RM_STATUS last = RM_STATUS_OK;
-    for (int i = 0; i < count; ++i) {
-        uint8_t *dest = static_cast<uint8_t *>(table[i].value);
-        if (!dest || !table[i].name) {
-            last = RM_STATUS_ERROR_INVALID_ARGUMENT;
-            continue;
-        }
-        char value[MAL_VALUE_SIZE];
-        RM_STATUS r = read_text(group, table[i].name, value);
-        if (r == RM_STATUS_ERROR_ADAPTER_BUSY)
-            return r;
-        if (r != RM_STATUS_OK) {
-            std::memset(dest, 0, 4);
-            last = r;
-            continue;
-        }
-        read_ip(value, dest);
-    }
-    return last;
+    return read_table<uint8_t>(
+        group, count, table, [](uint8_t *dest) { std::memset(dest, 0, 4); },
+        [](uint8_t *dest, char *value, const char *) { read_ip(value, dest); });
 }
 
 RM_STATUS MAL_GetIpV6AddrProperties(node_tag_t group, int count, const MAL_PropertyDesc *table)
 {
-    if (!usable_table(count, table))
-        return RM_STATUS_ERROR_INVALID_ARGUMENT;
-    RM_STATUS last = RM_STATUS_OK;
-    for (int i = 0; i < count; ++i) {
-        MAL_IPv6Address *dest = static_cast<MAL_IPv6Address *>(table[i].value);
-        if (!dest || !table[i].name) {
-            last = RM_STATUS_ERROR_INVALID_ARGUMENT;
-            continue;
-        }
-        char value[MAL_VALUE_SIZE];
-        RM_STATUS r = read_text(group, table[i].name, value);
-        if (r == RM_STATUS_ERROR_ADAPTER_BUSY)
-            return r;
-        if (r != RM_STATUS_OK) {
-            std::snprintf(dest->text, sizeof dest->text, "%s", kNotAvailable);
-            last = r;
-            continue;
-        }
-        std::snprintf(dest->text, sizeof dest->text, "%.*s", MAL_IPV6_TEXT_SIZE - 1, value);
-        // The converter cuts its text; the field keeps the value as read.
-        MAL_IPv6_StrToBin(value, dest->address);
-        if (isIpv6AddressAllZeros(dest->address))
-            std::snprintf(dest->text, sizeof dest->text, "%s", kNotAvailable);
-    }
-    return last;
+    return read_table<MAL_IPv6Address>(
+        group, count, table,
+        [](MAL_IPv6Address *dest) { std::snprintf(dest->text, sizeof dest->text, "%s", kNotAvailable); },
+        [](MAL_IPv6Address *dest, char *value, const char *) {
+            std::snprintf(dest->text, sizeof dest->text, "%.*s", MAL_IPV6_TEXT_SIZE - 1, value);
+            // The converter cuts its text; the field keeps the value as read.
+            MAL_IPv6_StrToBin(value, dest->address);
+            if (isIpv6AddressAllZeros(dest->address))
+                std::snprintf(dest->text, sizeof dest->text, "%s", kNotAvailable);
+        });
 }
 
 RM_STATUS MAL_GetMacAddrProperties(node_tag_t group, int count, const MAL_PropertyDesc *table)
