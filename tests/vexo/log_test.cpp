@@ -47,8 +47,7 @@ std::vector<std::string> dir_entries(const std::string &dir)
     DIR *d = opendir(dir.c_str());
     if (!d)
         return names;
-    // The 64-bit form: directory offsets of this file system do not fit 32 bits.
-    while (dirent64 *e = readdir64(d))
+    while (dirent *e = readdir(d))
         if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
             names.push_back(e->d_name);
     closedir(d);
