@@ -52,7 +52,14 @@ void log_append(const std::string &sysroot, nlohmann::json entry)
     while (flock(lfd, LOCK_EX) != 0 && errno == EINTR) {
     }
     entry["seq"] = next_seq(lfd);
-    std::string line = entry.dump() + "\n";
+    std::string line;
+    try {
+        line = entry.dump() + "\n";
+    } catch (const nlohmann::json::exception &) {
+        // Bytes that are no UTF-8 belong in bytes_value; a log line is not
+        // worth stopping the caller for.
+        line = entry.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    }
     int fd = open(log_path(sysroot).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd >= 0) {
         size_t done = 0;

@@ -93,6 +93,15 @@ void put_text(std::vector<uint8_t> &b, size_t at, size_t field, const std::strin
     std::memcpy(&b[at], s.data(), std::min(s.size(), field - 1));
 }
 
+// A text that may fill its whole field: terminated only when shorter.
+void put_field(std::vector<uint8_t> &b, size_t at, size_t field, const std::string &s)
+{
+    if (b.size() < at + field)
+        b.resize(at + field);
+    std::memset(&b[at], 0, field);
+    std::memcpy(&b[at], s.data(), std::min(s.size(), field));
+}
+
 void put_mac(std::vector<uint8_t> &b, size_t at, const uint8_t mac[6])
 {
     put16(b, at, 8); // SizeOfStructure of MAC_ADDRESS_FORMAT
@@ -172,12 +181,12 @@ void cmd_controller_attributes(FwContext &c)
     put32(b, 92, static_cast<uint32_t>(adapter_number(c, "default_eto", 20)));
     put_text(b, 96, 32, adapter_text(c, "model", "SL-" + a.generation));
     put_text(b, 128, 64, adapter_text(c, "description", "Stratolink " + a.generation + " converged network adapter"));
-    put_text(b, 192, 32, a.serial);
+    put_field(b, 192, 32, a.serial);
     put_text(b, 256, 32, a.active_version);
     std::string bios = a.active_version;
     const json &ad = adapter_doc(c);
     if (ad.contains("firmware") && ad.at("firmware").contains("bios"))
-        bios = ad.at("firmware").at("bios").get<std::string>();
+        bios = value_bytes(ad.at("firmware").at("bios"));
     put_text(b, 288, 32, bios);
     put_text(b, 320, 32, a.boot_version);
     std::string drv = f.kind == "iscsi" ? "ovniscsi" : "ovnnet";
@@ -839,8 +848,12 @@ FwOutcome fw_execute(const std::string &sysroot, const FwTarget &target, uint8_t
             c.answer.clear();
         }
     }
-    if (c.dirty)
-        save_machine(sysroot, m, nullptr);
+    // A change the adapter cannot keep is no success.
+    if (c.dirty && !save_machine(sysroot, m, nullptr) && c.status == FW_STATUS_SUCCESS) {
+        c.status = FW_STATUS_FAILED;
+        c.additional = 0;
+        c.answer.clear();
+    }
     entry["modelled"] = modelled;
 
     if (fkind == "power-loss") {

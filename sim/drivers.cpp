@@ -202,7 +202,7 @@ int passthrough(const std::string &sysroot, const Machine &m, SimDriver d, uint3
     e["callback"] = id;
     if (!callback_function(m, d, req, &r)) {
         // Not a function of this driver: the driver refuses the request.
-        e["pci"] = std::string(req->pci_name, strnlen(req->pci_name, sizeof req->pci_name));
+        e["pci"] = bytes_value(std::string(req->pci_name, strnlen(req->pci_name, sizeof req->pci_name)));
         e["outcome"] = "unknown-function";
         log_append(sysroot, e);
         req->status = 1;

@@ -272,7 +272,7 @@ void note_version(FwContext &c, const std::vector<uint8_t> &data)
     if (!read_ufi_stamp(data.data(), data.size(), stamp) || stamp.entry_type != kIscsiFirmwareEntry ||
         stamp.version.empty())
         return;
-    adapter_doc(c)["firmware"]["flash"] = stamp.version;
+    adapter_doc(c)["firmware"]["flash"] = bytes_value(stamp.version);
     c.dirty = true;
 }
 
@@ -367,6 +367,8 @@ bool reboot_adapters(const std::string &sysroot, const std::string &name, std::v
             a["firmware"]["active"] = a["firmware"]["flash"];
         if (a.contains("flash_options"))
             a["flash_options"].erase("dual_reboot");
+        // The new firmware runs: nothing waits for a reset any more.
+        a["fw_state"]["reset_needed"] = 0;
         unlink(stage_path(sysroot, m.adapters[i].name).c_str());
         done.push_back(m.adapters[i].name);
     }
@@ -478,9 +480,16 @@ void cmd_flash_write(FwContext &c)
         program(sysroot, adapter_name(c), at, data.data(), kept, data.size());
         return;
     }
+    std::vector<uint8_t> before;
+    bool known = flash_contents(sysroot, adapter_name(c), at, static_cast<uint32_t>(data.size()), before);
     if (!program(sysroot, adapter_name(c), at, data.data(), data.size(), 0)) {
         refuse(c, kStatusRefused, kAddlInvalidRequest);
         return;
+    }
+    // New flash contents wait for a reset to run.
+    if (!known || before != data) {
+        (*c.fw)["reset_needed"] = 1;
+        c.dirty = true;
     }
     note_version(c, data);
 }
@@ -550,8 +559,15 @@ void cmd_write_object(FwContext &c)
             return;
         }
         json &fw = adapter_doc(c)["firmware"];
-        fw["flash"] = revision;
-        change = fw.value("active", std::string()) != revision ? 1 : 0;
+        fw["flash"] = bytes_value(revision);
+        std::string active = fw.contains("active") ? value_bytes(fw.at("active")) : std::string();
+        change = active != revision ? 1 : 0;
+        // A change status the test plans ("flash_options": {"change_status": N}).
+        const json &a = adapter_doc(c);
+        if (a.contains("flash_options") && a.at("flash_options").contains("change_status"))
+            change = static_cast<uint8_t>(a.at("flash_options").at("change_status").get<unsigned>());
+        if (change != 0)
+            (*c.fw)["reset_needed"] = change;
         c.dirty = true;
     }
     put32(c.answer, 0, len);

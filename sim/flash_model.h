@@ -30,13 +30,20 @@
 // object afresh, a later chunk must follow the bytes written. The chunk
 // that carries `eof` for "/prg" checks the firmware object's header; a
 // sound one makes its revision the version on flash and answers
-// change_status 1 when that differs from the active version.
+// change_status 1 when that differs from the active version. The revision
+// is bytes from the file: the state keeps it with bytes_value.
+//
+// A flash write that changes the flash contents, and an object answer with
+// a nonzero change_status, leave the adapter needing a reset (firmware
+// state "reset_needed", answered by common opcode 84) until the reboot.
 //
 // Options of an adapter in the machine description, "flash_options":
 //   "signed"       the firmware checks components' signatures (default: on
 //                  for Trelmont, off otherwise)
 //   "dual_reboot"  the firmware on the adapter needs the download done twice,
 //                  with a reboot between; cleared by the reboot
+//   "change_status" the change status (0 to 255) the last "/prg" chunk
+//                  answers, in place of the one from the versions
 // and "phy": {"type": N, "interface_type": M} for the PHY details (opcode 102).
 #ifndef HLVD_SIM_FLASH_MODEL_H
 #define HLVD_SIM_FLASH_MODEL_H
@@ -83,8 +90,8 @@ bool object_put(const std::string &sysroot, const std::string &adapter, const st
                 const std::vector<uint8_t> &data);
 
 // Reboots one adapter (by name) or, with an empty name, all: the version on
-// flash becomes the active version, staged flash data are dropped and a
-// pending second download is no longer asked for. Fills `rebooted` with the
+// flash becomes the active version, staged flash data are dropped, a
+// pending second download is no longer asked for and no reset is needed. Fills `rebooted` with the
 // names; false when the host cannot be read or no adapter has that name.
 bool reboot_adapters(const std::string &sysroot, const std::string &name, std::vector<std::string> *rebooted,
                      std::string *err);

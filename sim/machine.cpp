@@ -6,10 +6,13 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #ifndef HLVD_SOURCE_DIR
@@ -58,7 +61,23 @@ uint32_t number(const json &v, const char *key, uint32_t dflt)
 
 std::string text(const json &v, const char *key)
 {
-    return v.contains(key) ? v.at(key).get<std::string>() : std::string();
+    return v.contains(key) ? value_bytes(v.at(key)) : std::string();
+}
+
+// A name for a temporary file that another process cannot guess.
+std::string temp_name(const std::string &path)
+{
+    uint64_t r = 0;
+    if (getrandom(&r, sizeof r, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof r)) {
+        struct timespec ts;
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        // Guessable, but the exclusive create still refuses a planted file.
+        r = static_cast<uint64_t>(ts.tv_nsec) * 0x9E3779B97F4A7C15ull ^ static_cast<uint64_t>(ts.tv_sec);
+    }
+    char suffix[40];
+    std::snprintf(suffix, sizeof suffix, ".tmp.%ld.%016llx", static_cast<long>(getpid()),
+                  static_cast<unsigned long long>(r));
+    return path + suffix;
 }
 
 // Interface names, host adapter names and legacy device numbers that the
@@ -165,10 +184,82 @@ bool make_dirs(const std::string &path)
     return true;
 }
 
+bool valid_utf8(const std::string &s)
+{
+    size_t i = 0, n = s.size();
+    while (i < n) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        size_t more;
+        uint32_t cp;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            more = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            more = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            more = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (n - i <= more)
+            return false;
+        for (size_t k = 1; k <= more; ++k) {
+            unsigned char x = static_cast<unsigned char>(s[i + k]);
+            if ((x & 0xC0) != 0x80)
+                return false;
+            cp = cp << 6 | (x & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF.
+        if ((more == 2 && cp < 0x800) || (more == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += more + 1;
+    }
+    return true;
+}
+
+json bytes_value(const std::string &bytes)
+{
+    if (valid_utf8(bytes))
+        return json(bytes);
+    json a = json::array();
+    for (char ch : bytes)
+        a.push_back(static_cast<unsigned>(static_cast<unsigned char>(ch)));
+    return a;
+}
+
+std::string value_bytes(const json &v)
+{
+    if (v.is_string())
+        return v.get<std::string>();
+    if (!v.is_array())
+        throw std::runtime_error("a text is neither a string nor an array of bytes");
+    std::string out;
+    for (const json &b : v) {
+        if (!b.is_number_unsigned() || b.get<uint64_t>() > 0xFF)
+            throw std::runtime_error("a text's byte is not a number from 0 to 255");
+        out += static_cast<char>(b.get<unsigned>());
+    }
+    return out;
+}
+
 bool write_file_atomic(const std::string &path, const std::string &data, std::string *err)
 {
-    std::string tmp = path + ".tmp." + std::to_string(getpid());
-    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // Exclusive and not through a link: a file planted under the name is
+    // never written.
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        tmp = temp_name(path);
+        fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
     if (fd < 0) {
         if (err)
             *err = "cannot create " + tmp + ": " + std::strerror(errno);
@@ -311,7 +402,16 @@ bool load_machine(const std::string &sysroot, Machine &m, std::string *err)
 
 bool save_machine(const std::string &sysroot, const Machine &m, std::string *err)
 {
-    return write_file_atomic(state_dir(sysroot) + "/machine.json", m.doc.dump(2) + "\n", err);
+    std::string body;
+    try {
+        body = m.doc.dump(2) + "\n";
+    } catch (const std::exception &e) {
+        // Bytes that are no UTF-8 belong in bytes_value; the old state stays.
+        if (err)
+            *err = std::string("machine state cannot be written: ") + e.what();
+        return false;
+    }
+    return write_file_atomic(state_dir(sysroot) + "/machine.json", body, err);
 }
 
 StateLock::StateLock(const std::string &sysroot) : fd_(-1)

@@ -43,6 +43,8 @@ struct Adapter {
     std::string name;
     std::string family;     // "converged" or "fc"
     std::string generation; // AW2, AW3, Trelmont, Varrow; SLI3, SLI4
+    // The texts below are bytes: the state may keep them as arrays of byte
+    // values (bytes_value).
     std::string serial;
     std::string active_version;
     std::string flash_version;
@@ -89,7 +91,17 @@ private:
     int fd_;
 };
 
-// Writes `data` to `path` through a temporary file in the same directory.
+// Text that comes from firmware or image bytes, as the state keeps it: a
+// JSON string when the bytes are valid UTF-8, else an array of the byte
+// values (JSON text cannot carry other bytes).
+json bytes_value(const std::string &bytes);
+// The bytes of such a value: a string, or an array of byte values. Throws
+// std::runtime_error for anything else.
+std::string value_bytes(const json &v);
+bool valid_utf8(const std::string &s);
+
+// Writes `data` to `path` through an exclusively created temporary file of
+// an unpredictable name in the same directory (never one planted there).
 bool write_file_atomic(const std::string &path, const std::string &data, std::string *err);
 
 // Makes every directory of `path` (mode 0755).

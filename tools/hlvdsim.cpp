@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -295,9 +296,7 @@ int cmd_make_ufi(int argc, char **argv)
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int run(int argc, char **argv)
 {
     if (argc < 2)
         return usage();
@@ -316,4 +315,16 @@ int main(int argc, char **argv)
     if (std::strcmp(argv[1], "log") == 0)
         return cmd_log(argc, argv);
     return usage();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "hlvdsim: %s\n", e.what());
+        return 1;
+    }
 }

@@ -15,6 +15,7 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <string>
@@ -75,9 +76,34 @@ bool device_name(const char *path, std::string *name)
     return !name->empty() && name->find('/') == std::string::npos;
 }
 
+// The simulator behind the devices may throw (an unreadable state, memory);
+// the caller of open or ioctl gets an error, never an exception.
+bool device_exists(const std::string &name)
+{
+    try {
+        return hlvdsim::legacy_device_exists(sysroot(), name);
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+int device_ioctl(const std::string &name, unsigned long request, void *arg)
+{
+    try {
+        int err = 0;
+        int rc = hlvdsim::legacy_ioctl(sysroot(), name, request, arg, &err);
+        if (rc != 0)
+            errno = err;
+        return rc;
+    } catch (const std::exception &) {
+        errno = EIO;
+        return -1;
+    }
+}
+
 int open_device(const std::string &name, int flags)
 {
-    if (!hlvdsim::legacy_device_exists(sysroot(), name)) {
+    if (!device_exists(name)) {
         errno = ENOENT;
         return -1;
     }
@@ -190,13 +216,8 @@ int ioctl(int fd, unsigned long request, ...) noexcept
     void *arg = va_arg(ap, void *);
     va_end(ap);
     std::string name;
-    if (lookup(fd, &name)) {
-        int err = 0;
-        int rc = hlvdsim::legacy_ioctl(sysroot(), name, request, arg, &err);
-        if (rc != 0)
-            errno = err;
-        return rc;
-    }
+    if (lookup(fd, &name))
+        return device_ioctl(name, request, arg);
     static ioctl_fn real = next<ioctl_fn>("ioctl");
     return real(fd, request, arg);
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -120,6 +121,17 @@ std::string text(const hlvdsim::json &obj, const char *key, const std::string &d
     return obj.at(key).get<std::string>();
 }
 
+// The simulator behind these calls may throw (an unreadable state, memory);
+// a C caller gets the call's failure value, never an exception.
+template <typename Body> int guarded(int failure, Body body)
+{
+    try {
+        return body();
+    } catch (const std::exception &) {
+        return failure;
+    }
+}
+
 bool board(int index, const std::vector<FcFunction> &fns)
 {
     return index >= 0 && static_cast<size_t>(index) < fns.size();
@@ -138,20 +150,22 @@ uint32_t default_sli_level(const FcFunction &f)
 
 extern "C" int KPL_InitDiagEnv(KPL_ADAPTER_INFO *records, int max_records)
 {
-    if (!records || max_records <= 0)
-        return 0;
-    std::vector<FcFunction> fns = fc_functions();
-    int n = 0;
-    for (const FcFunction &x : fns) {
-        if (n == max_records)
-            break;
-        KPL_ADAPTER_INFO &r = records[n++];
-        std::memset(&r, 0, sizeof r);
-        r.pciBus = x.fn.bus;
-        r.pciDevFn = (x.fn.device << 3) | (x.fn.function & 7);
-        r.pciFunction = static_cast<uint8_t>(x.fn.function);
-    }
-    return n;
+    return guarded(0, [&]() -> int {
+        if (!records || max_records <= 0)
+            return 0;
+        std::vector<FcFunction> fns = fc_functions();
+        int n = 0;
+        for (const FcFunction &x : fns) {
+            if (n == max_records)
+                break;
+            KPL_ADAPTER_INFO &r = records[n++];
+            std::memset(&r, 0, sizeof r);
+            r.pciBus = x.fn.bus;
+            r.pciDevFn = (x.fn.device << 3) | (x.fn.function & 7);
+            r.pciFunction = static_cast<uint8_t>(x.fn.function);
+        }
+        return n;
+    });
 }
 
 extern "C" int KPL_GetLibVer(char *text)
@@ -164,47 +178,51 @@ extern "C" int KPL_GetLibVer(char *text)
 
 extern "C" int KPL_GetDrvInfo(int index, KPL_DRV_INFO *info)
 {
-    std::vector<FcFunction> fns = fc_functions();
-    if (!info || !board(index, fns))
-        return 1;
-    const FcFunction &x = fns[static_cast<size_t>(index)];
-    int status = static_cast<int>(number(x.kpl, "drv_status", 0));
-    if (status != 0 && status != 2)
+    return guarded(1, [&]() -> int {
+        std::vector<FcFunction> fns = fc_functions();
+        if (!info || !board(index, fns))
+            return 1;
+        const FcFunction &x = fns[static_cast<size_t>(index)];
+        int status = static_cast<int>(number(x.kpl, "drv_status", 0));
+        if (status != 0 && status != 2)
+            return status;
+        std::memset(info, 0, sizeof *info);
+        info->version = 4;
+        info->infoKind = static_cast<uint8_t>(number(x.kpl, "info_kind", 3));
+        std::snprintf(info->driverVersion, sizeof info->driverVersion, "%s",
+                      text(x.kpl, "driver_version", "11.4.142.0").c_str());
+        info->sliLevel = static_cast<uint32_t>(number(x.kpl, "sli_level", default_sli_level(x)));
+        uint64_t features = 0x400 | (info->sliLevel == 4 ? 0x1000 : 0) | (x.fn.kind == "fcoe" ? 0x200 : 0);
+        info->features = static_cast<uint64_t>(number(x.kpl, "features", static_cast<long>(features)));
         return status;
-    std::memset(info, 0, sizeof *info);
-    info->version = 4;
-    info->infoKind = static_cast<uint8_t>(number(x.kpl, "info_kind", 3));
-    std::snprintf(info->driverVersion, sizeof info->driverVersion, "%s",
-                  text(x.kpl, "driver_version", "11.4.142.0").c_str());
-    info->sliLevel = static_cast<uint32_t>(number(x.kpl, "sli_level", default_sli_level(x)));
-    uint64_t features = 0x400 | (info->sliLevel == 4 ? 0x1000 : 0) | (x.fn.kind == "fcoe" ? 0x200 : 0);
-    info->features = static_cast<uint64_t>(number(x.kpl, "features", static_cast<long>(features)));
-    return status;
+    });
 }
 
 extern "C" int KPL_ReadPciCfg(int index, uint8_t *buffer, int offset, int length)
 {
-    std::vector<FcFunction> fns = fc_functions();
-    if (!buffer || !board(index, fns) || offset < 0 || length < 0 || offset + length > 256)
-        return 1;
-    const FcFunction &x = fns[static_cast<size_t>(index)];
-    int status = static_cast<int>(number(x.kpl, "pci_cfg_status", 0));
-    if (status != 0)
-        return status;
-    const hlvdsim::Function &f = x.fn;
-    uint8_t cfg[256] = {};
-    auto put16 = [&cfg](int at, uint16_t v) {
-        cfg[at] = static_cast<uint8_t>(v & 0xFF);
-        cfg[at + 1] = static_cast<uint8_t>(v >> 8);
-    };
-    put16(0x00, f.vendor);
-    put16(0x02, f.device_id);
-    cfg[0x08] = f.revision;
-    cfg[0x0E] = static_cast<uint8_t>(number(x.kpl, "header_type", x.adapter_functions > 1 ? 0x80 : 0));
-    put16(0x2C, f.subvendor);
-    put16(0x2E, f.subdevice);
-    std::memcpy(buffer, cfg + offset, static_cast<size_t>(length));
-    return 0;
+    return guarded(1, [&]() -> int {
+        std::vector<FcFunction> fns = fc_functions();
+        if (!buffer || !board(index, fns) || offset < 0 || length < 0 || offset + length > 256)
+            return 1;
+        const FcFunction &x = fns[static_cast<size_t>(index)];
+        int status = static_cast<int>(number(x.kpl, "pci_cfg_status", 0));
+        if (status != 0)
+            return status;
+        const hlvdsim::Function &f = x.fn;
+        uint8_t cfg[256] = {};
+        auto put16 = [&cfg](int at, uint16_t v) {
+            cfg[at] = static_cast<uint8_t>(v & 0xFF);
+            cfg[at + 1] = static_cast<uint8_t>(v >> 8);
+        };
+        put16(0x00, f.vendor);
+        put16(0x02, f.device_id);
+        cfg[0x08] = f.revision;
+        cfg[0x0E] = static_cast<uint8_t>(number(x.kpl, "header_type", x.adapter_functions > 1 ? 0x80 : 0));
+        put16(0x2C, f.subvendor);
+        put16(0x2E, f.subdevice);
+        std::memcpy(buffer, cfg + offset, static_cast<size_t>(length));
+        return 0;
+    });
 }
 
 namespace {
@@ -224,29 +242,35 @@ void log_call(const char *call, int index, const FcFunction *x, hlvdsim::json ar
 
 extern "C" int KPL_ResetAdapter(int index, int kind)
 {
-    std::vector<FcFunction> fns = fc_functions();
-    if (!board(index, fns) || (kind != 1 && kind != 3))
-        return 1;
-    const FcFunction &x = fns[static_cast<size_t>(index)];
-    int status = static_cast<int>(number(x.kpl, "reset_status", 0));
-    log_call("ResetAdapter", index, &x, {kind}, status);
-    return status;
+    return guarded(1, [&]() -> int {
+        std::vector<FcFunction> fns = fc_functions();
+        if (!board(index, fns) || (kind != 1 && kind != 3))
+            return 1;
+        const FcFunction &x = fns[static_cast<size_t>(index)];
+        int status = static_cast<int>(number(x.kpl, "reset_status", 0));
+        log_call("ResetAdapter", index, &x, {kind}, status);
+        return status;
+    });
 }
 
 extern "C" int KPL_SetDumpEnv(int index, int state)
 {
-    std::vector<FcFunction> fns = fc_functions();
-    if (!board(index, fns) || (state != 2 && state != 3))
-        return -1;
-    log_call("SetDumpEnv", index, &fns[static_cast<size_t>(index)], {state}, state);
-    return state;
+    return guarded(-1, [&]() -> int {
+        std::vector<FcFunction> fns = fc_functions();
+        if (!board(index, fns) || (state != 2 && state != 3))
+            return -1;
+        log_call("SetDumpEnv", index, &fns[static_cast<size_t>(index)], {state}, state);
+        return state;
+    });
 }
 
 extern "C" int KPL_ConfigLoopback(int index, int mode, int parameter)
 {
-    std::vector<FcFunction> fns = fc_functions();
-    if (!board(index, fns))
-        return 1;
-    log_call("ConfigLoopback", index, &fns[static_cast<size_t>(index)], {mode, parameter}, 0);
-    return 0;
+    return guarded(1, [&]() -> int {
+        std::vector<FcFunction> fns = fc_functions();
+        if (!board(index, fns))
+            return 1;
+        log_call("ConfigLoopback", index, &fns[static_cast<size_t>(index)], {mode, parameter}, 0);
+        return 0;
+    });
 }

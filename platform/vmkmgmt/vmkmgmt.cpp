@@ -1,6 +1,7 @@
 #include "vmkmgmt.h"
 
 #include <cstring>
+#include <exception>
 #include <set>
 #include <string>
 
@@ -54,11 +55,8 @@ bool description_matches(const vmk_MgmtCallbackInfo &cb, const hlvdsim::Callback
            cb.parameterSizes[1] == shape.data_size && cb.parameterTypes[1] == shape.direction;
 }
 
-} // namespace
-
-extern "C" int vmk_MgmtUserInit(vmk_MgmtApiSignature *signature, uint64_t cookie, vmk_MgmtUserHandle *handle)
+int user_init(vmk_MgmtApiSignature *signature, vmk_MgmtUserHandle *handle)
 {
-    (void)cookie;
     if (!handle)
         return VMK_MGMT_BAD_PARAM;
     *handle = nullptr;
@@ -76,8 +74,8 @@ extern "C" int vmk_MgmtUserInit(vmk_MgmtApiSignature *signature, uint64_t cookie
     return VMK_MGMT_OK;
 }
 
-extern "C" int vmk_MgmtUserCallbackInvokeInt(vmk_MgmtUserHandle handle, uint64_t instance_id, uint64_t callback_id,
-                                             int arg_count, void *request, void *data)
+int invoke(vmk_MgmtUserHandle handle, uint64_t instance_id, uint64_t callback_id, int arg_count, void *request,
+           void *data)
 {
     Handle *h = static_cast<Handle *>(handle);
     if (!h || live().count(h) == 0)
@@ -103,6 +101,30 @@ extern "C" int vmk_MgmtUserCallbackInvokeInt(vmk_MgmtUserHandle handle, uint64_t
     if (rc != hlvdsim::DRIVER_INVOKED)
         return VMK_MGMT_FAILURE;
     return VMK_MGMT_OK;
+}
+
+} // namespace
+
+// The simulator behind these calls may throw (an unreadable state, memory);
+// a C caller gets a failure, never an exception.
+extern "C" int vmk_MgmtUserInit(vmk_MgmtApiSignature *signature, uint64_t cookie, vmk_MgmtUserHandle *handle)
+{
+    (void)cookie;
+    try {
+        return user_init(signature, handle);
+    } catch (const std::exception &) {
+        return VMK_MGMT_FAILURE;
+    }
+}
+
+extern "C" int vmk_MgmtUserCallbackInvokeInt(vmk_MgmtUserHandle handle, uint64_t instance_id, uint64_t callback_id,
+                                             int arg_count, void *request, void *data)
+{
+    try {
+        return invoke(handle, instance_id, callback_id, arg_count, request, data);
+    } catch (const std::exception &) {
+        return VMK_MGMT_FAILURE;
+    }
 }
 
 extern "C" int vmk_MgmtUserDestroy(vmk_MgmtUserHandle handle)
