@@ -19,6 +19,7 @@ uint32_t gAwCount = 0;
 _CB_Arcwright *gCB_Arcwright = nullptr;
 int32_t gVEXO = 0;
 int32_t gAWInit = 0;
+int32_t gAWBusy = 0;
 char VEXO_ServiceVersion[256];
 
 namespace {
@@ -45,17 +46,27 @@ bool list_of(node_tag_t tag, int kind, uint32_t *tags, int *count)
     return rc == RM_STATUS_OK && *count > 0 && *count <= kMaxTags;
 }
 
-// The iSCSI functions of controller p; false when no memory was had.
-bool read_iscsi_functions(uint32_t p, uint32_t *tags)
+// Marks this call's enumeration as turned away by a busy adapter.
+int busy_controller(uint32_t p, const char *what)
+{
+    gAWBusy = 1;
+    logDebugOutput("LocateBrindlefin: %s of converged adapter %u (tag %d) answered busy\n", what, p,
+                   gCB_Arcwright[p].tag);
+    return CONVERGED_BUSY;
+}
+
+// The iSCSI functions of controller p: 0, 10001 when no memory was had, or
+// 64 when a function's reads answered busy.
+int read_iscsi_functions(uint32_t p, uint32_t *tags)
 {
     _CB_Arcwright &c = gCB_Arcwright[p];
     int count = 0;
     if (!list_of(c.tag, MAL_HBA_ISCSI, tags, &count))
-        return true;
+        return 0;
     c.iSCSIFunctions = static_cast<_CB_iSCSIFunction *>(std::calloc(count, sizeof(_CB_iSCSIFunction)));
     if (!c.iSCSIFunctions) {
         logDebugOutput("Unable to locate memory\n");
-        return false;
+        return CONVERGED_NO_MEMORY;
     }
     c.flags |= CONTROLLER_HAS_ISCSI;
     c.iSCSICount = static_cast<uint32_t>(count);
@@ -65,14 +76,16 @@ bool read_iscsi_functions(uint32_t p, uint32_t *tags)
         f.controllerIndex = p;
         f.tag = static_cast<node_tag_t>(tags[i]);
         f.functionIndex = static_cast<uint32_t>(i);
-        MAL_GetiSCSIPhysicalProperties(f.tag, &f.properties);
+        if (MAL_GetiSCSIPhysicalProperties(f.tag, &f.properties) == RM_STATUS_ERROR_ADAPTER_BUSY)
+            return busy_controller(p, "an iSCSI function");
         MAL_iSCSINicConfigProperties config;
         std::memset(&config, 0, sizeof config);
-        MAL_GetiSCSINicConfigProperties(f.tag, &config);
+        if (MAL_GetiSCSINicConfigProperties(f.tag, &config) == RM_STATUS_ERROR_ADAPTER_BUSY)
+            return busy_controller(p, "an iSCSI function");
         std::memcpy(f.macAddress, config.MACAddress, sizeof f.macAddress);
         std::memcpy(f.permanentMacAddress, config.PermanentMACAddress, sizeof f.permanentMacAddress);
     }
-    return true;
+    return 0;
 }
 
 bool read_nic_functions(uint32_t p, uint32_t *tags)
@@ -235,6 +248,7 @@ int LocateBrindlefin()
     logDebugOutput("LocateBrindlefin: LocateBrindlefin entered\n");
     if (gAWInit == 1)
         return CONVERGED_ALREADY_ENUMERATED;
+    gAWBusy = 0;
     char hierarchy[256] = {};
     int clients = vexo_client_count;
     int rc = QbCfgInitVexo(VEXO_ServiceVersion, hierarchy);
@@ -245,6 +259,12 @@ int LocateBrindlefin()
             VEXO_exit();
         gVEXO = 0;
         logDebugOutput("LocateBrindlefin: QbCfgInitVexo failed\n");
+        // Busy start lock: converged adapters may be there but cannot be
+        // listed. Any other failure means no management library to use.
+        if (rc == RM_STATUS_ERROR_ADAPTER_BUSY) {
+            gAWBusy = 1;
+            logDebugOutput("LocateBrindlefin: the management library's start lock stayed busy\n");
+        }
         return rc;
     }
     logDebugOutput("Vexo is initialized. service version = %s, hierarchy version = %s\n", VEXO_ServiceVersion,
@@ -278,13 +298,25 @@ int LocateBrindlefin()
 
     for (uint32_t p = 0; p < gAwCount; ++p) {
         _CB_Arcwright &c = gCB_Arcwright[p];
-        if (MAL_GetAWProperties(c.tag, &c.properties) != 0 || BF_GetOEMProperties(c.tag, &c) != 0) {
+        // A busy adapter stops the enumeration: every further read of it
+        // would wait and come back empty.
+        rc = MAL_GetAWProperties(c.tag, &c.properties);
+        if (rc == 0)
+            rc = BF_GetOEMProperties(c.tag, &c);
+        if (rc == RM_STATUS_ERROR_ADAPTER_BUSY) {
+            std::free(tags);
+            return busy_controller(p, "the adapter properties");
+        }
+        if (rc != 0) {
             copyBoundedText(c.makerSerialNumber, sizeof c.makerSerialNumber, "N/A");
             copyBoundedText(c.oemSerialNumber, sizeof c.oemSerialNumber, "N/A");
         }
-        if (!read_iscsi_functions(p, tags) || !read_nic_functions(p, tags) || !read_ports(p, tags)) {
+        rc = read_iscsi_functions(p, tags);
+        if (rc == 0 && (!read_nic_functions(p, tags) || !read_ports(p, tags)))
+            rc = CONVERGED_NO_MEMORY;
+        if (rc != 0) {
             std::free(tags);
-            return CONVERGED_NO_MEMORY;
+            return rc;
         }
     }
     std::free(tags);
@@ -294,6 +326,10 @@ int LocateBrindlefin()
 
 int updateArcwrightAdapters()
 {
+    if (gAWBusy) {
+        logDebugOutput("updateArcwrightAdapters: converged adapters answered busy; not listed\n");
+        return CONVERGED_BUSY;
+    }
     if (gVEXO == 0)
         return CONVERGED_LIBRARY_NOT_OPEN;
     if (!gAdapters || !gCB_Arcwright)
@@ -427,6 +463,7 @@ int compareIEEEAddresses(uint32_t index, const char *wwpn)
 
 void ReleaseConvergedControllers()
 {
+    gAWBusy = 0;
     if (gCB_Arcwright) {
         for (uint32_t c = 0; c < gAwCount; ++c) {
             std::free(gCB_Arcwright[c].nicFunctions);

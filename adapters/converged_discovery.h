@@ -14,6 +14,9 @@
 const int CONVERGED_ALREADY_ENUMERATED = 255;
 const int CONVERGED_LIBRARY_NOT_OPEN = 72;
 const int CONVERGED_NO_MEMORY = 10001;
+// The management library's start lock or a converged adapter's lock stayed
+// busy: the adapters cannot be listed whole.
+const int CONVERGED_BUSY = 64;
 
 // Bits of _CB_Arcwright::flags (0x20 always with its kind bit).
 const uint32_t CONTROLLER_HAS_ISCSI = 0x24;
@@ -69,11 +72,14 @@ extern uint32_t gAwCount;             // controllers in gCB_Arcwright
 extern _CB_Arcwright *gCB_Arcwright;  // the controller table, or null
 extern int32_t gVEXO;                 // 1 while discovery holds the management library open
 extern int32_t gAWInit;               // 1 once this call's enumeration completed
+extern int32_t gAWBusy;               // 1 when this call's enumeration was turned away busy
 extern char VEXO_ServiceVersion[256]; // service version of the open library
 
 // Lists the converged controllers and counts their functions; runs before the
 // adapter table is sized. 0, 255 when already done in this call, the start
-// failure of the management library, or 10001.
+// failure of the management library, 64 when a controller's reads answered
+// busy (the enumeration stops there), or 10001. A busy start or busy reads
+// set gAWBusy.
 int LocateBrindlefin();
 
 // Starts the management library through the client layer: 0, 64 or 114.
@@ -82,7 +88,8 @@ int QbCfgInitVexo(char *serviceVersion, char *hierarchyVersion);
 // The OEM values of a controller: 0 or the first failing status.
 int BF_GetOEMProperties(node_tag_t tag, _CB_Arcwright *controller);
 
-// Fills the entries behind the FC-side entries; 72 when the library is not open.
+// Fills the entries behind the FC-side entries; 64 when this call's
+// enumeration was turned away busy, 72 when the library is not open.
 int updateArcwrightAdapters();
 
 // Ties FCoE functions to their controllers; 72 when the library is not open.
@@ -93,7 +100,8 @@ int getAdditionalFCoEProps();
 int compareIEEEAddresses(uint32_t index, const char *wwpn);
 
 // Frees the controller table with its arrays and, when discovery opened the
-// management library, closes it (gVEXO is left for the caller to clear).
+// management library, closes it (gVEXO is left for the caller to clear);
+// clears gAWBusy.
 void ReleaseConvergedControllers();
 
 #endif

@@ -15,6 +15,7 @@
 #include "mgmt/vexo/core/vexo_api.h"
 #include "backend_fixture.h"
 #include "sim/machine.h"
+#include "support/lock_holder.h"
 #include "support/sim_host.h"
 #include "vmkmgmt.h"
 
@@ -208,7 +209,7 @@ TEST_F(BackendStart, AdapterWithoutUsableSerialIsLockedUnderItsBusNumber)
     ASSERT_EQ(1, count);
     EXPECT_STREQ("0x6", keys[0]);
     // Another process holding that key makes the adapter busy.
-    hlvdtest::write_file(host_->path("/tmp/VEXO_ASIC_0x6.txt"), "");
+    hlvdtest::LockHolder holder(host_->path("/tmp/VEXO_ASIC_0x6.txt"));
     EXPECT_EQ("error 14", value_at("Arcwright0/ActiveFirmwareVersion"));
 }
 

@@ -18,6 +18,7 @@
 #include "mgmt/vexo/core/vexo_api.h"
 #include "mgmt/vexo/core/vexo_status.h"
 #include "sim/flash_model.h"
+#include "support/lock_holder.h"
 
 using namespace flashtest;
 
@@ -177,11 +178,11 @@ TEST_F(ClientFlash, ABusyAdapterAndAMissingAction)
     char key[VEXO_SERIAL_NUM_SIZE] = "";
     ASSERT_EQ(0, VEXO_get_asic_serial_number(adapter("trelmont"), key));
     std::string lock = host().path("/tmp/VEXO_ASIC_" + std::string(key) + ".txt");
-    hlvdtest::write_file(lock, "");
+    hlvdtest::LockHolder holder(lock);
     std::string file = make_ufi(hlvdsim::default_ufi_spec(4, "11.2.100.7"), "t.ufi");
     EXPECT_EQ(VEXO_STATUS_ADAPTER_BUSY, MAL_UpgradeFlash(tag("trelmont"), file.c_str()));
     EXPECT_EQ(VEXO_STATUS_ADAPTER_BUSY, MAL_RetrievePCIDump(tag("trelmont"), path("d.bin").c_str()));
-    std::remove(lock.c_str());
+    holder.gone();
     EXPECT_TRUE(writes(fw_log()).empty());
 
     // The library refuses a path it cannot take; its status comes back.

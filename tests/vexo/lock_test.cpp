@@ -5,8 +5,11 @@
 #include <cstring>
 #include <string>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <sched.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,8 +21,10 @@
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/vexo_api.h"
 #include "mgmt/vexo/linux/vexod_lock.h"
+#include "support/lock_holder.h"
 #include "vexo_test_tree.h"
 
+using hlvdtest::LockHolder;
 using hlvdtest::SimHost;
 using hlvdtest::file_exists;
 using hlvdtest::read_file;
@@ -90,11 +95,17 @@ TEST(VexoLock, FilesAreMadeOnlyByTheTakerAndRemovedOnlyByIt)
     EXPECT_EQ(0, vexo_release_lock(longest.c_str()));
     EXPECT_EQ(1, vexo_acquire_lock((longest + "k").c_str())); // refused, not cut
 
-    // Another process's file: busy, and never removed by us.
-    write_file(lock_path(host, "OTHER"), "");
+    // A live holder's file: busy, and never removed by us.
+    LockHolder other(lock_path(host, "OTHER"));
     EXPECT_EQ(1, vexo_acquire_lock("OTHER"));
     EXPECT_EQ(1, vexo_release_lock("OTHER"));
     EXPECT_TRUE(file_exists(lock_path(host, "OTHER")));
+
+    // A file nobody holds is taken over, and is then ours to remove.
+    write_file(lock_path(host, "LEFT"), "");
+    EXPECT_EQ(0, vexo_acquire_lock("LEFT"));
+    EXPECT_EQ(0, vexo_release_lock("LEFT"));
+    EXPECT_FALSE(file_exists(lock_path(host, "LEFT")));
 
     EXPECT_EQ(0, vexo_init_acquire_lock());
     EXPECT_TRUE(file_exists(host.path("/tmp/vexo_lock_init.txt")));
@@ -112,7 +123,7 @@ TEST(VexoLock, BusyAdapterMakesEveryLockedCallAnswer14)
     handler_log = HandlerLog();
     node *a = adapter_with_serial("SN1");
     ASSERT_TRUE(a);
-    write_file(lock_path(host, "SN1"), "");
+    LockHolder holder(lock_path(host, "SN1"));
 
     char value[VEXO_VALUE_SIZE];
     EXPECT_EQ(VEXO_STATUS_ADAPTER_BUSY, read_label(a, value));
@@ -133,7 +144,7 @@ TEST(VexoLock, BusyAdapterMakesEveryLockedCallAnswer14)
     EXPECT_EQ(0, VEXO_get_property_val(0, 1, value, sizeof value));
 
     // Freed, the call runs and leaves no lock file behind.
-    ASSERT_EQ(0, unlink(lock_path(host, "SN1").c_str()));
+    holder.gone();
     EXPECT_EQ(0, read_label(a, value));
     EXPECT_STREQ("abc", value);
     EXPECT_FALSE(file_exists(lock_path(host, "SN1")));
@@ -153,7 +164,7 @@ TEST(VexoLock, KeyIsTheSerialNumberOrElseTheBusNumber)
 
     EXPECT_EQ(0, VEXO_get_asic_serial_number(nic, key));
     EXPECT_STREQ("0x7", key);
-    write_file(lock_path(host, "0x7"), "");
+    LockHolder holder(lock_path(host, "0x7"));
     EXPECT_EQ(VEXO_STATUS_ADAPTER_BUSY, read_label(a, value));
     set_prop_val(a, "SerialNumber", "%s", "");
     EXPECT_EQ(VEXO_STATUS_ADAPTER_BUSY, read_label(a, value));
@@ -188,7 +199,7 @@ TEST(VexoLock, BusyStartLockLeavesTheClientCounted)
 {
     SimHost host(kNoAdapterMachine);
     int start = vexo_counter;
-    write_file(host.path("/tmp/vexo_lock_init.txt"), "");
+    LockHolder holder(host.path("/tmp/vexo_lock_init.txt"));
     EXPECT_EQ(VEXO_STATUS_ADAPTER_BUSY, VEXO_init());
     EXPECT_EQ(VEXO_STATUS_ADAPTER_BUSY, last_status().code);
     EXPECT_EQ(1, vexo_client_count);
@@ -196,7 +207,7 @@ TEST(VexoLock, BusyStartLockLeavesTheClientCounted)
     EXPECT_TRUE(file_exists(host.path("/tmp/vexo_lock_init.txt")));
 
     // A client that starts again instead of stopping gets a built hierarchy.
-    ASSERT_EQ(0, unlink(host.path("/tmp/vexo_lock_init.txt").c_str()));
+    holder.gone();
     EXPECT_EQ(1, VEXO_init());
     EXPECT_EQ(2, vexo_client_count);
     EXPECT_TRUE(get_node(0));
@@ -212,20 +223,23 @@ TEST(VexoLock, OneWaitOfThreeSecondsThenBusy)
 {
     SimHost host(kNoAdapterMachine);
     unsetenv("HLVD_NO_SLEEP");
-    write_file(lock_path(host, "SLOW"), "");
+    LockHolder holder(lock_path(host, "SLOW"));
     auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(1, vexo_acquire_lock("SLOW"));
     double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     EXPECT_GE(waited, 2.9);
     EXPECT_LT(waited, 6.0);
 
-    // Gone during the wait: taken, and the file is ours now.
+    // Released during the wait: taken, and the file is ours now. The child
+    // shares the holder's open file, and with it the flock.
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         usleep(1000 * 1000);
         _exit(unlink(lock_path(host, "SLOW").c_str()) == 0 ? 0 : 1);
     }
+    close(holder.fd);
+    holder.fd = -1;
     EXPECT_EQ(0, vexo_acquire_lock("SLOW"));
     EXPECT_EQ(0, wait_child(pid));
     EXPECT_TRUE(file_exists(lock_path(host, "SLOW")));
@@ -293,9 +307,8 @@ void die_holding(node *)
     _exit(0);
 }
 
-// A lock file names no holder, so one left by a dead process keeps the
-// adapter busy until it is removed by hand.
-TEST(VexoLock, LockOfADeadProcessStaysUntilRemoved)
+// A holder that dies holding leaves its file; the next caller takes it over.
+TEST(VexoLock, LockOfADeadProcessIsTakenOver)
 {
     SimHost host(kNoAdapterMachine);
     pid_t pid = fork();
@@ -311,14 +324,168 @@ TEST(VexoLock, LockOfADeadProcessStaysUntilRemoved)
     EXPECT_TRUE(file_exists(lock_path(host, "GONE")));
 
     VEXO_init();
+    vexo_debug_level = VEXO_LOG_DEBUG;
     node *a = adapter_with_serial("GONE");
     ASSERT_TRUE(a);
     char value[VEXO_VALUE_SIZE];
-    EXPECT_EQ(VEXO_STATUS_ADAPTER_BUSY, read_label(a, value));
-    EXPECT_EQ(VEXO_STATUS_ADAPTER_BUSY, read_label(a, value));
-    ASSERT_EQ(0, unlink(lock_path(host, "GONE").c_str()));
     EXPECT_EQ(0, read_label(a, value));
+    EXPECT_STREQ("abc", value);
+    EXPECT_FALSE(file_exists(lock_path(host, "GONE")));
+    EXPECT_NE(std::string::npos, read_file(host.path("/var/log/TAQ/vexo/vexo2d.log"))
+                                     .find("VEXO_ASIC_GONE.txt was left by a holder that is gone; taken over\n"));
     VEXO_exit();
+}
+
+// Another process takes a lock and waits; it is then killed, or left alive.
+TEST(VexoLock, KilledHolderNeverBlocksTheNextCallAndALiveOneDoes)
+{
+    const struct {
+        const char *key; // empty: the start lock
+        int signal;      // 0: the holder stays alive
+        int expected;
+    } cases[] = {
+        {"KILLED", SIGKILL, 0}, {"", SIGKILL, 0}, {"TERMED", SIGTERM, 0}, {"", SIGTERM, 0},
+        {"ALIVE", 0, 1},        {"", 0, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.key) + " signal " + std::to_string(c.signal));
+        SimHost host(kNoAdapterMachine);
+        std::string file = c.key[0] ? lock_path(host, c.key) : host.path("/tmp/vexo_lock_init.txt");
+        int ready[2];
+        ASSERT_EQ(0, pipe(ready));
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            close(ready[0]);
+            int rc = c.key[0] ? vexo_acquire_lock(c.key) : vexo_init_acquire_lock();
+            if (rc != 0 || write(ready[1], "r", 1) != 1)
+                _exit(2);
+            for (;;)
+                pause();
+        }
+        close(ready[1]);
+        char ch;
+        ASSERT_EQ(1, read(ready[0], &ch, 1));
+        close(ready[0]);
+        if (c.signal) {
+            kill(pid, c.signal);
+            waitpid(pid, nullptr, 0);
+        }
+        EXPECT_TRUE(file_exists(file));
+        EXPECT_EQ(c.expected, c.key[0] ? vexo_acquire_lock(c.key) : vexo_init_acquire_lock());
+        if (!c.signal) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            continue;
+        }
+        EXPECT_EQ(0, c.key[0] ? vexo_release_lock(c.key) : vexo_init_release_lock());
+        EXPECT_FALSE(file_exists(file));
+    }
+}
+
+// Several processes find one stale file at the same moment: one takes it.
+TEST(VexoLock, OneTakerOfAStaleFile)
+{
+    SimHost host(kNoAdapterMachine);
+    const int takers = 6;
+    for (int round = 0; round < 20; ++round) {
+        write_file(lock_path(host, "RACE"), "");
+        int go[2], done[2];
+        ASSERT_EQ(0, pipe(go));
+        ASSERT_EQ(0, pipe(done));
+        pid_t pids[takers];
+        for (int i = 0; i < takers; ++i) {
+            pids[i] = fork();
+            ASSERT_GE(pids[i], 0);
+            if (pids[i] == 0) {
+                close(go[1]);
+                char ch;
+                if (read(go[0], &ch, 1) != 0)
+                    _exit(3);
+                char r = vexo_acquire_lock("RACE") == 0 ? 'T' : 'b';
+                if (write(done[1], &r, 1) != 1)
+                    _exit(4);
+                for (;;) // holds what it took until killed
+                    pause();
+            }
+        }
+        close(go[0]);
+        close(done[1]);
+        close(go[1]); // all start at once
+        int taken = 0;
+        for (int i = 0; i < takers; ++i) {
+            char r;
+            ASSERT_EQ(1, read(done[0], &r, 1));
+            taken += r == 'T';
+        }
+        close(done[0]);
+        EXPECT_EQ(1, taken) << "round " << round;
+        EXPECT_EQ(1, vexo_acquire_lock("RACE"));
+        for (pid_t p : pids) {
+            kill(p, SIGKILL);
+            waitpid(p, nullptr, 0);
+        }
+        EXPECT_EQ(0, vexo_acquire_lock("RACE"));
+        EXPECT_EQ(0, vexo_release_lock("RACE"));
+    }
+}
+
+// A name at a lock path that is not a plain file of this user is never
+// followed or written through: the lock is not taken.
+TEST(VexoLock, PlantedNamesAreNotFollowed)
+{
+    enum Plant { LINK_TO_NOTHING, LINK_TO_FILE, DIRECTORY, FIFO, OTHER_USER, SECOND_NAME };
+    const struct {
+        const char *what;
+        Plant plant;
+    } cases[] = {
+        {"symlink to a missing file", LINK_TO_NOTHING}, {"symlink to an existing file", LINK_TO_FILE},
+        {"directory", DIRECTORY},                       {"fifo", FIFO},
+        {"another user's file", OTHER_USER},            {"second name of a file", SECOND_NAME},
+    };
+    for (const auto &c : cases) {
+        for (bool start_lock : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (start_lock ? " at the start lock" : " at an adapter lock"));
+            if (c.plant == OTHER_USER && geteuid() != 0)
+                continue; // only root can give a file away
+            SimHost host(kNoAdapterMachine);
+            VEXO_init();
+            vexo_debug_level = VEXO_LOG_ERROR;
+            std::string name = start_lock ? host.path("/tmp/vexo_lock_init.txt") : lock_path(host, "PLANT");
+            std::string victim = host.path("/victim");
+            if (c.plant != LINK_TO_NOTHING)
+                write_file(victim, "precious");
+            switch (c.plant) {
+            case LINK_TO_NOTHING:
+            case LINK_TO_FILE:
+                ASSERT_EQ(0, symlink(victim.c_str(), name.c_str()));
+                break;
+            case DIRECTORY:
+                ASSERT_EQ(0, mkdir(name.c_str(), 0700));
+                break;
+            case FIFO:
+                ASSERT_EQ(0, mkfifo(name.c_str(), 0600));
+                break;
+            case OTHER_USER:
+                write_file(name, "");
+                ASSERT_EQ(0, chown(name.c_str(), 4321, 4321));
+                break;
+            case SECOND_NAME:
+                ASSERT_EQ(0, link(victim.c_str(), name.c_str()));
+                break;
+            }
+            EXPECT_EQ(1, start_lock ? vexo_init_acquire_lock() : vexo_acquire_lock("PLANT"));
+            EXPECT_EQ(1, start_lock ? vexo_init_release_lock() : vexo_release_lock("PLANT"));
+            struct stat st;
+            EXPECT_EQ(0, lstat(name.c_str(), &st)) << "the planted name stays";
+            if (c.plant == LINK_TO_NOTHING)
+                EXPECT_FALSE(file_exists(victim));
+            else
+                EXPECT_EQ("precious", read_file(victim));
+            EXPECT_NE(std::string::npos, read_file(host.path("/var/log/TAQ/vexo/vexo2d.log")).find("vexo lock: "));
+            VEXO_exit();
+        }
+    }
 }
 
 // Both processes run many actions on one adapter; inside the action each

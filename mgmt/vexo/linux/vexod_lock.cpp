@@ -6,49 +6,115 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include "mgmt/vexo/core/debug.h"
 #include "os/host_env.h"
 
 namespace {
 
-// Which locks this process made; it releases no other.
-bool init_lock_held = false;
-char held_keys[VEXO_MAX_HELD_LOCKS][VEXO_LOCK_KEY_SIZE];
+// The locks this process holds, each with the open file that carries its
+// flock; it releases no other.
+struct HeldLock {
+    char key[VEXO_LOCK_KEY_SIZE]; // empty: free slot
+    int fd;
+};
+int init_lock_fd = -1;
+HeldLock held_locks[VEXO_MAX_HELD_LOCKS];
 
-enum CreateResult { CREATED, EXISTS, CANNOT };
+// Tries of one take when the file goes away or is replaced between the open
+// and the flock; each such turn means another process made progress.
+const int kMaxTakeTries = 8;
 
-CreateResult create_exclusive(const char *host_file)
+enum TakeResult { TAKEN, HELD_ELSEWHERE, REFUSED };
+
+bool same_file(const struct stat &a, const struct stat &b)
 {
-    int fd = open(host_file, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd >= 0) {
-        close(fd);
-        return CREATED;
-    }
-    return errno == EEXIST ? EXISTS : CANNOT;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Makes the lock file, waiting once when another process holds it.
-int take(const char *path)
+// One try: makes the file, or takes over a file no live process holds.
+TakeResult try_take(const char *host_file, int *out)
+{
+    const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    for (int attempt = 0; attempt < kMaxTakeTries; ++attempt) {
+        bool made = true;
+        int fd = open(host_file, flags | O_CREAT | O_EXCL, 0644);
+        if (fd < 0 && errno == EEXIST) {
+            made = false;
+            fd = open(host_file, flags);
+            if (fd < 0 && errno == ENOENT)
+                continue; // released meanwhile
+        }
+        if (fd < 0) {
+            // ELOOP: a symlink stands at the name; it is not followed.
+            pdebug(VEXO_LOG_CORE, VEXO_LOG_ERROR, "vexo lock: cannot open %s: %s\n", host_file, std::strerror(errno));
+            return REFUSED;
+        }
+        struct stat opened;
+        if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_uid != geteuid() ||
+            opened.st_nlink != 1) {
+            pdebug(VEXO_LOG_CORE, VEXO_LOG_ERROR, "vexo lock: %s is not a plain file of this user; not used\n",
+                   host_file);
+            close(fd);
+            return REFUSED;
+        }
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            int e = errno;
+            close(fd);
+            if (e == EWOULDBLOCK)
+                return HELD_ELSEWHERE;
+            if (e == EINTR)
+                continue;
+            pdebug(VEXO_LOG_CORE, VEXO_LOG_ERROR, "vexo lock: cannot lock %s: %s\n", host_file, std::strerror(e));
+            return REFUSED;
+        }
+        // The name may have been released and made anew before our flock:
+        // only the file the name still stands for is the lock.
+        struct stat named;
+        if (lstat(host_file, &named) != 0 || !same_file(opened, named)) {
+            close(fd);
+            continue;
+        }
+        if (!made)
+            pdebug(VEXO_LOG_CORE, VEXO_LOG_DEBUG, "vexo lock: %s was left by a holder that is gone; taken over\n",
+                   host_file);
+        *out = fd;
+        return TAKEN;
+    }
+    return HELD_ELSEWHERE;
+}
+
+// Takes the lock file, waiting once when a live process holds it.
+int take(const char *path, int *out)
 {
     char host_file[PATH_MAX];
     if (host_path(path, host_file, sizeof host_file) != 0)
         return 1;
-    CreateResult r = create_exclusive(host_file);
-    if (r == EXISTS) {
+    TakeResult r = try_take(host_file, out);
+    if (r == HELD_ELSEWHERE) {
         host_sleep_s(VEXO_LOCK_WAIT_SECONDS);
-        r = create_exclusive(host_file);
+        r = try_take(host_file, out);
     }
-    return r == CREATED ? 0 : 1;
+    if (r == HELD_ELSEWHERE)
+        pdebug(VEXO_LOG_CORE, VEXO_LOG_DEBUG, "vexo lock: %s is held by another process\n", host_file);
+    return r == TAKEN ? 0 : 1;
 }
 
-// 0 when the file was there and is gone now.
-int drop(const char *path)
+// Removes the file while its flock is still ours, then lets go of it. 0 when
+// the name still stood for our file and is gone now.
+int drop(const char *path, int fd)
 {
+    int rc = 1;
     char host_file[PATH_MAX];
-    if (host_path(path, host_file, sizeof host_file) != 0)
-        return 1;
-    return unlink(host_file) == 0 ? 0 : 1;
+    struct stat held, named;
+    if (host_path(path, host_file, sizeof host_file) == 0 && fstat(fd, &held) == 0 &&
+        lstat(host_file, &named) == 0 && same_file(held, named) && unlink(host_file) == 0)
+        rc = 0;
+    close(fd);
+    return rc;
 }
 
 // The lock file path of a key; false for a key that cannot name one.
@@ -63,7 +129,7 @@ bool asic_path(const char *key, char path[VEXO_LOCK_KEY_SIZE])
 int held_slot(const char *key)
 {
     for (int i = 0; i < VEXO_MAX_HELD_LOCKS; ++i)
-        if (held_keys[i][0] != '\0' && std::strcmp(held_keys[i], key) == 0)
+        if (held_locks[i].key[0] != '\0' && std::strcmp(held_locks[i].key, key) == 0)
             return i;
     return -1;
 }
@@ -71,7 +137,7 @@ int held_slot(const char *key)
 int free_slot()
 {
     for (int i = 0; i < VEXO_MAX_HELD_LOCKS; ++i)
-        if (held_keys[i][0] == '\0')
+        if (held_locks[i].key[0] == '\0')
             return i;
     return -1;
 }
@@ -80,20 +146,22 @@ int free_slot()
 
 int vexo_init_acquire_lock()
 {
-    if (init_lock_held)
+    if (init_lock_fd >= 0)
         return 1;
-    if (take(VEXO_INIT_LOCK_FILE) != 0)
+    int fd = -1;
+    if (take(VEXO_INIT_LOCK_FILE, &fd) != 0)
         return 1;
-    init_lock_held = true;
+    init_lock_fd = fd;
     return 0;
 }
 
 int vexo_init_release_lock()
 {
-    if (!init_lock_held)
+    if (init_lock_fd < 0)
         return 1;
-    init_lock_held = false;
-    return drop(VEXO_INIT_LOCK_FILE);
+    int fd = init_lock_fd;
+    init_lock_fd = -1;
+    return drop(VEXO_INIT_LOCK_FILE, fd);
 }
 
 int vexo_acquire_lock(const char *key)
@@ -104,9 +172,11 @@ int vexo_acquire_lock(const char *key)
     int slot = free_slot();
     if (slot < 0)
         return 1;
-    if (take(path) != 0)
+    int fd = -1;
+    if (take(path, &fd) != 0)
         return 1;
-    snprintf(held_keys[slot], VEXO_LOCK_KEY_SIZE, "%s", key);
+    snprintf(held_locks[slot].key, VEXO_LOCK_KEY_SIZE, "%s", key);
+    held_locks[slot].fd = fd;
     return 0;
 }
 
@@ -118,8 +188,10 @@ int vexo_release_lock(const char *key)
     int slot = held_slot(key);
     if (slot < 0)
         return 1;
-    held_keys[slot][0] = '\0';
-    return drop(path);
+    held_locks[slot].key[0] = '\0';
+    int fd = held_locks[slot].fd;
+    held_locks[slot].fd = -1;
+    return drop(path, fd);
 }
 
 int vexo_lock_init(int, const char[][VEXO_LOCK_KEY_SIZE])

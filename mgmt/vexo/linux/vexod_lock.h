@@ -1,12 +1,16 @@
 // Lock files between processes using the management library: the start lock,
 // held while a process starts the library, and one lock per adapter, held
 // for each property read or write, group refresh or action on it. A lock is
-// the presence of an empty file; it is made with O_CREAT|O_EXCL, so only one
-// process can make it, and a process removes only the files it made.
+// an empty file; it is made with O_CREAT|O_EXCL|O_NOFOLLOW, so only one
+// process can make it, and a process removes only the file it holds.
 //
-// A file left by a process that died while holding it keeps the lock busy
-// until someone removes it by hand: the file carries nothing that would tell
-// a dead holder from a live one.
+// The holder keeps the file open with an flock on it for as long as it holds
+// the lock. The kernel drops that flock when the holder dies, however it
+// dies, so a file nobody has an flock on is left by a dead holder: it is
+// taken over in place (the flock decides the one taker) and never turns a
+// call away. A name that is not a plain file of this user (a planted
+// symlink, a directory, another user's file) is never followed or used: the
+// lock is not taken.
 //
 // Results: 0 taken (released), 1 busy after one wait of 3 seconds, or not
 // taken (nothing of ours to release).
