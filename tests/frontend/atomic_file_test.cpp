@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "os/atomic_file.h"
@@ -155,6 +156,10 @@ TEST_F(AtomicFile, TargetsThatAreNoRegularFileAreRefusedAndLeftAlone)
     ASSERT_EQ(0, symlink("fifo", at("to-fifo").c_str()));
     ASSERT_EQ(0, symlink("loop-b", at("loop-a").c_str()));
     ASSERT_EQ(0, symlink("loop-a", at("loop-b").c_str()));
+    // A device of our own: a faulty rewrite must not hit the host's.
+    if (mknod(at("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+        ASSERT_EQ(0, mkfifo(at("null").c_str(), 0666)); // not allowed to make devices
+    }
     const std::string long_name(250, 'n');
     write_file(at(long_name), "old");
     struct Case {
@@ -165,7 +170,7 @@ TEST_F(AtomicFile, TargetsThatAreNoRegularFileAreRefusedAndLeftAlone)
         {at("d/"), EISDIR},
         {at("fifo"), EINVAL},
         {at("to-fifo"), EINVAL},
-        {"/dev/null", EINVAL},
+        {at("null"), EINVAL},
         {at("no/such/dir/f"), ENOENT},
         {at("loop-a"), ELOOP},
         // Its temporary would not fit a directory entry.
@@ -177,9 +182,10 @@ TEST_F(AtomicFile, TargetsThatAreNoRegularFileAreRefusedAndLeftAlone)
         EXPECT_EQ(c.err, put(c.path, "new")) << c.path;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << "no open of a FIFO blocks";
     EXPECT_TRUE(S_ISFIFO(lstat_of(at("fifo")).st_mode));
-    EXPECT_TRUE(S_ISCHR(lstat_of("/dev/null").st_mode));
+    EXPECT_FALSE(S_ISREG(lstat_of(at("null")).st_mode));
     EXPECT_EQ("old", read_file(at(long_name)));
-    EXPECT_EQ((std::vector<std::string>{"d", "fifo", "loop-a", "loop-b", long_name, "to-fifo"}), entries(dir));
+    EXPECT_EQ((std::vector<std::string>{"d", "fifo", "loop-a", "loop-b", long_name, "null", "to-fifo"}),
+              entries(dir));
     EXPECT_TRUE(entries(at("d")).empty());
 }
 
