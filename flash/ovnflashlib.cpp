@@ -414,6 +414,14 @@ extern "C" int oem_do_flash_with_file(const char *discovery_file, const char *fi
         CloseLogFileHandle();
         return OEM_DISCOVERY_FILE_NOT_ACCESSIBLE;
     }
+    // A FIFO or device would block the reader or feed it endlessly: only a
+    // regular file (a link to one is fine) can be a discovery file.
+    if (!S_ISREG(st.st_mode)) {
+        logDebugOutput("oem_do_flash_with_file: xml parsing error. The operation failed with error '%s'\n",
+                       "cannot open file");
+        CloseLogFileHandle();
+        return OEM_DISCOVERY_FILE_CORRUPT;
+    }
     if (stat(firmware_file, &st) != 0) {
         logDebugOutput("oem_do_flash_with_file: cannot access the firmware file/directory %s\n", firmware_file);
         CloseLogFileHandle();

@@ -1,55 +1,18 @@
 #include "mgmt/aw/vexo-backend/flash_dump.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"
 #include "mgmt/vexo/core/debug.h"
 #include "mgmt/vexo/core/hm.h"
+#include "os/atomic_file.h"
 
 namespace
 {
 
 const uint32_t kFlashRecordFixed = 20;
 const char kHandler[] = "do_RetrieveStratolinkPCIDump";
-
-// Writes the dump beside `path` and renames it over `path`, so the file is
-// either the whole dump or what it was before. The count written goes to
-// *written.
-bool write_dump(const char *path, const uint8_t *data, size_t len, size_t *written)
-{
-    *written = 0;
-    char tmp[VEXO_VALUE_SIZE + 16];
-    int n = std::snprintf(tmp, sizeof tmp, "%s.XXXXXX", path);
-    if (n < 0 || static_cast<size_t>(n) >= sizeof tmp)
-        return false;
-    int fd = mkstemp(tmp);
-    if (fd < 0)
-        return false;
-    bool ok = true;
-    while (ok && *written < len) {
-        ssize_t w = write(fd, data + *written, len - *written);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            ok = false;
-        else
-            *written += static_cast<size_t>(w);
-    }
-    ok = ok && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(tmp, path) == 0;
-    if (!ok)
-        unlink(tmp);
-    return ok;
-}
 
 } // namespace
 
@@ -110,8 +73,9 @@ VEXO_status_t do_RetrieveStratolinkPCIDump(node *context, node *action, char par
         vexo_dfree(p);
     }
     if (result == VEXO_STATUS_SUCCESS) {
+        // Replaced whole: the file is either the whole dump or what it was.
         size_t written = 0;
-        bool ok = write_dump(params[0], dump, VEXO_FLASH_DUMP_SIZE, &written);
+        bool ok = replace_file_atomically(params[0], dump, VEXO_FLASH_DUMP_SIZE, 0644, 0, &written) == 0;
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:No of line written = %d\n", kHandler, static_cast<int>(written));
         if (!ok) {
             vexo_set_fixed_status(VEXO_STATUS_INVALID_FILE_PATH_NAME);

@@ -5,13 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/vexo/core/debug.h"
+#include "os/atomic_file.h"
 #include "os/host_env.h"
 
 namespace {
@@ -44,26 +44,15 @@ long word_level(const char *word)
 int VEXO_set_debug_level()
 {
     char path[PATH_MAX];
-    char temp[PATH_MAX];
-    if (!level_file(path) || snprintf(temp, sizeof temp, "%s.XXXXXX", path) >= static_cast<int>(sizeof temp))
+    if (!level_file(path))
         return 1;
     char text[512];
     int len = snprintf(text, sizeof text, "%s%d", kHeader, vexo_debug_level);
     if (len < 0 || len >= static_cast<int>(sizeof text))
         return 1;
-
-    // Written beside the file and renamed over it, so a reader never sees
-    // it half written and a failed write leaves the old one.
-    int fd = mkstemp(temp);
-    if (fd < 0)
-        return 1;
-    bool ok = write(fd, text, static_cast<size_t>(len)) == len && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (!ok || rename(temp, path) != 0) {
-        unlink(temp);
-        return 1;
-    }
-    return 0;
+    // Replaced whole, so a reader never sees it half written and a failed
+    // write leaves the old one; a new file is 0644 whatever the umask.
+    return replace_file_atomically(path, text, static_cast<size_t>(len), 0644, ATOMIC_FILE_EXACT_MODE) == 0 ? 0 : 1;
 }
 
 int VEXO_get_debug_level()
