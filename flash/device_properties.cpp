@@ -305,7 +305,8 @@ int GetDiscoveredAdapterProperty(uint32_t index, DiscoveredDevice &record)
     }
     record.asicRevisionId = hex(a.revisionId);
     const char *description = gVPDModelDescription ? gVPDModelDescription[index] : nullptr;
-    record.product_id = description ? description : "Model N/A";
+    // A controller that describes itself with nothing has no model to show.
+    record.product_id = description && description[0] != '\0' ? description : "Model N/A";
 
     FirmwareDetails fw;
     FirmwareDetails boot;
