@@ -245,7 +245,7 @@ void propose(const _Hba *hba, FirmwareDetails &item, int matchItem, const char *
     item.firmware_file = image->filename;
     int cmp = CompareAdapterAndImageFileVersion(hba, image, activeVersion);
     // A version the adapter could not report is no base for a comparison.
-    if (fourPart && !isFourPartVersionText(item.active_version.c_str())) {
+    if (fourPart && !holdsVersionText(item.active_version.c_str())) {
         logDebugOutput("UpdateDiscoveredDevicesList: active version \"%s\" of the device %s is not comparable\n",
                        item.active_version.c_str(), product.c_str());
         cmp = 4;
@@ -305,7 +305,8 @@ int GetDiscoveredAdapterProperty(uint32_t index, DiscoveredDevice &record)
     }
     record.asicRevisionId = hex(a.revisionId);
     const char *description = gVPDModelDescription ? gVPDModelDescription[index] : nullptr;
-    record.product_id = description ? description : "Model N/A";
+    // A controller that describes itself with nothing has no model to show.
+    record.product_id = description && description[0] != '\0' ? description : "Model N/A";
 
     FirmwareDetails fw;
     FirmwareDetails boot;

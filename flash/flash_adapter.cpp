@@ -112,7 +112,7 @@ bool comparable_active_version(const _Hba *hba, const char *active)
 {
     if (!(isCNA(hba) || isVarrowFCHBA(hba)))
         return true;
-    return isFourPartVersionText(active) && std::strcmp(active, "0.0.0.0") != 0;
+    return holdsVersionText(active) && std::strcmp(active, "0.0.0.0") != 0;
 }
 
 } // namespace

@@ -297,20 +297,13 @@ int updateNeededFC(const char *imageVersion, const char *activeVersion)
     return compare_digit_runs(ri, digit_run(ri), ra, digit_run(ra)) > 0 ? 1 : -1;
 }
 
-int isFourPartVersionText(const char *text)
+int holdsVersionText(const char *text)
 {
     if (!text)
         return 0;
-    const char *p = text;
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0 && *p++ != '.')
-            return 0;
-        size_t n = digit_run(p);
-        if (n == 0)
-            return 0;
-        p += n;
-    }
-    return *p == '\0' ? 1 : 0;
+    while (*text == '.')
+        ++text;
+    return *text >= '0' && *text <= '9' ? 1 : 0;
 }
 
 int CompareAdapterAndImageFileVersion(const _Hba *hba, const CLUImage *image, const char *activeVersion)

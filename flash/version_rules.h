@@ -40,10 +40,12 @@ int isSupportedAW2FirmwareVersion(uint32_t major, uint32_t minor, uint32_t relea
 // 0 current smaller, 1 current greater, 2 equal.
 int compareTuple(uint32_t current, uint32_t base);
 
-// 1 when the text is four runs of decimal digits joined by single dots
-// ("4.2.433.604"); an adapter reporting anything else ("Not Available",
-// "N/A", "") has no version to compare with.
-int isFourPartVersionText(const char *text);
+// 1 when the text holds a version: its first part, after any leading dots,
+// starts with a decimal digit. The four-part reading pads missing parts with
+// 0 and ignores parts past the fourth, so "11.1.183" and "11.1.183.23.7"
+// compare; an adapter reporting "Not Available", "N/A" or "" has no version
+// to compare with.
+int holdsVersionText(const char *text);
 
 int CompareAdapterAndImageFileVersion(const _Hba *hba, const CLUImage *image, const char *activeVersion);
 int updateNeededCNA(const CLUImage *device, const CLUImage *image);

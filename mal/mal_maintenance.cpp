@@ -1,6 +1,5 @@
 #include "mal/mal_maintenance.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "mal/mal_core.h"
@@ -13,13 +12,18 @@ namespace
 const int kVpdTexts = 9;
 
 // The action of an adapter with its one parameter; false when the action
-// is missing.
+// is missing. A path too long for its slot fills the slot unterminated, so
+// the library refuses it with its own length check instead of acting on a
+// cut path.
 bool prepare(node_tag_t adapter, const char *action, const char *param, node_tag_t *tag, MAL_ActionParams params)
 {
     if (MAL_get_node_tag(adapter, action, tag, MAL_NODE_ACTION) != RM_STATUS_OK)
         return false;
     std::memset(params, 0, sizeof(MAL_ActionParams));
-    std::snprintf(params[0], VEXO_VALUE_SIZE, "%s", param ? param : "");
+    if (param) {
+        size_t n = strnlen(param, VEXO_VALUE_SIZE);
+        std::memcpy(params[0], param, n < VEXO_VALUE_SIZE ? n + 1 : VEXO_VALUE_SIZE);
+    }
     return true;
 }
 

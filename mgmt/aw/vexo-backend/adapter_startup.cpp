@@ -116,7 +116,7 @@ extern "C" int VEXO_update_oem_props(node *adapter)
     node *oem = adapter ? internal_get_node(adapter, "OEM", VEXO_NODE_GROUP) : nullptr;
     if (!oem)
         return 1;
-    if (vm_flag) {
+    if (vexo_on_vf(adapter)) {
         set_prop_val(oem, "OEMSerialNumber", "N/A");
         set_prop_val(oem, "PersonalityManagementWord", "N/A");
         set_prop_val(oem, "OrvaneSerialNumber", "N/A");
@@ -180,7 +180,7 @@ extern "C" int VEXO_update_available_personalities(node *adapter)
     node *personality = adapter ? internal_get_node(adapter, "Personality", VEXO_NODE_GROUP) : nullptr;
     if (!personality)
         return 1;
-    if (vm_flag) {
+    if (vexo_on_vf(adapter)) {
         set_prop_val(personality, "AvailablePersonalities", "N/A");
         vexo_set_fixed_status(VEXO_STATUS_OPERATION_NOT_SUPPORTED_ON_VM);
         return 1;
@@ -247,7 +247,7 @@ extern "C" int VEXO_update_current_personality(node *adapter)
     node *personality = adapter ? internal_get_node(adapter, "Personality", VEXO_NODE_GROUP) : nullptr;
     if (!personality)
         return 1;
-    if (vm_flag) {
+    if (vexo_on_vf(adapter)) {
         set_prop_val(personality, "CurrentPersonality", "N/A");
         vexo_set_fixed_status(VEXO_STATUS_OPERATION_NOT_SUPPORTED_ON_VM);
         return 1;

@@ -293,6 +293,33 @@ int vexo_vf_probe(int aw_port_number, node *nic_phba, node *adapter, bool *is_vf
     return status == VEXO_STATUS_SUCCESS ? 0 : 1;
 }
 
+namespace {
+
+// The function's own probe, as the enumeration recorded it.
+bool function_is_vf(node *phba)
+{
+    char value[VEXO_VALUE_SIZE] = "";
+    return internal_get_property(phba, "IsVF", value) == VEXO_STATUS_SUCCESS && strcasecmp(value, "True") == 0;
+}
+
+} // namespace
+
+bool vexo_on_vf(node *n)
+{
+    for (int depth = 0; n && depth < 4096 && !named(n, "ROOT"); ++depth, n = n->parent) {
+        if (n->node_type != VEXO_NODE_GROUP)
+            continue;
+        if (named(n, "NICPhysicalHBA"))
+            return function_is_vf(n);
+        if (named(n, "Arcwright")) {
+            bool vf = false;
+            for_each_instance(n, "NICPhysicalHBA", [&vf](node *f) { vf = vf || function_is_vf(f); });
+            return vf;
+        }
+    }
+    return false;
+}
+
 extern "C" int VEXO_check_for_vm(int aw_port_number, node *nic_phba, node *adapter)
 {
     bool is_vf = false;

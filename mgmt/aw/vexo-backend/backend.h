@@ -15,9 +15,9 @@
 #define VEXO_SERVICE_VERSION "12.0.1215.0"
 #define VEXO_HIERARCHY_VERSION "10.6"
 
-// 1 when a function probe of the running start showed that the library runs
-// inside an SR-IOV virtual function; handlers then refuse or answer "N/A".
-// Every back-end start probes afresh.
+// 1 when some function probe of the running start answered as an SR-IOV
+// virtual function. Every back-end start probes afresh. It does not tell
+// which adapter: a refusal asks vexo_on_vf about its own node.
 extern uint8_t vm_flag;
 
 // Fills the tree below ROOT from the adapters; always 0. Without adapter
@@ -41,6 +41,12 @@ bool backend_tree_stale();
 // function answered as a virtual function (it then also sets vm_flag).
 // 0 when the probe's query succeeded, 1 when it failed.
 int vexo_vf_probe(int aw_port_number, node *nic_phba, node *adapter, bool *is_vf);
+
+// Whether `n` belongs to a virtual function by its own probe: a node below
+// a NIC function asks that function; an adapter group, or a node below it
+// outside a function, asks the adapter's NIC functions. Only the functions
+// of that adapter count, never those of an adapter probed before it.
+bool vexo_on_vf(node *n);
 
 extern "C" {
 int VEXO_check_for_vm(int aw_port_number, node *nic_phba, node *adapter);

@@ -46,7 +46,7 @@ VEXO_status_t handle_AdvancedMode(node *property, char *value, int type)
     int port = get_port_number(nic);
     unsigned int phba_port = get_phba_port_number(nic);
     unsigned int domain = get_domain_id(nic);
-    if (vm_flag) {
+    if (vexo_on_vf(adapter)) {
         if (value)
             std::snprintf(value, VEXO_VALUE_SIZE, "N/A");
         vexo_set_fixed_status(VEXO_STATUS_OPERATION_NOT_SUPPORTED_ON_VM);
