@@ -15,6 +15,8 @@
 #include "mgmt/vexo/core/vexo_api.h"
 #include "mgmt/vexo/core/vexo_status.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
+#include "mgmt/aw/vexo-backend/node_helpers.h"
+#include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "sim/flash_model.h"
 #include "sim/machine.h"
 
@@ -411,9 +413,11 @@ TEST_F(Upgrade, AdapterWithoutFunctionsOrInAVirtualFunction)
     VEXO_get_last_status(&code, text);
     EXPECT_NE(VEXO_STATUS_SUCCESS, code) << "a failure leaves a failing status";
 
-    vm_flag = 1;
+    node *nic = get_first_instance(adapter("trelmont"), "NICPhysicalHBA");
+    ASSERT_NE(nullptr, nic);
+    set_prop_val(nic, "IsVF", "True");
     Outcome o = upgrade("trelmont", make_ufi(trelmont_spec("11.2.100.7"), "t.ufi"));
-    vm_flag = 0;
+    set_prop_val(nic, "IsVF", "False");
     EXPECT_EQ(1, o.result);
     EXPECT_EQ(VEXO_STATUS_FLASH_ON_VM, o.status);
     EXPECT_TRUE(fw_log().empty());

@@ -108,9 +108,8 @@ TEST_F(MalVirtualFunction, EachAdapterIsJudgedByItsOwnFunctions)
     EXPECT_EQ("OEMTRLSIM00001", record(physical_).OEMSerialNumber);
 }
 
-// Enabled once the flash and controller-status refusals judge their own
-// adapter as the start-up data does.
-TEST_F(MalVirtualFunction, DISABLED_OnlyTheVirtualFunctionRefusesStatusAndFlash)
+// The flash and controller-status refusals judge their own adapter too.
+TEST_F(MalVirtualFunction, OnlyTheVirtualFunctionRefusesStatusAndFlash)
 {
     EXPECT_NE("Alive", record(vf_).ControllerStatus);
     EXPECT_EQ("Alive", record(physical_).ControllerStatus);

@@ -296,7 +296,7 @@ VEXO_status_t handle_ControllerStatus(node *property, char *value, int)
 {
     if (!property || !property->parent)
         return VEXO_STATUS_FAILURE;
-    if (vm_flag) {
+    if (vexo_on_vf(property->parent)) {
         vexo_set_fixed_status(VEXO_STATUS_OPERATION_NOT_SUPPORTED_ON_VM);
         return VEXO_STATUS_FAILURE;
     }
@@ -330,7 +330,7 @@ VEXO_status_t handle_RebootRequired(node *property, char *value, int)
         return VEXO_STATUS_FAILURE;
     unsigned int domain = get_domain_id(property);
     unsigned int phba_port = get_phba_port_number(property);
-    if (vm_flag) {
+    if (vexo_on_vf(property)) {
         if (value)
             std::snprintf(value, VEXO_VALUE_SIZE, "N/A");
         vexo_set_fixed_status(VEXO_STATUS_OPERATION_NOT_SUPPORTED_ON_VM);

@@ -556,7 +556,7 @@ VEXO_status_t do_UpgradeFlashROM(node *context, node *action, char params[VEXO_M
 {
     const uint32_t domainId = get_domain_id(action);
     const uint32_t phba_port = get_phba_port_number(action);
-    if (vm_flag == 1) {
+    if (vexo_on_vf(context)) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to Update Firmware on SR-IOV related virtual function.\n",
                __func__);
         vexo_set_fixed_status(VEXO_STATUS_FLASH_ON_VM);

@@ -33,7 +33,7 @@ VEXO_status_t handle_fru_vpd_data(node *property, char *value, int)
     node *adapter = fru ? fru->parent : nullptr;
     if (!fru || !adapter)
         return VEXO_STATUS_FAILURE;
-    if (vm_flag) {
+    if (vexo_on_vf(adapter)) {
         if (value)
             std::snprintf(value, VEXO_VALUE_SIZE, "N/A");
         vexo_set_fixed_status(VEXO_STATUS_OPERATION_NOT_SUPPORTED_ON_VM);
