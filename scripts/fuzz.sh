@@ -10,6 +10,7 @@
 #
 #   scripts/fuzz.sh [TARGET...]     (default: every target)
 set -eu
+SELF=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
 cd "$(dirname "$0")/.."
 BUILD=build/fuzz
 SECONDS_EACH=${HLVD_FUZZ_SECONDS:-20}
@@ -85,7 +86,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/hlvdfuzz.XXXXXX")
 trap 'rm -rf "$work"' EXIT INT TERM
 echo "fuzz: $(echo "$targets" | wc -w) targets, ${SECONDS_EACH}s each, $JOBS at a time"
 rc=0
-printf '%s\n' $targets | xargs -P "$JOBS" -I{} "$0" --one {} "$work" || rc=1
+printf '%s\n' $targets | xargs -P "$JOBS" -I{} "$SELF" --one {} "$work" || rc=1
 for t in $targets; do
   if [ -f "$work/$t.result" ]; then
     cat "$work/$t.result"
