@@ -2,6 +2,7 @@
 # Builds and tests both configurations:
 #   native  x86-64 with AddressSanitizer and UndefinedBehaviorSanitizer
 #   target  32-bit x86, the product as it runs on its host, tests under qemu-i386
+# and then replays and briefly runs the fuzz targets (scripts/fuzz.sh).
 set -eu
 cd "$(dirname "$0")/.."
 JOBS=$(nproc 2>/dev/null || echo 2)
@@ -13,3 +14,5 @@ cmake --build build/native -j"$JOBS"
 cmake -S . -B build/target -DCMAKE_BUILD_TYPE=Debug -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i386.cmake
 cmake --build build/target -j"$JOBS"
 (cd build/target && ctest --output-on-failure -j"$JOBS")
+
+scripts/fuzz.sh

@@ -111,7 +111,10 @@ bool find_flash_dir(FILE *fp, uint64_t start, void *dir, size_t dir_size)
     uint8_t cookie[UFI_COOKIE_SIZE];
     BuildUFIFlashDirCookie(cookie);
     const uint64_t size = file_size(fp);
-    const size_t kBlock = 1u << 20;
+    if (start > size)
+        return false;
+    // Blocks of at most 1 MiB, and no larger than what the file holds.
+    const size_t kBlock = static_cast<size_t>(size - start < (1u << 20) ? size - start : (1u << 20));
     std::vector<uint8_t> block(kBlock);
     for (uint64_t pos = start; pos + dir_size <= size;) {
         size_t len = static_cast<size_t>(size - pos < kBlock ? size - pos : kBlock);
@@ -298,6 +301,13 @@ int ProcessWriteFlash(const char *file_name, uint32_t offset, uint32_t length, u
     FILE *fp = VEXO_file_open(file_name, "rb");
     if (!fp)
         return 1;
+    // A region the file does not hold whole is refused before its buffer
+    // is taken.
+    const uint64_t from = uint64_t(UFI_AW2_HEADER_SIZE) + offset;
+    if (from > file_size(fp) || length > file_size(fp) - from) {
+        VEXO_file_close(fp);
+        return 1;
+    }
     uint8_t *buf = static_cast<uint8_t *>(vexo_dmalloc(length ? length : 1));
     if (!buf) {
         VEXO_file_close(fp);
