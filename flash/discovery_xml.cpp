@@ -1,5 +1,6 @@
 #include "flash/discovery_xml.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -175,9 +176,14 @@ void load_file(const std::string &path, std::vector<char> &text)
     if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) > kMaxFileSize)
         corrupt("discovery file is too large");
     // Read to the bound, whatever the size said: the file may grow meanwhile.
-    text.resize(kMaxFileSize + 1);
+    text.resize(static_cast<size_t>(st.st_size) + 1);
     size_t have = 0;
-    while (have < text.size()) {
+    for (;;) {
+        if (have == text.size()) {
+            if (have > kMaxFileSize)
+                corrupt("discovery file is too large");
+            text.resize(std::min(2 * have, kMaxFileSize + 1));
+        }
         ssize_t n = read(fd, text.data() + have, text.size() - have);
         if (n < 0 && errno == EINTR)
             continue;
@@ -187,16 +193,25 @@ void load_file(const std::string &path, std::vector<char> &text)
             break;
         have += static_cast<size_t>(n);
     }
-    if (have > kMaxFileSize)
-        corrupt("discovery file is too large");
     text.resize(have);
-    text.shrink_to_fit();
 }
 
 bool xml_char(unsigned long c)
 {
     return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
            (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// The value of a digit of a character reference, or -1.
+int digit_value(char c, bool hex)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (hex && c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (hex && c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
 // The parser passes control bytes through and turns every numeric reference
@@ -217,12 +232,10 @@ void check_characters(const char *p, size_t size)
             ++q;
         unsigned long code = 0;
         const char *digits = q;
-        for (; q < end && (hex ? std::isxdigit(static_cast<unsigned char>(*q)) : std::isdigit(static_cast<unsigned char>(*q))); ++q) {
-            unsigned long d = std::isdigit(static_cast<unsigned char>(*q))
-                                  ? static_cast<unsigned long>(*q - '0')
-                                  : static_cast<unsigned long>(std::tolower(static_cast<unsigned char>(*q)) - 'a' + 10);
+        for (int d; q < end && (d = digit_value(*q, hex)) >= 0; ++q) {
             // Saturate: only whether the value is a character matters.
-            code = code > 0x10FFFF ? code : code * (hex ? 16 : 10) + d;
+            if (code <= 0x10FFFF)
+                code = code * (hex ? 16 : 10) + static_cast<unsigned long>(d);
         }
         if (q == digits || q == end || *q != ';' || !xml_char(code))
             corrupt("invalid character reference in the xml");

@@ -150,6 +150,13 @@ TEST_F(HostileDiscovery, DeepNestingIsRefusedBeforeParsing)
         std::vector<DiscoveredDevice> read;
         EXPECT_THROW(ReadDiscoveryFile(path, read), std::runtime_error) << level;
     }
+    // Flat, but more elements and attributes than any discovery writes.
+    std::string flat = "<hl_rom_discovery>";
+    for (int i = 0; i < (1 << 19) + 1; ++i)
+        flat += "<a b=''/>";
+    write_file(path, flat + "</hl_rom_discovery>");
+    std::vector<DiscoveredDevice> read;
+    EXPECT_THROW(ReadDiscoveryFile(path, read), std::runtime_error);
     // One level below the leaves of the format is already too deep.
     std::string text = good_file();
     std::string leaf = "<action_status value=\"\"/>";
