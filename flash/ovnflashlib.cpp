@@ -635,6 +635,8 @@ extern "C" int oem_flash_lib_version(char *buffer, int size)
     return std::snprintf(room ? buffer : dummy, room, "%d.%d.%d.%d", major, minor, build, patch);
 }
 
+// Takes no library lock: the log has its own, and a status text must not wait
+// for a discovery to end.
 extern "C" const char *oem_text_for_error_code(int code)
 {
     logDebugOutput("\noem_text_for_error_code: entering oem_text_for_error_code with error code %d\n", code);

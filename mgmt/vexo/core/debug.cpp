@@ -6,16 +6,30 @@
 #include <ctime>
 
 #include <limits.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include "os/host_env.h"
 
-FILE *vexo_log_fp = nullptr;
+std::atomic<FILE *> vexo_log_fp(nullptr);
 int vexo_debug_level = VEXO_LOG_DISABLED;
 int vexo_debug_subsystem = VEXO_LOG_CORE | VEXO_LOG_BACKEND;
 int vexo_counter = 0;
 
 namespace {
+
+// Held around every use of the stream: the flash calls and the management
+// calls reach the log under different locks, and a close between another
+// thread's check and its write would hand that write a freed stream.
+pthread_mutex_t vexo_log_mutex = PTHREAD_MUTEX_INITIALIZER;
+
+class LogLock {
+public:
+    LogLock() { pthread_mutex_lock(&vexo_log_mutex); }
+    ~LogLock() { pthread_mutex_unlock(&vexo_log_mutex); }
+    LogLock(const LogLock &) = delete;
+    LogLock &operator=(const LogLock &) = delete;
+};
 
 const char *level_prefix(int level)
 {
@@ -45,34 +59,41 @@ void pdebug(int debug_mask, int level, const char *format, ...)
         when[0] = '\0';
     when[24] = '\0'; // drop the line end of the calendar form
 
-    if ((debug_mask & vexo_debug_subsystem) == 0 || level > vexo_debug_level || !vexo_log_fp || !format)
+    if ((debug_mask & vexo_debug_subsystem) == 0 || level > vexo_debug_level || !format)
         return;
 
-    fprintf(vexo_log_fp, "%s,%d,   %s", when, static_cast<int>(getpid()), level_prefix(level));
+    LogLock lock;
+    FILE *fp = vexo_log_fp.load();
+    if (!fp)
+        return;
+    fprintf(fp, "%s,%d,   %s", when, static_cast<int>(getpid()), level_prefix(level));
     va_list ap;
     va_start(ap, format);
-    vfprintf(vexo_log_fp, format, ap);
+    vfprintf(fp, format, ap);
     va_end(ap);
-    fflush(vexo_log_fp);
+    fflush(fp);
 }
 
 int vexo_log_open()
 {
-    if (vexo_log_fp)
+    LogLock lock;
+    if (vexo_log_fp.load())
         return 0;
     char path[PATH_MAX];
     if (host_path(VEXO_LOG_FILE, path, sizeof path) != 0)
         return 1;
     // Append, read and write; not inherited by programs the host starts.
-    vexo_log_fp = fopen(path, "a+e");
-    return vexo_log_fp ? 0 : 1;
+    FILE *fp = fopen(path, "a+e");
+    vexo_log_fp.store(fp);
+    return fp ? 0 : 1;
 }
 
 void vexo_log_close()
 {
-    if (vexo_log_fp)
-        fclose(vexo_log_fp);
-    vexo_log_fp = nullptr;
+    LogLock lock;
+    FILE *fp = vexo_log_fp.exchange(nullptr);
+    if (fp)
+        fclose(fp);
 }
 
 void *vexo_dmalloc(size_t size)

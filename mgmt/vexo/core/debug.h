@@ -6,6 +6,7 @@
 #ifndef HLVD_MGMT_VEXO_CORE_DEBUG_H
 #define HLVD_MGMT_VEXO_CORE_DEBUG_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdio>
 
@@ -25,7 +26,9 @@
 #define VEXO_LOG_DIR "/var/log/TAQ/vexo"
 #define VEXO_LOG_FILE "/var/log/TAQ/vexo/vexo2d.log"
 
-extern FILE *vexo_log_fp;
+// The open log stream, or null. Only this file's functions use the stream,
+// under one lock; the pointer may be read anywhere to learn whether it is open.
+extern std::atomic<FILE *> vexo_log_fp;
 extern int vexo_debug_level;
 extern int vexo_debug_subsystem;
 // Blocks handed out by vexo_dmalloc and not yet released.
