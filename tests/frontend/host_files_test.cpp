@@ -141,27 +141,8 @@ protected:
         std::function<int()> call;
     };
 
-    // The management library's lock files a killed child left in the host's
-    // /tmp are not what these tests are about: they go, so that the next
-    // call finds its adapter.
-    void clear_lock_files()
-    {
-        std::string tmp = host.path("/tmp");
-        DIR *d = opendir(tmp.c_str());
-        while (d) {
-            dirent *e = readdir(d);
-            if (!e)
-                break;
-            if (e->d_type == DT_REG)
-                unlink((tmp + "/" + e->d_name).c_str());
-        }
-        if (d)
-            closedir(d);
-    }
-
     void expect_whole(const Rewrite &r, const std::string &point)
     {
-        clear_lock_files();
         SCOPED_TRACE(point);
         struct stat st;
         ASSERT_EQ(0, lstat(r.path.c_str(), &st));
