@@ -13,3 +13,7 @@ cmake --build build/native -j"$JOBS"
 cmake -S . -B build/target -DCMAKE_BUILD_TYPE=Debug -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i386.cmake
 cmake --build build/target -j"$JOBS"
 (cd build/target && ctest --output-on-failure -j"$JOBS")
+
+# The cost benchmark once on the smallest host: it must run and every call
+# must answer as expected; no time is asserted.
+sh scripts/bench.sh --sizes 1 --repeat 1
