@@ -25,6 +25,7 @@
 
 #include "sim/driver_records.h"
 #include "sim/drivers.h"
+#include "sim/sim_cost.h"
 
 namespace
 {
@@ -80,6 +81,7 @@ bool device_name(const char *path, std::string *name)
 // the caller of open or ioctl gets an error, never an exception.
 bool device_exists(const std::string &name)
 {
+    hlvdsim::SimCostScope cost;
     try {
         return hlvdsim::legacy_device_exists(sysroot(), name);
     } catch (const std::exception &) {
@@ -89,6 +91,7 @@ bool device_exists(const std::string &name)
 
 int device_ioctl(const std::string &name, unsigned long request, void *arg)
 {
+    hlvdsim::SimCostScope cost;
     try {
         int err = 0;
         int rc = hlvdsim::legacy_ioctl(sysroot(), name, request, arg, &err);

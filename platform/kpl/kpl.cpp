@@ -12,6 +12,7 @@
 
 #include "sim/command_log.h"
 #include "sim/machine.h"
+#include "sim/sim_cost.h"
 
 // A function may carry a "kpl" object in the machine description that shapes
 // what this library answers for it (all optional):
@@ -150,6 +151,7 @@ uint32_t default_sli_level(const FcFunction &f)
 
 extern "C" int KPL_InitDiagEnv(KPL_ADAPTER_INFO *records, int max_records)
 {
+    hlvdsim::SimCostScope cost;
     return guarded(0, [&]() -> int {
         if (!records || max_records <= 0)
             return 0;
@@ -170,6 +172,7 @@ extern "C" int KPL_InitDiagEnv(KPL_ADAPTER_INFO *records, int max_records)
 
 extern "C" int KPL_GetLibVer(char *text)
 {
+    hlvdsim::SimCostScope cost;
     if (!text)
         return 1;
     std::snprintf(text, 25, "%s", "sim-kpl 1.0");
@@ -178,6 +181,7 @@ extern "C" int KPL_GetLibVer(char *text)
 
 extern "C" int KPL_GetDrvInfo(int index, KPL_DRV_INFO *info)
 {
+    hlvdsim::SimCostScope cost;
     return guarded(1, [&]() -> int {
         std::vector<FcFunction> fns = fc_functions();
         if (!info || !board(index, fns))
@@ -200,6 +204,7 @@ extern "C" int KPL_GetDrvInfo(int index, KPL_DRV_INFO *info)
 
 extern "C" int KPL_ReadPciCfg(int index, uint8_t *buffer, int offset, int length)
 {
+    hlvdsim::SimCostScope cost;
     return guarded(1, [&]() -> int {
         std::vector<FcFunction> fns = fc_functions();
         if (!buffer || !board(index, fns) || offset < 0 || length < 0 || offset + length > 256)
@@ -242,6 +247,7 @@ void log_call(const char *call, int index, const FcFunction *x, hlvdsim::json ar
 
 extern "C" int KPL_ResetAdapter(int index, int kind)
 {
+    hlvdsim::SimCostScope cost;
     return guarded(1, [&]() -> int {
         std::vector<FcFunction> fns = fc_functions();
         if (!board(index, fns) || (kind != 1 && kind != 3))
@@ -255,6 +261,7 @@ extern "C" int KPL_ResetAdapter(int index, int kind)
 
 extern "C" int KPL_SetDumpEnv(int index, int state)
 {
+    hlvdsim::SimCostScope cost;
     return guarded(-1, [&]() -> int {
         std::vector<FcFunction> fns = fc_functions();
         if (!board(index, fns) || (state != 2 && state != 3))
@@ -266,6 +273,7 @@ extern "C" int KPL_SetDumpEnv(int index, int state)
 
 extern "C" int KPL_ConfigLoopback(int index, int mode, int parameter)
 {
+    hlvdsim::SimCostScope cost;
     return guarded(1, [&]() -> int {
         std::vector<FcFunction> fns = fc_functions();
         if (!board(index, fns))

@@ -7,6 +7,7 @@
 
 #include "sim/drivers.h"
 #include "sim/machine.h"
+#include "sim/sim_cost.h"
 
 namespace
 {
@@ -109,6 +110,7 @@ int invoke(vmk_MgmtUserHandle handle, uint64_t instance_id, uint64_t callback_id
 // a C caller gets a failure, never an exception.
 extern "C" int vmk_MgmtUserInit(vmk_MgmtApiSignature *signature, uint64_t cookie, vmk_MgmtUserHandle *handle)
 {
+    hlvdsim::SimCostScope cost;
     (void)cookie;
     try {
         return user_init(signature, handle);
@@ -120,6 +122,7 @@ extern "C" int vmk_MgmtUserInit(vmk_MgmtApiSignature *signature, uint64_t cookie
 extern "C" int vmk_MgmtUserCallbackInvokeInt(vmk_MgmtUserHandle handle, uint64_t instance_id, uint64_t callback_id,
                                              int arg_count, void *request, void *data)
 {
+    hlvdsim::SimCostScope cost;
     try {
         return invoke(handle, instance_id, callback_id, arg_count, request, data);
     } catch (const std::exception &) {
@@ -129,6 +132,7 @@ extern "C" int vmk_MgmtUserCallbackInvokeInt(vmk_MgmtUserHandle handle, uint64_t
 
 extern "C" int vmk_MgmtUserDestroy(vmk_MgmtUserHandle handle)
 {
+    hlvdsim::SimCostScope cost;
     Handle *h = static_cast<Handle *>(handle);
     if (!h || live().erase(h) == 0)
         return VMK_MGMT_INVALID_HANDLE;
@@ -138,5 +142,6 @@ extern "C" int vmk_MgmtUserDestroy(vmk_MgmtUserHandle handle)
 
 extern "C" int vmk_MgmtUserOpenHandleCount(void)
 {
+    hlvdsim::SimCostScope cost;
     return static_cast<int>(live().size());
 }
