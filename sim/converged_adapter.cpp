@@ -693,6 +693,19 @@ bool parse_mac(const std::string &text, uint8_t out[6])
 bool find_converged_function(const Machine &m, const std::string &pci, const std::string &kind, size_t *adapter,
                              size_t *function)
 {
+    if (m.index) {
+        auto it = m.index->by_pci.find(pci);
+        if (it == m.index->by_pci.end())
+            return false;
+        for (const FunctionRef &r : it->second) {
+            if (kind.empty() || m.adapters[r.adapter].functions[r.function].kind == kind) {
+                *adapter = r.adapter;
+                *function = r.function;
+                return true;
+            }
+        }
+        return false;
+    }
     for (size_t a = 0; a < m.adapters.size(); ++a) {
         if (m.adapters[a].family != "converged")
             continue;

@@ -45,14 +45,15 @@ json driver_doc(const Machine &m, SimDriver d)
     return json::object();
 }
 
-struct FnRef {
-    size_t adapter;
-    size_t function;
-};
+typedef FunctionRef FnRef;
 
 // Converged functions of one kind served by one path, in machine order.
 std::vector<FnRef> served(const Machine &m, SimDriver d, const char *path)
 {
+    if (m.index) {
+        auto it = m.index->by_kind.find(std::string(kind_of(d)) + "/" + path);
+        return it == m.index->by_kind.end() ? std::vector<FnRef>() : it->second;
+    }
     std::vector<FnRef> out;
     for (size_t a = 0; a < m.adapters.size(); ++a) {
         if (m.adapters[a].family != "converged")
@@ -66,11 +67,20 @@ std::vector<FnRef> served(const Machine &m, SimDriver d, const char *path)
     return out;
 }
 
+bool serves_any(const Machine &m, SimDriver d, const char *path)
+{
+    if (m.index) {
+        auto it = m.index->by_kind.find(std::string(kind_of(d)) + "/" + path);
+        return it != m.index->by_kind.end() && !it->second.empty();
+    }
+    return !served(m, d, path).empty();
+}
+
 bool registered(const Machine &m, SimDriver d)
 {
     if (!driver_doc(m, d).value("registered", true))
         return false;
-    return !served(m, d, "callback").empty();
+    return serves_any(m, d, "callback");
 }
 
 bool shape_of(const Machine &m, SimDriver d, uint32_t id, CallbackShape *out)
@@ -337,7 +347,7 @@ bool legacy_device_exists(const std::string &sysroot, const std::string &name)
         return false;
     const Machine &m = *layout;
     if (name == kLegacyNicName)
-        return !served(m, SimDriver::Nic, "legacy").empty();
+        return serves_any(m, SimDriver::Nic, "legacy");
     size_t plen = std::strlen(kLegacyIscsiPrefix);
     if (name.compare(0, plen, kLegacyIscsiPrefix) != 0 || name.size() == plen)
         return false;

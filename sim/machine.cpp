@@ -376,6 +376,8 @@ std::string serialise(const json &doc)
 struct ParsedFile {
     std::string body;
     json doc;
+    bool typed = false; // an adapter's file whose typed view is below
+    Adapter adapter;
 };
 
 struct LayoutEntry {
@@ -404,6 +406,49 @@ void remember(const std::string &path, const std::string &body, const json &doc)
     ParsedFile &f = c.files[path];
     f.body = body;
     f.doc = doc;
+    f.typed = false;
+}
+
+bool parse_adapter(const json &a, Adapter &ad);
+
+// An adapter's file: its document and typed view, parsed only when the file
+// changed.
+bool read_adapter(const std::string &path, json &doc, Adapter &ad, std::string *err)
+{
+    std::string body;
+    if (!read_file(path, body, err))
+        return false;
+    Caches &c = caches();
+    {
+        std::lock_guard<std::mutex> hold(c.lock);
+        auto it = c.files.find(path);
+        if (it != c.files.end() && it->second.body == body && it->second.typed) {
+            doc = it->second.doc;
+            ad = it->second.adapter;
+            return true;
+        }
+    }
+    json parsed = json::parse(body, nullptr, false);
+    if (parsed.is_discarded()) {
+        if (err)
+            *err = path + " is not valid JSON";
+        return false;
+    }
+    try {
+        parse_adapter(parsed, ad);
+    } catch (const std::exception &e) {
+        if (err)
+            *err = std::string("bad machine description: ") + e.what();
+        return false;
+    }
+    std::lock_guard<std::mutex> hold(c.lock);
+    ParsedFile &f = c.files[path];
+    f.body = body;
+    f.doc = parsed;
+    f.typed = true;
+    f.adapter = ad;
+    doc = std::move(parsed);
+    return true;
 }
 
 bool read_doc(const std::string &path, json &doc, std::string *body_out, std::string *err)
@@ -650,6 +695,17 @@ std::shared_ptr<const Machine> load_layout(const std::string &sysroot, std::stri
     LayoutEntry e;
     if (!assemble(sysroot, *m, &e.body, &e.base, &e.count, err))
         return nullptr;
+    std::shared_ptr<FunctionIndex> index = std::make_shared<FunctionIndex>();
+    for (size_t a = 0; a < m->adapters.size(); ++a) {
+        if (m->adapters[a].family != "converged")
+            continue;
+        for (size_t f = 0; f < m->adapters[a].functions.size(); ++f) {
+            const Function &fn = m->adapters[a].functions[f];
+            index->by_pci[pci_name(fn)].push_back({a, f});
+            index->by_kind[fn.kind + "/" + fn.driver].push_back({a, f});
+        }
+    }
+    m->index = index;
     e.layout = m;
     std::lock_guard<std::mutex> hold(c.lock);
     c.layouts[sysroot] = e;
@@ -673,16 +729,9 @@ bool load_adapter(const std::string &sysroot, size_t index, Machine &m, std::str
         base = c.layouts[sysroot].base;
     }
     json adoc;
-    if (!read_doc(adapter_path(sysroot, index), adoc, nullptr, err))
-        return false;
     Adapter ad;
-    try {
-        parse_adapter(adoc, ad);
-    } catch (const std::exception &e) {
-        if (err)
-            *err = std::string("bad machine description: ") + e.what();
+    if (!read_adapter(adapter_path(sysroot, index), adoc, ad, err))
         return false;
-    }
     // Default names count across the machine; the layout has them.
     const Adapter &known = layout->adapters[index];
     for (size_t f = 0; f < ad.functions.size() && f < known.functions.size(); ++f) {

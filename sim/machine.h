@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -59,9 +60,23 @@ struct Adapter {
     std::vector<Function> functions;
 };
 
+// A function's place in a machine: adapter and function in machine order.
+struct FunctionRef {
+    size_t adapter;
+    size_t function;
+};
+
+// Converged functions of a layout, so that a command finds its function
+// without walking the machine.
+struct FunctionIndex {
+    std::map<std::string, std::vector<FunctionRef>> by_pci;  // PCI name, machine order
+    std::map<std::string, std::vector<FunctionRef>> by_kind; // kind "/" driver path, machine order
+};
+
 struct Machine {
     json doc; // the whole persisted document; the typed view below is read from it
     std::vector<Adapter> adapters;
+    std::shared_ptr<const FunctionIndex> index; // set in layouts only
 };
 
 // <sysroot>/.hlvdsim
