@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "sim/command_log.h"
@@ -692,6 +693,19 @@ bool parse_mac(const std::string &text, uint8_t out[6])
 bool find_converged_function(const Machine &m, const std::string &pci, const std::string &kind, size_t *adapter,
                              size_t *function)
 {
+    if (m.index) {
+        auto it = m.index->by_pci.find(pci);
+        if (it == m.index->by_pci.end())
+            return false;
+        for (const FunctionRef &r : it->second) {
+            if (kind.empty() || m.adapters[r.adapter].functions[r.function].kind == kind) {
+                *adapter = r.adapter;
+                *function = r.function;
+                return true;
+            }
+        }
+        return false;
+    }
     for (size_t a = 0; a < m.adapters.size(); ++a) {
         if (m.adapters[a].family != "converged")
             continue;
@@ -768,12 +782,16 @@ FwOutcome fw_execute(const std::string &sysroot, const FwTarget &target, uint8_t
         return out;
     }
     StateLock lock(sysroot);
+    // The layout finds the function; only its adapter is read and written.
+    std::shared_ptr<const Machine> layout = load_layout(sysroot, nullptr);
     Machine m;
-    size_t ai = 0, fi = 0;
-    if (!load_machine(sysroot, m, nullptr) || !find_converged_function(m, target.pci, target.driver, &ai, &fi)) {
+    size_t index = 0, fi = 0;
+    if (!layout || !find_converged_function(*layout, target.pci, target.driver, &index, &fi) ||
+        !load_adapter(sysroot, index, m, nullptr)) {
         out.fault = json{{"kind", "transport"}, {"how", "driver"}};
         return out;
     }
+    const size_t ai = 0; // the adapter's place in `m`
     FwRequestHeader hdr;
     std::memcpy(&hdr, buf, sizeof hdr);
     uint8_t *payload = buf + sizeof hdr;
@@ -849,7 +867,7 @@ FwOutcome fw_execute(const std::string &sysroot, const FwTarget &target, uint8_t
         }
     }
     // A change the adapter cannot keep is no success.
-    if (c.dirty && !save_machine(sysroot, m, nullptr) && c.status == FW_STATUS_SUCCESS) {
+    if (c.dirty && !save_adapter(sysroot, index, m, nullptr) && c.status == FW_STATUS_SUCCESS) {
         c.status = FW_STATUS_FAILED;
         c.additional = 0;
         c.answer.clear();

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "sim/command_log.h"
@@ -29,9 +30,11 @@ const char *driver_key(SimDriver d)
     return d == SimDriver::Nic ? "ovnnet" : "ovniscsi";
 }
 
-bool load(const std::string &sysroot, Machine &m)
+// The functions a driver serves come from the machine's layout; firmware
+// commands read their adapter's current state themselves.
+std::shared_ptr<const Machine> load(const std::string &sysroot)
 {
-    return !sysroot.empty() && load_machine(sysroot, m, nullptr);
+    return sysroot.empty() ? nullptr : load_layout(sysroot, nullptr);
 }
 
 // The driver's entry of the description's "drivers" object.
@@ -42,14 +45,15 @@ json driver_doc(const Machine &m, SimDriver d)
     return json::object();
 }
 
-struct FnRef {
-    size_t adapter;
-    size_t function;
-};
+typedef FunctionRef FnRef;
 
 // Converged functions of one kind served by one path, in machine order.
 std::vector<FnRef> served(const Machine &m, SimDriver d, const char *path)
 {
+    if (m.index) {
+        auto it = m.index->by_kind.find(std::string(kind_of(d)) + "/" + path);
+        return it == m.index->by_kind.end() ? std::vector<FnRef>() : it->second;
+    }
     std::vector<FnRef> out;
     for (size_t a = 0; a < m.adapters.size(); ++a) {
         if (m.adapters[a].family != "converged")
@@ -63,11 +67,20 @@ std::vector<FnRef> served(const Machine &m, SimDriver d, const char *path)
     return out;
 }
 
+bool serves_any(const Machine &m, SimDriver d, const char *path)
+{
+    if (m.index) {
+        auto it = m.index->by_kind.find(std::string(kind_of(d)) + "/" + path);
+        return it != m.index->by_kind.end() && !it->second.empty();
+    }
+    return !served(m, d, path).empty();
+}
+
 bool registered(const Machine &m, SimDriver d)
 {
     if (!driver_doc(m, d).value("registered", true))
         return false;
-    return !served(m, d, "callback").empty();
+    return serves_any(m, d, "callback");
 }
 
 bool shape_of(const Machine &m, SimDriver d, uint32_t id, CallbackShape *out)
@@ -235,14 +248,14 @@ int passthrough(const std::string &sysroot, const Machine &m, SimDriver d, uint3
 
 bool driver_registered(const std::string &sysroot, SimDriver d)
 {
-    Machine m;
-    return load(sysroot, m) && registered(m, d);
+    std::shared_ptr<const Machine> m = load(sysroot);
+    return m && registered(*m, d);
 }
 
 bool driver_callback_shape(const std::string &sysroot, SimDriver d, uint32_t id, CallbackShape *out)
 {
-    Machine m;
-    return load(sysroot, m) && shape_of(m, d, id, out);
+    std::shared_ptr<const Machine> m = load(sysroot);
+    return m && shape_of(*m, d, id, out);
 }
 
 bool driver_init_fault(const std::string &sysroot, SimDriver d, json *fault)
@@ -256,9 +269,10 @@ bool driver_init_fault(const std::string &sysroot, SimDriver d, json *fault)
 
 int driver_invoke(const std::string &sysroot, SimDriver d, uint32_t id, MgmtRequest *req, void *data)
 {
-    Machine m;
-    if (!load(sysroot, m) || !shape_of(m, d, id, nullptr))
+    std::shared_ptr<const Machine> layout = load(sysroot);
+    if (!layout || !shape_of(*layout, d, id, nullptr))
         return DRIVER_NOT_REGISTERED;
+    const Machine &m = *layout;
     bool is_passthrough =
         (d == SimDriver::Nic && id == NIC_CB_PASSTHROUGH) || (d == SimDriver::Iscsi && id == ISCSI_CB_PASSTHROUGH);
     if (is_passthrough)
@@ -328,11 +342,12 @@ int driver_invoke(const std::string &sysroot, SimDriver d, uint32_t id, MgmtRequ
 
 bool legacy_device_exists(const std::string &sysroot, const std::string &name)
 {
-    Machine m;
-    if (!load(sysroot, m))
+    std::shared_ptr<const Machine> layout = load(sysroot);
+    if (!layout)
         return false;
+    const Machine &m = *layout;
     if (name == kLegacyNicName)
-        return !served(m, SimDriver::Nic, "legacy").empty();
+        return serves_any(m, SimDriver::Nic, "legacy");
     size_t plen = std::strlen(kLegacyIscsiPrefix);
     if (name.compare(0, plen, kLegacyIscsiPrefix) != 0 || name.size() == plen)
         return false;
@@ -348,12 +363,13 @@ bool legacy_device_exists(const std::string &sysroot, const std::string &name)
 
 int legacy_ioctl(const std::string &sysroot, const std::string &name, unsigned long request, void *arg, int *err)
 {
-    Machine m;
+    std::shared_ptr<const Machine> layout = load(sysroot);
     *err = 0;
-    if (!load(sysroot, m)) {
+    if (!layout) {
         *err = ENODEV;
         return -1;
     }
+    const Machine &m = *layout;
     bool nic = name == kLegacyNicName;
     SimDriver d = nic ? SimDriver::Nic : SimDriver::Iscsi;
     json e = driver_entry(d, "legacy");

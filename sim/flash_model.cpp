@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -354,31 +355,33 @@ bool reboot_adapters(const std::string &sysroot, const std::string &name, std::v
                      std::string *err)
 {
     StateLock lock(sysroot);
-    Machine m;
-    if (!load_machine(sysroot, m, err))
+    std::shared_ptr<const Machine> layout = load_layout(sysroot, err);
+    if (!layout)
         return false;
     std::vector<std::string> done;
-    json &adapters = m.doc["adapters"];
-    for (size_t i = 0; i < m.adapters.size(); ++i) {
-        if (!name.empty() && m.adapters[i].name != name)
+    for (size_t i = 0; i < layout->adapters.size(); ++i) {
+        if (!name.empty() && layout->adapters[i].name != name)
             continue;
-        json &a = adapters[i];
+        Machine m;
+        if (!load_adapter(sysroot, i, m, err))
+            return false;
+        json &a = m.doc["adapters"][0];
         if (a.contains("firmware") && a["firmware"].contains("flash"))
             a["firmware"]["active"] = a["firmware"]["flash"];
         if (a.contains("flash_options"))
             a["flash_options"].erase("dual_reboot");
         // The new firmware runs: nothing waits for a reset any more.
         a["fw_state"]["reset_needed"] = 0;
-        unlink(stage_path(sysroot, m.adapters[i].name).c_str());
-        done.push_back(m.adapters[i].name);
+        if (!save_adapter(sysroot, i, m, err))
+            return false;
+        unlink(stage_path(sysroot, m.adapters[0].name).c_str());
+        done.push_back(m.adapters[0].name);
     }
     if (done.empty()) {
         if (err)
             *err = "no adapter named " + name;
         return false;
     }
-    if (!save_machine(sysroot, m, err))
-        return false;
     if (rebooted)
         *rebooted = done;
     return true;

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 
@@ -64,8 +66,7 @@ std::string text(const json &v, const char *key)
     return v.contains(key) ? value_bytes(v.at(key)) : std::string();
 }
 
-// A name for a temporary file that another process cannot guess.
-std::string temp_name(const std::string &path)
+uint64_t random64()
 {
     uint64_t r = 0;
     if (getrandom(&r, sizeof r, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof r)) {
@@ -74,6 +75,13 @@ std::string temp_name(const std::string &path)
         // Guessable, but the exclusive create still refuses a planted file.
         r = static_cast<uint64_t>(ts.tv_nsec) * 0x9E3779B97F4A7C15ull ^ static_cast<uint64_t>(ts.tv_sec);
     }
+    return r;
+}
+
+// A name for a temporary file that another process cannot guess.
+std::string temp_name(const std::string &path)
+{
+    uint64_t r = random64();
     char suffix[40];
     std::snprintf(suffix, sizeof suffix, ".tmp.%ld.%016llx", static_cast<long>(getpid()),
                   static_cast<unsigned long long>(r));
@@ -288,6 +296,293 @@ bool write_file_atomic(const std::string &path, const std::string &data, std::st
     return true;
 }
 
+namespace {
+
+// Keys of machine.json that are the simulator's own, not the description's.
+const char kAdapterCount[] = "state_adapters";
+const char kStamp[] = "state_stamp";
+
+// What an adapter's commands change; the rest of its document is its
+// description, part of the machine's layout.
+bool command_state_key(const std::string &key)
+{
+    return key == "fw_state" || key == "firmware" || key == "flash_options";
+}
+
+bool same_description(const json &a, const json &b)
+{
+    if (!a.is_object() || !b.is_object())
+        return a == b;
+    for (auto it = a.begin(); it != a.end(); ++it)
+        if (!command_state_key(it.key()) && (!b.contains(it.key()) || b.at(it.key()) != it.value()))
+            return false;
+    for (auto it = b.begin(); it != b.end(); ++it)
+        if (!command_state_key(it.key()) && !a.contains(it.key()))
+            return false;
+    return true;
+}
+
+std::string machine_path(const std::string &sysroot)
+{
+    return state_dir(sysroot) + "/machine.json";
+}
+
+std::string adapters_dir(const std::string &sysroot)
+{
+    return state_dir(sysroot) + "/adapters";
+}
+
+std::string adapter_path(const std::string &sysroot, size_t index)
+{
+    return adapters_dir(sysroot) + "/" + std::to_string(index) + ".json";
+}
+
+bool read_file(const std::string &path, std::string &out, std::string *err)
+{
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (err)
+            *err = "cannot open " + path;
+        return false;
+    }
+    out.clear();
+    char buf[16384];
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            if (err)
+                *err = "cannot read " + path;
+            close(fd);
+            return false;
+        }
+        if (n == 0)
+            break;
+        out.append(buf, static_cast<size_t>(n));
+    }
+    close(fd);
+    return true;
+}
+
+std::string serialise(const json &doc)
+{
+    return doc.dump(2) + "\n";
+}
+
+// The last text read from or written to each state file in this process and
+// its parsed document, so that an unchanged file is not parsed again. The
+// text is compared in full: another process's write always shows.
+struct ParsedFile {
+    std::string body;
+    json doc;
+    bool typed = false; // an adapter's file whose typed view is below
+    Adapter adapter;
+};
+
+struct LayoutEntry {
+    std::string body; // machine.json as read
+    json base;        // its document without the simulator's own keys
+    size_t count = 0; // adapter files
+    std::shared_ptr<const Machine> layout;
+};
+
+struct Caches {
+    std::mutex lock;
+    std::map<std::string, ParsedFile> files;
+    std::map<std::string, LayoutEntry> layouts; // by sysroot
+};
+
+Caches &caches()
+{
+    static Caches c;
+    return c;
+}
+
+void remember(const std::string &path, const std::string &body, const json &doc)
+{
+    Caches &c = caches();
+    std::lock_guard<std::mutex> hold(c.lock);
+    ParsedFile &f = c.files[path];
+    f.body = body;
+    f.doc = doc;
+    f.typed = false;
+}
+
+bool parse_adapter(const json &a, Adapter &ad);
+
+// An adapter's file: its document and typed view, parsed only when the file
+// changed.
+bool read_adapter(const std::string &path, json &doc, Adapter &ad, std::string *err)
+{
+    std::string body;
+    if (!read_file(path, body, err))
+        return false;
+    Caches &c = caches();
+    {
+        std::lock_guard<std::mutex> hold(c.lock);
+        auto it = c.files.find(path);
+        if (it != c.files.end() && it->second.body == body && it->second.typed) {
+            doc = it->second.doc;
+            ad = it->second.adapter;
+            return true;
+        }
+    }
+    json parsed = json::parse(body, nullptr, false);
+    if (parsed.is_discarded()) {
+        if (err)
+            *err = path + " is not valid JSON";
+        return false;
+    }
+    try {
+        parse_adapter(parsed, ad);
+    } catch (const std::exception &e) {
+        if (err)
+            *err = std::string("bad machine description: ") + e.what();
+        return false;
+    }
+    std::lock_guard<std::mutex> hold(c.lock);
+    ParsedFile &f = c.files[path];
+    f.body = body;
+    f.doc = parsed;
+    f.typed = true;
+    f.adapter = ad;
+    doc = std::move(parsed);
+    return true;
+}
+
+bool read_doc(const std::string &path, json &doc, std::string *body_out, std::string *err)
+{
+    std::string body;
+    if (!read_file(path, body, err))
+        return false;
+    {
+        Caches &c = caches();
+        std::lock_guard<std::mutex> hold(c.lock);
+        auto it = c.files.find(path);
+        if (it != c.files.end() && it->second.body == body) {
+            doc = it->second.doc;
+            if (body_out)
+                *body_out = std::move(body);
+            return true;
+        }
+    }
+    json parsed = json::parse(body, nullptr, false);
+    if (parsed.is_discarded()) {
+        if (err)
+            *err = path + " is not valid JSON";
+        return false;
+    }
+    remember(path, body, parsed);
+    doc = std::move(parsed);
+    if (body_out)
+        *body_out = std::move(body);
+    return true;
+}
+
+// machine.json: the machine's own keys and the number of adapter files.
+bool read_base(const std::string &sysroot, json &base, size_t &count, bool &has_adapters, std::string *body,
+               std::string *err)
+{
+    if (!read_doc(machine_path(sysroot), base, body, err))
+        return false;
+    if (!base.is_object()) {
+        if (err)
+            *err = "machine state is not valid JSON";
+        return false;
+    }
+    has_adapters = base.contains(kAdapterCount);
+    count = has_adapters && base.at(kAdapterCount).is_number_unsigned() ? base.at(kAdapterCount).get<size_t>() : 0;
+    base.erase(kAdapterCount);
+    base.erase(kStamp);
+    return true;
+}
+
+bool assemble(const std::string &sysroot, Machine &m, std::string *body, json *base_out, size_t *count_out,
+              std::string *err)
+{
+    json doc;
+    size_t count = 0;
+    bool has_adapters = false;
+    if (!read_base(sysroot, doc, count, has_adapters, body, err))
+        return false;
+    if (base_out)
+        *base_out = doc;
+    if (count_out)
+        *count_out = count;
+    if (has_adapters) {
+        json adapters = json::array();
+        for (size_t i = 0; i < count; ++i) {
+            json a;
+            if (!read_doc(adapter_path(sysroot, i), a, nullptr, err))
+                return false;
+            adapters.push_back(std::move(a));
+        }
+        doc["adapters"] = std::move(adapters);
+    }
+    return parse_machine(doc, m, err);
+}
+
+bool write_base(const std::string &sysroot, json base, size_t count, bool has_adapters, std::string *err)
+{
+    if (has_adapters)
+        base[kAdapterCount] = count;
+    char stamp[20];
+    std::snprintf(stamp, sizeof stamp, "%016llx", static_cast<unsigned long long>(random64()));
+    base[kStamp] = stamp;
+    std::string body;
+    try {
+        body = serialise(base);
+    } catch (const std::exception &e) {
+        if (err)
+            *err = std::string("machine state cannot be written: ") + e.what();
+        return false;
+    }
+    return write_file_atomic(machine_path(sysroot), body, err);
+}
+
+bool parse_adapter(const json &a, Adapter &ad)
+{
+    ad = Adapter();
+    ad.name = text(a, "name");
+    ad.family = text(a, "family");
+    ad.generation = text(a, "generation");
+    ad.serial = text(a, "serial");
+    if (a.contains("firmware")) {
+        const json &fw = a.at("firmware");
+        ad.active_version = text(fw, "active");
+        ad.flash_version = text(fw, "flash");
+        ad.boot_version = text(fw, "boot");
+    }
+    if (a.contains("functions")) {
+        for (const json &f : a.at("functions")) {
+            Function fn;
+            fn.segment = number(f, "segment", 0);
+            fn.bus = number(f, "bus", 0);
+            fn.device = number(f, "device", 0);
+            fn.function = number(f, "function", 0);
+            fn.kind = text(f, "kind");
+            fn.vendor = static_cast<uint16_t>(number(f, "vendor", 0));
+            fn.device_id = static_cast<uint16_t>(number(f, "device_id", 0));
+            fn.subvendor = static_cast<uint16_t>(number(f, "subvendor", 0));
+            fn.subdevice = static_cast<uint16_t>(number(f, "subdevice", 0));
+            fn.revision = static_cast<uint8_t>(number(f, "revision", 0));
+            fn.port = static_cast<int>(number(f, "port", 0));
+            fn.mac = text(f, "mac");
+            fn.wwpn = text(f, "wwpn");
+            fn.driver = f.contains("driver") ? text(f, "driver") : std::string("callback");
+            fn.ifname = text(f, "ifname");
+            fn.vmhba = text(f, "vmhba");
+            if (f.contains("legacy_device"))
+                fn.legacy_device = static_cast<int>(number(f, "legacy_device", 0));
+            ad.functions.push_back(fn);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 bool parse_machine(const json &doc, Machine &m, std::string *err)
 {
     try {
@@ -297,40 +592,7 @@ bool parse_machine(const json &doc, Machine &m, std::string *err)
             return true;
         for (const json &a : doc.at("adapters")) {
             Adapter ad;
-            ad.name = text(a, "name");
-            ad.family = text(a, "family");
-            ad.generation = text(a, "generation");
-            ad.serial = text(a, "serial");
-            if (a.contains("firmware")) {
-                const json &fw = a.at("firmware");
-                ad.active_version = text(fw, "active");
-                ad.flash_version = text(fw, "flash");
-                ad.boot_version = text(fw, "boot");
-            }
-            if (a.contains("functions")) {
-                for (const json &f : a.at("functions")) {
-                    Function fn;
-                    fn.segment = number(f, "segment", 0);
-                    fn.bus = number(f, "bus", 0);
-                    fn.device = number(f, "device", 0);
-                    fn.function = number(f, "function", 0);
-                    fn.kind = text(f, "kind");
-                    fn.vendor = static_cast<uint16_t>(number(f, "vendor", 0));
-                    fn.device_id = static_cast<uint16_t>(number(f, "device_id", 0));
-                    fn.subvendor = static_cast<uint16_t>(number(f, "subvendor", 0));
-                    fn.subdevice = static_cast<uint16_t>(number(f, "subdevice", 0));
-                    fn.revision = static_cast<uint8_t>(number(f, "revision", 0));
-                    fn.port = static_cast<int>(number(f, "port", 0));
-                    fn.mac = text(f, "mac");
-                    fn.wwpn = text(f, "wwpn");
-                    fn.driver = f.contains("driver") ? text(f, "driver") : std::string("callback");
-                    fn.ifname = text(f, "ifname");
-                    fn.vmhba = text(f, "vmhba");
-                    if (f.contains("legacy_device"))
-                        fn.legacy_device = static_cast<int>(number(f, "legacy_device", 0));
-                    ad.functions.push_back(fn);
-                }
-            }
+            parse_adapter(a, ad);
             m.adapters.push_back(ad);
         }
         assign_default_names(m);
@@ -376,42 +638,148 @@ bool create_host(const std::string &sysroot, const std::string &machine_path, st
 
 bool load_machine(const std::string &sysroot, Machine &m, std::string *err)
 {
-    std::string body;
-    if (!read_text(state_dir(sysroot) + "/machine.json", body, err))
-        return false;
-    // Every firmware command loads the machine several times; the text
-    // seldom changes between two loads, and parsing it is the slow part.
-    static std::string cached_body;
-    static Machine cached;
-    if (!cached_body.empty() && body == cached_body) {
-        m = cached;
-        return true;
-    }
-    json doc = json::parse(body, nullptr, false);
-    if (doc.is_discarded()) {
-        if (err)
-            *err = "machine state is not valid JSON";
-        return false;
-    }
-    if (!parse_machine(doc, m, err))
-        return false;
-    cached_body = body;
-    cached = m;
-    return true;
+    return assemble(sysroot, m, nullptr, nullptr, nullptr, err);
 }
 
 bool save_machine(const std::string &sysroot, const Machine &m, std::string *err)
 {
-    std::string body;
+    // Everything is serialised first: text that cannot be written leaves
+    // the old state whole.
+    bool has_adapters = m.doc.contains("adapters");
+    std::vector<std::string> bodies;
+    json base = m.doc;
     try {
-        body = m.doc.dump(2) + "\n";
+        if (has_adapters) {
+            for (const json &a : m.doc.at("adapters"))
+                bodies.push_back(serialise(a));
+            base.erase("adapters");
+        }
+        serialise(base);
+    } catch (const std::exception &e) {
+        if (err)
+            *err = std::string("machine state cannot be written: ") + e.what();
+        return false;
+    }
+    if (has_adapters && !make_dirs(adapters_dir(sysroot))) {
+        if (err)
+            *err = "cannot create " + adapters_dir(sysroot);
+        return false;
+    }
+    for (size_t i = 0; i < bodies.size(); ++i) {
+        std::string path = adapter_path(sysroot, i), old;
+        if (read_file(path, old, nullptr) && old == bodies[i])
+            continue;
+        if (!write_file_atomic(path, bodies[i], err))
+            return false;
+        remember(path, bodies[i], m.doc.at("adapters").at(i));
+    }
+    for (size_t i = bodies.size(); unlink(adapter_path(sysroot, i).c_str()) == 0; ++i) {
+    }
+    // Last: the new stamp tells every process that the layout changed.
+    return write_base(sysroot, base, bodies.size(), has_adapters, err);
+}
+
+std::shared_ptr<const Machine> load_layout(const std::string &sysroot, std::string *err)
+{
+    std::string body;
+    if (!read_file(machine_path(sysroot), body, err))
+        return nullptr;
+    Caches &c = caches();
+    {
+        std::lock_guard<std::mutex> hold(c.lock);
+        auto it = c.layouts.find(sysroot);
+        if (it != c.layouts.end() && it->second.body == body)
+            return it->second.layout;
+    }
+    std::shared_ptr<Machine> m = std::make_shared<Machine>();
+    LayoutEntry e;
+    if (!assemble(sysroot, *m, &e.body, &e.base, &e.count, err))
+        return nullptr;
+    std::shared_ptr<FunctionIndex> index = std::make_shared<FunctionIndex>();
+    for (size_t a = 0; a < m->adapters.size(); ++a) {
+        if (m->adapters[a].family != "converged")
+            continue;
+        for (size_t f = 0; f < m->adapters[a].functions.size(); ++f) {
+            const Function &fn = m->adapters[a].functions[f];
+            index->by_pci[pci_name(fn)].push_back({a, f});
+            index->by_kind[fn.kind + "/" + fn.driver].push_back({a, f});
+        }
+    }
+    m->index = index;
+    e.layout = m;
+    std::lock_guard<std::mutex> hold(c.lock);
+    c.layouts[sysroot] = e;
+    return m;
+}
+
+bool load_adapter(const std::string &sysroot, size_t index, Machine &m, std::string *err)
+{
+    std::shared_ptr<const Machine> layout = load_layout(sysroot, err);
+    if (!layout)
+        return false;
+    if (index >= layout->adapters.size()) {
+        if (err)
+            *err = "no adapter " + std::to_string(index);
+        return false;
+    }
+    json base;
+    {
+        Caches &c = caches();
+        std::lock_guard<std::mutex> hold(c.lock);
+        base = c.layouts[sysroot].base;
+    }
+    json adoc;
+    Adapter ad;
+    if (!read_adapter(adapter_path(sysroot, index), adoc, ad, err))
+        return false;
+    // Default names count across the machine; the layout has them.
+    const Adapter &known = layout->adapters[index];
+    for (size_t f = 0; f < ad.functions.size() && f < known.functions.size(); ++f) {
+        ad.functions[f].ifname = known.functions[f].ifname;
+        ad.functions[f].vmhba = known.functions[f].vmhba;
+        ad.functions[f].legacy_device = known.functions[f].legacy_device;
+    }
+    m.doc = std::move(base);
+    m.doc["adapters"] = json::array();
+    m.doc["adapters"].push_back(std::move(adoc));
+    m.adapters.assign(1, ad);
+    return true;
+}
+
+bool save_adapter(const std::string &sysroot, size_t index, const Machine &m, std::string *err)
+{
+    std::string body;
+    const json &adoc = m.doc.at("adapters").at(0);
+    try {
+        body = serialise(adoc);
     } catch (const std::exception &e) {
         // Bytes that are no UTF-8 belong in bytes_value; the old state stays.
         if (err)
             *err = std::string("machine state cannot be written: ") + e.what();
         return false;
     }
-    return write_file_atomic(state_dir(sysroot) + "/machine.json", body, err);
+    std::string path = adapter_path(sysroot, index);
+    if (!write_file_atomic(path, body, err))
+        return false;
+    remember(path, body, adoc);
+    std::shared_ptr<const Machine> layout = load_layout(sysroot, err);
+    if (!layout)
+        return false;
+    json base;
+    size_t count = 0;
+    {
+        Caches &c = caches();
+        std::lock_guard<std::mutex> hold(c.lock);
+        base = c.layouts[sysroot].base;
+        count = c.layouts[sysroot].count;
+    }
+    json own = m.doc;
+    own.erase("adapters");
+    if (index < layout->adapters.size() && own == base &&
+        same_description(adoc, layout->doc.at("adapters").at(index)))
+        return true;
+    // The description changed: other processes must read the layout again.
+    return write_base(sysroot, own, count, true, err);
 }
 
 StateLock::StateLock(const std::string &sysroot) : fd_(-1)

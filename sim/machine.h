@@ -2,14 +2,22 @@
 // directory layout of a simulated host (a sysroot).
 //
 // One simulated host lives under one directory. Its machine description is
-// copied into <sysroot>/.hlvdsim/machine.json when the host is created; that
-// copy is the machine's state from then on, and every change is written back
+// copied into the state directory <sysroot>/.hlvdsim when the host is
+// created; that copy is the machine's state from then on. Each adapter's
+// document lives in adapters/<index>.json and the rest of the machine in
+// machine.json, so a firmware command reads and rewrites only its adapter.
+// machine.json carries a random stamp that changes whenever an adapter's
+// description (anything but its firmware state) changes, so a process knows
+// when to read the machine's layout again. Every change is written back
 // atomically under an exclusive file lock, so separate processes see one
 // machine.
 #ifndef HLVD_SIM_MACHINE_H
 #define HLVD_SIM_MACHINE_H
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -52,9 +60,23 @@ struct Adapter {
     std::vector<Function> functions;
 };
 
+// A function's place in a machine: adapter and function in machine order.
+struct FunctionRef {
+    size_t adapter;
+    size_t function;
+};
+
+// Converged functions of a layout, so that a command finds its function
+// without walking the machine.
+struct FunctionIndex {
+    std::map<std::string, std::vector<FunctionRef>> by_pci;  // PCI name, machine order
+    std::map<std::string, std::vector<FunctionRef>> by_kind; // kind "/" driver path, machine order
+};
+
 struct Machine {
     json doc; // the whole persisted document; the typed view below is read from it
     std::vector<Adapter> adapters;
+    std::shared_ptr<const FunctionIndex> index; // set in layouts only
 };
 
 // <sysroot>/.hlvdsim
@@ -73,10 +95,26 @@ bool create_host(const std::string &sysroot, const std::string &machine_path, st
 // Parses a machine document into its typed view.
 bool parse_machine(const json &doc, Machine &m, std::string *err);
 
+// The whole machine, assembled from its files.
 bool load_machine(const std::string &sysroot, Machine &m, std::string *err);
 
-// Writes the document of `m` back (temporary file, flush, rename).
+// Writes the document of `m` back: the adapters' files that changed and the
+// machine's own (temporary file, flush, rename).
 bool save_machine(const std::string &sysroot, const Machine &m, std::string *err);
+
+// The machine as described: every adapter's typed view and description, for
+// finding functions. What commands change (an adapter's "fw_state",
+// "firmware" and "flash_options") may be older here than in the adapter's
+// file; load_adapter has the current state. Read again only when the
+// machine's stamp changed. Null with `err` set when the state is unreadable.
+std::shared_ptr<const Machine> load_layout(const std::string &sysroot, std::string *err);
+
+// Adapter `index` (machine order) alone: `m.doc` holds the machine's own
+// keys and "adapters" with this one adapter, `m.adapters` its typed view.
+bool load_adapter(const std::string &sysroot, size_t index, Machine &m, std::string *err);
+
+// Writes back the one adapter of a machine load_adapter filled.
+bool save_adapter(const std::string &sysroot, size_t index, const Machine &m, std::string *err);
 
 // Exclusive lock over the machine state of one host, for read-modify-write.
 class StateLock {
