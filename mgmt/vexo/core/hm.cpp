@@ -200,7 +200,7 @@ bool display_name_matches(const node *n, const char *name)
 // read past byte (max - 1) / 8.
 int first_zero_from(const uint8_t *bits, int max, int from)
 {
-    if (!bits)
+    if (!bits || max <= 0)
         return -1;
     int n = from;
     while (n <= max - 64) {
