@@ -177,6 +177,47 @@ void copy_text(char *dst, size_t size, const char *src)
     dst[n] = '\0';
 }
 
+// Whether the display name of n equals `name` ignoring case, exactly as
+// comparing vexo_display_name(n) with strcasecmp. The display name starts
+// with the node name (cut to fit), so the name alone rejects most children
+// and only an instance whose name matches has its number printed.
+bool display_name_matches(const node *n, const char *name)
+{
+    if (!n->node_name)
+        return name[0] == '\0';
+    size_t len = strnlen(n->node_name, VEXO_MAX_NAME_SIZE - 1);
+    if (strncasecmp(n->node_name, name, len) != 0)
+        return false;
+    if (!vexo_is_instance(n))
+        return name[len] == '\0';
+    char display[VEXO_MAX_NAME_SIZE];
+    vexo_display_name(n, display);
+    return strcasecmp(display, name) == 0;
+}
+
+// Lowest clear bit of `bits` at or above `from` (a multiple of 8), or -1.
+// Whole words and bytes of set bits are stepped over at once; nothing is
+// read past byte (max - 1) / 8.
+int first_zero_from(const uint8_t *bits, int max, int from)
+{
+    if (!bits || max <= 0)
+        return -1;
+    int n = from;
+    while (n <= max - 64) {
+        uint64_t word;
+        std::memcpy(&word, bits + n / 8, sizeof word);
+        if (word != ~UINT64_C(0))
+            break;
+        n += 64;
+    }
+    while (n <= max - 8 && bits[n / 8] == 0xFF)
+        n += 8;
+    for (; n < max; ++n)
+        if (!(bits[n / 8] & (1u << (n % 8))))
+            return n;
+    return -1;
+}
+
 void release_node(node *n);
 
 void delete_subtree(node *n)
@@ -213,7 +254,8 @@ void delete_subtree(node *n)
         }
     }
 
-    clear_bit(h->bit_field, h->max_nodes, n->node_tag);
+    if (clear_bit(h->bit_field, h->max_nodes, n->node_tag) == 0 && n->node_tag < h->free_hint)
+        h->free_hint = n->node_tag;
     if (!is_top(n) && is_group(n->parent))
         unlink_child(n);
     h->node_dict[n->node_tag] = nullptr;
@@ -265,6 +307,7 @@ int hm_setup_hierarchy(hierarchy *h)
     h->node_dict = dict;
     h->bit_field = bits;
     h->max_nodes = VEXO_DICT_STEP;
+    h->free_hint = 0;
     h->persistency_priority = 1;
     persistency_priority = 1;
     if (hierarchy_table[slot] != h) {
@@ -284,6 +327,7 @@ void hm_release_hierarchy(hierarchy *h)
     h->node_dict = nullptr;
     h->bit_field = nullptr;
     h->max_nodes = 0;
+    h->free_hint = 0;
     hierarchy_table[slot] = nullptr;
     --h_count;
 }
@@ -406,8 +450,11 @@ node_tag_t add_node(node *n, hierarchy *h)
     if (!n->u.data)
         return VEXO_NO_TAG;
 
+    // The search starts at the byte of the hint: the tag is still the lowest free one.
+    if (h->free_hint < 0 || h->free_hint > h->max_nodes)
+        h->free_hint = 0;
     int tag;
-    while ((tag = get_first_zero(h->bit_field, h->max_nodes)) < 0) {
+    while ((tag = first_zero_from(h->bit_field, h->max_nodes, h->free_hint & ~7)) < 0) {
         if (h->max_nodes > VEXO_MAX_NODE_LIMIT - 1) {
             pdebug(VEXO_LOG_CORE, VEXO_LOG_FATAL, "Hierarchy FULL!\n");
             return VEXO_NO_TAG;
@@ -464,6 +511,7 @@ node_tag_t add_node(node *n, hierarchy *h)
     }
     n->node_tag = tag;
     set_bit(h->bit_field, h->max_nodes, tag);
+    h->free_hint = tag + 1;
     h->node_dict[tag] = n;
     return tag;
 }
@@ -538,15 +586,14 @@ node *internal_get_node(node *parent, const char *name, int type)
         return nullptr;
     if (p->u.grp->next_child == p)
         return nullptr;
-    char display[VEXO_MAX_NAME_SIZE];
     for (node *c = p->u.grp->next_child; c != p; c = c->next_sibling) {
+        if (!display_name_matches(c, name))
+            continue;
         node *target = vexo_resolve_link(c);
         int kind = target ? target->node_type : 0;
         if (type != 0 && kind != type)
             continue;
-        vexo_display_name(c, display);
-        if (strcasecmp(display, name) == 0)
-            return c;
+        return c;
     }
     if (type != VEXO_NODE_ACTION)
         return nullptr;
@@ -646,12 +693,7 @@ VEXO_status_t handle_internal_property(node *property_node, char *value, int typ
 
 int get_first_zero(const uint8_t *bits, int max)
 {
-    if (!bits)
-        return -1;
-    for (int n = 0; n < max; ++n)
-        if (!(bits[n / 8] & (1u << (n % 8))))
-            return n;
-    return -1;
+    return first_zero_from(bits, max, 0);
 }
 
 int get_first_one(const uint8_t *bits, int max)

@@ -162,6 +162,8 @@ struct hierarchy {
     int32_t vexo_max_params;
     int32_t vexo_max_children;
     int32_t vexo_max_instances;
+    // Every tag below this one is in use; the search for a free tag starts here.
+    int32_t free_hint;
 };
 
 // Answer records of the API.
