@@ -8,7 +8,9 @@
 #include <sys/types.h>
 
 #include "mgmt/aw/vexo-backend/backend.h"
+#include "mgmt/aw/vexo-backend/command_area.h"
 #include "mgmt/aw/vexo-backend/flash_crc.h"
+#include "mgmt/aw/vexo-backend/flash_crc_image.h"
 #include "mgmt/aw/vexo-backend/linux/os_services.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
@@ -113,8 +115,9 @@ bool find_flash_dir(FILE *fp, uint64_t start, void *dir, size_t dir_size)
     const uint64_t size = file_size(fp);
     if (start > size)
         return false;
-    // Blocks of at most 1 MiB, and no larger than what the file holds.
-    const size_t kBlock = static_cast<size_t>(size - start < (1u << 20) ? size - start : (1u << 20));
+    // The directory sits near the headers: small blocks, so that finding it
+    // early reads little more than it.
+    const size_t kBlock = static_cast<size_t>(size - start < (1u << 16) ? size - start : (1u << 16));
     std::vector<uint8_t> block(kBlock);
     for (uint64_t pos = start; pos + dir_size <= size;) {
         size_t len = static_cast<size_t>(size - pos < kBlock ? size - pos : kBlock);
@@ -134,31 +137,113 @@ bool find_flash_dir(FILE *fp, uint64_t start, void *dir, size_t dir_size)
     return false;
 }
 
+// A whole image file in memory: each byte is read once, and the readers of
+// headers, directory and components work on it.
+struct Image {
+    uint8_t *bytes;
+    uint64_t size;
+};
+
+enum LoadOutcome { IMAGE_LOADED, IMAGE_NO_MEMORY, IMAGE_UNREADABLE };
+
+LoadOutcome load_image(FILE *fp, Image *img)
+{
+    img->bytes = nullptr;
+    img->size = 0;
+    const uint64_t size = file_size(fp);
+    if (size >= SIZE_MAX)
+        return IMAGE_NO_MEMORY;
+    uint8_t *bytes = static_cast<uint8_t *>(vexo_dmalloc(size ? static_cast<size_t>(size) : 1));
+    if (!bytes)
+        return IMAGE_NO_MEMORY;
+    if (size && !read_at(fp, 0, bytes, static_cast<size_t>(size))) {
+        vexo_dfree(bytes);
+        return IMAGE_UNREADABLE;
+    }
+    img->bytes = bytes;
+    img->size = size;
+    return IMAGE_LOADED;
+}
+
+// `len` bytes at `at` of the image, or null when it does not hold them whole.
+const uint8_t *image_at(const Image &img, uint64_t at, uint64_t len)
+{
+    if (at > img.size || len > img.size - at)
+        return nullptr;
+    return img.bytes + at;
+}
+
+bool copy_from_image(const Image &img, uint64_t at, void *to, size_t len)
+{
+    const uint8_t *from = image_at(img, at, len);
+    if (!from)
+        return false;
+    std::memcpy(to, from, len);
+    return true;
+}
+
+// find_flash_dir on an image in memory.
+bool find_flash_dir_in(const Image &img, uint64_t start, void *dir, size_t dir_size)
+{
+    uint8_t cookie[UFI_COOKIE_SIZE];
+    BuildUFIFlashDirCookie(cookie);
+    for (uint64_t pos = start; pos <= img.size && dir_size <= img.size - pos; pos += UFI_COOKIE_SIZE) {
+        if (std::memcmp(img.bytes + pos, cookie, UFI_COOKIE_SIZE) == 0) {
+            std::memcpy(dir, img.bytes + pos, dir_size);
+            return true;
+        }
+    }
+    return false;
+}
+
+int ufi_header_in(const Image &img, AW2_FILE_HEADER_T *header)
+{
+    std::memset(header, 0, sizeof *header);
+    if (!copy_from_image(img, 0, header, sizeof *header) || !has_signature(header->FH_Signature)) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "No signature found\n");
+        return 1;
+    }
+    return 0;
+}
+
+// The debug line of an open of the image that an earlier form of a step
+// made: the log reads as before although the file is read only once.
+void log_image_open(const char *file_name)
+{
+    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s: opening %s in %s mode\n", "VEXO_file_open", file_name, "rb");
+}
+
+// The flash record of a component: its fixed fields and the first data
+// bytes, as a zeroed record filled from the file holds them.
+FLASHROM_PARAMS component_record(const uint8_t *data, uint32_t len, uint32_t op_type, uint32_t flash_offset)
+{
+    FLASHROM_PARAMS p;
+    std::memset(&p, 0, sizeof p);
+    p.op_code = FLASHROM_OPER_FLASH;
+    p.op_type = op_type;
+    p.data_buffer_size = len;
+    p.offset = flash_offset;
+    std::memcpy(p.data_buffer, data, len < sizeof p.data_buffer ? len : sizeof p.data_buffer);
+    return p;
+}
+
 // Reads a component of `len` bytes at `file_offset` into a flash record
 // (op code 1) and writes it: false when the record cannot be allocated
 // (*st is then unset) or the file does not hold the component whole.
 enum ComponentOutcome { COMPONENT_SENT, COMPONENT_NO_MEMORY, COMPONENT_UNREADABLE };
 
-ComponentOutcome write_component(FILE *fp, uint64_t file_offset, uint32_t len, uint32_t op_type,
-                                 uint32_t flash_offset, int aw_port_number, uint32_t domainId, uint32_t phba_port,
-                                 int driver_type, uint8_t offset_supported, VEXO_status_t *st)
+ComponentOutcome write_component(const Image &img, uint8_t *area, uint64_t file_offset, uint32_t len,
+                                 uint32_t op_type, uint32_t flash_offset, int aw_port_number, uint32_t domainId,
+                                 uint32_t phba_port, int driver_type, uint8_t offset_supported, VEXO_status_t *st)
 {
-    if (file_offset > file_size(fp) || len > file_size(fp) - file_offset)
+    const uint8_t *data = image_at(img, file_offset, len);
+    if (!data)
         return COMPONENT_UNREADABLE;
-    FLASHROM_PARAMS *p = static_cast<FLASHROM_PARAMS *>(vexo_dmalloc(kFlashRecordFixed + len));
-    if (!p)
+    if (!area)
         return COMPONENT_NO_MEMORY;
-    std::memset(p, 0, kFlashRecordFixed + len);
-    if (!read_at(fp, file_offset, p->data_buffer, len)) {
-        vexo_dfree(p);
-        return COMPONENT_UNREADABLE;
-    }
-    p->op_code = FLASHROM_OPER_FLASH;
-    p->op_type = op_type;
-    p->data_buffer_size = len;
-    p->offset = flash_offset;
-    *st = ioctl_upgrade_flash(aw_port_number, p, domainId, phba_port, driver_type, offset_supported);
-    vexo_dfree(p);
+    FLASHROM_PARAMS p = component_record(data, len, op_type, flash_offset);
+    *st = ioctl_upgrade_flash_data(aw_port_number, &p, data, area, domainId, phba_port, driver_type,
+                                   offset_supported);
     return COMPONENT_SENT;
 }
 
@@ -169,40 +254,69 @@ bool active_version(node *adapter, char value[VEXO_VALUE_SIZE])
     return internal_get_property(adapter, "ActiveFirmwareVersion", value) == VEXO_STATUS_SUCCESS;
 }
 
-// AW2: the eight regions of the file.
+// AW2: the eight regions of the file, read once. Each region is checked as
+// ProcessFlashFirmwareCmd checks it: a file that fails the header and
+// directory check fails at the first region.
 VEXO_status_t flash_aw2_regions(node *context, int aw_port_number, const char *file_name, uint32_t domainId,
                                 uint32_t phba_port)
 {
     int driver_type = get_the_protocol(get_aw_instance(context));
-    for (const Aw2Region &r : kAw2Regions) {
-        if (r.op_type == ENUM_MGMT_FLASHROM_OPTYPE_CODE_REDBOOT &&
-            (driver_type == VEXO_DRIVER_ISCSI || driver_type == VEXO_DRIVER_NIC) &&
-            if_required_redboot_flash(aw_port_number, file_name, domainId, phba_port, driver_type) == 0)
-            continue;
-        uint8_t *data = nullptr;
-        if (ProcessFlashFirmwareCmd(file_name, r.offset, r.length, &data) != 0) {
-            vexo_set_fixed_status(VEXO_STATUS_FAILED_FLASH);
-            return VEXO_STATUS_FAILURE;
-        }
-        FLASHROM_PARAMS *p = static_cast<FLASHROM_PARAMS *>(vexo_dmalloc(kFlashRecordFixed + r.length));
-        if (!p) {
+    Image img = {nullptr, 0};
+    bool valid = false;
+    FILE *fp = VEXO_file_open(file_name, "rb");
+    if (!fp) {
+        vexo_set_fixed_status(VEXO_STATUS_FILE_NOT_FOUND);
+    } else {
+        LoadOutcome loaded = load_image(fp, &img);
+        VEXO_file_close(fp);
+        AW2_FILE_HEADER_T header;
+        AW2_FLASHDIR_TYPE dir;
+        if (loaded == IMAGE_NO_MEMORY)
             pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to allocate memory\n", "do_UpgradeFlashROM");
-            vexo_dfree(data);
-            vexo_set_fixed_status(VEXO_STATUS_FAILED_FLASH);
-            return VEXO_STATUS_FAILURE;
+        else if (ufi_header_in(img, &header) != 0 || !find_flash_dir_in(img, UFI_AW2_HEADER_SIZE, &dir, sizeof dir))
+            vexo_set_fixed_status(VEXO_STATUS_INVALID_FILE_FORMAT);
+        else
+            valid = true;
+    }
+    uint8_t *area = valid ? vexo_new_command_area() : nullptr;
+    if (valid && !area)
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to allocate memory\n", "do_UpgradeFlashROM");
+    VEXO_status_t result = VEXO_STATUS_SUCCESS;
+    bool first = true;
+    for (const Aw2Region &r : kAw2Regions) {
+        if (!area) {
+            result = VEXO_STATUS_FAILURE;
+            break;
         }
-        std::memset(p, 0, kFlashRecordFixed + r.length);
-        p->op_code = FLASHROM_OPER_FLASH;
-        p->op_type = r.op_type;
-        p->data_buffer_size = r.length;
-        std::memcpy(p->data_buffer, data, r.length);
-        vexo_dfree(data);
-        VEXO_status_t st = ioctl_upgrade_flash(aw_port_number, p, domainId, phba_port, driver_type, 0);
-        vexo_dfree(p);
+        if (r.op_type == ENUM_MGMT_FLASHROM_OPTYPE_CODE_REDBOOT &&
+            (driver_type == VEXO_DRIVER_ISCSI || driver_type == VEXO_DRIVER_NIC)) {
+            log_image_open(file_name);
+            if (if_required_redboot_flash_image(aw_port_number, img.bytes, img.size, domainId, phba_port,
+                                                driver_type) == 0)
+                continue;
+        }
+        // The header and directory check, then the region read.
+        if (!first)
+            log_image_open(file_name);
+        first = false;
+        log_image_open(file_name);
+        const uint8_t *data = image_at(img, uint64_t(UFI_AW2_HEADER_SIZE) + r.offset, r.length);
+        if (!data) {
+            result = VEXO_STATUS_FAILURE;
+            break;
+        }
+        FLASHROM_PARAMS p = component_record(data, r.length, r.op_type, 0);
+        VEXO_status_t st = ioctl_upgrade_flash_data(aw_port_number, &p, data, area, domainId, phba_port, driver_type, 0);
         if (st != VEXO_STATUS_SUCCESS) {
-            vexo_set_fixed_status(VEXO_STATUS_FAILED_FLASH);
-            return st;
+            result = st;
+            break;
         }
+    }
+    vexo_dfree(area);
+    vexo_dfree(img.bytes);
+    if (result != VEXO_STATUS_SUCCESS) {
+        vexo_set_fixed_status(VEXO_STATUS_FAILED_FLASH);
+        return result;
     }
     vexo_set_fixed_status(VEXO_STATUS_REBOOT_REQUIRED);
     return VEXO_STATUS_SUCCESS;
@@ -313,7 +427,7 @@ int ProcessWriteFlash(const char *file_name, uint32_t offset, uint32_t length, u
         VEXO_file_close(fp);
         return 1;
     }
-    std::memset(buf, 0, length ? length : 1);
+    // Every byte is read from the file or the buffer is dropped.
     bool ok = read_at(fp, uint64_t(UFI_AW2_HEADER_SIZE) + offset, buf, length);
     VEXO_file_close(fp);
     if (!ok) {
@@ -391,13 +505,17 @@ int trelmont_region_method(const char *active)
 // ---------------------------------------------------------------------------
 // Writers.
 
-int VEXO_flash_aw3_image(node *adapter, int aw_port_number, FILE *fp, uint32_t num_imgs, uint32_t domainId,
-                         uint32_t phba_port, int driver_type)
+namespace
 {
+
+int flash_aw3_image(node *adapter, int aw_port_number, const Image &img, uint8_t *area, uint32_t num_imgs,
+                    uint32_t domainId, uint32_t phba_port, int driver_type)
+{
+    const char *const kFn = "VEXO_flash_aw3_image";
     const uint64_t header_size = UFI_HEADER_SIZE + uint64_t(UFI_IMAGE_HEADER_SIZE) * num_imgs;
     FLASHDIR_TYPE dir;
-    if (get_flash_dir_aw3(header_size, fp, &dir) != 0) {
-        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Invalid Cookie. UFI corrupted.\n", __func__);
+    if (!find_flash_dir_in(img, header_size, &dir, sizeof dir)) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Invalid Cookie. UFI corrupted.\n", kFn);
         return 1;
     }
     for (const flash_comp &c : flash_types) {
@@ -405,24 +523,24 @@ int VEXO_flash_aw3_image(node *adapter, int aw_port_number, FILE *fp, uint32_t n
         if (!is_comp_in_ufi(&dir, static_cast<uint32_t>(c.img_type), &index))
             continue;
         if (c.optype == ENUM_MGMT_FLASHROM_OPTYPE_CODE_NCSI_FW && !is_ncsi_required(adapter)) {
-            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:not flashing NCSI.\n", __func__);
+            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:not flashing NCSI.\n", kFn);
             continue;
         }
         if (c.optype == AW3_PHY_OPTYPE && !phy_flashing_required(adapter))
             continue;
-        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:flash_types[i].optype = %d\n", __func__, c.optype);
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:flash_types[i].optype = %d\n", kFn, c.optype);
         VEXO_status_t st = VEXO_STATUS_SUCCESS;
         ComponentOutcome out =
-            write_component(fp, header_size + c.offset, static_cast<uint32_t>(c.size), static_cast<uint32_t>(c.optype),
+            write_component(img, area, header_size + c.offset, static_cast<uint32_t>(c.size), static_cast<uint32_t>(c.optype),
                             0, aw_port_number, domainId, phba_port, driver_type, 0, &st);
         if (out == COMPONENT_NO_MEMORY) {
-            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to allocate Memory.\n", __func__);
+            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to allocate Memory.\n", kFn);
             vexo_set_fixed_status(VEXO_STATUS_INSUFFICIENT_MEMORY);
             return 1;
         }
         if (out == COMPONENT_UNREADABLE) {
             // Only bytes of the file go to the flash: a component cut short stops it.
-            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:component of optype %d not whole in the file.\n", __func__,
+            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:component of optype %d not whole in the file.\n", kFn,
                    c.optype);
             return 1;
         }
@@ -436,18 +554,19 @@ int VEXO_flash_aw3_image(node *adapter, int aw_port_number, FILE *fp, uint32_t n
     return 0;
 }
 
-int VEXO_flash_trelmont_image(node *adapter, int aw_port_number, FILE *fp, uint32_t num_imgs, uint32_t domainId,
-                              uint32_t phba_port, int driver_type)
+int flash_trelmont_image(node *adapter, int aw_port_number, const Image &img, uint8_t *area, uint32_t num_imgs,
+                         uint32_t domainId, uint32_t phba_port, int driver_type)
 {
+    const char *const kFn = "VEXO_flash_trelmont_image";
     const uint64_t header_size = UFI_HEADER_SIZE + uint64_t(UFI_IMAGE_HEADER_SIZE) * num_imgs;
     FLASHDIR_TYPE dir;
-    if (get_flash_dir_aw3(header_size, fp, &dir) != 0) {
-        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Invalid Cookie. UFI corrupted.\n", __func__);
+    if (!find_flash_dir_in(img, header_size, &dir, sizeof dir)) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Invalid Cookie. UFI corrupted.\n", kFn);
         return 1;
     }
     const uint32_t num = dir.flashdir_header.num_of_images;
-    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:num_of_images = %d\n", __func__, num);
-    const uint64_t size = file_size(fp);
+    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:num_of_images = %d\n", kFn, num);
+    const uint64_t size = img.size;
     uint8_t offset_supported = 0;
     int dual_reboot_req = 0;
     for (uint32_t i = 0; i < num && i < 32; ++i) {
@@ -464,7 +583,7 @@ int VEXO_flash_trelmont_image(node *adapter, int aw_port_number, FILE *fp, uint3
         bool sound = from <= size && len <= size - from && uint64_t(offset) + len <= VEXO_FLASH_SIZE &&
                      (dir_op_type == kOpTypeFromEntry || len >= 4);
         if (!sound) {
-            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:entry %d lies outside the file or the flash.\n", __func__, i);
+            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:entry %d lies outside the file or the flash.\n", kFn, i);
             if (dir_op_type == kOpTypeFromEntry)
                 continue;
             pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "Failed to flash firmware with status = 0x%x\n", 1);
@@ -477,19 +596,19 @@ int VEXO_flash_trelmont_image(node *adapter, int aw_port_number, FILE *fp, uint3
             char active[VEXO_VALUE_SIZE];
             if (!active_version(adapter, active))
                 active[0] = '\0';
-            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:active_fw = %s\n", __func__, active);
+            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:active_fw = %s\n", kFn, active);
             if (!trelmont_region_method(active)) {
-                pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:Using offset based method.\n", __func__);
+                pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:Using offset based method.\n", kFn);
                 op_type = ENUM_MGMT_FLASHROM_OPTYPE_ROM_OFFSET_SPECIFIED;
                 offset_supported = 1;
             }
             if (offset_supported)
                 op_type = ENUM_MGMT_FLASHROM_OPTYPE_ROM_OFFSET_SPECIFIED;
-            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:offset_supported = %d\n", __func__, offset_supported);
-            int st = is_required_flash(aw_port_number, fp, domainId, phba_port, driver_type,
+            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:offset_supported = %d\n", kFn, offset_supported);
+            int st = is_required_flash_image(aw_port_number, img.bytes, img.size, domainId, phba_port, driver_type,
                                        static_cast<uint16_t>(op_type), len, offset,
                                        static_cast<uint32_t>(header_size), offset_supported);
-            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:status = %d\n", __func__, st);
+            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:status = %d\n", kFn, st);
             if (st == FLASH_COMPONENT_UNCHANGED)
                 continue;
             if (st == VEXO_STATUS_INT_REBOOT_REQ) {
@@ -497,12 +616,12 @@ int VEXO_flash_trelmont_image(node *adapter, int aw_port_number, FILE *fp, uint3
                 break;
             }
         }
-        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:flashing optype = 0x%x\n", __func__, op_type);
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:flashing optype = 0x%x\n", kFn, op_type);
         VEXO_status_t st = VEXO_STATUS_SUCCESS;
-        ComponentOutcome out = write_component(fp, from, len, op_type, offset_supported ? offset : 0, aw_port_number,
+        ComponentOutcome out = write_component(img, area, from, len, op_type, offset_supported ? offset : 0, aw_port_number,
                                                domainId, phba_port, driver_type, offset_supported, &st);
         if (out == COMPONENT_NO_MEMORY) {
-            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to allocate Memory.\n", __func__);
+            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to allocate Memory.\n", kFn);
             vexo_set_fixed_status(VEXO_STATUS_INSUFFICIENT_MEMORY);
             return 1;
         }
@@ -519,8 +638,46 @@ int VEXO_flash_trelmont_image(node *adapter, int aw_port_number, FILE *fp, uint3
             return st;
         return 1;
     }
-    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:dual_reboot_req = %d\n", __func__, dual_reboot_req);
+    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:dual_reboot_req = %d\n", kFn, dual_reboot_req);
     return dual_reboot_req ? VEXO_STATUS_INT_REBOOT_REQ : 0;
+}
+
+// The AW3 or Trelmont writer on the file behind `fp`, read whole once.
+int flash_image_of(node *adapter, int aw_port_number, FILE *fp, uint32_t num_imgs, uint32_t domainId,
+                   uint32_t phba_port, int driver_type, int aw_type)
+{
+    Image img = {nullptr, 0};
+    LoadOutcome loaded = fp ? load_image(fp, &img) : IMAGE_UNREADABLE;
+    uint8_t *area = loaded == IMAGE_LOADED ? vexo_new_command_area() : nullptr;
+    int result;
+    if (loaded == IMAGE_NO_MEMORY) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to allocate Memory.\n",
+               aw_type == AW_TYPE_AW3 ? "VEXO_flash_aw3_image" : "VEXO_flash_trelmont_image");
+        vexo_set_fixed_status(VEXO_STATUS_INSUFFICIENT_MEMORY);
+        result = 1;
+    } else if (aw_type == AW_TYPE_AW3) {
+        result = flash_aw3_image(adapter, aw_port_number, img, area, num_imgs, domainId, phba_port, driver_type);
+    } else {
+        result = flash_trelmont_image(adapter, aw_port_number, img, area, num_imgs, domainId, phba_port, driver_type);
+    }
+    vexo_dfree(area);
+    vexo_dfree(img.bytes);
+    return result;
+}
+
+} // namespace
+
+int VEXO_flash_aw3_image(node *adapter, int aw_port_number, FILE *fp, uint32_t num_imgs, uint32_t domainId,
+                         uint32_t phba_port, int driver_type)
+{
+    return flash_image_of(adapter, aw_port_number, fp, num_imgs, domainId, phba_port, driver_type, AW_TYPE_AW3);
+}
+
+int VEXO_flash_trelmont_image(node *adapter, int aw_port_number, FILE *fp, uint32_t num_imgs, uint32_t domainId,
+                              uint32_t phba_port, int driver_type)
+{
+    return flash_image_of(adapter, aw_port_number, fp, num_imgs, domainId, phba_port, driver_type,
+                          AW_TYPE_TRELMONT);
 }
 
 int VEXO_fw_download(node *adapter, int aw_port_number, const char *file_name, uint32_t domainId, uint32_t phba_port,
@@ -532,30 +689,41 @@ int VEXO_fw_download(node *adapter, int aw_port_number, const char *file_name, u
         vexo_set_fixed_status(VEXO_STATUS_FILE_NOT_FOUND);
         return 1;
     }
+    // The file is read once; headers, directory and components come from it.
+    Image img = {nullptr, 0};
+    LoadOutcome loaded = load_image(fp, &img);
+    VEXO_file_close(fp);
+    if (loaded == IMAGE_NO_MEMORY) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to allocate Memory.\n", __func__);
+        vexo_set_fixed_status(VEXO_STATUS_INSUFFICIENT_MEMORY);
+        return 1;
+    }
     FILE_HEADER_T h;
     std::memset(&h, 0, sizeof h);
-    if (!read_at(fp, 0, &h, sizeof h) || !has_signature(h.FH_Signature)) {
+    if (!copy_from_image(img, 0, &h, sizeof h) || !has_signature(h.FH_Signature)) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Invalid signature in UFI Header.\n", __func__);
-        VEXO_file_close(fp);
+        vexo_dfree(img.bytes);
         vexo_set_fixed_status(VEXO_STATUS_INVALID_FILE_FORMAT);
         return 1;
     }
+    uint8_t *area = vexo_new_command_area();
     int result = 0;
     // The scan ends at the first image header the file does not hold whole.
     for (uint32_t i = 0; i < h.FH_NumOfImgs; ++i) {
         IMAGE_HEADER_T ih;
-        if (!read_at(fp, UFI_HEADER_SIZE + uint64_t(UFI_IMAGE_HEADER_SIZE) * i, &ih, sizeof ih))
+        if (!copy_from_image(img, UFI_HEADER_SIZE + uint64_t(UFI_IMAGE_HEADER_SIZE) * i, &ih, sizeof ih))
             break;
         if (ih.ImageId != 1)
             continue;
         if (aw_type == AW_TYPE_AW3)
-            result = VEXO_flash_aw3_image(adapter, aw_port_number, fp, h.FH_NumOfImgs, domainId, phba_port,
-                                          driver_type);
+            result = flash_aw3_image(adapter, aw_port_number, img, area, h.FH_NumOfImgs, domainId, phba_port,
+                                     driver_type);
         else
-            result = VEXO_flash_trelmont_image(adapter, aw_port_number, fp, h.FH_NumOfImgs, domainId, phba_port,
-                                               driver_type);
+            result = flash_trelmont_image(adapter, aw_port_number, img, area, h.FH_NumOfImgs, domainId, phba_port,
+                                          driver_type);
     }
-    VEXO_file_close(fp);
+    vexo_dfree(area);
+    vexo_dfree(img.bytes);
     return result;
 }
 

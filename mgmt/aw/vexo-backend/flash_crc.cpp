@@ -1,4 +1,5 @@
 #include "mgmt/aw/vexo-backend/flash_crc.h"
+#include "mgmt/aw/vexo-backend/flash_crc_image.h"
 
 #include <cstring>
 
@@ -25,6 +26,14 @@ bool read_crc(FILE *fp, uint64_t at, uint32_t *crc)
     if (fseeko(fp, static_cast<off_t>(at), SEEK_SET) != 0 || fread(b, 1, sizeof b, fp) != sizeof b)
         return false;
     *crc = le32(b);
+    return true;
+}
+
+bool crc_in_image(const uint8_t *image, uint64_t size, uint64_t at, uint32_t *crc)
+{
+    if (!image || at > size || size - at < 4)
+        return false;
+    *crc = le32(image + at);
     return true;
 }
 
@@ -56,6 +65,46 @@ int read_back(const char *caller, int aw_port_number, uint32_t domainId, uint32_
 
 } // namespace
 
+namespace
+{
+
+// Whether a component is to be written, from the CRC its image holds
+// (`have_crc` false when the image does not hold it).
+int required_by_crc(bool have_crc, uint32_t ufi_crc, int aw_port_number, uint32_t domainId, uint32_t phba_port,
+                    int driver_type, uint16_t op_type, uint32_t max_size, uint32_t offset, uint8_t offset_supported)
+{
+    if (!have_crc)
+        return FLASH_COMPONENT_WRITE;
+    uint32_t at = offset_supported ? offset + max_size - 4 : max_size - 4;
+    uint32_t flashed = 0;
+    bool alloc_failed = false;
+    int status = read_back("is_required_flash", aw_port_number, domainId, phba_port, driver_type, op_type, at,
+                           &flashed, &alloc_failed);
+    if (alloc_failed)
+        return FLASH_COMPONENT_UNCHANGED;
+    if (status != 0)
+        return (status == 2 || status == 3) ? VEXO_STATUS_INT_REBOOT_REQ : FLASH_COMPONENT_WRITE;
+    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:ufi_crc = 0x%x flashed_crc = 0x%x\n", "is_required_flash", ufi_crc,
+           flashed);
+    return ufi_crc == flashed ? FLASH_COMPONENT_UNCHANGED : FLASH_COMPONENT_WRITE;
+}
+
+// Whether the AW2 boot code is to be written, from the CRC its image holds.
+int redboot_required_by_crc(bool have_crc, uint32_t ufi_crc, int aw_port_number, uint32_t domainId,
+                            uint32_t phba_port, int driver_type)
+{
+    if (!have_crc)
+        return 1;
+    uint32_t flashed = 0;
+    bool alloc_failed = false;
+    if (read_back("if_required_redboot_flash", aw_port_number, domainId, phba_port, driver_type,
+                  ENUM_MGMT_FLASHROM_OPTYPE_CODE_REDBOOT, AW2_REDBOOT_CRC_FLASH_OFFSET, &flashed, &alloc_failed) != 0)
+        return 1;
+    return ufi_crc == flashed ? 0 : 1;
+}
+
+} // namespace
+
 int is_required_flash(int aw_port_number, FILE *fp, uint32_t domainId, uint32_t phba_port, int driver_type,
                       uint16_t op_type, uint32_t max_size, uint32_t offset, uint32_t header_size,
                       uint8_t offset_supported)
@@ -63,19 +112,22 @@ int is_required_flash(int aw_port_number, FILE *fp, uint32_t domainId, uint32_t 
     if (!fp)
         return FLASH_COMPONENT_UNCHANGED;
     uint32_t ufi_crc = 0;
-    if (max_size < 4 || !read_crc(fp, uint64_t(offset) + header_size + max_size - 4, &ufi_crc))
-        return FLASH_COMPONENT_WRITE;
-    uint32_t at = offset_supported ? offset + max_size - 4 : max_size - 4;
-    uint32_t flashed = 0;
-    bool alloc_failed = false;
-    int status = read_back(__func__, aw_port_number, domainId, phba_port, driver_type, op_type, at, &flashed,
-                           &alloc_failed);
-    if (alloc_failed)
+    bool have_crc = max_size >= 4 && read_crc(fp, uint64_t(offset) + header_size + max_size - 4, &ufi_crc);
+    return required_by_crc(have_crc, ufi_crc, aw_port_number, domainId, phba_port, driver_type, op_type, max_size,
+                           offset, offset_supported);
+}
+
+int is_required_flash_image(int aw_port_number, const uint8_t *image, uint64_t size, uint32_t domainId,
+                            uint32_t phba_port, int driver_type, uint16_t op_type, uint32_t max_size, uint32_t offset,
+                            uint32_t header_size, uint8_t offset_supported)
+{
+    if (!image)
         return FLASH_COMPONENT_UNCHANGED;
-    if (status != 0)
-        return (status == 2 || status == 3) ? VEXO_STATUS_INT_REBOOT_REQ : FLASH_COMPONENT_WRITE;
-    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:ufi_crc = 0x%x flashed_crc = 0x%x\n", __func__, ufi_crc, flashed);
-    return ufi_crc == flashed ? FLASH_COMPONENT_UNCHANGED : FLASH_COMPONENT_WRITE;
+    uint32_t ufi_crc = 0;
+    bool have_crc =
+        max_size >= 4 && crc_in_image(image, size, uint64_t(offset) + header_size + max_size - 4, &ufi_crc);
+    return required_by_crc(have_crc, ufi_crc, aw_port_number, domainId, phba_port, driver_type, op_type, max_size,
+                           offset, offset_supported);
 }
 
 int if_required_redboot_flash(int aw_port_number, const char *file_name, uint32_t domainId, uint32_t phba_port,
@@ -87,12 +139,15 @@ int if_required_redboot_flash(int aw_port_number, const char *file_name, uint32_
     uint32_t ufi_crc = 0;
     bool have_crc = read_crc(fp, AW2_REDBOOT_CRC_FILE_OFFSET, &ufi_crc);
     VEXO_file_close(fp);
-    if (!have_crc)
-        return 1;
-    uint32_t flashed = 0;
-    bool alloc_failed = false;
-    if (read_back(__func__, aw_port_number, domainId, phba_port, driver_type, ENUM_MGMT_FLASHROM_OPTYPE_CODE_REDBOOT,
-                  AW2_REDBOOT_CRC_FLASH_OFFSET, &flashed, &alloc_failed) != 0)
-        return 1;
-    return ufi_crc == flashed ? 0 : 1;
+    return redboot_required_by_crc(have_crc, ufi_crc, aw_port_number, domainId, phba_port, driver_type);
+}
+
+int if_required_redboot_flash_image(int aw_port_number, const uint8_t *image, uint64_t size, uint32_t domainId,
+                                    uint32_t phba_port, int driver_type)
+{
+    if (!image)
+        return 0;
+    uint32_t ufi_crc = 0;
+    bool have_crc = crc_in_image(image, size, AW2_REDBOOT_CRC_FILE_OFFSET, &ufi_crc);
+    return redboot_required_by_crc(have_crc, ufi_crc, aw_port_number, domainId, phba_port, driver_type);
 }

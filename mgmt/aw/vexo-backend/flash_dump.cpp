@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "mgmt/aw/vexo-backend/command_area.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"
 #include "mgmt/vexo/core/debug.h"
@@ -29,34 +30,34 @@ VEXO_status_t do_RetrieveStratolinkPCIDump(node *context, node *action, char par
     const uint32_t domain = get_domain_id(nic);
     const uint32_t phba_port = get_phba_port_number(nic);
 
+    // Every byte of the dump is written by a piece before the file is.
     uint8_t *dump = static_cast<uint8_t *>(vexo_dmalloc(VEXO_FLASH_DUMP_SIZE));
     if (!dump) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to allocate memory\n", kHandler);
         vexo_set_fixed_status(VEXO_STATUS_INSUFFICIENT_MEMORY);
         return VEXO_STATUS_FAILURE;
     }
-    std::memset(dump, 0, VEXO_FLASH_DUMP_SIZE);
+    // One command area for all pieces; the answer is taken from it.
+    uint8_t *area = vexo_new_command_area();
     VEXO_status_t result = VEXO_STATUS_SUCCESS;
+    if (!area) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to allocate memory\n", kHandler);
+        vexo_set_fixed_status(VEXO_STATUS_INSUFFICIENT_BUFFER);
+        result = VEXO_STATUS_FAILURE;
+    }
+    const uint8_t *answer = area ? area + IOCTL_HEADER_SIZE + kFlashRecordFixed - 4 : nullptr;
+    size_t used = 0; // bytes of the area the last piece took
     uint32_t remaining = VEXO_FLASH_DUMP_SIZE;
     uint32_t offset = 0;
-    while (remaining != 0) {
+    while (area && remaining != 0) {
         uint32_t n = remaining <= VEXO_FLASH_DUMP_PIECE ? remaining : VEXO_FLASH_DUMP_PIECE;
-        FLASHROM_PARAMS *p = static_cast<FLASHROM_PARAMS *>(vexo_dmalloc(n + kFlashRecordFixed));
-        if (!p) {
-            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to allocate memory\n", kHandler);
-            vexo_set_fixed_status(VEXO_STATUS_INSUFFICIENT_BUFFER);
-            result = VEXO_STATUS_FAILURE;
-            break;
-        }
-        std::memset(p, 0, n + kFlashRecordFixed);
-        p->op_code = FLASHROM_OPER_REPORT;
-        p->op_type = ENUM_MGMT_FLASHROM_OPTYPE_ISM_AND_VECTORS;
-        p->offset = offset;
-        p->data_buffer_size = n;
-        VEXO_status_t st = ioctl_get_flash_dump(port, p, domain, phba_port);
+        // Each request goes out zeroed, as far as it and the last one reach.
+        const size_t extent = IOCTL_HEADER_SIZE + kFlashRecordFixed + n;
+        std::memset(area, 0, extent > used ? extent : used);
+        used = extent;
+        VEXO_status_t st = ioctl_get_flash_dump_in_area(port, area, offset, n, domain, phba_port);
         if (st != VEXO_STATUS_SUCCESS) {
             pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to GET Flash Dump.\n", kHandler);
-            vexo_dfree(p);
             // The mapping does not record a status for every answer.
             if (vexo_last_status_code == VEXO_STATUS_SUCCESS)
                 vexo_set_fixed_status(st >= VEXO_CORE_STATUS_COUNT && st != VEXO_STATUS_REBOOT_REQUIRED
@@ -65,13 +66,13 @@ VEXO_status_t do_RetrieveStratolinkPCIDump(node *context, node *action, char par
             result = st;
             break;
         }
-        std::memcpy(dump + offset, p->data_buffer, n);
+        std::memcpy(dump + offset, answer, n);
         remaining -= n;
         offset += n;
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:buffersize = %d offset = %d\n", kHandler,
                static_cast<int>(remaining), static_cast<int>(offset));
-        vexo_dfree(p);
     }
+    vexo_dfree(area);
     if (result == VEXO_STATUS_SUCCESS) {
         // Replaced whole: the file is either the whole dump or what it was.
         size_t written = 0;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "mgmt/aw/vexo-backend/command_area.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
 #include "mgmt/aw/vexo-backend/vexo_mailbox.h"
 #include "mgmt/vexo/core/debug.h"
@@ -119,6 +120,80 @@ VEXO_status_t ioctl_get_flash_dump(int aw_port_number, FLASHROM_PARAMS *record, 
                         VEXO_DIR_READ, domainId, phba_port, VEXO_DRIVER_NIC, false);
 }
 
+namespace
+{
+
+// The chunked write of a flash record: its 20 fixed bytes from `fixed`, its
+// data_buffer_size bytes from `data`, sent from `buf` (a command area when
+// `capacity` is one).
+VEXO_status_t upgrade_flash(int aw_port_number, const FLASHROM_PARAMS *fixed, const uint8_t *data, uint8_t *buf,
+                            uint32_t capacity, uint32_t domainId, uint32_t phba_port, int driver_type,
+                            uint8_t offset_supported)
+{
+    const char *const caller = "ioctl_upgrade_flash";
+    // Each record starts from a zeroed command: a short last chunk goes out
+    // with what the earlier chunks of this record left behind it.
+    std::memset(buf, 0, IOCTL_HEADER_SIZE + FLASH_WRITE_PAYLOAD);
+    std::memcpy(buf + IOCTL_HEADER_SIZE, fixed, FLASHROM_FIXED_SIZE);
+    FLASHROM_PARAMS *chunk = reinterpret_cast<FLASHROM_PARAMS *>(buf + IOCTL_HEADER_SIZE);
+    os_handle_t handle =
+        driver_type == VEXO_DRIVER_NIC ? vexo_glob.nic.os_handles[0] : direct_handle(aw_port_number, VEXO_DRIVER_ISCSI);
+    const uint32_t total = fixed->data_buffer_size;
+    const uint32_t op_type = fixed->op_type;
+    uint32_t offset = fixed->offset;
+    uint32_t sent = 0;
+    IOCTL_RESPONSE_HEADER rsp;
+    std::memset(&rsp, 0, sizeof rsp);
+    while (sent < total) {
+        uint32_t n = total - sent < VEXO_FLASH_CHUNK ? total - sent : VEXO_FLASH_CHUNK;
+        std::memcpy(chunk->data_buffer, data + sent, n);
+        chunk->data_buffer_size = n;
+        chunk->op_code = FLASHROM_OPER_SAVE;
+        chunk->op_type = op_type;
+        if (offset_supported) {
+            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:offset = %x\n", caller, offset);
+            chunk->offset = offset;
+        }
+        if (sent + n == total)
+            chunk->op_code = FLASHROM_OPER_FLASH;
+        VEXO_status_t st = VEXO_IssueIOCTLInArea(handle, 7, SUB_COMMON, FLASH_WRITE_PAYLOAD, buf, capacity,
+                                                 static_cast<uint8_t>(domainId & 0xFF),
+                                                 static_cast<uint8_t>(phba_port & 0xFF),
+                                                 static_cast<uint32_t>(driver_type), aw_port_number);
+        if (st != VEXO_STATUS_SUCCESS)
+            return st;
+        std::memcpy(&rsp, buf, sizeof rsp);
+        if (rsp.status != 0)
+            break;
+        // The next chunk goes out with a fresh request header.
+        std::memset(buf, 0, IOCTL_HEADER_SIZE);
+        offset += n;
+        sent += n;
+    }
+    if (sent >= total)
+        return VEXO_STATUS_SUCCESS;
+    uint32_t addl = rsp.additional_status;
+    if (rsp.status == 1 && addl == 77 && op_type == ENUM_MGMT_FLASHROM_OPTYPE_UFI_DIRECTORY)
+        return VEXO_STATUS_SUCCESS;
+    if (rsp.status == 23 && addl == 87)
+        return VEXO_STATUS_DIGITAL_SIGNATURE_MISSING;
+    if (rsp.status == 23 && addl == 86)
+        return VEXO_STATUS_INVALID_DIGITAL_SIGNATURE;
+    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Error in Writing ROM. status = %d and Addstatus = %d\n", caller,
+           rsp.status, static_cast<int>(addl));
+    return static_cast<VEXO_status_t>(rsp.status);
+}
+
+} // namespace
+
+uint8_t *vexo_new_command_area()
+{
+    uint8_t *area = static_cast<uint8_t *>(vexo_dmalloc(VEXO_COMMAND_AREA_SIZE));
+    if (area)
+        std::memset(area, 0, VEXO_COMMAND_AREA_SIZE);
+    return area;
+}
+
 VEXO_status_t ioctl_upgrade_flash(int aw_port_number, FLASHROM_PARAMS *record, uint32_t domainId, uint32_t phba_port,
                                   int driver_type, uint8_t offset_supported)
 {
@@ -131,57 +206,56 @@ VEXO_status_t ioctl_upgrade_flash(int aw_port_number, FLASHROM_PARAMS *record, u
                __func__);
         return VEXO_STATUS_FAILURE;
     }
-    std::memset(buf, 0, size);
-    std::memcpy(buf + IOCTL_HEADER_SIZE, record, FLASHROM_FIXED_SIZE);
-    FLASHROM_PARAMS *chunk = reinterpret_cast<FLASHROM_PARAMS *>(buf + IOCTL_HEADER_SIZE);
-    os_handle_t handle =
-        driver_type == VEXO_DRIVER_NIC ? vexo_glob.nic.os_handles[0] : direct_handle(aw_port_number, VEXO_DRIVER_ISCSI);
-    const uint32_t total = record->data_buffer_size;
-    const uint32_t op_type = record->op_type;
-    uint32_t offset = record->offset;
-    uint32_t sent = 0;
-    IOCTL_RESPONSE_HEADER rsp;
-    std::memset(&rsp, 0, sizeof rsp);
-    while (sent < total) {
-        uint32_t n = total - sent < VEXO_FLASH_CHUNK ? total - sent : VEXO_FLASH_CHUNK;
-        std::memcpy(chunk->data_buffer, record->data_buffer + sent, n);
-        chunk->data_buffer_size = n;
-        chunk->op_code = FLASHROM_OPER_SAVE;
-        chunk->op_type = op_type;
-        if (offset_supported) {
-            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:offset = %x\n", __func__, offset);
-            chunk->offset = offset;
-        }
-        if (sent + n == total)
-            chunk->op_code = FLASHROM_OPER_FLASH;
-        VEXO_status_t st =
-            VEXO_IssueIOCTL(handle, 7, SUB_COMMON, FLASH_WRITE_PAYLOAD, buf, static_cast<uint8_t>(domainId & 0xFF),
-                            static_cast<uint8_t>(phba_port & 0xFF), static_cast<uint32_t>(driver_type), aw_port_number);
-        if (st != VEXO_STATUS_SUCCESS) {
-            vexo_dfree(buf);
-            return st;
-        }
-        std::memcpy(&rsp, buf, sizeof rsp);
-        if (rsp.status != 0)
-            break;
-        // The next chunk goes out with a fresh request header.
-        std::memset(buf, 0, IOCTL_HEADER_SIZE);
-        offset += n;
-        sent += n;
-    }
+    VEXO_status_t st = upgrade_flash(aw_port_number, record, record->data_buffer, buf, size, domainId, phba_port,
+                                     driver_type, offset_supported);
     vexo_dfree(buf);
-    if (sent >= total)
+    return st;
+}
+
+VEXO_status_t ioctl_upgrade_flash_data(int aw_port_number, const FLASHROM_PARAMS *fixed, const uint8_t *data,
+                                       uint8_t *area, uint32_t domainId, uint32_t phba_port, int driver_type,
+                                       uint8_t offset_supported)
+{
+    if (!fixed || !area || (!data && fixed->data_buffer_size != 0))
+        return VEXO_STATUS_FAILURE;
+    return upgrade_flash(aw_port_number, fixed, data, area, VEXO_COMMAND_AREA_SIZE, domainId, phba_port, driver_type,
+                         offset_supported);
+}
+
+VEXO_status_t ioctl_get_flash_dump_in_area(int aw_port_number, uint8_t *area, uint32_t offset, uint32_t length,
+                                           uint32_t domainId, uint32_t phba_port)
+{
+    // The steps and log lines of the mailbox command the record form goes
+    // through, with the area as its command buffer.
+    const char *const caller = "VEXO_prepare_mailbox_cmd";
+    const uint32_t payload = FLASHROM_FIXED_SIZE + length;
+    if (!area || payload > VEXO_COMMAND_AREA_SIZE - IOCTL_HEADER_SIZE)
+        return VEXO_STATUS_FAILURE;
+    FLASHROM_PARAMS *p = reinterpret_cast<FLASHROM_PARAMS *>(area + IOCTL_HEADER_SIZE);
+    p->op_code = FLASHROM_OPER_REPORT;
+    p->op_type = ENUM_MGMT_FLASHROM_OPTYPE_ISM_AND_VECTORS;
+    p->offset = offset;
+    p->data_buffer_size = length;
+    const os_handle_t handle = vexo_glob.nic.os_handles[0];
+    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:oshandle is %d\n", caller, handle);
+    if (VEXO_IssueIOCTLInArea(handle, 6, SUB_COMMON, payload, area, VEXO_COMMAND_AREA_SIZE,
+                              static_cast<uint8_t>(domainId & 0xFF), static_cast<uint8_t>(phba_port & 0xFF),
+                              VEXO_DRIVER_NIC, aw_port_number) != VEXO_STATUS_SUCCESS)
+        return VEXO_STATUS_FAILURE;
+    IOCTL_RESPONSE_HEADER rsp;
+    std::memcpy(&rsp, area, sizeof rsp);
+    if (rsp.status == 0)
         return VEXO_STATUS_SUCCESS;
     uint32_t addl = rsp.additional_status;
-    if (rsp.status == 1 && addl == 77 && op_type == ENUM_MGMT_FLASHROM_OPTYPE_UFI_DIRECTORY)
-        return VEXO_STATUS_SUCCESS;
-    if (rsp.status == 23 && addl == 87)
-        return VEXO_STATUS_DIGITAL_SIGNATURE_MISSING;
-    if (rsp.status == 23 && addl == 86)
-        return VEXO_STATUS_INVALID_DIGITAL_SIGNATURE;
-    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Error in Writing ROM. status = %d and Addstatus = %d\n", __func__,
-           rsp.status, static_cast<int>(addl));
-    return static_cast<VEXO_status_t>(rsp.status);
+    if (addl != 23) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR,
+               "%s:The IOCTL with opcode:0x%x subsystem:0x%x failed with status 0x%x\n", caller, 6, SUB_COMMON,
+               rsp.status);
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:actual response length is %d\n", caller,
+               static_cast<int>(rsp.actual_response_length));
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:additional status is:0x%x\n", caller, addl);
+    }
+    return VexoStatusFromIOCTLResponse(rsp.status, addl, 6);
 }
 
 VEXO_status_t ioctl_common_get_flow_control(int aw_port_number, IOCTL_COMMON_GET_FLOW_CONTROL *record,

@@ -53,19 +53,21 @@ const char *level_prefix(int level)
 
 void pdebug(int debug_mask, int level, const char *format, ...)
 {
-    char when[32];
-    time_t now = time(nullptr);
-    if (!ctime_r(&now, when))
-        when[0] = '\0';
-    when[24] = '\0'; // drop the line end of the calendar form
-
+    // Most lines are dropped: decide before paying for the calendar form.
     if ((debug_mask & vexo_debug_subsystem) == 0 || level > vexo_debug_level || !format)
+        return;
+    if (!vexo_log_fp.load())
         return;
 
     LogLock lock;
     FILE *fp = vexo_log_fp.load();
     if (!fp)
         return;
+    char when[32];
+    time_t now = time(nullptr);
+    if (!ctime_r(&now, when))
+        when[0] = '\0';
+    when[24] = '\0'; // drop the line end of the calendar form
     fprintf(fp, "%s,%d,   %s", when, static_cast<int>(getpid()), level_prefix(level));
     va_list ap;
     va_start(ap, format);

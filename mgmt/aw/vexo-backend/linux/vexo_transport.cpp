@@ -7,6 +7,7 @@
 #include <sys/ioctl.h>
 
 #include "mgmt/aw/vexo-backend/backend.h"
+#include "mgmt/aw/vexo-backend/command_area.h"
 #include "mgmt/vexo/core/debug.h"
 
 vexo_global vexo_glob;
@@ -112,9 +113,13 @@ namespace
 {
 
 // The pass-through of one command buffer through either driver (their
-// request records share one layout).
+// request records share one layout). The driver is handed a whole
+// pass-through area: the caller's buffer itself when it is one
+// (`capacity` at least VEXO_PASSTHROUGH_SIZE), else a copy of the command
+// whose rest is zero.
 int passthrough(vmk_MgmtApiSignature *sig, uint64_t callback_id, const char *pci_name, const char *caller,
-                const char *nomem_message, uint8_t PageCode, uint32_t PageLength, void *IoctlBuffer)
+                const char *nomem_message, uint8_t PageCode, uint32_t PageLength, void *IoctlBuffer,
+                uint32_t capacity)
 {
     if (PageLength > VEXO_PASSTHROUGH_SIZE) {
         // The driver's pass-through area cannot hold it.
@@ -136,12 +141,14 @@ int passthrough(vmk_MgmtApiSignature *sig, uint64_t callback_id, const char *pci
     std::strncpy(req.pciDeviceName, pci_name, sizeof req.pciDeviceName - 1);
 
     int result = 1;
-    uint8_t *data = static_cast<uint8_t *>(std::malloc(VEXO_PASSTHROUGH_SIZE));
+    const bool in_place = capacity >= VEXO_PASSTHROUGH_SIZE;
+    uint8_t *data = in_place ? static_cast<uint8_t *>(IoctlBuffer)
+                             : static_cast<uint8_t *>(std::calloc(1, VEXO_PASSTHROUGH_SIZE));
     if (!data) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, nomem_message, caller);
     } else {
-        std::memset(data, 0, VEXO_PASSTHROUGH_SIZE);
-        std::memcpy(data, IoctlBuffer, PageLength);
+        if (!in_place)
+            std::memcpy(data, IoctlBuffer, PageLength);
         status = vmk_MgmtUserCallbackInvokeInt(handle, 0, callback_id, 2, &req, data);
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:call back status = %d\n", caller, status);
         if (status != VMK_MGMT_OK) {
@@ -150,43 +157,65 @@ int passthrough(vmk_MgmtApiSignature *sig, uint64_t callback_id, const char *pci
             pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:CallBack Failed in driver with status = %d\n", caller,
                    static_cast<int>(req.status));
         } else {
-            std::memcpy(IoctlBuffer, data, PageLength);
+            if (!in_place)
+                std::memcpy(IoctlBuffer, data, PageLength);
             result = 0;
         }
-        std::free(data);
+        if (!in_place)
+            std::free(data);
     }
     vmk_MgmtUserDestroy(handle);
     return result;
+}
+
+int ovnnet_callback(int aw_port_number, uint8_t PageCode, uint32_t PageLength, void *IoctlBuffer, uint32_t capacity)
+{
+    if (!vexo_valid_port_number(aw_port_number) || !IoctlBuffer)
+        return 1;
+    return passthrough(&mgmtSig, OVNNET_CB_PASSTHROUGH, vexo_glob.nic.pci_dev_name[aw_port_number - 1],
+                       "VEXO_ovnnet_callback", "%s:pcntr_attribs malloc failed\n", PageCode, PageLength, IoctlBuffer,
+                       capacity);
+}
+
+int ovniscsi_callback(int aw_port_number, uint8_t PageCode, uint32_t PageLength, void *IoctlBuffer, uint32_t capacity)
+{
+    if (!vexo_valid_port_number(aw_port_number) || !IoctlBuffer)
+        return 1;
+    const char *name = vexo_glob.iscsi.pci_dev_name[aw_port_number - 1];
+    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:vexo_glob.vexo_iscsi_pcidev[%d - 1] = %.15s\n",
+           "VEXO_ovniscsi_callback", aw_port_number, name);
+    return passthrough(&ovniscsiMgmtSig, OVNISCSI_CB_PASSTHROUGH, name, "VEXO_ovniscsi_callback",
+                       "%s:ovniscsi_mgmtPassthrough malloc failed\n", PageCode, PageLength, IoctlBuffer, capacity);
 }
 
 } // namespace
 
 extern "C" int VEXO_ovnnet_callback(int aw_port_number, uint8_t PageCode, uint32_t PageLength, void *IoctlBuffer)
 {
-    if (!vexo_valid_port_number(aw_port_number) || !IoctlBuffer)
-        return 1;
-    return passthrough(&mgmtSig, OVNNET_CB_PASSTHROUGH, vexo_glob.nic.pci_dev_name[aw_port_number - 1], __func__,
-                       "%s:pcntr_attribs malloc failed\n", PageCode, PageLength, IoctlBuffer);
+    return ovnnet_callback(aw_port_number, PageCode, PageLength, IoctlBuffer, 0);
 }
 
 extern "C" int VEXO_ovniscsi_callback(int aw_port_number, uint8_t PageCode, uint32_t PageLength, void *IoctlBuffer)
 {
-    if (!vexo_valid_port_number(aw_port_number) || !IoctlBuffer)
-        return 1;
-    const char *name = vexo_glob.iscsi.pci_dev_name[aw_port_number - 1];
-    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:vexo_glob.vexo_iscsi_pcidev[%d - 1] = %.15s\n", __func__,
-           aw_port_number, name);
-    return passthrough(&ovniscsiMgmtSig, OVNISCSI_CB_PASSTHROUGH, name, __func__,
-                       "%s:ovniscsi_mgmtPassthrough malloc failed\n", PageCode, PageLength, IoctlBuffer);
+    return ovniscsi_callback(aw_port_number, PageCode, PageLength, IoctlBuffer, 0);
 }
 
 extern "C" VEXO_status_t VEXO_IssueIOCTL(os_handle_t oshandle, uint8_t PageCode, uint8_t SubSystemCode,
                                          uint32_t PageLength, void *IoctlBuffer, uint8_t domainId, uint8_t phba_port,
                                          uint32_t driver_type, int aw_port_number)
 {
-    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:before getting OsHandle=%d\n", __func__, oshandle);
+    return VEXO_IssueIOCTLInArea(oshandle, PageCode, SubSystemCode, PageLength, IoctlBuffer, 0, domainId, phba_port,
+                                 driver_type, aw_port_number);
+}
+
+VEXO_status_t VEXO_IssueIOCTLInArea(os_handle_t oshandle, uint8_t PageCode, uint8_t SubSystemCode, uint32_t PageLength,
+                                    void *IoctlBuffer, uint32_t capacity, uint8_t domainId, uint8_t phba_port,
+                                    uint32_t driver_type, int aw_port_number)
+{
+    const char *const entry = "VEXO_IssueIOCTL"; // the name the log gives the send routine
+    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:before getting OsHandle=%d\n", entry, oshandle);
     if (!IoctlBuffer || !vexo_valid_port_number(aw_port_number)) {
-        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:no function %d to send opcode 0x%x to\n", __func__, aw_port_number,
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:no function %d to send opcode 0x%x to\n", entry, aw_port_number,
                PageCode);
         return transport_failure(VEXO_STATUS_INTERNAL_ERROR);
     }
@@ -200,13 +229,13 @@ extern "C" VEXO_status_t VEXO_IssueIOCTL(os_handle_t oshandle, uint8_t PageCode,
     hdr->request.domain = domainId;
     hdr->request.port_number = phba_port;
 
-    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:vexo_glob.pf_number = 0x%x\n", __func__, vexo_glob.pf_number);
+    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:vexo_glob.pf_number = 0x%x\n", entry, vexo_glob.pf_number);
     if (vexo_glob.pf_number > 0)
         hdr->request.pfnumber = static_cast<uint16_t>(vexo_glob.pf_number);
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG,
            "%s:opcode = 0x%x subsystem = 0x%x port_number = %d domain = %d timeout = %u request_length = %u "
            "version = %d pfnumber = %d vhnumber = %d\n",
-           __func__, hdr->request.opcode, hdr->request.subsystem, hdr->request.port_number, hdr->request.domain,
+           entry, hdr->request.opcode, hdr->request.subsystem, hdr->request.port_number, hdr->request.domain,
            static_cast<unsigned>(hdr->request.timeout), static_cast<unsigned>(hdr->request.request_length),
            hdr->request.version, hdr->request.pfnumber, hdr->request.vhnumber);
 
@@ -218,17 +247,17 @@ extern "C" VEXO_status_t VEXO_IssueIOCTL(os_handle_t oshandle, uint8_t PageCode,
     if (callback_path && PageLength > VEXO_PASSTHROUGH_SIZE - IOCTL_HEADER_SIZE) {
         // The drivers' pass-through area holds the header and 65520 bytes.
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:payload of %u bytes does not fit the pass-through area\n",
-               __func__, PageLength);
+               entry, PageLength);
         return transport_failure(VEXO_STATUS_INTERNAL_ERROR);
     }
     if (driver_type == VEXO_DRIVER_NIC && (vexo_glob.nic.driver_type[slot] & VEXO_DRV_CALLBACK)) {
         if (refresh_vexo_hierarchy() != 0)
             return VEXO_STATUS_FAILURE;
-        result = VEXO_ovnnet_callback(aw_port_number, PageCode, PageLength + IOCTL_HEADER_SIZE, IoctlBuffer);
+        result = ovnnet_callback(aw_port_number, PageCode, PageLength + IOCTL_HEADER_SIZE, IoctlBuffer, capacity);
     } else if (driver_type == VEXO_DRIVER_ISCSI && (vexo_glob.iscsi.driver_type[slot] & VEXO_DRV_CALLBACK)) {
-        result = VEXO_ovniscsi_callback(aw_port_number, PageCode, PageLength + IOCTL_HEADER_SIZE, IoctlBuffer);
+        result = ovniscsi_callback(aw_port_number, PageCode, PageLength + IOCTL_HEADER_SIZE, IoctlBuffer, capacity);
         if (result != 0) {
-            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Unable to process command ioctl_result = %d\n", __func__,
+            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Unable to process command ioctl_result = %d\n", entry,
                    result);
             return transport_failure(VEXO_STATUS_INTERNAL_ERROR);
         }
@@ -243,7 +272,7 @@ extern "C" VEXO_status_t VEXO_IssueIOCTL(os_handle_t oshandle, uint8_t PageCode,
     if (result == 0)
         return VEXO_STATUS_SUCCESS;
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Unable to process command ioctl_result = %d errno = %d err_str = %s\n",
-           __func__, result, saved_errno, std::strerror(saved_errno));
+           entry, result, saved_errno, std::strerror(saved_errno));
     if (saved_errno == EIO)
         return transport_failure(VEXO_STATUS_ARM_TIMEOUT);
     return transport_failure(VEXO_STATUS_INTERNAL_ERROR);
