@@ -36,6 +36,18 @@ RM_STATUS string_set(node_tag_t group, const MAL_PropertyDesc *table, int count)
     return r;
 }
 
+// The value of one hexadecimal digit, or -1.
+int hex_digit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 } // namespace
 
 RM_STATUS MAL_GetAWProperties(node_tag_t adapter, MAL_AWProperties *rec)
@@ -384,7 +396,10 @@ RM_STATUS MAL_Dump_PciConfigRegion(node_tag_t function, const char *action_name,
         std::memset(params, 0, sizeof params);
         snprintf(params[0], sizeof params[0], "%d", offset);
         snprintf(params[1], sizeof params[1], "%d", 64);
-        node_tag_t new_tags[VEXO_MAX_NEW_TAGS] = {};
+        // The action starts the list itself and nothing here reads it back,
+        // so the 16 KB list is not cleared for every read.
+        node_tag_t new_tags[VEXO_MAX_NEW_TAGS];
+        new_tags[0] = 0;
         int32_t done = MAL_do_action(pci, action, params, new_tags, 0);
         if (done != RM_STATUS_OK)
             return static_cast<RM_STATUS>(done);
@@ -399,9 +414,16 @@ RM_STATUS MAL_Dump_PciConfigRegion(node_tag_t function, const char *action_name,
         int index = 0;
         for (char *p = strtok_r(text, " \n", &save); p && index < 64; p = strtok_r(nullptr, " \n", &save)) {
             unsigned int byte = 0;
-            // A piece that starts with no hexadecimal digit gives 0.
-            if (std::sscanf(p, "%2x", &byte) != 1)
+            int hi = hex_digit(p[0]);
+            int lo = hi < 0 ? -1 : hex_digit(p[1]);
+            if (hi >= 0 && lo >= 0) {
+                byte = static_cast<unsigned int>(hi * 16 + lo);
+            } else if (hi >= 0 && p[1] == '\0') {
+                byte = static_cast<unsigned int>(hi);
+            } else if (std::sscanf(p, "%2x", &byte) != 1) {
+                // A piece that starts with no hexadecimal digit gives 0.
                 byte = 0;
+            }
             buffer[offset + index++] = static_cast<uint8_t>(byte);
         }
     }

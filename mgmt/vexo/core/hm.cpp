@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cctype>
 #include <cstring>
 #include <strings.h>
 
@@ -177,6 +178,41 @@ void copy_text(char *dst, size_t size, const char *src)
     dst[n] = '\0';
 }
 
+// strncasecmp(node_name, name, len) != 0 with len the node name's length cut
+// to fit a display name, folded with the same tolower in one pass (every
+// lookup compares many siblings).
+bool name_prefix_differs(const char *node_name, const char *name, size_t *len)
+{
+    size_t i = 0;
+    for (; i < VEXO_MAX_NAME_SIZE - 1 && node_name[i] != '\0'; ++i)
+        if (node_name[i] != name[i] && std::tolower(static_cast<unsigned char>(node_name[i])) !=
+                                           std::tolower(static_cast<unsigned char>(name[i])))
+            return true;
+    *len = i;
+    return false;
+}
+
+// snprintf(out, VEXO_MAX_NAME_SIZE, "%s%d", name, number) without the format
+// call: the lookups of first instances run for every property read.
+void name_and_number(const char *name, int number, char out[VEXO_MAX_NAME_SIZE])
+{
+    size_t at = strnlen(name, VEXO_MAX_NAME_SIZE - 1);
+    std::memcpy(out, name, at);
+    char digits[16];
+    size_t count = 0;
+    long long v = number;
+    unsigned long long mag = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+    do {
+        digits[count++] = static_cast<char>('0' + mag % 10);
+        mag /= 10;
+    } while (mag != 0);
+    if (v < 0)
+        digits[count++] = '-';
+    while (count > 0 && at < VEXO_MAX_NAME_SIZE - 1)
+        out[at++] = digits[--count];
+    out[at] = '\0';
+}
+
 // Whether the display name of n equals `name` ignoring case, exactly as
 // comparing vexo_display_name(n) with strcasecmp. The display name starts
 // with the node name (cut to fit), so the name alone rejects most children
@@ -185,14 +221,35 @@ bool display_name_matches(const node *n, const char *name)
 {
     if (!n->node_name)
         return name[0] == '\0';
-    size_t len = strnlen(n->node_name, VEXO_MAX_NAME_SIZE - 1);
-    if (strncasecmp(n->node_name, name, len) != 0)
+    size_t len = 0;
+    if (name_prefix_differs(n->node_name, name, &len))
         return false;
     if (!vexo_is_instance(n))
         return name[len] == '\0';
-    char display[VEXO_MAX_NAME_SIZE];
-    vexo_display_name(n, display);
-    return strcasecmp(display, name) == 0;
+    // The display name is the node name and the instance number, cut to
+    // VEXO_MAX_NAME_SIZE - 1 characters; the number is compared unprinted.
+    if (n->node_name[len] != '\0') // a name that fills the display alone
+        return name[len] == '\0';
+    char digits[16];
+    size_t count = 0;
+    long long v = n->u.grp->multi_instance->instance;
+    unsigned long long mag = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+    do {
+        digits[count++] = static_cast<char>('0' + mag % 10);
+        mag /= 10;
+    } while (mag != 0);
+    if (v < 0)
+        digits[count++] = '-';
+    size_t room = VEXO_MAX_NAME_SIZE - 1 - len;
+    const char *rest = name + len;
+    size_t shown = count < room ? count : room;
+    for (size_t i = 0; i < shown; ++i) {
+        char c = digits[count - 1 - i];
+        if (rest[i] != c &&
+            std::tolower(static_cast<unsigned char>(rest[i])) != std::tolower(static_cast<unsigned char>(c)))
+            return false;
+    }
+    return rest[shown] == '\0';
 }
 
 // Lowest clear bit of `bits` at or above `from` (a multiple of 8), or -1.
@@ -615,14 +672,16 @@ node *get_first_instance(node *parent, const char *name)
     if (!is_group(parent) || !name)
         return nullptr;
     for (node *c = parent->u.grp->next_child; c != parent; c = c->next_sibling) {
-        if (!vexo_is_instance(c) || !c->node_name || std::strcmp(c->node_name, name) != 0)
+        // The first letter turns most siblings away before the calls.
+        if (!c->node_name || c->node_name[0] != name[0] || !vexo_is_instance(c) ||
+            std::strcmp(c->node_name, name) != 0)
             continue;
         struct multi_instance *mi = c->u.grp->multi_instance;
         int bit = get_first_one(mi->bitfield, mi->max_instance);
         if (bit < 0)
             return nullptr;
         char display[VEXO_MAX_NAME_SIZE];
-        snprintf(display, sizeof display, "%s%d", name, mi->start_instance + bit);
+        name_and_number(name, mi->start_instance + bit, display);
         return internal_get_node(parent, display, VEXO_NODE_GROUP);
     }
     return nullptr;

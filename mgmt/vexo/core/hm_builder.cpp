@@ -105,6 +105,17 @@ bool register_node(node *n, hierarchy *h)
     return false;
 }
 
+// What snprintf(dst, size, "%s", src) leaves, without a format call for
+// every property of every group built.
+void copy_cut(char *dst, size_t size, const char *src)
+{
+    if (!src)
+        src = "";
+    size_t n = strnlen(src, size - 1);
+    std::memcpy(dst, src, n);
+    dst[n] = '\0';
+}
+
 void fill_property(property *p, const hm_node_row &row)
 {
     p->flag = row.flag;
@@ -112,8 +123,8 @@ void fill_property(property *p, const hm_node_row &row)
     p->datatype = row.datatype;
     p->minval = row.minval;
     p->maxval = row.maxval;
-    snprintf(p->val, sizeof p->val, "%s", row.default_val ? row.default_val : "");
-    snprintf(p->list, sizeof p->list, "%s", row.list ? row.list : "");
+    copy_cut(p->val, sizeof p->val, row.default_val);
+    copy_cut(p->list, sizeof p->list, row.list);
 }
 
 // Creates the content of one instance in table order; false on any failure.

@@ -72,14 +72,75 @@ void close_slots(os_handle_t *handles, int max_hba)
     }
 }
 
+// Hexadecimal digit values by character; 0xFF for any other character.
+struct HexTable {
+    uint8_t v[256];
+    constexpr HexTable() : v()
+    {
+        for (int c = 0; c < 256; ++c)
+            v[c] = 0xFF;
+        for (int d = 0; d < 10; ++d)
+            v['0' + d] = static_cast<uint8_t>(d);
+        for (int d = 0; d < 6; ++d) {
+            v['a' + d] = static_cast<uint8_t>(10 + d);
+            v['A' + d] = static_cast<uint8_t>(10 + d);
+        }
+    }
+};
+constexpr HexTable kHex;
+
+// A name of the form every driver lists, "D:B:S.F" with 1 to 8 plain
+// hexadecimal digits a part, read in one pass (this runs for every listed
+// function before every NIC command); false for any other form, which the
+// general reading below takes. The values are those strtoul gives.
+bool parse_plain_pci_name(const char *name, size_t len, pci_data *out)
+{
+    static const char kSeps[3] = {':', ':', '.'};
+    uint32_t v[4];
+    size_t domain_digits = 0;
+    size_t at = 0;
+    for (int part = 0; part < 4; ++part) {
+        uint32_t x = 0;
+        size_t first = at;
+        uint8_t d;
+        while (at < len && (d = kHex.v[static_cast<unsigned char>(name[at])]) != 0xFF) {
+            x = (x << 4) | d;
+            ++at;
+        }
+        size_t digits = at - first;
+        if (digits == 0 || digits > 8)
+            return false;
+        v[part] = x;
+        if (part == 0)
+            domain_digits = digits;
+        if (part < 3) {
+            if (at >= len || name[at] != kSeps[part])
+                return false;
+            ++at;
+        } else if (at != len) {
+            return false;
+        }
+    }
+    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:point = %.*s\n", "vexo_parse_pci_name",
+           static_cast<int>(domain_digits), name);
+    out->domain_number = static_cast<uint16_t>(v[0]);
+    out->bus_number = static_cast<uint8_t>(v[1]);
+    out->device_number = static_cast<uint8_t>(v[2]);
+    out->pf_num = static_cast<uint8_t>(v[3]);
+    return true;
+}
+
 } // namespace
 
 void vexo_parse_pci_name(const char *name, pci_data *out)
 {
     if (!name || !out)
         return;
-    char copy[VEXO_PCI_NAME_SIZE + 1];
     size_t len = strnlen(name, VEXO_PCI_NAME_SIZE);
+    // Runs for every listed function before every NIC command.
+    if (parse_plain_pci_name(name, len, out))
+        return;
+    char copy[VEXO_PCI_NAME_SIZE + 1];
     std::memcpy(copy, name, len);
     copy[len] = '\0';
     const char *seps = "::.";
@@ -165,17 +226,17 @@ extern "C" int VEXO_enumerate_ovn_nics(int nic_count)
     }
     ovnnet_mgmtReq req;
     std::memset(&req, 0, sizeof req);
-    ovnnet_mgmtSbdf *list = static_cast<ovnnet_mgmtSbdf *>(vexo_dmalloc(sizeof(ovnnet_mgmtSbdf)));
     ovnnet_mgmtSbdfV1 *list_v1 = static_cast<ovnnet_mgmtSbdfV1 *>(vexo_dmalloc(sizeof(ovnnet_mgmtSbdfV1)));
-    if (!list || !list_v1) {
+    if (!list_v1) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to allocate memory\n", __func__);
-        vexo_dfree(list);
-        vexo_dfree(list_v1);
         vmk_MgmtUserDestroy(handle);
         return 0;
     }
-    std::memset(list, 0, sizeof *list);
-    std::memset(list_v1, 0, sizeof *list_v1);
+    // The list is driver output (copied out whole on success); only the
+    // count is cleared, so a driver that writes nothing lists nothing. The
+    // 38 KB list is not cleared before every NIC command.
+    list_v1->num_elements = 0;
+    ovnnet_mgmtSbdf *list = nullptr; // the older list, only for a driver without the larger one
 
     int count = 0;
     status = vmk_MgmtUserCallbackInvokeInt(handle, 0, OVNNET_CB_ENUMERATE_SBDF_V1, 2, &req, list_v1);
@@ -186,6 +247,14 @@ extern "C" int VEXO_enumerate_ovn_nics(int nic_count)
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to Invoke CallBack version1 with status = %d\n", __func__,
                status);
         std::memset(&req, 0, sizeof req);
+        list = static_cast<ovnnet_mgmtSbdf *>(vexo_dmalloc(sizeof(ovnnet_mgmtSbdf)));
+        if (!list) {
+            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to allocate memory\n", __func__);
+            vexo_dfree(list_v1);
+            vmk_MgmtUserDestroy(handle);
+            return 0;
+        }
+        std::memset(list, 0, sizeof *list);
         status = vmk_MgmtUserCallbackInvokeInt(handle, 0, OVNNET_CB_ENUMERATE_SBDF, 2, &req, list);
         if (status != VMK_MGMT_OK)
             pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to Invoke CallBack with status = %d\n", __func__,
