@@ -38,7 +38,6 @@ namespace
 
 const char kSignature[] = "Tranquilforge Corp";
 const size_t kSignatureLength = 18;
-const size_t kFlashRecordFixed = 20; // FLASHROM_PARAMS before its data
 const uint32_t kOpTypeFromEntry = 0xFFFF;
 const int kNcsiMinimum[4] = {3, 102, 148, 0};
 
