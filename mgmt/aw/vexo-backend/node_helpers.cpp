@@ -23,7 +23,7 @@ const int kMaxDepth = 4096;
 
 bool named(const node *n, const char *name)
 {
-    return n && n->node_name && strcasecmp(n->node_name, name) == 0;
+    return n && n->node_name && same_name_nocase(n->node_name, name);
 }
 
 bool is_group(const node *n)
