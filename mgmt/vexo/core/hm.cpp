@@ -12,6 +12,13 @@
 hierarchy *hierarchy_table[VEXO_HIERARCHY_SLOTS];
 int h_count = 0;
 uint32_t persistency_priority = 0;
+uint32_t hm_tree_generation = 1;
+
+void hm_tree_changed()
+{
+    if (++hm_tree_generation == 0)
+        hm_tree_generation = 1;
+}
 char vexo_current_hierarchy[20];
 
 namespace {
@@ -52,6 +59,7 @@ struct multi_instance *instance_of(const node *n)
 // itself: at the front).
 void link_child_after(node *parent, node *after, node *n)
 {
+    hm_tree_changed();
     group *g = parent->u.grp;
     node *next = (after == parent) ? g->next_child : after->next_sibling;
     n->prev_sibling = after;
@@ -68,6 +76,7 @@ void link_child_after(node *parent, node *after, node *n)
 
 void unlink_child(node *n)
 {
+    hm_tree_changed();
     node *parent = n->parent;
     group *g = parent->u.grp;
     node *prev = n->prev_sibling;
@@ -593,6 +602,7 @@ VEXO_status_t delete_node(node *n)
     if (n->ref_count != 0)
         return VEXO_STATUS_IN_USE;
     delete_subtree(n);
+    hm_tree_changed();
     return VEXO_STATUS_SUCCESS;
 }
 
@@ -758,10 +768,14 @@ int SET_CACHE_PROP_VAL(node *property_node, const char *format, ...)
 {
     if (!property_node || property_node->node_type != VEXO_NODE_PROPERTY || !property_node->u.prop || !format)
         return -1;
+    char before[VEXO_VALUE_SIZE];
+    std::memcpy(before, property_node->u.prop->val, sizeof before);
     va_list ap;
     va_start(ap, format);
     int n = vsnprintf(property_node->u.prop->val, VEXO_VALUE_SIZE, format, ap);
     va_end(ap);
+    if (std::memcmp(before, property_node->u.prop->val, sizeof before) != 0)
+        hm_tree_changed();
     return n;
 }
 
@@ -783,8 +797,10 @@ VEXO_status_t handle_internal_property(node *property_node, char *value, int typ
     property *p = property_node->u.prop;
     if (type == 0)
         copy_text(value, VEXO_VALUE_SIZE, p->val);
-    else if (type == 1)
+    else if (type == 1) {
         copy_text(p->val, VEXO_VALUE_SIZE, value);
+        hm_tree_changed();
+    }
     return VEXO_STATUS_SUCCESS;
 }
 
