@@ -54,7 +54,7 @@ bool tree_stale = false;
 
 bool named(const node *n, const char *name)
 {
-    return n && n->node_name && strcasecmp(n->node_name, name) == 0;
+    return n && n->node_name && same_name_nocase(n->node_name, name);
 }
 
 bool usable_serial(const char *s)
@@ -356,7 +356,10 @@ int VEXO_get_asic_serial_number(node *n, char *serial_num)
             continue;
         char value[VEXO_VALUE_SIZE] = "";
         if (internal_get_property(n, "SerialNumber", value) == VEXO_STATUS_SUCCESS && usable_serial(value)) {
-            snprintf(serial_num, VEXO_SERIAL_NUM_SIZE, "%s", value);
+            // Every property read locks by this serial; copied as snprintf "%s" would.
+            size_t len = strnlen(value, VEXO_SERIAL_NUM_SIZE - 1);
+            std::memcpy(serial_num, value, len);
+            serial_num[len] = '\0';
             return 0;
         }
         if (VEXO_get_pci_bus_number(n, serial_num) != 0) {

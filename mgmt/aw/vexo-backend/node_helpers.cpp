@@ -23,7 +23,7 @@ const int kMaxDepth = 4096;
 
 bool named(const node *n, const char *name)
 {
-    return n && n->node_name && strcasecmp(n->node_name, name) == 0;
+    return n && n->node_name && same_name_nocase(n->node_name, name);
 }
 
 bool is_group(const node *n)
@@ -144,16 +144,30 @@ unsigned int get_phba_port_number(node *n)
 
 int get_aw_type(node *adapter)
 {
+    // Handlers ask on every property read; the answer holds until the tree
+    // or a cached value changes. A failure is not kept: it sets the status
+    // each time.
+    group *g = is_group(adapter) ? adapter->u.grp : nullptr;
+    if (g && g->derived_generation == hm_tree_generation)
+        return g->derived_value;
+    const uint32_t generation = hm_tree_generation;
     char value[VEXO_VALUE_SIZE];
     long id = 0;
     if (!adapter || !function_pci_property(adapter, "DeviceID", value) || !parse_hex(value, &id)) {
         vexo_set_fixed_status(VEXO_STATUS_FAILED_GET_AWTYPE);
         return AW_TYPE_UNREADABLE;
     }
+    int family = AW_TYPE_UNKNOWN;
     for (const FamilyRange &r : kFamilies)
-        if (id >= r.low && id <= r.high)
-            return r.family;
-    return AW_TYPE_UNKNOWN;
+        if (id >= r.low && id <= r.high) {
+            family = r.family;
+            break;
+        }
+    if (g) {
+        g->derived_generation = generation;
+        g->derived_value = family;
+    }
+    return family;
 }
 
 VEXO_status_t get_initiator_name(node *n, char *name, unsigned int domain)

@@ -7,6 +7,7 @@
 #define HLVD_MGMT_AW_VEXO_BACKEND_NODE_HELPERS_H
 
 #include <cstdint>
+#include <strings.h>
 
 #include "mgmt/vexo/core/hm_types.h"
 
@@ -27,6 +28,18 @@ struct node_handle {
     };
 };
 static_assert(sizeof(node_handle) == 16, "node_handle is 16 bytes");
+
+// strcasecmp(a, b) == 0. Locators compare a name on every level they climb;
+// most names differ in their first byte, and two ASCII bytes that are no
+// case pair (0x20 apart) never fold together in any locale, so those are
+// turned away without the call.
+inline bool same_name_nocase(const char *a, const char *b)
+{
+    const unsigned char x = static_cast<unsigned char>(a[0]), y = static_cast<unsigned char>(b[0]);
+    if (x != y && ((x | y) & 0x80) == 0 && (x ^ y) != 0x20)
+        return false;
+    return strcasecmp(a, b) == 0;
+}
 
 // ASIC families of get_aw_type.
 #define AW_TYPE_UNREADABLE 1

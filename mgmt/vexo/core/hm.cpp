@@ -12,6 +12,13 @@
 hierarchy *hierarchy_table[VEXO_HIERARCHY_SLOTS];
 int h_count = 0;
 uint32_t persistency_priority = 0;
+uint32_t hm_tree_generation = 1;
+
+void hm_tree_changed()
+{
+    if (++hm_tree_generation == 0)
+        hm_tree_generation = 1;
+}
 char vexo_current_hierarchy[20];
 
 namespace {
@@ -52,6 +59,7 @@ struct multi_instance *instance_of(const node *n)
 // itself: at the front).
 void link_child_after(node *parent, node *after, node *n)
 {
+    hm_tree_changed();
     group *g = parent->u.grp;
     node *next = (after == parent) ? g->next_child : after->next_sibling;
     n->prev_sibling = after;
@@ -68,6 +76,7 @@ void link_child_after(node *parent, node *after, node *n)
 
 void unlink_child(node *n)
 {
+    hm_tree_changed();
     node *parent = n->parent;
     group *g = parent->u.grp;
     node *prev = n->prev_sibling;
@@ -178,6 +187,21 @@ void copy_text(char *dst, size_t size, const char *src)
     dst[n] = '\0';
 }
 
+// Whether two different bytes fold apart for certain without asking the
+// locale: an ASCII byte folds only to itself, its case partner (0x20 apart)
+// or, in some locales, out of ASCII; so two ASCII bytes that are no case
+// pair never fold together. Every other pair is left to tolower.
+inline bool fold_apart(unsigned char a, unsigned char b)
+{
+    return ((a | b) & 0x80) == 0 && (a ^ b) != 0x20;
+}
+
+// Whether the bytes differ ignoring case, as tolower sees them.
+inline bool folded_differ(unsigned char a, unsigned char b)
+{
+    return a != b && (fold_apart(a, b) || std::tolower(a) != std::tolower(b));
+}
+
 // strncasecmp(node_name, name, len) != 0 with len the node name's length cut
 // to fit a display name, folded with the same tolower in one pass (every
 // lookup compares many siblings).
@@ -185,8 +209,7 @@ bool name_prefix_differs(const char *node_name, const char *name, size_t *len)
 {
     size_t i = 0;
     for (; i < VEXO_MAX_NAME_SIZE - 1 && node_name[i] != '\0'; ++i)
-        if (node_name[i] != name[i] && std::tolower(static_cast<unsigned char>(node_name[i])) !=
-                                           std::tolower(static_cast<unsigned char>(name[i])))
+        if (folded_differ(static_cast<unsigned char>(node_name[i]), static_cast<unsigned char>(name[i])))
             return true;
     *len = i;
     return false;
@@ -245,8 +268,7 @@ bool display_name_matches(const node *n, const char *name)
     size_t shown = count < room ? count : room;
     for (size_t i = 0; i < shown; ++i) {
         char c = digits[count - 1 - i];
-        if (rest[i] != c &&
-            std::tolower(static_cast<unsigned char>(rest[i])) != std::tolower(static_cast<unsigned char>(c)))
+        if (folded_differ(static_cast<unsigned char>(rest[i]), static_cast<unsigned char>(c)))
             return false;
     }
     return rest[shown] == '\0';
@@ -580,6 +602,7 @@ VEXO_status_t delete_node(node *n)
     if (n->ref_count != 0)
         return VEXO_STATUS_IN_USE;
     delete_subtree(n);
+    hm_tree_changed();
     return VEXO_STATUS_SUCCESS;
 }
 
@@ -636,14 +659,12 @@ node *get_dynamic_ancester(node *n)
 // ---------------------------------------------------------------------------
 // Lookups
 
-node *internal_get_node(node *parent, const char *name, int type)
+namespace {
+
+// The first child of `p` from `from` on that internal_get_node accepts.
+node *match_from(node *p, node *from, const char *name, int type)
 {
-    node *p = vexo_resolve_link(parent);
-    if (!is_group(p) || !name)
-        return nullptr;
-    if (p->u.grp->next_child == p)
-        return nullptr;
-    for (node *c = p->u.grp->next_child; c != p; c = c->next_sibling) {
+    for (node *c = from; c != p; c = c->next_sibling) {
         if (!display_name_matches(c, name))
             continue;
         node *target = vexo_resolve_link(c);
@@ -652,6 +673,20 @@ node *internal_get_node(node *parent, const char *name, int type)
             continue;
         return c;
     }
+    return nullptr;
+}
+
+} // namespace
+
+node *internal_get_node(node *parent, const char *name, int type)
+{
+    node *p = vexo_resolve_link(parent);
+    if (!is_group(p) || !name)
+        return nullptr;
+    if (p->u.grp->next_child == p)
+        return nullptr;
+    if (node *c = match_from(p, p->u.grp->next_child, name, type))
+        return c;
     if (type != VEXO_NODE_ACTION)
         return nullptr;
     // Actions of scope 1 under ROOT are found from every group.
@@ -671,18 +706,34 @@ node *get_first_instance(node *parent, const char *name)
 {
     if (!is_group(parent) || !name)
         return nullptr;
+    // The answer is the first child whose display name matches the lowest
+    // instance's. A sibling before the group's first instance can only match
+    // when its name starts with the same letter ignoring case; without one,
+    // the lookup goes on from that instance instead of from the front.
+    const unsigned char name0 = static_cast<unsigned char>(name[0]);
+    bool earlier_may_match = name0 == '\0';
     for (node *c = parent->u.grp->next_child; c != parent; c = c->next_sibling) {
-        // The first letter turns most siblings away before the calls.
-        if (!c->node_name || c->node_name[0] != name[0] || !vexo_is_instance(c) ||
-            std::strcmp(c->node_name, name) != 0)
+        if (!c->node_name)
             continue;
+        const unsigned char first = static_cast<unsigned char>(c->node_name[0]);
+        if (first != name0) {
+            if (first == '\0') // an instance's display name is its number alone
+                earlier_may_match = true;
+            else if (!earlier_may_match && !folded_differ(first, name0))
+                earlier_may_match = true;
+            continue;
+        }
+        if (!vexo_is_instance(c) || std::strcmp(c->node_name, name) != 0) {
+            earlier_may_match = true;
+            continue;
+        }
         struct multi_instance *mi = c->u.grp->multi_instance;
         int bit = get_first_one(mi->bitfield, mi->max_instance);
         if (bit < 0)
             return nullptr;
         char display[VEXO_MAX_NAME_SIZE];
         name_and_number(name, mi->start_instance + bit, display);
-        return internal_get_node(parent, display, VEXO_NODE_GROUP);
+        return match_from(parent, earlier_may_match ? parent->u.grp->next_child : c, display, VEXO_NODE_GROUP);
     }
     return nullptr;
 }
@@ -717,10 +768,14 @@ int SET_CACHE_PROP_VAL(node *property_node, const char *format, ...)
 {
     if (!property_node || property_node->node_type != VEXO_NODE_PROPERTY || !property_node->u.prop || !format)
         return -1;
+    char before[VEXO_VALUE_SIZE];
+    std::memcpy(before, property_node->u.prop->val, sizeof before);
     va_list ap;
     va_start(ap, format);
     int n = vsnprintf(property_node->u.prop->val, VEXO_VALUE_SIZE, format, ap);
     va_end(ap);
+    if (std::memcmp(before, property_node->u.prop->val, sizeof before) != 0)
+        hm_tree_changed();
     return n;
 }
 
@@ -742,8 +797,10 @@ VEXO_status_t handle_internal_property(node *property_node, char *value, int typ
     property *p = property_node->u.prop;
     if (type == 0)
         copy_text(value, VEXO_VALUE_SIZE, p->val);
-    else if (type == 1)
+    else if (type == 1) {
         copy_text(p->val, VEXO_VALUE_SIZE, value);
+        hm_tree_changed();
+    }
     return VEXO_STATUS_SUCCESS;
 }
 

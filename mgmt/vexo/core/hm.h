@@ -18,6 +18,11 @@ extern hierarchy *hierarchy_table[VEXO_HIERARCHY_SLOTS];
 extern int h_count;
 // Creation number of the next group or link made by an action.
 extern uint32_t persistency_priority;
+// Changes whenever a node is linked into or out of the tree, an instance is
+// numbered, or a property's cached value changes; never 0. A value derived
+// from the tree stays good while this has not moved (group::derived_value).
+extern uint32_t hm_tree_generation;
+void hm_tree_changed();
 // Name of the hierarchy that tag lookups use.
 extern char vexo_current_hierarchy[20];
 

@@ -124,6 +124,7 @@ void fill_property(property *p, const hm_node_row &row)
     p->minval = row.minval;
     p->maxval = row.maxval;
     copy_cut(p->val, sizeof p->val, row.default_val);
+    hm_tree_changed();
     copy_cut(p->list, sizeof p->list, row.list);
 }
 
@@ -238,6 +239,7 @@ node *hm_build_group(const hm_group_type *type, node *parent_node, node *context
     mi->max_instance = type->max_instance;
     mi->start_instance = type->start_instance;
     mi->instance = type->start_instance + bit;
+    hm_tree_changed();
     if (!register_node(g, h))
         return nullptr;
     g->u.grp->group_handler = type->group_handler;
@@ -298,6 +300,7 @@ int init_hm_data()
             break;
         }
         snprintf(p->val, sizeof p->val, "%s", rp.default_val);
+        hm_tree_changed();
         p->func = rp.func;
         p->flag = rp.flag;
         p->datatype = rp.datatype;

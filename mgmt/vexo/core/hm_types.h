@@ -104,6 +104,10 @@ struct group {
     struct multi_instance *multi_instance; // null for a fixed group
     persistency persistency_info;
     void *handle; // the back end's record; the store never touches it
+    // One value the back end derives from the group's subtree, valid while
+    // hm_tree_generation still equals derived_generation (0: none).
+    uint32_t derived_generation;
+    int32_t derived_value;
 };
 
 struct property {
