@@ -215,15 +215,10 @@ bool name_prefix_differs(const char *node_name, const char *name, size_t *len)
     return false;
 }
 
-// snprintf(out, VEXO_MAX_NAME_SIZE, "%s%d", name, number) without the format
-// call: the lookups of first instances run for every property read.
-void name_and_number(const char *name, int number, char out[VEXO_MAX_NAME_SIZE])
+// The decimal digits of v, last digit first (a minus sign last); their count.
+size_t reversed_digits(long long v, char digits[24])
 {
-    size_t at = strnlen(name, VEXO_MAX_NAME_SIZE - 1);
-    std::memcpy(out, name, at);
-    char digits[16];
     size_t count = 0;
-    long long v = number;
     unsigned long long mag = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
     do {
         digits[count++] = static_cast<char>('0' + mag % 10);
@@ -231,6 +226,17 @@ void name_and_number(const char *name, int number, char out[VEXO_MAX_NAME_SIZE])
     } while (mag != 0);
     if (v < 0)
         digits[count++] = '-';
+    return count;
+}
+
+// snprintf(out, VEXO_MAX_NAME_SIZE, "%s%d", name, number) without the format
+// call: the lookups of first instances run for every property read.
+void name_and_number(const char *name, int number, char out[VEXO_MAX_NAME_SIZE])
+{
+    size_t at = strnlen(name, VEXO_MAX_NAME_SIZE - 1);
+    std::memcpy(out, name, at);
+    char digits[24];
+    size_t count = reversed_digits(number, digits);
     while (count > 0 && at < VEXO_MAX_NAME_SIZE - 1)
         out[at++] = digits[--count];
     out[at] = '\0';
@@ -253,16 +259,8 @@ bool display_name_matches(const node *n, const char *name)
     // VEXO_MAX_NAME_SIZE - 1 characters; the number is compared unprinted.
     if (n->node_name[len] != '\0') // a name that fills the display alone
         return name[len] == '\0';
-    char digits[16];
-    size_t count = 0;
-    long long v = n->u.grp->multi_instance->instance;
-    unsigned long long mag = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-    do {
-        digits[count++] = static_cast<char>('0' + mag % 10);
-        mag /= 10;
-    } while (mag != 0);
-    if (v < 0)
-        digits[count++] = '-';
+    char digits[24];
+    size_t count = reversed_digits(n->u.grp->multi_instance->instance, digits);
     size_t room = VEXO_MAX_NAME_SIZE - 1 - len;
     const char *rest = name + len;
     size_t shown = count < room ? count : room;
