@@ -65,11 +65,16 @@ bool same_file(int fd, const char *path)
            held.st_ino == named.st_ino;
 }
 
-// The turn file may be used: a plain file of this user with one name.
-bool usable_turn_file(int fd)
+enum TurnFile { TURN_FILE_USABLE, TURN_FILE_GONE, TURN_FILE_FOREIGN };
+
+// The turn file may be used when it is a plain file of this user with one
+// name; with none left, its holder removed it after our open.
+TurnFile check_turn_file(int fd)
 {
     struct stat st;
-    return fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && st.st_nlink == 1;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink > 1)
+        return TURN_FILE_FOREIGN;
+    return st.st_nlink == 0 ? TURN_FILE_GONE : TURN_FILE_USABLE;
 }
 
 // 0 once the turn is ours; 1 when it cannot be had within the bound.
@@ -90,14 +95,17 @@ int take_turn()
             logDebugOutput("CreateAdapterList: cannot open the turn file %s: %s\n", path, std::strerror(errno));
             return 1;
         }
-        if (!usable_turn_file(fd)) {
+        TurnFile kind = check_turn_file(fd);
+        if (kind == TURN_FILE_FOREIGN) {
             close(fd);
             logDebugOutput("CreateAdapterList: the turn file %s is not a plain file of this user\n", path);
             return 1;
         }
-        int rc = flock(fd, LOCK_EX | LOCK_NB);
+        // A removed file counts as one whose lock was let go: the name is
+        // tried again at once.
+        int rc = kind == TURN_FILE_GONE ? 0 : flock(fd, LOCK_EX | LOCK_NB);
         int err = errno;
-        if (rc == 0 && same_file(fd, path)) {
+        if (rc == 0 && kind == TURN_FILE_USABLE && same_file(fd, path)) {
             turnFd = fd;
             return 0;
         }

@@ -54,8 +54,12 @@ TakeResult try_take(const char *host_file, int *out)
             return REFUSED;
         }
         struct stat opened;
-        if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_uid != geteuid() ||
-            opened.st_nlink != 1) {
+        const bool known = fstat(fd, &opened) == 0;
+        if (known && opened.st_nlink == 0) {
+            close(fd); // released and removed after our open
+            continue;
+        }
+        if (!known || !S_ISREG(opened.st_mode) || opened.st_uid != geteuid() || opened.st_nlink != 1) {
             pdebug(VEXO_LOG_CORE, VEXO_LOG_ERROR, "vexo lock: %s is not a plain file of this user; not used\n",
                    host_file);
             close(fd);
