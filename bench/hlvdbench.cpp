@@ -71,6 +71,7 @@ struct Options {
 struct Sample {
     int rc = -1;
     uint64_t cpu_ns = 0;  // whole process, over the call
+    uint64_t sys_ns = 0;  // of which in the kernel (system calls)
     uint64_t sim_ns = 0;  // inside the stand-ins
     uint64_t fw = 0;      // firmware commands sent
     uint64_t read = 0, copied = 0, cleared = 0;
@@ -85,6 +86,13 @@ struct Row {
     Sample s;
     double base_ns = 0;    // one read + CRC-32 of the image bytes; 0: no image
 };
+
+uint64_t system_ns()
+{
+    struct rusage ru;
+    getrusage(RUSAGE_SELF, &ru);
+    return static_cast<uint64_t>(ru.ru_stime.tv_sec) * 1000000000u + static_cast<uint64_t>(ru.ru_stime.tv_usec) * 1000u;
+}
 
 uint64_t process_cpu_ns()
 {
@@ -273,12 +281,15 @@ template <typename F> Sample measure(Child &c, F call)
     hlvdsim::log_clear(c.sysroot);
     hlvdsim::sim_cost_reset();
     hlvdbench_counting(1);
+    uint64_t k0 = system_ns();
     uint64_t t0 = process_cpu_ns();
     s.rc = call();
     uint64_t t1 = process_cpu_ns();
+    uint64_t k1 = system_ns();
     hlvdbench_counting(0);
     s.sim_ns = hlvdsim::sim_cost_cpu_ns();
     s.cpu_ns = t1 - t0;
+    s.sys_ns = k1 - k0;
     hlvdbench_byte_counts b = hlvdbench_counts();
     s.read = b.read;
     s.copied = b.copied;
@@ -600,7 +611,9 @@ void print_table(const std::vector<Row> &rows, const std::vector<int> &sizes, in
     std::printf("\nhlvdbench: library cost per exported call (CPU of the process; library = process - simulator)\n");
     std::printf("host: N converged AW3 adapters x 8 functions + the default machine's 2 FC HBAs; "
                 "HLVD_NO_SLEEP=1;\n"
-                "one child process per call on a fresh host, least CPU of %d run%s\n",
+                "one child process per call on a fresh host, least CPU of %d run%s;\n"
+                "sys %%: the share of the CPU spent in the kernel (lock and state files), which varies most between "
+                "runs\n",
                 repeat, repeat == 1 ? "" : "s");
     std::printf("per image byte (flash: the UFI file; dump: the 16 MiB dump): bytes read, copied (memcpy/memmove), "
                 "cleared (memset/calloc) by the library;\n"
@@ -627,8 +640,8 @@ void print_table(const std::vector<Row> &rows, const std::vector<int> &sizes, in
         std::printf("base of the dump (%llu bytes): %.2f ms\n", static_cast<unsigned long long>(bytes_dump),
                     base_dump / 1e6);
     std::printf("\n");
-    std::printf("%-28s %4s %3s %10s %10s %8s %9s %6s %7s %7s %7s %8s %9s %8s %6s %6s %6s  %s\n", "call", "N", "rc",
-                "cpu ms", "lib ms", "fw cmds", "lib us/c", "sim %", "read/B", "copy/B", "clear/B", "lib/base",
+    std::printf("%-28s %4s %3s %10s %6s %10s %8s %9s %6s %7s %7s %7s %8s %9s %8s %6s %6s %6s  %s\n", "call", "N",
+                "rc", "cpu ms", "sys %", "lib ms", "fw cmds", "lib us/c", "sim %", "read/B", "copy/B", "clear/B", "lib/base",
                 "proc/base", "peak MiB", "exp", "exp hi", "exp fw", "");
     std::vector<std::string> order;
     for (const Row &r : rows)
@@ -662,8 +675,9 @@ void print_table(const std::vector<Row> &rows, const std::vector<int> &sizes, in
             double img = static_cast<double>(s.image_bytes);
             bool per_byte = s.image_bytes > 0;
             double base = r.call == "dump" ? base_dump : base_image;
-            std::printf("%-28s %4d %3d %10.2f %10.2f %8llu %9s %6.1f %7s %7s %7s %8s %9s %8.1f %6s %6s %6s  %s\n",
-                        long_name(call), r.adapters, s.rc, cpu / 1e6, lib / 1e6, static_cast<unsigned long long>(s.fw),
+            std::printf("%-28s %4d %3d %10.2f %6.1f %10.2f %8llu %9s %6.1f %7s %7s %7s %8s %9s %8.1f %6s %6s %6s  %s\n",
+                        long_name(call), r.adapters, s.rc, cpu / 1e6,
+                        cpu > 0 ? 100.0 * static_cast<double>(s.sys_ns) / cpu : 0.0, lib / 1e6, static_cast<unsigned long long>(s.fw),
                         s.fw ? fmt("%.1f", lib / 1e3 / static_cast<double>(s.fw)).c_str() : "-",
                         cpu > 0 ? 100.0 * static_cast<double>(s.sim_ns) / cpu : 0.0,
                         per_byte ? fmt("%.2f", static_cast<double>(s.read) / img).c_str() : "-",
