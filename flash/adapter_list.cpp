@@ -5,9 +5,6 @@
 #include <cstring>
 #include <ctime>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "adapters/converged_discovery.h"
@@ -17,6 +14,7 @@
 #include "flash/image_list.h"
 #include "flash/neighbour_services.h"
 #include "os/host_env.h"
+#include "os/lock_file.h"
 
 uint32_t gAdapterTurnWaitMs = ADAPTER_TURN_WAIT_MS;
 
@@ -58,25 +56,6 @@ void pause_between_polls()
     }
 }
 
-bool same_file(int fd, const char *path)
-{
-    struct stat held, named;
-    return fstat(fd, &held) == 0 && lstat(path, &named) == 0 && held.st_dev == named.st_dev &&
-           held.st_ino == named.st_ino;
-}
-
-enum TurnFile { TURN_FILE_USABLE, TURN_FILE_GONE, TURN_FILE_FOREIGN };
-
-// The turn file may be used when it is a plain file of this user with one
-// name; with none left, its holder removed it after our open.
-TurnFile check_turn_file(int fd)
-{
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink > 1)
-        return TURN_FILE_FOREIGN;
-    return st.st_nlink == 0 ? TURN_FILE_GONE : TURN_FILE_USABLE;
-}
-
 // 0 once the turn is ours; 1 when it cannot be had within the bound.
 int take_turn()
 {
@@ -89,29 +68,21 @@ int take_turn()
     }
     const uint64_t start = monotonic_ms();
     for (;;) {
-        // A symlink at the name is not followed (ELOOP).
-        int fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-        if (fd < 0) {
+        bool taken_over = false;
+        switch (lock_file_try(path, 0600, &turnFd, &taken_over)) {
+        case LOCK_FILE_TAKEN:
+            return 0;
+        case LOCK_FILE_HELD:
+            break;
+        case LOCK_FILE_CANNOT_OPEN:
+            // ELOOP: a symlink at the name is not followed.
             logDebugOutput("CreateAdapterList: cannot open the turn file %s: %s\n", path, std::strerror(errno));
             return 1;
-        }
-        TurnFile kind = check_turn_file(fd);
-        if (kind == TURN_FILE_FOREIGN) {
-            close(fd);
+        case LOCK_FILE_FOREIGN:
             logDebugOutput("CreateAdapterList: the turn file %s is not a plain file of this user\n", path);
             return 1;
-        }
-        // A removed file counts as one whose lock was let go: the name is
-        // tried again at once.
-        int rc = kind == TURN_FILE_GONE ? 0 : flock(fd, LOCK_EX | LOCK_NB);
-        int err = errno;
-        if (rc == 0 && kind == TURN_FILE_USABLE && same_file(fd, path)) {
-            turnFd = fd;
-            return 0;
-        }
-        close(fd);
-        if (rc != 0 && err != EWOULDBLOCK && err != EINTR) {
-            logDebugOutput("CreateAdapterList: cannot lock the turn file %s: %s\n", path, std::strerror(err));
+        case LOCK_FILE_CANNOT_LOCK:
+            logDebugOutput("CreateAdapterList: cannot lock the turn file %s: %s\n", path, std::strerror(errno));
             return 1;
         }
         if (monotonic_ms() - start >= gAdapterTurnWaitMs) {
@@ -119,9 +90,6 @@ int take_turn()
                            static_cast<unsigned>(gAdapterTurnWaitMs));
             return 1;
         }
-        // The holder let go of a name it removed: the new name at once.
-        if (rc == 0)
-            continue;
         pause_between_polls();
     }
 }
@@ -131,10 +99,10 @@ void end_turn()
     if (turnFd < 0)
         return;
     char path[PATH_MAX];
-    if (host_path(kTurnFile, path, sizeof path) == 0 && same_file(turnFd, path))
-        unlink(path);
-    flock(turnFd, LOCK_UN);
-    close(turnFd);
+    if (host_path(kTurnFile, path, sizeof path) == 0)
+        lock_file_release(path, turnFd);
+    else
+        close(turnFd);
     turnFd = -1;
 }
 

@@ -67,7 +67,7 @@ void ufi_seeds()
 {
     struct Named {
         const char *name;
-        hlvdsim::UfiSpec spec;
+        hlvdsim::UfiSpec recipe;
     };
     std::vector<Named> images;
 
@@ -97,7 +97,7 @@ void ufi_seeds()
     images.push_back({"gen3-bad-signature.ufi", g3sig});
 
     for (const Named &n : images) {
-        std::vector<uint8_t> bytes = ufi(n.spec);
+        std::vector<uint8_t> bytes = ufi(n.recipe);
         for (const char *target : {"ufi_image", "mgmt_ufi", "flash_action"})
             put(target, n.name, bytes);
     }

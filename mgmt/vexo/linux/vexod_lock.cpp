@@ -4,14 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include <fcntl.h>
 #include <limits.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "mgmt/vexo/core/debug.h"
 #include "os/host_env.h"
+#include "os/lock_file.h"
 
 namespace {
 
@@ -24,71 +22,33 @@ struct HeldLock {
 int init_lock_fd = -1;
 HeldLock held_locks[VEXO_MAX_HELD_LOCKS];
 
-// Tries of one take when the file goes away or is replaced between the open
-// and the flock; each such turn means another process made progress.
-const int kMaxTakeTries = 8;
-
 enum TakeResult { TAKEN, HELD_ELSEWHERE, REFUSED };
-
-bool same_file(const struct stat &a, const struct stat &b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
 
 // One try: makes the file, or takes over a file no live process holds.
 TakeResult try_take(const char *host_file, int *out)
 {
-    const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-    for (int attempt = 0; attempt < kMaxTakeTries; ++attempt) {
-        bool made = true;
-        int fd = open(host_file, flags | O_CREAT | O_EXCL, 0644);
-        if (fd < 0 && errno == EEXIST) {
-            made = false;
-            fd = open(host_file, flags);
-            if (fd < 0 && errno == ENOENT)
-                continue; // released meanwhile
-        }
-        if (fd < 0) {
-            // ELOOP: a symlink stands at the name; it is not followed.
-            pdebug(VEXO_LOG_CORE, VEXO_LOG_ERROR, "vexo lock: cannot open %s: %s\n", host_file, std::strerror(errno));
-            return REFUSED;
-        }
-        struct stat opened;
-        const bool known = fstat(fd, &opened) == 0;
-        if (known && opened.st_nlink == 0) {
-            close(fd); // released and removed after our open
-            continue;
-        }
-        if (!known || !S_ISREG(opened.st_mode) || opened.st_uid != geteuid() || opened.st_nlink != 1) {
-            pdebug(VEXO_LOG_CORE, VEXO_LOG_ERROR, "vexo lock: %s is not a plain file of this user; not used\n",
-                   host_file);
-            close(fd);
-            return REFUSED;
-        }
-        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            int e = errno;
-            close(fd);
-            if (e == EWOULDBLOCK)
-                return HELD_ELSEWHERE;
-            if (e == EINTR)
-                continue;
-            pdebug(VEXO_LOG_CORE, VEXO_LOG_ERROR, "vexo lock: cannot lock %s: %s\n", host_file, std::strerror(e));
-            return REFUSED;
-        }
-        // The name may have been released and made anew before our flock:
-        // only the file the name still stands for is the lock.
-        struct stat named;
-        if (lstat(host_file, &named) != 0 || !same_file(opened, named)) {
-            close(fd);
-            continue;
-        }
-        if (!made)
+    bool taken_over = false;
+    switch (lock_file_try(host_file, 0644, out, &taken_over)) {
+    case LOCK_FILE_TAKEN:
+        if (taken_over)
             pdebug(VEXO_LOG_CORE, VEXO_LOG_DEBUG, "vexo lock: %s was left by a holder that is gone; taken over\n",
                    host_file);
-        *out = fd;
         return TAKEN;
+    case LOCK_FILE_HELD:
+        return HELD_ELSEWHERE;
+    case LOCK_FILE_CANNOT_OPEN:
+        // ELOOP: a symlink stands at the name; it is not followed.
+        pdebug(VEXO_LOG_CORE, VEXO_LOG_ERROR, "vexo lock: cannot open %s: %s\n", host_file, std::strerror(errno));
+        return REFUSED;
+    case LOCK_FILE_FOREIGN:
+        pdebug(VEXO_LOG_CORE, VEXO_LOG_ERROR, "vexo lock: %s is not a plain file of this user; not used\n",
+               host_file);
+        return REFUSED;
+    case LOCK_FILE_CANNOT_LOCK:
+        pdebug(VEXO_LOG_CORE, VEXO_LOG_ERROR, "vexo lock: cannot lock %s: %s\n", host_file, std::strerror(errno));
+        return REFUSED;
     }
-    return HELD_ELSEWHERE;
+    return REFUSED;
 }
 
 // Takes the lock file, waiting once when a live process holds it.
@@ -111,14 +71,12 @@ int take(const char *path, int *out)
 // the name still stood for our file and is gone now.
 int drop(const char *path, int fd)
 {
-    int rc = 1;
     char host_file[PATH_MAX];
-    struct stat held, named;
-    if (host_path(path, host_file, sizeof host_file) == 0 && fstat(fd, &held) == 0 &&
-        lstat(host_file, &named) == 0 && same_file(held, named) && unlink(host_file) == 0)
-        rc = 0;
-    close(fd);
-    return rc;
+    if (host_path(path, host_file, sizeof host_file) != 0) {
+        close(fd);
+        return 1;
+    }
+    return lock_file_release(host_file, fd);
 }
 
 // The lock file path of a key; false for a key that cannot name one.
