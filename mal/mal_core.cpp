@@ -136,6 +136,8 @@ const char *pick(int kind, const char *const *names, int n)
     return (kind >= 0 && kind < n) ? names[kind] : nullptr;
 }
 
+} // namespace
+
 int hex_value(char c)
 {
     if (c >= '0' && c <= '9')
@@ -146,8 +148,6 @@ int hex_value(char c)
         return c - 'A' + 10;
     return -1;
 }
-
-} // namespace
 
 int MAL_EnterCriticalSection(void)
 {

@@ -118,5 +118,7 @@ bool isNewIpv6Address(const uint8_t address[16]);
 bool isNewMacAddress(const uint8_t mac[6]);
 // Three dots between digit groups; see the layer's rules for the edge forms.
 bool IsIpv4(const char *text);
+// The value of one hexadecimal digit, or -1.
+int hex_value(char c);
 
 #endif

@@ -36,18 +36,6 @@ RM_STATUS string_set(node_tag_t group, const MAL_PropertyDesc *table, int count)
     return r;
 }
 
-// The value of one hexadecimal digit, or -1.
-int hex_digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 } // namespace
 
 RM_STATUS MAL_GetAWProperties(node_tag_t adapter, MAL_AWProperties *rec)
@@ -414,8 +402,8 @@ RM_STATUS MAL_Dump_PciConfigRegion(node_tag_t function, const char *action_name,
         int index = 0;
         for (char *p = strtok_r(text, " \n", &save); p && index < 64; p = strtok_r(nullptr, " \n", &save)) {
             unsigned int byte = 0;
-            int hi = hex_digit(p[0]);
-            int lo = hi < 0 ? -1 : hex_digit(p[1]);
+            int hi = hex_value(p[0]);
+            int lo = hi < 0 ? -1 : hex_value(p[1]);
             if (hi >= 0 && lo >= 0) {
                 byte = static_cast<unsigned int>(hi * 16 + lo);
             } else if (hi >= 0 && p[1] == '\0') {
