@@ -356,10 +356,8 @@ int VEXO_get_asic_serial_number(node *n, char *serial_num)
             continue;
         char value[VEXO_VALUE_SIZE] = "";
         if (internal_get_property(n, "SerialNumber", value) == VEXO_STATUS_SUCCESS && usable_serial(value)) {
-            // Every property read locks by this serial; copied as snprintf "%s" would.
-            size_t len = strnlen(value, VEXO_SERIAL_NUM_SIZE - 1);
-            std::memcpy(serial_num, value, len);
-            serial_num[len] = '\0';
+            // Every property read locks by this serial: copied without a format call.
+            vexo_copy_text(serial_num, VEXO_SERIAL_NUM_SIZE, value);
             return 0;
         }
         if (VEXO_get_pci_bus_number(n, serial_num) != 0) {

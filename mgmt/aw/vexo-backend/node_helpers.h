@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <strings.h>
 
+#include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/hm_types.h"
 
 // The record kept in the handle of a hardware-backed group (physical
@@ -36,7 +37,7 @@ static_assert(sizeof(node_handle) == 16, "node_handle is 16 bytes");
 inline bool same_name_nocase(const char *a, const char *b)
 {
     const unsigned char x = static_cast<unsigned char>(a[0]), y = static_cast<unsigned char>(b[0]);
-    if (x != y && ((x | y) & 0x80) == 0 && (x ^ y) != 0x20)
+    if (x != y && vexo_fold_apart(x, y))
         return false;
     return strcasecmp(a, b) == 0;
 }

@@ -178,28 +178,10 @@ int reinit_hm(hierarchy *h)
     return 0;
 }
 
-void copy_text(char *dst, size_t size, const char *src)
-{
-    if (!src)
-        src = "";
-    size_t n = strnlen(src, size - 1);
-    std::memcpy(dst, src, n);
-    dst[n] = '\0';
-}
-
-// Whether two different bytes fold apart for certain without asking the
-// locale: an ASCII byte folds only to itself, its case partner (0x20 apart)
-// or, in some locales, out of ASCII; so two ASCII bytes that are no case
-// pair never fold together. Every other pair is left to tolower.
-inline bool fold_apart(unsigned char a, unsigned char b)
-{
-    return ((a | b) & 0x80) == 0 && (a ^ b) != 0x20;
-}
-
 // Whether the bytes differ ignoring case, as tolower sees them.
 inline bool folded_differ(unsigned char a, unsigned char b)
 {
-    return a != b && (fold_apart(a, b) || std::tolower(a) != std::tolower(b));
+    return a != b && (vexo_fold_apart(a, b) || std::tolower(a) != std::tolower(b));
 }
 
 // strncasecmp(node_name, name, len) != 0 with len the node name's length cut
@@ -355,6 +337,15 @@ void release_node(node *n)
 }
 
 } // namespace
+
+void vexo_copy_text(char *dst, size_t size, const char *src)
+{
+    if (!src)
+        src = "";
+    size_t n = strnlen(src, size - 1);
+    std::memcpy(dst, src, n);
+    dst[n] = '\0';
+}
 
 // ---------------------------------------------------------------------------
 // Hierarchies
@@ -794,9 +785,9 @@ VEXO_status_t handle_internal_property(node *property_node, char *value, int typ
         return VEXO_STATUS_SUCCESS;
     property *p = property_node->u.prop;
     if (type == 0)
-        copy_text(value, VEXO_VALUE_SIZE, p->val);
+        vexo_copy_text(value, VEXO_VALUE_SIZE, p->val);
     else if (type == 1) {
-        copy_text(p->val, VEXO_VALUE_SIZE, value);
+        vexo_copy_text(p->val, VEXO_VALUE_SIZE, value);
         hm_tree_changed();
     }
     return VEXO_STATUS_SUCCESS;
@@ -863,7 +854,7 @@ char *vexo_internal_list_search(char *list, const char *value, int flag)
     if (!list || !value || (flag != 0 && flag != 1))
         return nullptr;
     char work[VEXO_VALUE_SIZE];
-    copy_text(work, sizeof work, list);
+    vexo_copy_text(work, sizeof work, list);
     size_t len = std::strlen(work);
     size_t start = 0;
     for (size_t i = 0; i <= len; ++i) {

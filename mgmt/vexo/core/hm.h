@@ -6,6 +6,7 @@
 #ifndef HLVD_MGMT_VEXO_CORE_HM_H
 #define HLVD_MGMT_VEXO_CORE_HM_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "mgmt/vexo/core/hm_types.h"
@@ -25,6 +26,18 @@ extern uint32_t hm_tree_generation;
 void hm_tree_changed();
 // Name of the hierarchy that tag lookups use.
 extern char vexo_current_hierarchy[20];
+
+// What snprintf(dst, size, "%s", src) leaves (a null src as ""), without the
+// format call: values and names are copied on every property read.
+void vexo_copy_text(char *dst, size_t size, const char *src);
+// Whether two different bytes fold apart for certain without asking the
+// locale: an ASCII byte folds only to itself, its case partner (0x20 apart)
+// or, in some locales, out of ASCII; so two ASCII bytes that are no case
+// pair never fold together. Every other pair is left to tolower.
+inline bool vexo_fold_apart(unsigned char a, unsigned char b)
+{
+    return ((a | b) & 0x80) == 0 && (a ^ b) != 0x20;
+}
 
 // Hierarchies.
 // 0 when `h` is registered with a fresh, empty dictionary of 1024 slots;

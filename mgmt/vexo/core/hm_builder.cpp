@@ -105,17 +105,6 @@ bool register_node(node *n, hierarchy *h)
     return false;
 }
 
-// What snprintf(dst, size, "%s", src) leaves, without a format call for
-// every property of every group built.
-void copy_cut(char *dst, size_t size, const char *src)
-{
-    if (!src)
-        src = "";
-    size_t n = strnlen(src, size - 1);
-    std::memcpy(dst, src, n);
-    dst[n] = '\0';
-}
-
 void fill_property(property *p, const hm_node_row &row)
 {
     p->flag = row.flag;
@@ -123,9 +112,9 @@ void fill_property(property *p, const hm_node_row &row)
     p->datatype = row.datatype;
     p->minval = row.minval;
     p->maxval = row.maxval;
-    copy_cut(p->val, sizeof p->val, row.default_val);
+    vexo_copy_text(p->val, sizeof p->val, row.default_val);
     hm_tree_changed();
-    copy_cut(p->list, sizeof p->list, row.list);
+    vexo_copy_text(p->list, sizeof p->list, row.list);
 }
 
 // Creates the content of one instance in table order; false on any failure.

@@ -235,10 +235,7 @@ VEXO_status_t read_property(node *parent, node *pn, char *val, int len)
         std::memcpy(value, p->val, sizeof value);
     }
     value[VEXO_VALUE_SIZE - 1] = '\0';
-    // As snprintf "%s" would, without the format call on every read.
-    size_t n = strnlen(value, static_cast<size_t>(len) - 1);
-    std::memcpy(val, value, n);
-    val[n] = '\0';
+    vexo_copy_text(val, static_cast<size_t>(len), value);
     return r;
 }
 
