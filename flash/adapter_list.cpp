@@ -37,7 +37,7 @@ const unsigned kTurnPollMs = 200;
 // The real pause between polls when the product's waits return at once
 // (HLVD_NO_SLEEP): the bound is kept by the clock, without spinning.
 const long kTurnShortPauseMs = 5;
-int turnFd = -1;
+LockFileHold turn = {-1, 0, 0};
 
 uint64_t monotonic_ms()
 {
@@ -59,7 +59,7 @@ void pause_between_polls()
 // 0 once the turn is ours; 1 when it cannot be had within the bound.
 int take_turn()
 {
-    if (turnFd >= 0)
+    if (turn.fd >= 0)
         return 0;
     char path[PATH_MAX];
     if (host_path(kTurnFile, path, sizeof path) != 0) {
@@ -69,7 +69,7 @@ int take_turn()
     const uint64_t start = monotonic_ms();
     for (;;) {
         bool taken_over = false;
-        switch (lock_file_try(path, 0600, &turnFd, &taken_over)) {
+        switch (lock_file_try(path, 0600, &turn, &taken_over)) {
         case LOCK_FILE_TAKEN:
             return 0;
         case LOCK_FILE_HELD:
@@ -96,14 +96,14 @@ int take_turn()
 
 void end_turn()
 {
-    if (turnFd < 0)
+    if (turn.fd < 0)
         return;
     char path[PATH_MAX];
     if (host_path(kTurnFile, path, sizeof path) == 0)
-        lock_file_release(path, turnFd);
+        lock_file_release(path, turn);
     else
-        close(turnFd);
-    turnFd = -1;
+        close(turn.fd);
+    turn.fd = -1;
 }
 
 } // namespace

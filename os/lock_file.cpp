@@ -18,20 +18,55 @@ bool same_file(const struct stat &a, const struct stat &b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// flock without waiting: LOCK_FILE_TAKEN, else what to answer with fd
+// closed (*again: interrupted, try once more).
+LockFileResult lock_now(int fd, bool *again)
+{
+    *again = false;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return LOCK_FILE_TAKEN;
+    int e = errno;
+    close(fd);
+    if (e == EINTR) {
+        *again = true;
+        return LOCK_FILE_HELD;
+    }
+    errno = e;
+    return e == EWOULDBLOCK ? LOCK_FILE_HELD : LOCK_FILE_CANNOT_LOCK;
+}
+
 } // namespace
 
-LockFileResult lock_file_try(const char *path, mode_t mode, int *out, bool *taken_over)
+LockFileResult lock_file_try(const char *path, mode_t mode, LockFileHold *hold, bool *taken_over)
 {
     const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    bool again = false;
     for (int attempt = 0; attempt < kMaxTakeTries; ++attempt) {
-        bool made = true;
         int fd = open(path, flags | O_CREAT | O_EXCL, mode);
-        if (fd < 0 && errno == EEXIST) {
-            made = false;
-            fd = open(path, flags);
-            if (fd < 0 && errno == ENOENT)
-                continue; // released meanwhile
+        if (fd >= 0) {
+            // Ours by making: a plain file of this user with one name. Only
+            // a taker that found it before our flock (taking it for a dead
+            // holder's) can have removed the name meanwhile; then the flock
+            // is on a file no longer named.
+            LockFileResult r = lock_now(fd, &again);
+            if (again)
+                continue;
+            if (r != LOCK_FILE_TAKEN)
+                return r;
+            struct stat made;
+            if (fstat(fd, &made) != 0 || made.st_nlink == 0) {
+                close(fd);
+                continue;
+            }
+            *hold = LockFileHold{fd, made.st_dev, made.st_ino};
+            *taken_over = false;
+            return LOCK_FILE_TAKEN;
         }
+        if (errno != EEXIST)
+            return LOCK_FILE_CANNOT_OPEN;
+        fd = open(path, flags);
+        if (fd < 0 && errno == ENOENT)
+            continue; // released meanwhile
         if (fd < 0)
             return LOCK_FILE_CANNOT_OPEN;
         struct stat opened;
@@ -44,16 +79,11 @@ LockFileResult lock_file_try(const char *path, mode_t mode, int *out, bool *take
             close(fd);
             return LOCK_FILE_FOREIGN;
         }
-        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            int e = errno;
-            close(fd);
-            if (e == EWOULDBLOCK)
-                return LOCK_FILE_HELD;
-            if (e == EINTR)
-                continue;
-            errno = e;
-            return LOCK_FILE_CANNOT_LOCK;
-        }
+        LockFileResult r = lock_now(fd, &again);
+        if (again)
+            continue;
+        if (r != LOCK_FILE_TAKEN)
+            return r;
         // The name may have been released and made anew before our flock:
         // only the file the name still stands for is the lock.
         struct stat named;
@@ -61,19 +91,19 @@ LockFileResult lock_file_try(const char *path, mode_t mode, int *out, bool *take
             close(fd);
             continue;
         }
-        *out = fd;
-        *taken_over = !made;
+        *hold = LockFileHold{fd, opened.st_dev, opened.st_ino};
+        *taken_over = true;
         return LOCK_FILE_TAKEN;
     }
     return LOCK_FILE_HELD;
 }
 
-int lock_file_release(const char *path, int fd)
+int lock_file_release(const char *path, const LockFileHold &hold)
 {
     int rc = 1;
-    struct stat held, named;
-    if (fstat(fd, &held) == 0 && lstat(path, &named) == 0 && same_file(held, named) && unlink(path) == 0)
+    struct stat named;
+    if (lstat(path, &named) == 0 && named.st_dev == hold.dev && named.st_ino == hold.ino && unlink(path) == 0)
         rc = 0;
-    close(fd);
+    close(hold.fd);
     return rc;
 }

@@ -20,13 +20,21 @@ enum LockFileResult {
     LOCK_FILE_CANNOT_LOCK, // errno tells why
 };
 
-// One try, without waiting. On LOCK_FILE_TAKEN *fd holds the lock and
+// A lock file held: the open file carrying the flock, and which file it is,
+// so the release removes the name only while it still stands for it.
+struct LockFileHold {
+    int fd;
+    dev_t dev;
+    ino_t ino;
+};
+
+// One try, without waiting. On LOCK_FILE_TAKEN *hold holds the lock and
 // *taken_over says whether the file was there already (left by a holder
 // that is gone); a new file gets `mode`.
-LockFileResult lock_file_try(const char *path, mode_t mode, int *fd, bool *taken_over);
+LockFileResult lock_file_try(const char *path, mode_t mode, LockFileHold *hold, bool *taken_over);
 
-// Removes the name while the flock is still ours, then closes fd. 0 when the
-// name stood for our file and is gone now.
-int lock_file_release(const char *path, int fd);
+// Removes the name while the flock is still ours, then closes the file. 0
+// when the name stood for our file and is gone now.
+int lock_file_release(const char *path, const LockFileHold &hold);
 
 #endif

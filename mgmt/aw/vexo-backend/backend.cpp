@@ -354,9 +354,19 @@ int VEXO_get_asic_serial_number(node *n, char *serial_num)
     for (int depth = 0; n && depth < 4096 && !named(n, "ROOT"); ++depth, n = n->parent) {
         if (n->node_type != VEXO_NODE_GROUP || !named(n, "Arcwright"))
             continue;
+        // Every property read locks by this serial: its node is looked up
+        // once while the tree keeps its shape, and copied without a format
+        // call.
+        group *g = n->u.grp;
+        node *serial = g && g->found_shape == hm_shape_generation
+                           ? g->found_node
+                           : vexo_resolve_link(internal_get_node(n, "SerialNumber", VEXO_NODE_PROPERTY));
+        if (g) {
+            g->found_node = serial;
+            g->found_shape = hm_shape_generation;
+        }
         char value[VEXO_VALUE_SIZE] = "";
-        if (internal_get_property(n, "SerialNumber", value) == VEXO_STATUS_SUCCESS && usable_serial(value)) {
-            // Every property read locks by this serial: copied without a format call.
+        if (internal_read_property_node(serial, value) == VEXO_STATUS_SUCCESS && usable_serial(value)) {
             vexo_copy_text(serial_num, VEXO_SERIAL_NUM_SIZE, value);
             return 0;
         }

@@ -19,6 +19,15 @@ void hm_tree_changed()
     if (++hm_tree_generation == 0)
         hm_tree_generation = 1;
 }
+
+uint32_t hm_shape_generation = 1;
+
+void hm_shape_changed()
+{
+    if (++hm_shape_generation == 0)
+        hm_shape_generation = 1;
+    hm_tree_changed();
+}
 char vexo_current_hierarchy[20];
 
 namespace {
@@ -59,7 +68,7 @@ struct multi_instance *instance_of(const node *n)
 // itself: at the front).
 void link_child_after(node *parent, node *after, node *n)
 {
-    hm_tree_changed();
+    hm_shape_changed();
     group *g = parent->u.grp;
     node *next = (after == parent) ? g->next_child : after->next_sibling;
     n->prev_sibling = after;
@@ -76,7 +85,7 @@ void link_child_after(node *parent, node *after, node *n)
 
 void unlink_child(node *n)
 {
-    hm_tree_changed();
+    hm_shape_changed();
     node *parent = n->parent;
     group *g = parent->u.grp;
     node *prev = n->prev_sibling;
@@ -284,6 +293,7 @@ void delete_subtree(node *n)
     hierarchy *h = hm_find_hierarchy_by_node(n);
     if (!h)
         return;
+    hm_shape_changed(); // nodes found before may be freed now
     bool dynamic = get_dynamic_ancester(n) != nullptr || n->node_type == VEXO_NODE_LINK;
 
     if (n->node_type == VEXO_NODE_LINK && n->u.symlink && n->u.symlink->link_node)
@@ -729,16 +739,20 @@ node *get_first_instance(node *parent, const char *name)
 
 namespace {
 
-VEXO_status_t call_property(node *parent, const char *name, char *value, int type)
+VEXO_status_t call_property_node(node *p, char *value, int type)
 {
-    if (!value)
-        return VEXO_STATUS_FAILURE;
-    node *p = vexo_resolve_link(internal_get_node(parent, name, VEXO_NODE_PROPERTY));
-    if (!p || p->node_type != VEXO_NODE_PROPERTY || !p->u.prop)
+    if (!value || !p || p->node_type != VEXO_NODE_PROPERTY || !p->u.prop)
         return VEXO_STATUS_FAILURE;
     if (p->u.prop->func)
         return p->u.prop->func(p, value, type);
     return handle_internal_property(p, value, type);
+}
+
+VEXO_status_t call_property(node *parent, const char *name, char *value, int type)
+{
+    if (!value)
+        return VEXO_STATUS_FAILURE;
+    return call_property_node(vexo_resolve_link(internal_get_node(parent, name, VEXO_NODE_PROPERTY)), value, type);
 }
 
 } // namespace
@@ -746,6 +760,11 @@ VEXO_status_t call_property(node *parent, const char *name, char *value, int typ
 VEXO_status_t internal_get_property(node *parent, const char *name, char *value)
 {
     return call_property(parent, name, value, 0);
+}
+
+VEXO_status_t internal_read_property_node(node *property_node, char *value)
+{
+    return call_property_node(property_node, value, 0);
 }
 
 VEXO_status_t internal_set_property(node *parent, const char *name, char *value)

@@ -24,6 +24,11 @@ extern uint32_t persistency_priority;
 // from the tree stays good while this has not moved (group::derived_value).
 extern uint32_t hm_tree_generation;
 void hm_tree_changed();
+// Changes whenever a node is linked into or out of the tree or freed (and
+// moves hm_tree_generation too); never 0. A node found by name stays the one
+// found while this has not moved (group::found_node).
+extern uint32_t hm_shape_generation;
+void hm_shape_changed();
 // Name of the hierarchy that tag lookups use.
 extern char vexo_current_hierarchy[20];
 
@@ -88,6 +93,8 @@ node *get_first_instance(node *parent, const char *name);
 // Reads (writes) the child property `name` through its handler; 1 when there
 // is no such property. No validation, no access check.
 VEXO_status_t internal_get_property(node *parent, const char *name, char *value);
+// internal_get_property of a property node already found (links resolved).
+VEXO_status_t internal_read_property_node(node *property_node, char *value);
 VEXO_status_t internal_set_property(node *parent, const char *name, char *value);
 // Formats into the property's cached value (cut to 255 characters); the
 // formatting's count, or -1 when the node is no property.

@@ -108,6 +108,10 @@ struct group {
     // hm_tree_generation still equals derived_generation (0: none).
     uint32_t derived_generation;
     int32_t derived_value;
+    // One node the back end finds by name below the group, valid while
+    // hm_shape_generation still equals found_shape (0: none).
+    node *found_node;
+    uint32_t found_shape;
 };
 
 struct property {

@@ -17,15 +17,15 @@ namespace {
 // flock; it releases no other.
 struct HeldLock {
     char key[VEXO_LOCK_KEY_SIZE]; // empty: free slot
-    int fd;
+    LockFileHold hold;
 };
-int init_lock_fd = -1;
+LockFileHold init_lock = {-1, 0, 0};
 HeldLock held_locks[VEXO_MAX_HELD_LOCKS];
 
 enum TakeResult { TAKEN, HELD_ELSEWHERE, REFUSED };
 
 // One try: makes the file, or takes over a file no live process holds.
-TakeResult try_take(const char *host_file, int *out)
+TakeResult try_take(const char *host_file, LockFileHold *out)
 {
     bool taken_over = false;
     switch (lock_file_try(host_file, 0644, out, &taken_over)) {
@@ -52,7 +52,7 @@ TakeResult try_take(const char *host_file, int *out)
 }
 
 // Takes the lock file, waiting once when a live process holds it.
-int take(const char *path, int *out)
+int take(const char *path, LockFileHold *out)
 {
     char host_file[PATH_MAX];
     if (host_path(path, host_file, sizeof host_file) != 0)
@@ -69,23 +69,33 @@ int take(const char *path, int *out)
 
 // Removes the file while its flock is still ours, then lets go of it. 0 when
 // the name still stood for our file and is gone now.
-int drop(const char *path, int fd)
+int drop(const char *path, const LockFileHold &hold)
 {
     char host_file[PATH_MAX];
     if (host_path(path, host_file, sizeof host_file) != 0) {
-        close(fd);
+        close(hold.fd);
         return 1;
     }
-    return lock_file_release(host_file, fd);
+    return lock_file_release(host_file, hold);
 }
 
-// The lock file path of a key; false for a key that cannot name one.
+// The lock file path of a key (VEXO_ASIC_LOCK_FORMAT); false for a key that
+// cannot name one. Put together without a format call: every property read
+// takes and releases a lock.
 bool asic_path(const char *key, char path[VEXO_LOCK_KEY_SIZE])
 {
-    if (!key || key[0] == '\0' || std::strchr(key, '/'))
+    static const char kHead[] = "/tmp/VEXO_ASIC_";
+    static const char kTail[] = ".txt";
+    if (!key || key[0] == '\0')
         return false;
-    int n = snprintf(path, VEXO_LOCK_KEY_SIZE, VEXO_ASIC_LOCK_FORMAT, key);
-    return n > 0 && n < VEXO_LOCK_KEY_SIZE;
+    const size_t head = sizeof kHead - 1, tail = sizeof kTail;
+    const size_t n = strnlen(key, VEXO_LOCK_KEY_SIZE);
+    if (n + head + tail > VEXO_LOCK_KEY_SIZE || std::memchr(key, '/', n))
+        return false;
+    std::memcpy(path, kHead, head);
+    std::memcpy(path + head, key, n);
+    std::memcpy(path + head + n, kTail, tail);
+    return true;
 }
 
 int held_slot(const char *key)
@@ -108,22 +118,22 @@ int free_slot()
 
 int vexo_init_acquire_lock()
 {
-    if (init_lock_fd >= 0)
+    if (init_lock.fd >= 0)
         return 1;
-    int fd = -1;
-    if (take(VEXO_INIT_LOCK_FILE, &fd) != 0)
+    LockFileHold hold;
+    if (take(VEXO_INIT_LOCK_FILE, &hold) != 0)
         return 1;
-    init_lock_fd = fd;
+    init_lock = hold;
     return 0;
 }
 
 int vexo_init_release_lock()
 {
-    if (init_lock_fd < 0)
+    if (init_lock.fd < 0)
         return 1;
-    int fd = init_lock_fd;
-    init_lock_fd = -1;
-    return drop(VEXO_INIT_LOCK_FILE, fd);
+    LockFileHold hold = init_lock;
+    init_lock.fd = -1;
+    return drop(VEXO_INIT_LOCK_FILE, hold);
 }
 
 int vexo_acquire_lock(const char *key)
@@ -134,11 +144,12 @@ int vexo_acquire_lock(const char *key)
     int slot = free_slot();
     if (slot < 0)
         return 1;
-    int fd = -1;
-    if (take(path, &fd) != 0)
+    LockFileHold hold;
+    if (take(path, &hold) != 0)
         return 1;
-    snprintf(held_locks[slot].key, VEXO_LOCK_KEY_SIZE, "%s", key);
-    held_locks[slot].fd = fd;
+    // asic_path measured the key: it fits with room to spare.
+    std::memcpy(held_locks[slot].key, key, std::strlen(key) + 1);
+    held_locks[slot].hold = hold;
     return 0;
 }
 
@@ -151,9 +162,9 @@ int vexo_release_lock(const char *key)
     if (slot < 0)
         return 1;
     held_locks[slot].key[0] = '\0';
-    int fd = held_locks[slot].fd;
-    held_locks[slot].fd = -1;
-    return drop(path, fd);
+    LockFileHold hold = held_locks[slot].hold;
+    held_locks[slot].hold.fd = -1;
+    return drop(path, hold);
 }
 
 int vexo_lock_init(int, const char[][VEXO_LOCK_KEY_SIZE])
