@@ -60,6 +60,13 @@ void put16(uint8_t *p, uint16_t v)
     p[1] = static_cast<uint8_t>(v >> 8);
 }
 
+// memcpy that accepts an empty source (an empty vector has no data pointer).
+void copy_bytes(void *dst, const void *src, size_t n)
+{
+    if (n)
+        std::memcpy(dst, src, n);
+}
+
 Bytes from_hex(const std::string &hex)
 {
     Bytes out;
@@ -327,7 +334,7 @@ json default_state(const Machine &m, const FcRef &r, const FcCaps &caps)
     sli["port_names"] = "0123";
     sli["fw_versions"] = json::array({active, boot});
     sli["fru"] = hex_of(make_fru(a.serial));
-    sli["ffv_name"] = "Not Available";
+    sli["ffv_name"] = "FFV-" + a.serial.substr(0, 24);
     Bytes entries(3 * 12, 0);
     for (size_t i = 0; i < entries.size(); ++i)
         entries[i] = static_cast<uint8_t>(i + 1);
@@ -342,6 +349,8 @@ json default_state(const Machine &m, const FcRef &r, const FcCaps &caps)
     // The description's own values win.
     if (fdoc.contains("fc") && fdoc["fc"].is_object())
         for (auto it = fdoc["fc"].begin(); it != fdoc["fc"].end(); ++it) {
+            if (it.key() == "jedec")
+                continue; // read above, as a number
             if (it.key() == "sli" && it.value().is_object())
                 for (auto jt = it.value().begin(); jt != it.value().end(); ++jt)
                     s["sli"][jt.key()] = jt.value();
@@ -563,12 +572,10 @@ void dump_region(Mbx &x)
     size_t n = std::min<size_t>({want, avail, fit});
     if (x.short_len >= 0)
         n = std::min<size_t>(n, static_cast<size_t>(x.short_len));
-    if (separate) {
-        std::memcpy(x.data, r.data() + off, n);
+    if (n)
+        std::memcpy(separate ? x.data : &x.w[20], r.data() + off, n);
+    if (separate)
         put32(&x.w[20], 0);
-    } else {
-        std::memcpy(&x.w[20], r.data() + off, n);
-    }
     put32(&x.w[16], static_cast<uint32_t>(n));
     x.note["region"] = reg;
     x.note["offset"] = off;
@@ -678,7 +685,7 @@ void copy_out(Mbx &x, const Bytes &src, size_t at)
 {
     size_t n = std::min(src.size(), reply_room(x, at));
     n = std::min(n, x.w.size() - at);
-    std::memcpy(&x.w[at], src.data(), n);
+    copy_bytes(&x.w[at], src.data(), n);
 }
 
 void read_rev(Mbx &x)
@@ -958,7 +965,7 @@ void sli_config(Mbx &x, size_t total)
     if (x.short_len >= 0)
         fit = std::min<size_t>(fit, static_cast<size_t>(x.short_len));
     std::memset(c.cmd + 16, 0, len - 16);
-    std::memcpy(c.cmd + 16, c.resp.data(), fit);
+    copy_bytes(c.cmd + 16, c.resp.data(), fit);
     c.cmd[4] = c.status;
     c.cmd[5] = c.addl;
     put32(c.cmd + 8, static_cast<uint32_t>(fit));
@@ -1219,7 +1226,7 @@ int fc_dump_region(const std::string &sysroot, int board, int type, int region_n
     size_t n = std::min<size_t>(*count, avail);
     if (short_len >= 0)
         n = std::min<size_t>(n, static_cast<size_t>(short_len));
-    std::memcpy(buffer, r.data() + std::min<size_t>(offset, r.size()), n);
+    copy_bytes(buffer, r.data() + std::min<size_t>(offset, r.size()), n);
     *count = static_cast<uint32_t>(n);
     log_entry(&b, sysroot, call, board, args, 0, {{"bytes", n}});
     return 0;

@@ -217,4 +217,184 @@ TEST(FcSim, PlannedFaultsAnswerWhatWasPlanned)
     }
 }
 
+// What a command changes is kept for the next process.
+TEST(FcSim, StatePersistsAcrossProcesses)
+{
+    hlvdtest::SimHost host;
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        uint32_t response = 0;
+        uint8_t vpd[16] = {0x82, 4, 0, 'T', 'E', 'S', 'T', 0x78};
+        bool ok = KPL_IssueUpdateCfgMBox(kSli3, 2, 14, sizeof vpd, vpd, &response) == 0 &&
+                  KPL_SetPersistLinkDown(kVarrow, 1) == 0 && KPL_ResetAdapter(kVarrow, 1) == 0;
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    uint8_t buf[64] = {};
+    uint32_t count = sizeof buf;
+    ASSERT_EQ(0, KPL_IssueDumpMBox(kSli3, 2, 0, 14, 0, buf, &count));
+    EXPECT_EQ(16u, count) << "the region has the length written";
+    EXPECT_EQ(0, std::memcmp(buf + 3, "TEST", 4));
+    uint16_t down = 0;
+    ASSERT_EQ(0, KPL_GetPersistLinkDown(kVarrow, &down));
+    EXPECT_EQ(1, down);
+    KPL_LINK_INFO info;
+    ASSERT_EQ(0, KPL_GetLinkInfo(kVarrow, &info));
+    EXPECT_EQ(7, info.linkState) << "reset with persistent link-down keeps the link down";
+    ASSERT_EQ(0, KPL_GetLinkInfo(kVarrow + 1, &info));
+    EXPECT_EQ(6, info.linkState) << "the other port is untouched";
+}
+
+// Erasing a region (LOAD_SM over its flash address) leaves it to be
+// re-created before it takes data, on both the library's and the mailbox path.
+TEST(FcSim, ErasedRegionMustBeRecreated)
+{
+    hlvdtest::SimHost host;
+    uint8_t data[60] = {1, 2, 3, 4};
+    uint32_t response = 0;
+    ASSERT_EQ(0, KPL_IssueUpdateCfgMBox(kSli3, 2, 4, sizeof data, data, &response));
+    uint8_t mbox[384] = {};
+    mbox[1] = 0x01;
+    put32(mbox + 4, 0x1234562A);
+    put32(mbox + 8, 0x70000 + 4 * 4096); // region 4 of a flash whose first image is at 0x20000
+    put32(mbox + 12, 4);
+    put32(mbox + 16, 20);
+    ASSERT_EQ(0, issue(kSli3, mbox));
+
+    EXPECT_EQ(2, KPL_IssueUpdateCfgMBox(kSli3, 2, 4, sizeof data, data, &response));
+    EXPECT_EQ(0xFFF5u, response);
+    std::memset(mbox, 0, sizeof mbox);
+    mbox[1] = 0x1B;
+    mbox[4] = 0x12;
+    mbox[8] = 4;
+    mbox[10] = 4;
+    put32(mbox + 16, 4);
+    EXPECT_NE(0, issue(kSli3, mbox));
+    EXPECT_EQ(0xFFF5, mbox_status(mbox));
+
+    ASSERT_EQ(0, KPL_IssueUpdateCfgMBox(kSli3, 1, 4, 0, data, &response));
+    ASSERT_EQ(0, KPL_IssueUpdateCfgMBox(kSli3, 2, 4, sizeof data, data, &response));
+    uint8_t back[64] = {};
+    uint32_t count = sizeof back;
+    ASSERT_EQ(0, KPL_IssueDumpMBox(kSli3, 2, 0, 4, 0, back, &count));
+    EXPECT_EQ(60u, count);
+    EXPECT_EQ(0, std::memcmp(back, data, sizeof data));
+}
+
+// Replies stay within the room the caller gave, whatever the state holds.
+TEST(FcSim, RepliesAreBoundedByTheCallersRoom)
+{
+    hlvdtest::SimHost host;
+    // Region dump through the SLI-2/3 mailbox: 108 bytes of data at most.
+    uint8_t mbox[384];
+    std::memset(mbox, 0xEE, sizeof mbox);
+    std::memset(mbox, 0, 128);
+    mbox[1] = 0x17;
+    mbox[4] = 0x12;
+    mbox[8] = 14;
+    put32(mbox + 16, 250);
+    ASSERT_EQ(0, issue(kSli3, mbox));
+    EXPECT_LE(get32(mbox + 16), 108u);
+    EXPECT_EQ(0xEE, mbox[128]) << "nothing written past the 32 words";
+
+    // Separate-buffer dump: the data buffer's room decides.
+    uint8_t data[40];
+    std::memset(data, 0xEE, sizeof data);
+    std::memset(mbox, 0, sizeof mbox);
+    mbox[1] = 0x17;
+    mbox[4] = 0x32;
+    mbox[8] = 14;
+    put32(mbox + 16, 250);
+    ASSERT_EQ(0, KPL_IssueMboxWithRetryEx(kSli3, mbox, data, 5, 8, 8, 3, 100));
+    EXPECT_EQ(32u, get32(mbox + 16));
+    EXPECT_EQ(0xEE, data[32]);
+
+    // SLI_CONFIG, non-embedded with a payload smaller than the answer: the
+    // response length says what came, the actual length what there was.
+    std::vector<uint8_t> big(256 + 100 + 16, 0xEE);
+    std::memset(big.data(), 0, 256 + 100);
+    big[1] = 0x9B;
+    big[4] = 1 << 3;
+    put32(&big[8], 100);
+    put32(&big[24 + 8], 100);
+    big[256] = 0x79;
+    big[257] = 1;
+    ASSERT_EQ(0, KPL_IssueMboxWithRetryV2(kVarrow, big.data(), (256 + 100) / 4, 1, 100));
+    EXPECT_EQ(84u, get32(&big[256 + 8]));
+    EXPECT_GT(get32(&big[256 + 12]), 84u);
+    EXPECT_EQ(0xEE, big[356]);
+
+    // The FRU comes in 128-byte pieces up to 1536 bytes, then nothing.
+    uint32_t total = 0;
+    for (uint32_t off = 0; off <= 1536; off += 128) {
+        uint8_t buf[384];
+        sli_config(buf, 0x13, 3, 8);
+        put32(buf + 40, 128);
+        put32(buf + 44, off);
+        ASSERT_EQ(0, issue(kVarrow, buf));
+        total += get32(buf + 32);
+        EXPECT_EQ(off < 1536 ? 128u : 0u, get32(buf + 32)) << off;
+    }
+    EXPECT_EQ(1536u, total);
+
+    // A planned short reply: a piece that brings no data.
+    std::string err;
+    ASSERT_GT(hlvdsim::fault_add_json(host.root(),
+                                      {{"match", {{"board", kVarrow}, {"subsystem", 0x13}, {"opcode", 3}}},
+                                       {"kind", "kpl-short"}, {"length", 0}},
+                                      &err),
+              0)
+        << err;
+    uint8_t buf[384];
+    sli_config(buf, 0x13, 3, 8);
+    put32(buf + 40, 128);
+    ASSERT_EQ(0, issue(kVarrow, buf));
+    EXPECT_EQ(0u, get32(buf + 32));
+    EXPECT_EQ(128u, get32(buf + 36)) << "the actual length stays the full one";
+}
+
+// SLI_CONFIG reaches SLI-4 functions whose driver has the extended mailbox;
+// an unknown command never answers success.
+TEST(FcSim, SliConfigNeedsTheExtendedMailboxAndUnknownCommandsFail)
+{
+    std::string machine = hlvdtest::read_file(hlvdtest::source_path("sim/machines/default.json"));
+    json doc = json::parse(machine);
+    for (json &a : doc["adapters"])
+        if (a["name"] == "fc-sli4")
+            a["functions"][1]["kpl"] = {{"features", 0x400}};
+    hlvdtest::SimHost host(doc.dump());
+    struct Case {
+        const char *what;
+        int board;
+        int subsystem, opcode, mbox;
+        bool ok;
+    } cases[] = {
+        {"boot configuration", kVarrow, 1, 0x42, 0x9B, true},
+        {"without feature 0x1000", kVarrow + 1, 1, 0x42, 0x9B, false},
+        {"unknown opcode", kVarrow, 1, 0x01, 0x9B, false},
+        {"unknown mailbox command", kVarrow, -1, -1, 0x77, false},
+        {"unknown mailbox command on SLI-3", kSli3, -1, -1, 0x77, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        uint8_t buf[384];
+        sli_config(buf, c.subsystem, c.opcode, 0);
+        buf[1] = static_cast<uint8_t>(c.mbox);
+        int r = issue(c.board, buf);
+        if (c.ok) {
+            EXPECT_EQ(0, r);
+            EXPECT_EQ(0, mbox_status(buf));
+            EXPECT_EQ(0, buf[28]);
+            EXPECT_EQ(1, buf[40]) << "the stored boot byte";
+        } else {
+            EXPECT_NE(0, r);
+            EXPECT_NE(0, mbox_status(buf));
+        }
+    }
+}
+
 } // namespace
