@@ -78,6 +78,8 @@ bool save_plan(const std::string &sysroot, const json &plan)
 std::string stage_of(const json &f)
 {
     std::string kind = f.value("kind", "");
+    if (kind == "kpl" || kind == "kpl-short")
+        return "kpl";
     if (kind != "transport")
         return "command";
     std::string how = f.value("how", "");
@@ -107,7 +109,9 @@ bool matches(const json &f, const FaultEvent &ev)
            text_matches(m, "driver", ev.driver) && text_matches(m, "path", ev.path) &&
            number_matches(m, "callback", ev.callback) && number_matches(m, "ioctl", ev.ioctl) &&
            number_matches(m, "subsystem", ev.subsystem) && number_matches(m, "opcode", ev.opcode) &&
-           number_matches(m, "version", ev.version);
+           number_matches(m, "version", ev.version) && number_matches(m, "board", ev.board) &&
+           text_matches(m, "call", ev.call) && number_matches(m, "mbox", ev.mbox) &&
+           number_matches(m, "sub", ev.sub);
 }
 
 bool validate(const json &f, std::string *err)
@@ -124,7 +128,11 @@ bool validate(const json &f, std::string *err)
         std::string how = f.value("how", "");
         if (how != "init" && how != "invoke" && how != "driver" && how != "errno")
             return fail("transport faults are init, invoke, driver or errno");
-    } else if (kind == "short" || kind == "power-loss") {
+    } else if (kind == "kpl") {
+        if (!f.contains("result") && !f.contains("mbox_status") && !f.contains("status") &&
+            !f.contains("additional_status"))
+            return fail("a kpl fault needs a result, a mailbox status or a status");
+    } else if (kind == "short" || kind == "power-loss" || kind == "kpl-short") {
         if (f.value("length", -1L) < 0)
             return fail(kind + " needs a length of 0 or more");
     } else if (kind != "status") {
@@ -186,6 +194,14 @@ int fault_add(const std::string &sysroot, const FaultSpec &s, std::string *err)
         m["opcode"] = s.opcode;
     if (s.version >= 0)
         m["version"] = s.version;
+    if (s.board >= 0)
+        m["board"] = s.board;
+    if (!s.call.empty())
+        m["call"] = s.call;
+    if (s.mbox >= 0)
+        m["mbox"] = s.mbox;
+    if (s.sub >= 0)
+        m["sub"] = s.sub;
     json f{{"match", m}, {"kind", s.kind}, {"when", s.always ? "always" : "once"}, {"from", s.from}};
     if (s.kind == "status") {
         f["status"] = s.status;
@@ -194,6 +210,15 @@ int fault_add(const std::string &sysroot, const FaultSpec &s, std::string *err)
             f["actual_length"] = s.actual_length;
         if (s.answer)
             f["answer"] = true;
+    } else if (s.kind == "kpl") {
+        if (s.has_result)
+            f["result"] = s.result;
+        if (s.mbox_status >= 0)
+            f["mbox_status"] = s.mbox_status;
+        if (s.status != 0 || s.additional_status != 0 || (!s.has_result && s.mbox_status < 0)) {
+            f["status"] = s.status;
+            f["additional_status"] = s.additional_status;
+        }
     } else if (s.kind == "transport") {
         f["how"] = s.how;
         if (s.how == "errno")

@@ -16,6 +16,32 @@
 //               ("errno")
 //   short       the firmware answers with only `length` payload bytes
 //   power-loss  a write stops after `length` bytes and no answer comes back
+//
+// Faults of the simulated FC functions, seen through the diagnostics library
+// stand-in (stage "kpl"), match by "board" (the function's index in the
+// library's listing), "call" (the library call without its KPL_ prefix:
+// "IssueMboxWithRetry", "IssueMboxWithRetryV2", "IssueMboxWithRetryEx",
+// "IssueDumpMBox", "IssueUpdateCfgMBox", "ResetAdapter", "SetDumpEnv",
+// "ConfigLoopback", "GetPersistLinkDown", "SetPersistLinkDown", "GetLinkInfo",
+// "ReadPciCfg", "GetDrvInfo", "ReadCtlReg", "WriteCtlReg"), "mbox" (the
+// mailbox command byte), "sub" (the dump or update-config type in the low
+// nibble of byte 4; for the two region calls the dump type or the update
+// kind) and, for SLI_CONFIG (mailbox 0x9B), "subsystem", "opcode" and
+// "version" of the request header. Kinds:
+//   kpl         the call fails without running the command; any of
+//               "result" (what the library returns: 2, 3, -1, 254 ...),
+//               "mbox_status" (the u16 at offset 2 of the mailbox; the
+//               update-config call's response word), "status" and
+//               "additional_status" (the SLI_CONFIG response header). An
+//               omitted result is 2 when a status is given, an omitted
+//               mailbox status 0: {"kind": "kpl", "result": -1} is a library
+//               failure that leaves the status word 0.
+//   kpl-short   the command runs but its reply carries only `length` data
+//               bytes: a region or memory dump reports that count, an
+//               SLI_CONFIG reply that response length (the actual length
+//               stays the full one) with the data behind it zeroed.
+// Example: {"match": {"board": 0, "mbox": 155, "opcode": 121}, "kind": "kpl",
+//           "status": 1, "additional_status": 167, "when": "always"}
 #ifndef HLVD_SIM_FAULT_PLAN_H
 #define HLVD_SIM_FAULT_PLAN_H
 
@@ -37,16 +63,23 @@ struct FaultSpec {
     int subsystem = -1;
     int opcode = -1;
     int version = -1;
+    long board = -1;  // FC: the library's board number
+    std::string call; // FC: the library call
+    int mbox = -1;    // FC: the mailbox command byte
+    int sub = -1;     // FC: the dump or update-config type
 
     // What it does.
-    std::string kind; // "status", "transport", "short", "power-loss"
+    std::string kind; // "status", "transport", "short", "power-loss", "kpl", "kpl-short"
+    bool has_result = false; // kpl: result below is given
+    long result = 0;         // kpl: the library's result
+    long mbox_status = -1;   // kpl: the mailbox status, -1 = not given
     int status = 0;
     int additional_status = 0;
     long actual_length = -1; // status: actual response length to report, -1 = the answer's
     bool answer = false;     // status: the command runs and its answer comes back
     std::string how;         // transport: "init", "invoke", "driver", "errno"
     int err = 5;             // transport "errno": the errno (EIO by default)
-    long length = 0;         // short, power-loss: bytes that get through
+    long length = 0;         // short, power-loss, kpl-short: bytes that get through
 
     // When it fires.
     bool always = false; // false: once
@@ -55,7 +88,7 @@ struct FaultSpec {
 
 // One event the simulated drivers see: opening a library handle ("init"), a
 // callback ("callback"), a legacy ioctl ("ioctl"), or a firmware command
-// reaching the adapter ("command").
+// reaching the adapter ("command"), a call of the diagnostics library ("kpl").
 struct FaultEvent {
     std::string stage;
     std::string adapter;
@@ -67,6 +100,10 @@ struct FaultEvent {
     int subsystem = -1;
     int opcode = -1;
     int version = -1;
+    long board = -1;
+    std::string call;
+    int mbox = -1;
+    int sub = -1;
 };
 
 // Adds a fault; returns its id (> 0), or 0 with `err` set when the fault is

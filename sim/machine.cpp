@@ -309,7 +309,7 @@ const char kStamp[] = "state_stamp";
 // description, part of the machine's layout.
 bool command_state_key(const std::string &key)
 {
-    return key == "fw_state" || key == "firmware" || key == "flash_options";
+    return key == "fw_state" || key == "firmware" || key == "flash_options" || key == "fc_state";
 }
 
 bool same_description(const json &a, const json &b)

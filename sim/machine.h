@@ -104,7 +104,7 @@ bool save_machine(const std::string &sysroot, const Machine &m, std::string *err
 
 // The machine as described: every adapter's typed view and description, for
 // finding functions. What commands change (an adapter's "fw_state",
-// "firmware" and "flash_options") may be older here than in the adapter's
+// "firmware", "flash_options" and "fc_state") may be older here than in the adapter's
 // file; load_adapter has the current state. Read again only when the
 // machine's stamp changed. Null with `err` set when the state is unreadable.
 std::shared_ptr<const Machine> load_layout(const std::string &sysroot, std::string *err);

@@ -9,6 +9,7 @@
 
 #include "sim/command_log.h"
 #include "sim/fault_plan.h"
+#include "sim/fc_hba.h"
 #include "sim/flash_model.h"
 #include "sim/machine.h"
 #include "sim/ufi_generator.h"
@@ -216,6 +217,29 @@ int cmd_create(int argc, char **argv)
     return 0;
 }
 
+// The state an FC-side function answers from, on one line below it.
+void print_fc_state(const std::string &sysroot, int board)
+{
+    hlvdsim::json st = hlvdsim::fc_state(sysroot, board);
+    if (!st.is_object()) {
+        std::printf("      board %d: state unreadable\n", board);
+        return;
+    }
+    std::string regions;
+    for (auto it = st["regions"].begin(); it != st["regions"].end(); ++it) {
+        regions += " " + it.key() + ":" + std::to_string(it.value().value("data", "").size() / 2);
+        if (it.value().value("recreate", false))
+            regions += "(must re-create)";
+    }
+    std::string temp = st["temperature"].is_null() ? "n/a" : st["temperature"].dump();
+    std::printf("      board %d  jedec 0x%04X  fw %s  temp %s  link %s  persist-down %s  resets %s  restarts %s"
+                "  dump-env %s  loopback %s  env %s  ffv %s  regions%s\n",
+                board, st.value("jedec", 0u), st.value("fw_name", "").c_str(), temp.c_str(),
+                st["link_state"].dump().c_str(), st["persist_link_down"].dump().c_str(), st["resets"].dump().c_str(),
+                st["restarts"].dump().c_str(), st["dump_env"].dump().c_str(), st["loopback"].dump().c_str(),
+                st["board_env"].dump().c_str(), st["sli"]["ffv_name"].dump().c_str(), regions.c_str());
+}
+
 int cmd_show(int argc, char **argv)
 {
     if (argc != 3)
@@ -226,6 +250,7 @@ int cmd_show(int argc, char **argv)
         std::fprintf(stderr, "hlvdsim: %s\n", err.c_str());
         return 1;
     }
+    int board = 0;
     for (const hlvdsim::Adapter &a : m.adapters) {
         std::printf("%-10s %-9s %-8s serial %-12s active %-14s flash %-14s boot %s\n", a.name.c_str(),
                     a.family.c_str(), a.generation.c_str(), a.serial.c_str(), a.active_version.c_str(),
@@ -238,6 +263,8 @@ int cmd_show(int argc, char **argv)
                         f.bus, f.device, f.function, f.kind.c_str(), f.vendor, f.device_id, f.subvendor,
                         f.subdevice, f.revision, f.port, !f.mac.empty() ? f.mac.c_str() : f.wwpn.c_str(),
                         driver.c_str());
+            if (f.kind == "fc" || f.kind == "fcoe")
+                print_fc_state(argv[2], board++);
         }
     }
     return 0;

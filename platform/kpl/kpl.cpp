@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include "sim/command_log.h"
+#include "sim/fc_hba.h"
 #include "sim/machine.h"
 #include "sim/sim_cost.h"
 
@@ -25,7 +26,9 @@
 //   "header_type"     PCI header type byte (0x80 on multi-function adapters)
 //   "reset_status"    result of KPL_ResetAdapter (0)
 // Resets, dump-environment changes and loopback requests are appended to the
-// host's command log (kind "kpl").
+// host's command log (kind "kpl"); every other call and mailbox command as an
+// entry of kind "fc". The FC functions' state and firmware answers are the
+// simulator's (sim/fc_hba.h).
 namespace {
 
 struct FcFunction {
@@ -138,15 +141,6 @@ bool board(int index, const std::vector<FcFunction> &fns)
     return index >= 0 && static_cast<size_t>(index) < fns.size();
 }
 
-uint32_t default_sli_level(const FcFunction &f)
-{
-    if (f.generation == "SLI3")
-        return 3;
-    if (f.generation == "SLI4" || f.fn.kind == "fcoe")
-        return 4;
-    return (f.fn.device_id >= 0xE000 && f.fn.device_id < 0xF000) ? 4 : 3;
-}
-
 } // namespace
 
 extern "C" int KPL_InitDiagEnv(KPL_ADAPTER_INFO *records, int max_records)
@@ -166,6 +160,7 @@ extern "C" int KPL_InitDiagEnv(KPL_ADAPTER_INFO *records, int max_records)
             r.pciDevFn = (x.fn.device << 3) | (x.fn.function & 7);
             r.pciFunction = static_cast<uint8_t>(x.fn.function);
         }
+        hlvdsim::fc_log_call(hlvdsim::current_sysroot(), "InitDiagEnv", -1, hlvdsim::json::array({max_records}), n);
         return n;
     });
 }
@@ -188,16 +183,25 @@ extern "C" int KPL_GetDrvInfo(int index, KPL_DRV_INFO *info)
             return 1;
         const FcFunction &x = fns[static_cast<size_t>(index)];
         int status = static_cast<int>(number(x.kpl, "drv_status", 0));
-        if (status != 0 && status != 2)
+        std::string sysroot = hlvdsim::current_sysroot();
+        int planned = 0;
+        if (hlvdsim::fc_call_fault(sysroot, "GetDrvInfo", index, &planned))
+            status = planned;
+        if (status != 0 && status != 2) {
+            hlvdsim::fc_log_call(sysroot, "GetDrvInfo", index, hlvdsim::json::array(), status);
             return status;
+        }
         std::memset(info, 0, sizeof *info);
         info->version = 4;
         info->infoKind = static_cast<uint8_t>(number(x.kpl, "info_kind", 3));
         std::snprintf(info->driverVersion, sizeof info->driverVersion, "%s",
                       text(x.kpl, "driver_version", "11.4.142.0").c_str());
-        info->sliLevel = static_cast<uint32_t>(number(x.kpl, "sli_level", default_sli_level(x)));
-        uint64_t features = 0x400 | (info->sliLevel == 4 ? 0x1000 : 0) | (x.fn.kind == "fcoe" ? 0x200 : 0);
-        info->features = static_cast<uint64_t>(number(x.kpl, "features", static_cast<long>(features)));
+        hlvdsim::Adapter a;
+        a.generation = x.generation;
+        hlvdsim::FcCaps caps = hlvdsim::fc_driver_caps(a, x.fn, x.kpl);
+        info->sliLevel = caps.sli_level;
+        info->features = caps.features;
+        hlvdsim::fc_log_call(hlvdsim::current_sysroot(), "GetDrvInfo", index, hlvdsim::json::array(), status);
         return status;
     });
 }
@@ -211,6 +215,11 @@ extern "C" int KPL_ReadPciCfg(int index, uint8_t *buffer, int offset, int length
             return 1;
         const FcFunction &x = fns[static_cast<size_t>(index)];
         int status = static_cast<int>(number(x.kpl, "pci_cfg_status", 0));
+        std::string sysroot = hlvdsim::current_sysroot();
+        int planned = 0;
+        if (hlvdsim::fc_call_fault(sysroot, "ReadPciCfg", index, &planned))
+            status = planned;
+        hlvdsim::fc_log_call(sysroot, "ReadPciCfg", index, hlvdsim::json::array({offset, length}), status);
         if (status != 0)
             return status;
         const hlvdsim::Function &f = x.fn;
@@ -230,32 +239,11 @@ extern "C" int KPL_ReadPciCfg(int index, uint8_t *buffer, int offset, int length
     });
 }
 
-namespace {
-
-void log_call(const char *call, int index, const FcFunction *x, hlvdsim::json args, int result)
-{
-    std::string sysroot = hlvdsim::current_sysroot();
-    if (sysroot.empty())
-        return;
-    hlvdsim::json e = {{"kind", "kpl"}, {"call", call}, {"board", index}, {"args", args}, {"result", result}};
-    if (x)
-        e["pci"] = hlvdsim::pci_name(x->fn);
-    hlvdsim::log_append(sysroot, e);
-}
-
-} // namespace
-
 extern "C" int KPL_ResetAdapter(int index, int kind)
 {
     hlvdsim::SimCostScope cost;
     return guarded(1, [&]() -> int {
-        std::vector<FcFunction> fns = fc_functions();
-        if (!board(index, fns) || (kind != 1 && kind != 3))
-            return 1;
-        const FcFunction &x = fns[static_cast<size_t>(index)];
-        int status = static_cast<int>(number(x.kpl, "reset_status", 0));
-        log_call("ResetAdapter", index, &x, {kind}, status);
-        return status;
+        return hlvdsim::fc_simple_call(hlvdsim::current_sysroot(), "ResetAdapter", index, {kind}, nullptr);
     });
 }
 
@@ -263,11 +251,7 @@ extern "C" int KPL_SetDumpEnv(int index, int state)
 {
     hlvdsim::SimCostScope cost;
     return guarded(-1, [&]() -> int {
-        std::vector<FcFunction> fns = fc_functions();
-        if (!board(index, fns) || (state != 2 && state != 3))
-            return -1;
-        log_call("SetDumpEnv", index, &fns[static_cast<size_t>(index)], {state}, state);
-        return state;
+        return hlvdsim::fc_simple_call(hlvdsim::current_sysroot(), "SetDumpEnv", index, {state}, nullptr);
     });
 }
 
@@ -275,10 +259,142 @@ extern "C" int KPL_ConfigLoopback(int index, int mode, int parameter)
 {
     hlvdsim::SimCostScope cost;
     return guarded(1, [&]() -> int {
-        std::vector<FcFunction> fns = fc_functions();
-        if (!board(index, fns))
+        return hlvdsim::fc_simple_call(hlvdsim::current_sysroot(), "ConfigLoopback", index, {mode, parameter},
+                                       nullptr);
+    });
+}
+
+extern "C" int KPL_IssueMboxWithRetry(int index, void *mbox, int words_sent, int bytes_returned, int retries, int wait)
+{
+    hlvdsim::SimCostScope cost;
+    (void)retries;
+    (void)wait;
+    return guarded(1, [&]() -> int {
+        if (words_sent < 1 || bytes_returned < 0)
             return 1;
-        log_call("ConfigLoopback", index, &fns[static_cast<size_t>(index)], {mode, parameter}, 0);
-        return 0;
+        return hlvdsim::fc_mailbox(hlvdsim::current_sysroot(), "IssueMboxWithRetry", index,
+                                   static_cast<uint8_t *>(mbox), static_cast<size_t>(words_sent) * 4,
+                                   static_cast<size_t>(bytes_returned), nullptr, 0, 0);
+    });
+}
+
+extern "C" int KPL_IssueMboxWithRetryV2(int index, void *buffer, int total_words, int retries, int wait)
+{
+    hlvdsim::SimCostScope cost;
+    (void)retries;
+    (void)wait;
+    return guarded(1, [&]() -> int {
+        if (total_words < 1)
+            return 1;
+        size_t bytes = static_cast<size_t>(total_words) * 4;
+        return hlvdsim::fc_mailbox(hlvdsim::current_sysroot(), "IssueMboxWithRetryV2", index,
+                                   static_cast<uint8_t *>(buffer), bytes, bytes, nullptr, 0, 0);
+    });
+}
+
+extern "C" int KPL_IssueMboxWithRetryEx(int index, void *mbox, void *data, int mbox_words, int in_words,
+                                        int out_words, int retries, int wait)
+{
+    hlvdsim::SimCostScope cost;
+    (void)retries;
+    (void)wait;
+    return guarded(-1, [&]() -> int {
+        if (mbox_words < 1 || in_words < 0 || out_words < 0 || (!data && (in_words > 0 || out_words > 0)))
+            return -1;
+        size_t bytes = static_cast<size_t>(mbox_words) * 4;
+        return hlvdsim::fc_mailbox(hlvdsim::current_sysroot(), "IssueMboxWithRetryEx", index,
+                                   static_cast<uint8_t *>(mbox), bytes, bytes, static_cast<uint8_t *>(data),
+                                   static_cast<size_t>(in_words) * 4, static_cast<size_t>(out_words) * 4);
+    });
+}
+
+extern "C" int KPL_IssueDumpMBox(int index, int type, int zero, int region, uint32_t offset, uint8_t *buffer,
+                                 uint32_t *count)
+{
+    hlvdsim::SimCostScope cost;
+    (void)zero;
+    return guarded(1, [&]() -> int {
+        return hlvdsim::fc_dump_region(hlvdsim::current_sysroot(), index, type, region, offset, buffer, count);
+    });
+}
+
+extern "C" int KPL_IssueUpdateCfgMBox(int index, int kind, int region, uint32_t length, uint8_t *data,
+                                      uint32_t *response)
+{
+    hlvdsim::SimCostScope cost;
+    return guarded(1, [&]() -> int {
+        return hlvdsim::fc_update_config(hlvdsim::current_sysroot(), index, kind, region, length, data, response);
+    });
+}
+
+extern "C" int KPL_GetPersistLinkDown(int index, uint16_t *value)
+{
+    hlvdsim::SimCostScope cost;
+    return guarded(1, [&]() -> int {
+        if (!value)
+            return 1;
+        uint32_t v = 0;
+        int r = hlvdsim::fc_simple_call(hlvdsim::current_sysroot(), "GetPersistLinkDown", index, {}, &v);
+        if (r == 0)
+            *value = static_cast<uint16_t>(v);
+        return r;
+    });
+}
+
+extern "C" int KPL_SetPersistLinkDown(int index, uint16_t value)
+{
+    hlvdsim::SimCostScope cost;
+    return guarded(1, [&]() -> int {
+        return hlvdsim::fc_simple_call(hlvdsim::current_sysroot(), "SetPersistLinkDown", index, {value}, nullptr);
+    });
+}
+
+extern "C" int KPL_GetLinkInfo(int index, KPL_LINK_INFO *info)
+{
+    hlvdsim::SimCostScope cost;
+    return guarded(1, [&]() -> int {
+        if (!info)
+            return 1;
+        uint32_t state = 0;
+        int r = hlvdsim::fc_simple_call(hlvdsim::current_sysroot(), "GetLinkInfo", index, {}, &state);
+        if (r == 0) {
+            std::memset(info, 0, sizeof *info);
+            info->linkState = static_cast<uint8_t>(state);
+        }
+        return r;
+    });
+}
+
+extern "C" int ReadCtlReg(int index, uint32_t *value, uint32_t reg)
+{
+    hlvdsim::SimCostScope cost;
+    return guarded(1, [&]() -> int {
+        if (!value)
+            return 1;
+        uint32_t v = 0;
+        int r = hlvdsim::fc_simple_call(hlvdsim::current_sysroot(), "ReadCtlReg", index, {static_cast<long>(reg)},
+                                        &v);
+        if (r == 0)
+            *value = v;
+        return r;
+    });
+}
+
+extern "C" int WriteCtlReg(int index, uint32_t *value, uint32_t reg)
+{
+    hlvdsim::SimCostScope cost;
+    return guarded(1, [&]() -> int {
+        if (!value)
+            return 1;
+        return hlvdsim::fc_simple_call(hlvdsim::current_sysroot(), "WriteCtlReg", index,
+                                       {static_cast<long>(reg), static_cast<long>(*value)}, nullptr);
+    });
+}
+
+extern "C" void SetBrdEnv(int index, int env)
+{
+    hlvdsim::SimCostScope cost;
+    guarded(1, [&]() -> int {
+        return hlvdsim::fc_simple_call(hlvdsim::current_sysroot(), "SetBrdEnv", index, {env}, nullptr);
     });
 }

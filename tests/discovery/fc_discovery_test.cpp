@@ -117,8 +117,8 @@ TEST(FcDiscovery, FunctionWithoutDriverInformationStaysWithoutCapabilities)
     EXPECT_STREQ("No driver installed. Error 1", szTempBuffer);
     EXPECT_EQ(0u, gAdapters[0].maxMailboxBytes);
     EXPECT_EQ(0x40u, gAdapters[0].pciBus); // still listed, with its PCI identity
-    // The stand-in library has no extended mailbox call.
-    EXPECT_EQ(108u, gAdapters[1].maxMailboxBytes);
+    // The stand-in library has the extended mailbox call.
+    EXPECT_EQ(2048u, gAdapters[1].maxMailboxBytes);
 }
 
 TEST(FcDiscovery, OptionWords)

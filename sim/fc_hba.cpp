@@ -1,0 +1,1371 @@
+#include "sim/fc_hba.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <stdexcept>
+
+#include "sim/command_log.h"
+#include "sim/fault_plan.h"
+
+namespace hlvdsim
+{
+
+namespace
+{
+
+typedef std::vector<uint8_t> Bytes;
+
+// ---------------------------------------------------------------------------
+// Small helpers
+
+long jnum(const json &obj, const char *key, long dflt)
+{
+    if (!obj.is_object() || !obj.contains(key))
+        return dflt;
+    const json &v = obj.at(key);
+    if (v.is_number_integer() || v.is_number_unsigned())
+        return v.get<long>();
+    if (v.is_string())
+        return std::strtol(v.get<std::string>().c_str(), nullptr, 0);
+    return dflt;
+}
+
+uint32_t get32(const uint8_t *p)
+{
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+
+uint16_t get16(const uint8_t *p)
+{
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+
+void put32(uint8_t *p, uint32_t v)
+{
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+void put16(uint8_t *p, uint16_t v)
+{
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+// memcpy that accepts an empty source (an empty vector has no data pointer).
+void copy_bytes(void *dst, const void *src, size_t n)
+{
+    if (n)
+        std::memcpy(dst, src, n);
+}
+
+Bytes from_hex(const std::string &hex)
+{
+    Bytes out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(static_cast<uint8_t>(std::strtoul(hex.substr(i, 2).c_str(), nullptr, 16)));
+    return out;
+}
+
+std::string hex_of(const Bytes &b)
+{
+    return to_hex(b.data(), b.size());
+}
+
+Bytes text_bytes(const std::string &t, size_t n)
+{
+    Bytes b(n, 0);
+    std::memcpy(b.data(), t.data(), std::min(n, t.size()));
+    return b;
+}
+
+// Bytes reversed within every 32-bit word, as older FC HBAs hand text to a
+// little-endian host.
+Bytes word_reversed(const Bytes &b)
+{
+    Bytes out(b.size(), 0);
+    for (size_t i = 0; i < b.size(); ++i)
+        if ((i ^ 3) < b.size())
+            out[i ^ 3] = b[i];
+    return out;
+}
+
+// A text as stored in a word-swapped image: byte i of the text at i XOR 3.
+uint32_t text_word(const std::string &t, size_t at, bool swapped)
+{
+    uint8_t c[4] = {};
+    for (size_t k = 0; k < 4; ++k)
+        c[k] = at + k < t.size() ? static_cast<uint8_t>(t[at + k]) : 0;
+    if (swapped)
+        return static_cast<uint32_t>(c[0]) << 24 | static_cast<uint32_t>(c[1]) << 16 |
+               static_cast<uint32_t>(c[2]) << 8 | c[3];
+    return get32(c);
+}
+
+bool parse_wwpn(const std::string &text, uint8_t out[8])
+{
+    unsigned v[8];
+    if (std::sscanf(text.c_str(), "%x:%x:%x:%x:%x:%x:%x:%x", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6],
+                    &v[7]) != 8)
+        return false;
+    for (int i = 0; i < 8; ++i)
+        out[i] = static_cast<uint8_t>(v[i]);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Default state
+
+// A PCI VPD image: identifier string, read-only section with the usual
+// keywords and the checksum keyword, end tag.
+Bytes make_vpd(const std::string &name, const std::string &serial, const std::string &pn)
+{
+    Bytes v;
+    v.push_back(0x82);
+    v.push_back(static_cast<uint8_t>(name.size()));
+    v.push_back(0);
+    v.insert(v.end(), name.begin(), name.end());
+    Bytes ro;
+    auto kw = [&ro](const char *k, const std::string &val) {
+        ro.push_back(static_cast<uint8_t>(k[0]));
+        ro.push_back(static_cast<uint8_t>(k[1]));
+        ro.push_back(static_cast<uint8_t>(val.size()));
+        ro.insert(ro.end(), val.begin(), val.end());
+    };
+    kw("PN", pn);
+    kw("SN", serial);
+    kw("EC", "A1");
+    kw("MN", "10DF");
+    kw("V4", "FC-SIM");
+    v.push_back(0x90);
+    size_t len_at = v.size();
+    v.push_back(0);
+    v.push_back(0);
+    v.insert(v.end(), ro.begin(), ro.end());
+    // "RV": one checksum byte that makes the sum up to it zero.
+    v.push_back('R');
+    v.push_back('V');
+    v.push_back(1);
+    uint8_t sum = 0;
+    for (uint8_t b : v)
+        sum = static_cast<uint8_t>(sum + b);
+    v.push_back(static_cast<uint8_t>(0x100 - sum));
+    size_t ro_len = v.size() - len_at - 2;
+    v[len_at] = static_cast<uint8_t>(ro_len);
+    v[len_at + 1] = static_cast<uint8_t>(ro_len >> 8);
+    // The length patch changed the sum: fix the checksum again.
+    sum = 0;
+    for (size_t i = 0; i + 1 < v.size(); ++i)
+        sum = static_cast<uint8_t>(sum + v[i]);
+    v.back() = static_cast<uint8_t>(0x100 - sum);
+    v.push_back(0x78);
+    while (v.size() % 4)
+        v.push_back(0);
+    return v;
+}
+
+struct Image {
+    uint32_t address;
+    uint32_t id0;
+    uint32_t id1;
+    std::string description;
+};
+
+const uint32_t kFlashHead = 1948;
+const uint32_t kRamHead = 1940;
+
+// Adapter memory with the two load lists: flash list entries of 6 words and
+// each image's program description, laid out as the load-list walk reads
+// them; the RAM list holds the running firmware.
+json make_memory(const std::vector<Image> &images, uint32_t jedec_word)
+{
+    std::map<uint32_t, uint32_t> mem;
+    mem[1928] = 0x7FFFC; // SRAM size of the first bus
+    mem[1932] = 0x3FFFC;
+    mem[0x80001C] = jedec_word;
+    const uint32_t entries = 0x1000;
+    mem[kFlashHead] = images.empty() ? kFlashHead : entries;
+    for (size_t i = 0; i < images.size(); ++i) {
+        const Image &im = images[i];
+        uint32_t at = entries + static_cast<uint32_t>(i) * 24;
+        mem[at] = i + 1 < images.size() ? at + 24 : kFlashHead;
+        mem[at + 4] = 0;
+        mem[at + 8] = im.address;
+        mem[at + 12] = 0;
+        mem[at + 16] = im.id0;
+        mem[at + 20] = im.id1;
+        // Description: word at image+12 without bit 3 puts its base at
+        // image+48; the word at base+4 (boot) or base+8 points 64 bytes on,
+        // corrected by the word at image+28 (0).
+        uint32_t base = im.address + 48;
+        mem[im.address + 12] = 0;
+        mem[im.address + 28] = 0;
+        bool boot = (im.id0 >> 24) == 3;
+        mem[base + (boot ? 4 : 8)] = 64;
+        uint32_t text = base + 64;
+        for (uint32_t k = 0; k < 24; k += 4)
+            mem[text + k] = text_word(im.description, k, !boot);
+    }
+    // RAM list: one 9-word entry for the running firmware.
+    if (!images.empty()) {
+        const uint32_t ram = 0x2000;
+        mem[kRamHead] = ram;
+        mem[ram] = kRamHead;
+        mem[ram + 8] = images[0].address;
+        mem[ram + 28] = images[0].id0;
+        mem[ram + 32] = images[0].id1;
+    } else {
+        mem[kRamHead] = kRamHead;
+    }
+    json out = json::object();
+    for (const auto &kv : mem)
+        out[std::to_string(kv.first)] = kv.second;
+    return out;
+}
+
+// The profile of an SLI-4 function: a function descriptor and the PCIe
+// resource descriptor (type 0x40) whose expansion ROM is shown and may change.
+json make_profile(int pf)
+{
+    Bytes nic(72, 0), pcie(72, 0);
+    nic[0] = 0x50;
+    nic[1] = 72;
+    pcie[0] = 0x40;
+    pcie[1] = 72;
+    put16(&pcie[4], static_cast<uint16_t>(pf & 0x3FF));
+    pcie[12] = 1;             // sriov_state
+    pcie[13] = 1;             // pf_state
+    pcie[14] = 1;             // pf_type
+    put16(&pcie[16], 0);      // num_of_vfs
+    pcie[23] = 0x20 | 0x40;   // xchg, xrom 1 (shown)
+    return json::array({hex_of(nic), hex_of(pcie)});
+}
+
+Bytes make_fru(const std::string &serial)
+{
+    Bytes f(1536, 0);
+    for (size_t i = 0; i < f.size(); ++i)
+        f[i] = static_cast<uint8_t>((i * 7 + 3) & 0xFF);
+    std::memcpy(f.data() + 8, serial.data(), std::min<size_t>(serial.size(), 32));
+    return f;
+}
+
+json default_state(const Machine &m, const FcRef &r, const FcCaps &caps)
+{
+    const Adapter &a = m.adapters[r.adapter];
+    const Function &f = a.functions[r.function];
+    const json &adoc = m.doc.at("adapters").at(r.adapter);
+    const json &fdoc = adoc.at("functions").at(r.function);
+    bool sli4 = caps.sli_level == 4;
+    json s;
+    uint32_t jedec = sli4 ? 0x1004 : 0x0577;
+    if (fdoc.contains("fc") && fdoc["fc"].contains("jedec"))
+        jedec = static_cast<uint32_t>(jnum(fdoc["fc"], "jedec", jedec));
+    s["jedec"] = jedec;
+    uint32_t w8 = (jedec & 0xFFFF) << 12 | 0x0A0, w12 = (jedec & 0xFFFF) << 12 | 0x0B0;
+    s["rev_words"] = json::array({w8, w12});
+    std::string active = a.active_version.empty() ? "0.0.0.0" : a.active_version;
+    std::string boot = a.boot_version.empty() ? active : a.boot_version;
+    s["fw_name"] = active.substr(0, 16);
+
+    std::vector<Image> images;
+    uint32_t fw_type = sli4 ? 14 : 11;
+    images.push_back({0x20000, fw_type << 24 | 0x4C << 16 | 0x2100, 0x00000001, "SLI firmware " + active});
+    images.push_back({0x60000, 3u << 24 | 0x4C << 16 | 0x1200, 0x00000001, "Boot code " + boot});
+    s["memory"] = make_memory(images, w8);
+
+    uint8_t ww[8] = {};
+    parse_wwpn(f.wwpn, ww);
+    Bytes wwpn(ww, ww + 8);
+    Bytes wake(60, 0);
+    // The wakeup record names the images the adapter starts by program id.
+    put32(&wake[0], images[1].id0);
+    put32(&wake[4], images[1].id1);
+    put32(&wake[8], images[0].id0);
+    put32(&wake[12], images[0].id1);
+    std::string model = a.name.empty() ? "FC HBA" : a.name;
+    Bytes vpd = make_vpd("Simulated " + model + " FC HBA", a.serial, "P" + std::to_string(f.device_id));
+    json regions = json::object();
+    regions["4"] = {{"data", hex_of(wake)}, {"recreate", false}};
+    regions["14"] = {{"data", hex_of(vpd)}, {"recreate", false}};
+    regions[sli4 ? "32" : "16"] = {{"data", hex_of(wwpn)}, {"recreate", false}};
+    s["regions"] = regions;
+
+    if (adoc.contains("temperature") && adoc["temperature"].is_null())
+        s["temperature"] = nullptr;
+    else
+        s["temperature"] = jnum(adoc, "temperature", 45);
+    s["persist_link_down"] = 0;
+    s["link_state"] = 6;
+    s["dump_env"] = 0;
+    s["loopback"] = 0;
+    s["board_env"] = 1;
+    s["resets"] = 0;
+    s["restarts"] = 0;
+    s["registers"] = json::object();
+    s["ula"] = json::array({0, 0});
+    Bytes nv(40, 0);
+    std::memcpy(&nv[16], ww, 8); // port name
+    std::memcpy(&nv[24], ww, 8); // node name
+    nv[24] = 0x20;
+    s["nvparms"] = hex_of(nv);
+    s["config"] = hex_of(Bytes(44, 0));
+    s["status"] = hex_of(Bytes(48, 0));
+
+    json sli;
+    sli["attributes"] = {{"fc_universal_bios_version", boot},
+                         {"fc_x86_bios_version", boot},
+                         {"fc_efi_bios_version", boot},
+                         {"fc_fcode_version", boot},
+                         {"ipl_file_name", "FCIPL01"}};
+    sli["boot_config"] = 1;
+    sli["profile"] = make_profile(static_cast<int>(r.function));
+    sli["vpd"] = hex_of(vpd);
+    sli["phy"] = json::array({2, 1, 0, 0, 0, 0x3C, 0x3C});
+    sli["port_number"] = f.port;
+    sli["port_names"] = "0123";
+    sli["fw_versions"] = json::array({active, boot});
+    sli["fru"] = hex_of(make_fru(a.serial));
+    sli["ffv_name"] = "FFV-" + a.serial.substr(0, 24);
+    Bytes entries(3 * 12, 0);
+    for (size_t i = 0; i < entries.size(); ++i)
+        entries[i] = static_cast<uint8_t>(i + 1);
+    sli["dport"] = {{"state", 1}, {"count", 3}, {"word20", 0}, {"word24", 0},
+                    {"half28", 0}, {"half30", 0}, {"entries", hex_of(entries)}};
+    sli["features"] = json::object();
+    sli["link_diag"] = 0;
+    sli["dport_mode"] = 0;
+    sli["factory_defaults"] = 0;
+    s["sli"] = sli;
+
+    // The description's own values win.
+    if (fdoc.contains("fc") && fdoc["fc"].is_object())
+        for (auto it = fdoc["fc"].begin(); it != fdoc["fc"].end(); ++it) {
+            if (it.key() == "jedec")
+                continue; // read above, as a number
+            if (it.key() == "sli" && it.value().is_object())
+                for (auto jt = it.value().begin(); jt != it.value().end(); ++jt)
+                    s["sli"][jt.key()] = jt.value();
+            else
+                s[it.key()] = it.value();
+        }
+    return s;
+}
+
+// ---------------------------------------------------------------------------
+// One call on one board
+
+struct Board {
+    std::string sysroot;
+    int index = -1;
+    FcRef ref{0, 0};
+    FcCaps caps;
+    json kpl; // the function's "kpl" object
+    std::string pci;
+    bool fcoe = false;
+    bool sli4() const { return caps.sli_level == 4; }
+    bool ext() const { return sli4() && (caps.features & 0x1000); }
+};
+
+bool find_board(const std::string &sysroot, int index, Board &b)
+{
+    if (sysroot.empty() || index < 0)
+        return false;
+    std::shared_ptr<const Machine> layout = load_layout(sysroot, nullptr);
+    if (!layout)
+        return false;
+    std::vector<FcRef> list = fc_listing(*layout);
+    if (static_cast<size_t>(index) >= list.size())
+        return false;
+    b.sysroot = sysroot;
+    b.index = index;
+    b.ref = list[static_cast<size_t>(index)];
+    const Adapter &a = layout->adapters[b.ref.adapter];
+    const Function &f = a.functions[b.ref.function];
+    const json &fdoc = layout->doc.at("adapters").at(b.ref.adapter).at("functions").at(b.ref.function);
+    if (fdoc.contains("kpl") && fdoc["kpl"].is_object())
+        b.kpl = fdoc["kpl"];
+    b.caps = fc_driver_caps(a, f, b.kpl);
+    b.pci = pci_name(f);
+    b.fcoe = f.kind == "fcoe";
+    return true;
+}
+
+// The adapter loaded under the state lock with the board's state.
+struct Session {
+    Board &b;
+    StateLock lock;
+    Machine m;
+    json st;
+    bool ok = false;
+    bool dirty = false;
+    explicit Session(Board &board) : b(board), lock(board.sysroot)
+    {
+        if (!lock.held() || !load_adapter(b.sysroot, b.ref.adapter, m, nullptr))
+            return;
+        json &adoc = m.doc["adapters"][0];
+        std::string key = std::to_string(b.ref.function);
+        if (adoc.contains("fc_state") && adoc["fc_state"].contains(key)) {
+            st = adoc["fc_state"][key];
+        } else {
+            std::shared_ptr<const Machine> layout = load_layout(b.sysroot, nullptr);
+            if (!layout)
+                return;
+            st = default_state(*layout, b.ref, b.caps);
+        }
+        ok = true;
+    }
+    bool save()
+    {
+        if (!dirty)
+            return true;
+        m.doc["adapters"][0]["fc_state"][std::to_string(b.ref.function)] = st;
+        return save_adapter(b.sysroot, b.ref.adapter, m, nullptr);
+    }
+};
+
+void log_entry(const Board *b, const std::string &sysroot, const char *call, int board, json args, int result,
+               json extra = json::object())
+{
+    std::string c = call;
+    // Resets, dump environment and loopback keep their entries of kind "kpl".
+    // (a call refused for its arguments or board is an "fc" entry).
+    bool kpl = b && (c == "ResetAdapter" || c == "SetDumpEnv" || c == "ConfigLoopback");
+    json e = {{"kind", kpl ? "kpl" : "fc"}, {"call", c}, {"board", board}, {"args", args}, {"result", result}};
+    if (b)
+        e["pci"] = b->pci;
+    for (auto it = extra.begin(); it != extra.end(); ++it)
+        e[it.key()] = it.value();
+    log_append(sysroot, e);
+}
+
+bool take_fault(const Board &b, const char *call, int mbox, int sub, int subsystem, int opcode, int version,
+                json *fired)
+{
+    FaultEvent ev;
+    ev.stage = "kpl";
+    ev.board = b.index;
+    ev.call = call;
+    ev.mbox = mbox;
+    ev.sub = sub;
+    ev.subsystem = subsystem;
+    ev.opcode = opcode;
+    ev.version = version;
+    ev.pci = b.pci;
+    return fault_take(b.sysroot, ev, fired);
+}
+
+// Library result of a "kpl" fault.
+int fault_result(const json &f)
+{
+    if (f.contains("result"))
+        return static_cast<int>(jnum(f, "result", FC_KPL_FAILED));
+    if (jnum(f, "mbox_status", 0) != 0 || jnum(f, "status", 0) != 0 || jnum(f, "additional_status", 0) != 0)
+        return FC_KPL_FAILED;
+    return FC_KPL_FAILED;
+}
+
+// ---------------------------------------------------------------------------
+// Mailbox commands
+
+struct Mbx {
+    Board &b;
+    Session &s;
+    Bytes &w;          // the mailbox as sent (at least 384 bytes)
+    size_t room;       // bytes that go back to the caller
+    uint8_t *data;     // Ex: separate data buffer
+    size_t data_in;
+    size_t data_out;
+    const char *call;
+    int result = FC_KPL_OK;
+    long short_len = -1; // kpl-short: data bytes the reply may carry
+    json note = json::object();
+};
+
+void fail(Mbx &x, uint16_t status)
+{
+    put16(&x.w[2], status);
+    x.result = FC_KPL_FAILED;
+}
+
+// Bytes of the reply area from `at` that go back to the caller.
+size_t reply_room(const Mbx &x, size_t at)
+{
+    return x.room > at ? x.room - at : 0;
+}
+
+json &region(json &st, int n)
+{
+    return st["regions"][std::to_string(n)];
+}
+
+Bytes region_bytes(json &st, int n)
+{
+    std::string k = std::to_string(n);
+    if (!st["regions"].contains(k))
+        return Bytes();
+    return from_hex(st["regions"][k].value("data", ""));
+}
+
+uint32_t mem_word(const json &st, uint32_t addr)
+{
+    std::string k = std::to_string(addr);
+    if (!st.contains("memory") || !st["memory"].contains(k))
+        return 0;
+    return st["memory"][k].get<uint32_t>();
+}
+
+// The base of the config regions in flash, by the first flash image's address.
+long region_base(const json &st)
+{
+    uint32_t head = mem_word(st, kFlashHead);
+    if (head == kFlashHead)
+        return -1;
+    uint32_t where = mem_word(st, head + 8) & 0xFFFFF;
+    if (where == 0x20000)
+        return 0x70000;
+    if (where == 0x40004)
+        return 0x1E0000;
+    return -1;
+}
+
+void dump_memory(Mbx &x)
+{
+    uint32_t addr = get32(&x.w[12]) & ~3u;
+    uint32_t want = get32(&x.w[16]);
+    bool separate = (x.w[4] & 0x20) && x.data;
+    size_t fit = separate ? x.data_out / 4 : reply_room(x, 20) / 4;
+    uint32_t n = static_cast<uint32_t>(std::min<size_t>(want, fit));
+    if (x.short_len >= 0)
+        n = std::min<uint32_t>(n, static_cast<uint32_t>(x.short_len / 4));
+    for (uint32_t i = 0; i < n; ++i) {
+        uint32_t v = mem_word(x.s.st, addr + 4 * i);
+        if (separate)
+            put32(x.data + 4 * i, v);
+        else
+            put32(&x.w[20 + 4 * i], v);
+    }
+    put32(&x.w[16], n);
+    x.note["address"] = addr;
+    x.note["words"] = n;
+}
+
+void dump_region(Mbx &x)
+{
+    int reg = get16(&x.w[8]);
+    uint32_t off = get16(&x.w[10]);
+    uint32_t want = get32(&x.w[16]) * 4;
+    bool separate = (x.w[4] & 0x20) && x.data;
+    if (separate)
+        off = 0;
+    Bytes r = region_bytes(x.s.st, reg);
+    size_t avail = off < r.size() ? r.size() - off : 0;
+    size_t fit = separate ? x.data_out : reply_room(x, 20);
+    size_t n = std::min<size_t>({want, avail, fit});
+    if (x.short_len >= 0)
+        n = std::min<size_t>(n, static_cast<size_t>(x.short_len));
+    if (n)
+        std::memcpy(separate ? x.data : &x.w[20], r.data() + off, n);
+    if (separate)
+        put32(&x.w[20], 0);
+    put32(&x.w[16], static_cast<uint32_t>(n));
+    x.note["region"] = reg;
+    x.note["offset"] = off;
+    x.note["bytes"] = n;
+}
+
+void dump_temperature(Mbx &x)
+{
+    const json &t = x.s.st["temperature"];
+    if (t.is_null()) {
+        put16(&x.w[2], FC_MBX_NO_TEMPERATURE);
+        x.result = std::string(x.call) == "IssueMboxWithRetryV2" ? FC_KPL_NO_TEMPERATURE : FC_KPL_FAILED;
+        return;
+    }
+    uint32_t v = t.get<uint32_t>();
+    for (int i = 0; i < 3; ++i)
+        if (reply_room(x, 20 + 4 * i) >= 4)
+            put32(&x.w[20 + 4 * i], (v >> (8 * i)) & 0xFF);
+    x.note["temperature"] = v;
+}
+
+void update_config(Mbx &x)
+{
+    int type = x.w[4] & 0xF;
+    int reg = get16(&x.w[8]);
+    uint32_t len = get16(&x.w[10]);
+    x.note["type"] = type;
+    if (type == 3) {
+        // Clean-up of the region configuration: nothing the host can read.
+        return;
+    }
+    x.note["region"] = reg;
+    x.note["length"] = len;
+    json &r = region(x.s.st, reg);
+    if (type == 1) {
+        r["data"] = hex_of(Bytes(len, 0));
+        r["recreate"] = false;
+        x.s.dirty = true;
+        return;
+    }
+    if (type != 2) {
+        fail(x, FC_MBX_UNKNOWN_COMMAND);
+        return;
+    }
+    if (r.value("recreate", false)) {
+        fail(x, FC_MBX_RECREATE_REGION);
+        return;
+    }
+    Bytes d;
+    if ((x.w[4] & 0x20) && x.data) {
+        d.assign(x.data, x.data + std::min<size_t>(len, x.data_in));
+    } else {
+        // Inline data behind the command words.
+        size_t have = x.w.size() > 20 ? x.w.size() - 20 : 0;
+        d.assign(x.w.begin() + 20, x.w.begin() + 20 + static_cast<long>(std::min<size_t>(len, have)));
+    }
+    if (d.size() < len) {
+        // More data announced than sent: refuse rather than write garbage.
+        fail(x, FC_MBX_UNKNOWN_COMMAND);
+        return;
+    }
+    r["data"] = hex_of(d);
+    r["recreate"] = false;
+    x.s.dirty = true;
+}
+
+// LOAD_SM over a config region erases it: it must be re-created before it
+// takes data again.
+void load_sm(Mbx &x)
+{
+    uint32_t addr = get32(&x.w[8]);
+    long base = region_base(x.s.st);
+    x.note["address"] = addr;
+    if (base >= 0 && addr >= static_cast<uint32_t>(base) && (addr - static_cast<uint32_t>(base)) % 4096 == 0 &&
+        (addr - static_cast<uint32_t>(base)) / 4096 < 64) {
+        int reg = static_cast<int>((addr - static_cast<uint32_t>(base)) / 4096);
+        json &r = region(x.s.st, reg);
+        r["data"] = "";
+        r["recreate"] = true;
+        x.s.dirty = true;
+        x.note["region"] = reg;
+        return;
+    }
+    // Loading program images into flash (the absolute download) is not
+    // modelled yet: refused so that nothing reports a write that did not happen.
+    fail(x, FC_MBX_UNKNOWN_COMMAND);
+}
+
+void delete_load_entry(Mbx &x)
+{
+    uint32_t id0 = get32(&x.w[8]), id1 = get32(&x.w[12]);
+    json &mem = x.s.st["memory"];
+    uint32_t prev = kFlashHead, cur = mem_word(x.s.st, kFlashHead);
+    for (int guard = 0; cur != kFlashHead && guard < 64; ++guard) {
+        if (mem_word(x.s.st, cur + 16) == id0 && mem_word(x.s.st, cur + 20) == id1) {
+            mem[std::to_string(prev)] = mem_word(x.s.st, cur);
+            x.s.dirty = true;
+            return;
+        }
+        prev = cur;
+        cur = mem_word(x.s.st, cur);
+    }
+    fail(x, FC_MBX_NO_ENTRY);
+}
+
+void copy_out(Mbx &x, const Bytes &src, size_t at)
+{
+    size_t n = std::min(src.size(), reply_room(x, at));
+    n = std::min(n, x.w.size() - at);
+    copy_bytes(&x.w[at], src.data(), n);
+}
+
+void read_rev(Mbx &x)
+{
+    std::fill(x.w.begin() + 4, x.w.end(), 0);
+    const json &rw = x.s.st["rev_words"];
+    put32(&x.w[8], rw.at(0).get<uint32_t>());
+    put32(&x.w[12], rw.at(1).get<uint32_t>());
+    Bytes name = text_bytes(x.s.st.value("fw_name", ""), 16);
+    // Older FC HBAs hand the name over word-reversed; SLI-4 functions do not.
+    if (!x.b.sli4())
+        name = word_reversed(name);
+    std::memcpy(&x.w[36], name.data(), 16);
+}
+
+// ---------------------------------------------------------------------------
+// SLI_CONFIG
+
+struct Sli {
+    Mbx &x;
+    uint8_t *cmd;   // request header
+    size_t room;    // bytes of the command area
+    int subsystem, opcode, version;
+    uint32_t req_len;
+    Bytes resp;     // response parameters (behind the header)
+    uint8_t status = 0;
+    uint8_t addl = 0;
+};
+
+std::string jtext(const json &o, const char *k)
+{
+    return o.contains(k) && o.at(k).is_string() ? o.at(k).get<std::string>() : std::string();
+}
+
+void put_text(Bytes &b, size_t at, size_t n, const std::string &t)
+{
+    if (at + n > b.size())
+        b.resize(at + n, 0);
+    std::memcpy(&b[at], t.data(), std::min(n, t.size()));
+}
+
+void sc_attributes(Sli &c)
+{
+    const json &a = c.x.s.st["sli"]["attributes"];
+    c.resp.assign(612, 0);
+    put_text(c.resp, 388, 32, jtext(a, "fc_universal_bios_version"));
+    put_text(c.resp, 420, 32, jtext(a, "fc_x86_bios_version"));
+    put_text(c.resp, 452, 32, jtext(a, "fc_efi_bios_version"));
+    put_text(c.resp, 484, 32, jtext(a, "fc_fcode_version"));
+    put_text(c.resp, 524, 16, jtext(a, "ipl_file_name"));
+}
+
+void sc_profile_get(Sli &c)
+{
+    const json &p = c.x.s.st["sli"]["profile"];
+    c.resp.assign(4, 0);
+    put32(&c.resp[0], static_cast<uint32_t>(p.size()));
+    for (const json &d : p) {
+        Bytes b = from_hex(d.get<std::string>());
+        b.resize(72, 0);
+        c.resp.insert(c.resp.end(), b.begin(), b.end());
+    }
+}
+
+void sc_profile_set(Sli &c)
+{
+    uint32_t count = get32(c.cmd + 20);
+    if (c.room < 24 || count > (c.room - 24) / 72) {
+        c.status = 2;
+        c.addl = 0x01;
+        return;
+    }
+    json &p = c.x.s.st["sli"]["profile"];
+    for (uint32_t i = 0; i < count; ++i) {
+        Bytes d(c.cmd + 24 + 72 * i, c.cmd + 24 + 72 * (i + 1));
+        bool replaced = false;
+        for (json &old : p) {
+            Bytes o = from_hex(old.get<std::string>());
+            if (!o.empty() && o[0] == d[0]) {
+                old = hex_of(d);
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced)
+            p.push_back(hex_of(d));
+    }
+    c.x.s.dirty = true;
+}
+
+void sc_vpd(Sli &c)
+{
+    Bytes v = from_hex(c.x.s.st["sli"].value("vpd", ""));
+    v.resize(1024, 0);
+    c.resp = v;
+}
+
+void sc_phy(Sli &c)
+{
+    const json &p = c.x.s.st["sli"]["phy"];
+    c.resp.assign(16, 0);
+    auto v = [&p](size_t i) { return i < p.size() ? p[i].get<uint32_t>() : 0u; };
+    put16(&c.resp[0], static_cast<uint16_t>(v(0)));
+    put16(&c.resp[2], static_cast<uint16_t>(v(1)));
+    put32(&c.resp[4], v(2));
+    put16(&c.resp[10], static_cast<uint16_t>(v(3)));
+    put16(&c.resp[8], static_cast<uint16_t>(v(4)));
+    put16(&c.resp[14], static_cast<uint16_t>(v(5)));
+    put16(&c.resp[12], static_cast<uint16_t>(v(6)));
+}
+
+void sc_set_feature(Sli &c)
+{
+    uint32_t feature = get32(c.cmd + 16), len = get32(c.cmd + 20);
+    if (c.room < 24 || len > c.room - 24) {
+        c.status = 2;
+        c.addl = 0x01;
+        return;
+    }
+    Bytes params(c.cmd + 24, c.cmd + 24 + len);
+    c.x.s.st["sli"]["features"][std::to_string(feature)] = hex_of(params);
+    c.x.s.dirty = true;
+}
+
+void sc_fru(Sli &c)
+{
+    uint32_t size = get32(c.cmd + 16), off = get32(c.cmd + 20);
+    Bytes f = from_hex(c.x.s.st["sli"].value("fru", ""));
+    size_t n = off < f.size() ? std::min<size_t>(size, f.size() - off) : 0;
+    c.resp.assign(f.begin() + static_cast<long>(std::min<size_t>(off, f.size())),
+                  f.begin() + static_cast<long>(std::min<size_t>(off, f.size()) + n));
+}
+
+void sc_ffv(Sli &c)
+{
+    json &sli = c.x.s.st["sli"];
+    bool wr = c.cmd[16] & 1;
+    c.resp.assign(36, 0);
+    if (wr) {
+        size_t len = std::min<size_t>(c.cmd[17], 32);
+        std::string name(reinterpret_cast<const char *>(c.cmd + 20), len);
+        name = name.substr(0, name.find('\0'));
+        sli["ffv_name"] = bytes_value(name);
+        c.x.s.dirty = true;
+    }
+    std::string name = value_bytes(sli["ffv_name"]);
+    c.resp[1] = static_cast<uint8_t>(std::min<size_t>(name.size(), 32));
+    put_text(c.resp, 4, 32, name);
+}
+
+void sc_port_number(Sli &c)
+{
+    c.resp.assign(16, 0);
+    put32(&c.resp[8], static_cast<uint32_t>(jnum(c.x.s.st["sli"], "port_number", 0)));
+}
+
+void sc_port_name(Sli &c)
+{
+    c.resp.assign(4, 0);
+    put_text(c.resp, 0, 4, jtext(c.x.s.st["sli"], "port_names"));
+}
+
+void sc_fw_version(Sli &c)
+{
+    const json &v = c.x.s.st["sli"]["fw_versions"];
+    c.resp.assign(64, 0);
+    put_text(c.resp, 0, 31, v.size() > 0 ? v[0].get<std::string>() : "");
+    put_text(c.resp, 32, 31, v.size() > 1 ? v[1].get<std::string>() : "");
+}
+
+void sc_factory_defaults(Sli &c)
+{
+    json &sli = c.x.s.st["sli"];
+    sli["factory_defaults"] = jnum(sli, "factory_defaults", 0) + 1;
+    c.x.s.dirty = true;
+    // Done, effective after a reboot: the firmware says so with status 0x2C.
+    c.status = 0x2C;
+    c.addl = 0;
+}
+
+void sc_link_diag(Sli &c)
+{
+    c.x.s.st["sli"]["link_diag"] = c.cmd[16];
+    c.x.s.dirty = true;
+}
+
+void sc_dport_mode(Sli &c)
+{
+    c.x.s.st["sli"]["dport_mode"] = c.cmd[16] & 1;
+    c.x.s.dirty = true;
+}
+
+void sc_dport_results(Sli &c)
+{
+    const json &d = c.x.s.st["sli"]["dport"];
+    Bytes e = from_hex(d.value("entries", ""));
+    c.resp.assign(16, 0);
+    c.resp[0] = static_cast<uint8_t>(jnum(d, "state", 0));
+    c.resp[1] = static_cast<uint8_t>(e.size() / 12);
+    put32(&c.resp[4], static_cast<uint32_t>(jnum(d, "word20", 0)));
+    put32(&c.resp[8], static_cast<uint32_t>(jnum(d, "word24", 0)));
+    put16(&c.resp[12], static_cast<uint16_t>(jnum(d, "half28", 0)));
+    put16(&c.resp[14], static_cast<uint16_t>(jnum(d, "half30", 0)));
+    c.resp.insert(c.resp.end(), e.begin(), e.end());
+}
+
+void sc_boot_get(Sli &c)
+{
+    c.resp.assign(4, 0);
+    c.resp[0] = static_cast<uint8_t>(jnum(c.x.s.st["sli"], "boot_config", 0));
+}
+
+void sc_boot_set(Sli &c)
+{
+    c.x.s.st["sli"]["boot_config"] = c.cmd[16];
+    c.x.s.dirty = true;
+}
+
+typedef void (*SliHandler)(Sli &);
+
+struct SliEntry {
+    int subsystem;
+    int opcode;
+    SliHandler handler;
+};
+
+const SliEntry kSliTable[] = {
+    {1, 0x79, sc_attributes},   {1, 0x42, sc_boot_get},     {1, 0x43, sc_boot_set},
+    {1, 0xA4, sc_profile_get},  {1, 0xA5, sc_profile_set},  {1, 0x5B, sc_vpd},
+    {1, 0x66, sc_phy},          {1, 0xBF, sc_set_feature},  {1, 0x3A, sc_port_number},
+    {1, 0x4D, sc_port_name},    {1, 0x23, sc_fw_version},   {1, 0xA9, sc_factory_defaults},
+    {0x13, 3, sc_fru},          {0x13, 2, sc_ffv},          {0x0C, 0x22, sc_link_diag},
+    {0x0C, 0x27, sc_dport_mode}, {0x0C, 0x28, sc_dport_results},
+};
+
+// Where the command of an SLI_CONFIG mailbox lies and how big its area is.
+bool sli_area(const Bytes &w, size_t total, size_t *at, size_t *len)
+{
+    uint32_t plen = get32(&w[8]);
+    if (w[4] & 1) {
+        *at = 24;
+        *len = std::min<size_t>(plen, 232);
+    } else {
+        *at = 256;
+        size_t have = total > 256 ? total - 256 : 0;
+        *len = std::min<size_t>(plen, have);
+    }
+    return *len >= 16;
+}
+
+void sli_config(Mbx &x, size_t total)
+{
+    size_t at = 0, len = 0;
+    if (!x.b.ext() || !sli_area(x.w, total, &at, &len)) {
+        fail(x, FC_MBX_UNKNOWN_COMMAND);
+        return;
+    }
+    Sli c{x, &x.w[at], len, x.w[at + 1], x.w[at], x.w[at + 12], get32(&x.w[at + 8]), Bytes(), 0, 0};
+    x.note["subsystem"] = c.subsystem;
+    x.note["opcode"] = c.opcode;
+    x.note["version"] = c.version;
+    x.note["embedded"] = (x.w[4] & 1) != 0;
+    SliHandler h = nullptr;
+    for (const SliEntry &e : kSliTable)
+        if (e.subsystem == c.subsystem && e.opcode == c.opcode)
+            h = e.handler;
+    if (!h) {
+        c.status = 2; // illegal request
+        c.addl = 0;
+    } else {
+        h(c);
+    }
+    // The reply: response header over the request, parameters behind it,
+    // never beyond the command's area.
+    uint32_t actual = static_cast<uint32_t>(c.resp.size());
+    size_t fit = std::min<size_t>(c.resp.size(), len - 16);
+    if (x.short_len >= 0)
+        fit = std::min<size_t>(fit, static_cast<size_t>(x.short_len));
+    std::memset(c.cmd + 16, 0, len - 16);
+    copy_bytes(c.cmd + 16, c.resp.data(), fit);
+    c.cmd[4] = c.status;
+    c.cmd[5] = c.addl;
+    put32(c.cmd + 8, static_cast<uint32_t>(fit));
+    put32(c.cmd + 12, actual);
+    x.note["status"] = c.status;
+    x.note["additional_status"] = c.addl;
+    x.note["response_length"] = fit;
+    if (c.status != 0) {
+        put16(&x.w[2], FC_MBX_SUBCMD_FAILED);
+        x.result = FC_KPL_FAILED;
+    }
+}
+
+void run_mailbox(Mbx &x, size_t total)
+{
+    uint8_t code = x.w[1];
+    switch (code) {
+    case 0x11:
+        read_rev(x);
+        break;
+    case 0x02:
+        copy_out(x, from_hex(x.s.st.value("nvparms", "")), 4);
+        break;
+    case 0x05:
+        x.s.st["link_state"] = 6;
+        x.s.dirty = true;
+        break;
+    case 0x07:
+    case 0x09:
+        // Link and ring configuration: taken, nothing the host reads back.
+        break;
+    case 0x0B:
+        copy_out(x, from_hex(x.s.st.value("config", "")), 4);
+        break;
+    case 0x0E: {
+        copy_out(x, from_hex(x.s.st.value("status", "")), 4);
+        if (x.w[4] & 1) {
+            x.s.st["status"] = hex_of(Bytes(48, 0));
+            x.s.dirty = true;
+        }
+        break;
+    }
+    case 0x17:
+        switch (x.w[4] & 0xF) {
+        case 1:
+            dump_memory(x);
+            break;
+        case 2:
+            dump_region(x);
+            break;
+        case 4:
+            dump_temperature(x);
+            break;
+        default:
+            fail(x, FC_MBX_UNKNOWN_COMMAND);
+        }
+        break;
+    case 0x1A:
+        x.s.st["restarts"] = jnum(x.s.st, "restarts", 0) + 1;
+        x.s.dirty = true;
+        break;
+    case 0x1D:
+        delete_load_entry(x);
+        break;
+    case 0x98: {
+        // Bit 0 of the access word writes the two words, else they are read.
+        json &u = x.s.st["ula"];
+        if (get32(&x.w[4]) & 1) {
+            u = json::array({get32(&x.w[8]), get32(&x.w[12])});
+            x.s.dirty = true;
+        } else {
+            put32(&x.w[8], u.at(0).get<uint32_t>());
+            put32(&x.w[12], u.at(1).get<uint32_t>());
+        }
+        break;
+    }
+    case 0x1B:
+        update_config(x);
+        break;
+    case 0x01:
+        load_sm(x);
+        break;
+    case 0x9B:
+        if (std::string(x.call) != "IssueMboxWithRetryV2")
+            fail(x, FC_MBX_UNKNOWN_COMMAND);
+        else
+            sli_config(x, total);
+        break;
+    default:
+        fail(x, FC_MBX_UNKNOWN_COMMAND);
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+FcCaps fc_driver_caps(const Adapter &a, const Function &f, const json &kpl)
+{
+    FcCaps c;
+    uint32_t sli = 3;
+    if (a.generation == "SLI3")
+        sli = 3;
+    else if (a.generation == "SLI4" || f.kind == "fcoe")
+        sli = 4;
+    else if (f.device_id >= 0xE000 && f.device_id < 0xF000)
+        sli = 4;
+    c.sli_level = static_cast<uint32_t>(jnum(kpl, "sli_level", sli));
+    uint64_t features = 0x400 | (c.sli_level == 4 ? 0x1000 : 0) | (f.kind == "fcoe" ? 0x200 : 0);
+    c.features = static_cast<uint64_t>(jnum(kpl, "features", static_cast<long>(features)));
+    return c;
+}
+
+std::vector<FcRef> fc_listing(const Machine &m)
+{
+    std::vector<FcRef> out;
+    for (size_t a = 0; a < m.adapters.size(); ++a)
+        for (size_t f = 0; f < m.adapters[a].functions.size(); ++f) {
+            const std::string &k = m.adapters[a].functions[f].kind;
+            if (k == "fc" || k == "fcoe")
+                out.push_back({a, f});
+        }
+    return out;
+}
+
+json fc_state(const std::string &sysroot, int board)
+{
+    Board b;
+    if (!find_board(sysroot, board, b))
+        return nullptr;
+    Session s(b);
+    return s.ok ? s.st : json(nullptr);
+}
+
+bool fc_call_fault(const std::string &sysroot, const char *call, int board, int *result)
+{
+    Board b;
+    if (!find_board(sysroot, board, b))
+        return false;
+    json f;
+    if (!take_fault(b, call, -1, -1, -1, -1, -1, &f) || f.value("kind", "") != "kpl")
+        return false;
+    *result = fault_result(f);
+    return true;
+}
+
+void fc_log_call(const std::string &sysroot, const char *call, int board, const json &args, int result)
+{
+    Board b;
+    bool found = find_board(sysroot, board, b);
+    log_entry(found ? &b : nullptr, sysroot, call, board, args, result);
+}
+
+int fc_mailbox(const std::string &sysroot, const char *call, int board, uint8_t *mbox, size_t sent, size_t room,
+               uint8_t *data, size_t data_in, size_t data_out)
+{
+    Board b;
+    if (!mbox || sent < 4 || !find_board(sysroot, board, b)) {
+        log_entry(nullptr, sysroot, call, board, json::array({sent, room}), FC_KPL_BAD_BOARD);
+        return FC_KPL_BAD_BOARD;
+    }
+    std::string c = call;
+    // An SLI-2/3 function exchanges at most the 32-word mailbox.
+    if (c == "IssueMboxWithRetry" || !b.sli4()) {
+        sent = std::min<size_t>(sent, 128);
+        room = std::min<size_t>(room, 128);
+    }
+    Bytes w(std::max<size_t>(sent, 384), 0);
+    std::memcpy(w.data(), mbox, sent);
+    uint8_t code = w[1];
+    int sub = (code == 0x17 || code == 0x1B) ? (w[4] & 0xF) : -1;
+    int subsystem = -1, opcode = -1, version = -1;
+    size_t at = 0, len = 0;
+    if (code == 0x9B && sli_area(w, sent, &at, &len)) {
+        opcode = w[at];
+        subsystem = w[at + 1];
+        version = w[at + 12];
+    }
+    json extra = {{"mbox", code}};
+    if (sub >= 0)
+        extra["sub"] = sub;
+    json args = json::array({sent / 4, room});
+    if (c == "IssueMboxWithRetryEx")
+        args = json::array({sent / 4, data_in / 4, data_out / 4});
+
+    json f;
+    long short_len = -1;
+    if (take_fault(b, call, code, sub, subsystem, opcode, version, &f)) {
+        if (f.value("kind", "") == "kpl") {
+            int r = fault_result(f);
+            put16(mbox + 2, static_cast<uint16_t>(jnum(f, "mbox_status", 0)));
+            if (code == 0x9B && len >= 16 && at + 16 <= room) {
+                mbox[at + 4] = static_cast<uint8_t>(jnum(f, "status", 0));
+                mbox[at + 5] = static_cast<uint8_t>(jnum(f, "additional_status", 0));
+            }
+            extra["mbox_status"] = jnum(f, "mbox_status", 0);
+            extra["fault"] = f.value("id", 0);
+            log_entry(&b, sysroot, call, board, args, r, extra);
+            return r;
+        }
+        short_len = jnum(f, "length", 0);
+        extra["fault"] = f.value("id", 0);
+    }
+
+    Session s(b);
+    if (!s.ok) {
+        log_entry(&b, sysroot, call, board, args, FC_KPL_FAILED, extra);
+        return FC_KPL_FAILED;
+    }
+    Mbx x{b, s, w, room, data, data_in, data_out, call};
+    x.short_len = short_len;
+    put16(&w[2], 0);
+    if (c == "IssueMboxWithRetryV2" && !b.sli4())
+        fail(x, FC_MBX_UNKNOWN_COMMAND);
+    else
+        run_mailbox(x, sent);
+    if (!s.save())
+        x.result = FC_KPL_FAILED;
+    std::memcpy(mbox, w.data(), std::min(room, w.size()));
+    extra["mbox_status"] = get16(&w[2]);
+    for (auto it = x.note.begin(); it != x.note.end(); ++it)
+        extra[it.key()] = it.value();
+    log_entry(&b, sysroot, call, board, args, x.result, extra);
+    return x.result;
+}
+
+int fc_dump_region(const std::string &sysroot, int board, int type, int region_no, uint32_t offset,
+                   uint8_t *buffer, uint32_t *count)
+{
+    const char *call = "IssueDumpMBox";
+    Board b;
+    json args = json::array({type, region_no, offset, count ? *count : 0});
+    if (!buffer || !count || !find_board(sysroot, board, b)) {
+        log_entry(nullptr, sysroot, call, board, args, FC_KPL_BAD_BOARD);
+        return FC_KPL_BAD_BOARD;
+    }
+    json f;
+    long short_len = -1;
+    if (take_fault(b, call, 0x17, type, -1, -1, -1, &f)) {
+        if (f.value("kind", "") == "kpl") {
+            int r = fault_result(f);
+            log_entry(&b, sysroot, call, board, args, r, {{"fault", f.value("id", 0)}});
+            return r;
+        }
+        short_len = jnum(f, "length", 0);
+    }
+    if (type != 2) {
+        log_entry(&b, sysroot, call, board, args, FC_KPL_FAILED);
+        return FC_KPL_FAILED;
+    }
+    Session s(b);
+    if (!s.ok) {
+        log_entry(&b, sysroot, call, board, args, FC_KPL_FAILED);
+        return FC_KPL_FAILED;
+    }
+    Bytes r = region_bytes(s.st, region_no);
+    size_t avail = offset < r.size() ? r.size() - offset : 0;
+    size_t n = std::min<size_t>(*count, avail);
+    if (short_len >= 0)
+        n = std::min<size_t>(n, static_cast<size_t>(short_len));
+    copy_bytes(buffer, r.data() + std::min<size_t>(offset, r.size()), n);
+    *count = static_cast<uint32_t>(n);
+    log_entry(&b, sysroot, call, board, args, 0, {{"bytes", n}});
+    return 0;
+}
+
+int fc_update_config(const std::string &sysroot, int board, int kind, int region_no, uint32_t length,
+                     const uint8_t *data, uint32_t *response)
+{
+    const char *call = "IssueUpdateCfgMBox";
+    Board b;
+    json args = json::array({kind, region_no, length});
+    if (!response || !find_board(sysroot, board, b) || (kind == 2 && length > 0 && !data)) {
+        log_entry(nullptr, sysroot, call, board, args, FC_KPL_BAD_BOARD);
+        return FC_KPL_BAD_BOARD;
+    }
+    json f;
+    if (take_fault(b, call, 0x1B, kind, -1, -1, -1, &f) && f.value("kind", "") == "kpl") {
+        int r = fault_result(f);
+        *response = static_cast<uint32_t>(jnum(f, "mbox_status", 0));
+        log_entry(&b, sysroot, call, board, args, r, {{"response", *response}, {"fault", f.value("id", 0)}});
+        return r;
+    }
+    Session s(b);
+    if (!s.ok) {
+        log_entry(&b, sysroot, call, board, args, FC_KPL_FAILED);
+        return FC_KPL_FAILED;
+    }
+    *response = 0;
+    int result = 0;
+    json &r = region(s.st, region_no);
+    if (kind == 1) {
+        // Re-created with the size it had, emptied.
+        size_t size = from_hex(r.value("data", "")).size();
+        r["data"] = hex_of(Bytes(std::max<size_t>(size, length), 0));
+        r["recreate"] = false;
+        s.dirty = true;
+    } else if (kind == 2) {
+        if (r.value("recreate", false)) {
+            *response = FC_MBX_RECREATE_REGION;
+            result = FC_KPL_FAILED;
+        } else {
+            r["data"] = hex_of(Bytes(data, data + length));
+            r["recreate"] = false;
+            s.dirty = true;
+        }
+    } else {
+        *response = FC_MBX_UNKNOWN_COMMAND;
+        result = FC_KPL_FAILED;
+    }
+    if (!s.save())
+        result = FC_KPL_FAILED;
+    log_entry(&b, sysroot, call, board, args, result, {{"response", *response}});
+    return result;
+}
+
+int fc_simple_call(const std::string &sysroot, const char *call, int board, const std::vector<long> &args,
+                   uint32_t *out)
+{
+    std::string c = call;
+    json jargs = json::array();
+    for (long a : args)
+        jargs.push_back(a);
+    Board b;
+    int bad = c == "SetDumpEnv" ? -1 : FC_KPL_BAD_BOARD;
+    if (!find_board(sysroot, board, b)) {
+        log_entry(nullptr, sysroot, call, board, jargs, bad);
+        return bad;
+    }
+    json f;
+    if (take_fault(b, call, -1, -1, -1, -1, -1, &f) && f.value("kind", "") == "kpl") {
+        int r = fault_result(f);
+        log_entry(&b, sysroot, call, board, jargs, r, {{"fault", f.value("id", 0)}});
+        return r;
+    }
+    Session s(b);
+    if (!s.ok) {
+        log_entry(&b, sysroot, call, board, jargs, bad);
+        return bad;
+    }
+    auto arg = [&args](size_t i) { return i < args.size() ? args[i] : 0L; };
+    int result = 0;
+    json extra = json::object();
+    if (c == "ResetAdapter") {
+        if (arg(0) != 1 && arg(0) != 3) {
+            result = FC_KPL_BAD_BOARD;
+        } else {
+            result = static_cast<int>(jnum(b.kpl, "reset_status", 0));
+            if (result == 0) {
+                s.st["resets"] = jnum(s.st, "resets", 0) + 1;
+                s.st["dump_env"] = 0;
+                // A reset brings a link up unless persistent link-down holds it.
+                s.st["link_state"] = jnum(s.st, "persist_link_down", 0) ? 7 : 6;
+                s.dirty = true;
+            }
+        }
+    } else if (c == "SetDumpEnv") {
+        if (arg(0) != 2 && arg(0) != 3) {
+            result = -1;
+        } else {
+            s.st["dump_env"] = arg(0);
+            s.dirty = true;
+            result = static_cast<int>(arg(0));
+        }
+    } else if (c == "ConfigLoopback") {
+        s.st["loopback"] = arg(0);
+        s.dirty = true;
+    } else if (c == "GetPersistLinkDown") {
+        if (out)
+            *out = static_cast<uint32_t>(jnum(s.st, "persist_link_down", 0));
+        extra["value"] = jnum(s.st, "persist_link_down", 0);
+    } else if (c == "SetPersistLinkDown") {
+        s.st["persist_link_down"] = arg(0) & 0xFFFF;
+        s.dirty = true;
+    } else if (c == "GetLinkInfo") {
+        if (out)
+            *out = static_cast<uint32_t>(jnum(s.st, "link_state", 0));
+        extra["link_state"] = jnum(s.st, "link_state", 0);
+    } else if (c == "ReadCtlReg") {
+        uint32_t v = static_cast<uint32_t>(jnum(s.st["registers"], std::to_string(arg(0)).c_str(), 0));
+        if (out)
+            *out = v;
+        extra["value"] = v;
+    } else if (c == "WriteCtlReg") {
+        s.st["registers"][std::to_string(arg(0))] = static_cast<uint32_t>(arg(1));
+        s.dirty = true;
+    } else if (c == "SetBrdEnv") {
+        if (arg(0) == 1 || arg(0) == 2) {
+            s.st["board_env"] = arg(0);
+            s.dirty = true;
+        }
+    } else {
+        result = FC_KPL_BAD_BOARD;
+    }
+    if (!s.save())
+        result = bad;
+    if ((c == "ResetAdapter" && arg(0) != 1 && arg(0) != 3) || (c == "SetDumpEnv" && arg(0) != 2 && arg(0) != 3))
+        extra["kind"] = "fc";
+    log_entry(&b, sysroot, call, board, jargs, result, extra);
+    return result;
+}
+
+} // namespace hlvdsim

@@ -1,0 +1,123 @@
+// The simulated FC HBA functions (FC and FCoE personalities) behind the
+// diagnostics library stand-in. Each function answers the library's calls and
+// the mailbox and SLI_CONFIG commands that travel through them from stored
+// state, kept per function in the adapter's "fc_state" so that separate
+// processes see one adapter.
+//
+// A board is the function's index in the library's listing: FC and FCoE
+// functions in machine order.
+//
+// The state starts from defaults of the adapter's generation and the
+// function's description, overlaid by the function's optional "fc" object of
+// the machine description (any key of the state below). Keys of the state:
+//   "jedec"            JEDEC id, bits 12-27 of both revision words
+//   "rev_words"        the READ_REV words at offsets 8 and 12
+//   "fw_name"          16-byte operational firmware name of READ_REV
+//   "memory"           adapter memory words for DUMP type 1, by decimal
+//                      address: load-list heads 1948 and 1940, SRAM sizes
+//                      1928/1932, JEDEC word 0x80001C, the load lists
+//   "regions"          config regions by number: {"data": hex, "recreate":
+//                      bool}; 4 (60 bytes), 14 (VPD), 16 (IEEE address =
+//                      WWPN; 32 on SLI-4)
+//   "temperature"      board temperature, null = not available
+//   "persist_link_down", "link_state", "dump_env", "loopback", "board_env",
+//   "resets", "registers", "ula", "nvparms", "config", "status"
+//   "sli"              SLI_CONFIG data: "attributes" (texts), "boot_config",
+//                      "profile" (72-byte descriptors, hex), "vpd" (hex),
+//                      "phy" (7 numbers), "port_number", "port_names",
+//                      "fw_versions" (2 texts), "fru" (hex, 1536 bytes),
+//                      "ffv_name", "dport" (results), "features",
+//                      "link_diag", "dport_mode", "factory_defaults"
+//
+// Mailbox status values of the simulated firmware (u16 at offset 2).
+#ifndef HLVD_SIM_FC_HBA_H
+#define HLVD_SIM_FC_HBA_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "sim/machine.h"
+
+namespace hlvdsim
+{
+
+// A command the simulated firmware does not know, or a board that does not
+// take it on that path.
+const uint16_t FC_MBX_UNKNOWN_COMMAND = 0xFFFB;
+// An SLI_CONFIG sub-command that failed in its response header.
+const uint16_t FC_MBX_SUBCMD_FAILED = 0x0001;
+// UPDATE_CFG of a region that must be re-created first.
+const uint16_t FC_MBX_RECREATE_REGION = 0xFFF5;
+// Temperature not available.
+const uint16_t FC_MBX_NO_TEMPERATURE = 0x00FA;
+// A load-list entry that is not there.
+const uint16_t FC_MBX_NO_ENTRY = 0x0003;
+
+// Library results.
+const int FC_KPL_OK = 0;
+const int FC_KPL_FAILED = 2;
+const int FC_KPL_NO_TEMPERATURE = 3;
+const int FC_KPL_BAD_BOARD = 1;
+
+// Driver capabilities the library reports for a function.
+struct FcCaps {
+    uint32_t sli_level = 3;
+    uint64_t features = 0;
+};
+
+// The function's "kpl" object shapes the driver record (see kpl.cpp).
+FcCaps fc_driver_caps(const Adapter &a, const Function &f, const json &kpl);
+
+// An FC-side function of the machine: adapter and function in machine order.
+struct FcRef {
+    size_t adapter;
+    size_t function;
+};
+
+// The FC-side functions in the library's order (board = index).
+std::vector<FcRef> fc_listing(const Machine &m);
+
+// The current state of board `board` (defaults with what commands changed);
+// null when there is no such board.
+json fc_state(const std::string &sysroot, int board);
+
+// One mailbox exchange. `call` is the library call carrying it:
+// "IssueMboxWithRetry" (SLI-2/3 mailbox, `sent` bytes out, `room` bytes
+// back), "IssueMboxWithRetryV2" (SLI-4 bootstrap mailbox and payload, `sent`
+// = `room` bytes), "IssueMboxWithRetryEx" (mailbox of `sent` bytes with a
+// data buffer of `data_in` bytes sent and `data_out` bytes of room).
+int fc_mailbox(const std::string &sysroot, const char *call, int board, uint8_t *mbox, size_t sent, size_t room,
+               uint8_t *data, size_t data_in, size_t data_out);
+
+// KPL_IssueDumpMBox: *count bytes (in: wanted, out: read) of a region.
+int fc_dump_region(const std::string &sysroot, int board, int type, int region, uint32_t offset, uint8_t *buffer,
+                   uint32_t *count);
+
+// KPL_IssueUpdateCfgMBox: kind 2 writes, kind 1 re-creates.
+int fc_update_config(const std::string &sysroot, int board, int kind, int region, uint32_t length,
+                     const uint8_t *data, uint32_t *response);
+
+// The remaining calls, by library call name: "ResetAdapter" (args: kind),
+// "SetDumpEnv" (state), "ConfigLoopback" (mode, parameter),
+// "GetPersistLinkDown" (out: value), "SetPersistLinkDown" (value),
+// "GetLinkInfo" (out: link state), "ReadCtlReg" (register; out: value),
+// "WriteCtlReg" (register, value), "SetBrdEnv" (env). `out` receives the
+// value a getter answers.
+int fc_simple_call(const std::string &sysroot, const char *call, int board, const std::vector<long> &args,
+                   uint32_t *out);
+
+// Calls that read no adapter state (the listing, the driver record, PCI
+// configuration): the result of a planned fault that fires for the call,
+// which the caller then returns; false when none fires.
+bool fc_call_fault(const std::string &sysroot, const char *call, int board, int *result);
+
+// Appends the command-log entry of such a call (kind "fc").
+void fc_log_call(const std::string &sysroot, const char *call, int board, const json &args, int result);
+
+} // namespace hlvdsim
+
+#endif
