@@ -12,6 +12,9 @@
 
 #include "flash/rm_status.h"
 #include "hba/download_entry.h"
+#include "hba/mbox_commands.h"
+#include "hba/mbox_transport.h"
+#include "hba/sli_config.h"
 
 // ---------------------------------------------------------------------------
 // FC HBA firmware engine.
@@ -42,27 +45,13 @@ const uint32_t ADAPTER_FAMILY_SINGLE_CHANNEL = 0xF980;
 
 extern VPD_RECORD vpd;
 
-// 1 at load and never written: non-converged downloads only mark the entry.
-extern int16_t No_Sli2;
-
-// True when the host stores multi-byte integers most significant byte first.
-bool isBigEndian();
-
-// Reverses the order of `n` bytes in place.
-void SwapSizeN(uint8_t *p, int n);
-
 // Copies `length` bytes so that destination byte i XOR 3 receives source byte i.
 void SwapBytes(const uint8_t *source, uint8_t *destination, uint32_t length);
 
 uint32_t AdapterFamily(uint8_t index);
 int CLU_PrintVPD(int index, VPD_RECORD *record, int print);
 int DumpConfigRegion(int index, int region, uint32_t offset, uint32_t *count, uint8_t *buffer);
-int ReadRev(int index, uint8_t *mailbox);
-int ReadRev4(int index, uint8_t *mailbox);
 int ReadWakeupParms(int index, uint8_t *parms);
-int SC_PerformCommonGetBootConfig(int index, uint8_t *bootConfig);
-int SC_PerformCommonGetCntlAddlAttributes(int index, uint8_t *attributes);
-int isOrvaneBlade(int index);
 
 // The FC download paths the download entry dispatches to, and their helpers.
 RM_STATUS FFS_VerifyFirmwareV2(const char *path);
@@ -78,9 +67,6 @@ DOWNLOAD_STATUS StartAbsDownload2MbWithFeedback(int board, int32_t fileKind, FIL
                                                 uint8_t *signedImage, DownLoadStatusStrCallback textCallback,
                                                 DownLoadStatusCallback percentCallback);
 int DeleteImageType(int board, uint8_t imageType);
-void SetBrdEnv_Common(int board, int environment);
-// Fills a 168-byte link information record: 0, else a failure.
-int GetLinkInfo(int board, uint8_t *info);
 int ZeroizeSecurityData(int board);
 
 // Interim only: 0 while the engine is missing, so that device properties

@@ -2,26 +2,23 @@
 //
 // Still to come with the FC HBA firmware engine (hba/), which brings the same
 // operations under the same names:
-//   - isBigEndian, SwapSizeN, SwapBytes     byte order (done here as specified)
-//   - isOrvaneBlade                          blade test (done here as specified)
+//   - SwapBytes                              byte order (done here as specified)
 //   - AdapterFamily                          answers "unknown family": right
 //                                            while no JEDEC id is read
-//   - ReadRev, ReadRev4, ReadWakeupParms,
-//     SC_PerformCommonGetBootConfig,
-//     SC_PerformCommonGetCntlAddlAttributes,
-//     DumpConfigRegion, CLU_PrintVPD          every read fails (no mailbox path)
-//   - vpd, No_Sli2                           the engine's globals
+//   - ReadWakeupParms, DumpConfigRegion,
+//     CLU_PrintVPD                           every read fails (no region path)
+//   - vpd                                    the engine's global
 //   - FFS_VerifyFirmwareV2,                  the FC download paths the download
 //     FFS_VerifyFirmwareG6,                  entry (hba/download_entry.cpp)
 //     FFS_DownloadFirmware,                  dispatches to, with their helpers.
 //     StartRelativeDownloadWithFeedback,     None touches an adapter: the
 //     StartAbsDownload2MbWithFeedback,       image checks fail (194, so the
 //     IsIt2MFamily, DeleteImageType,         entry answers 70, wrong image
-//     SetBrdEnv_Common, GetLinkInfo,         for the adapter), the downloads
-//     ZeroizeSecurityData                    answer 70, the object write 1,
-//                                            the family test 0, the link read
-//                                            and the load-list delete fail.
-//                                            The classic path stops earlier
+//     ZeroizeSecurityData                    for the adapter), the downloads
+//                                            answer 70, the object write 1,
+//                                            the family test 0 and the
+//                                            load-list delete fails. The
+//                                            classic path stops earlier
 //                                            still, at ReadWakeupParms.
 //   - fcEngineAvailable                      answers 0. Its one caller, the FC
 //                                            path of GetDiscoveredAdapterProperty
@@ -46,10 +43,8 @@
 #include <cstring>
 
 #include "adapters/adapter_table.h"
-#include "adapters/board_predicates.h"
 
 VPD_RECORD vpd;
-int16_t No_Sli2 = 1;
 
 namespace {
 
@@ -57,23 +52,6 @@ namespace {
 const int kNoEngine = 0xFFFF;
 
 } // namespace
-
-bool isBigEndian()
-{
-    const uint16_t probe = 0x4321;
-    return *reinterpret_cast<const uint8_t *>(&probe) != 0x21;
-}
-
-void SwapSizeN(uint8_t *p, int n)
-{
-    if (!p)
-        return;
-    for (int i = 0, j = n - 1; i < j; ++i, --j) {
-        uint8_t t = p[i];
-        p[i] = p[j];
-        p[j] = t;
-    }
-}
 
 void SwapBytes(const uint8_t *source, uint8_t *destination, uint32_t length)
 {
@@ -83,18 +61,6 @@ void SwapBytes(const uint8_t *source, uint8_t *destination, uint32_t length)
         uint32_t to = i ^ 3u;
         destination[to < length ? to : i] = source[i];
     }
-}
-
-int isOrvaneBlade(int index)
-{
-    if (isHBATypeArcwright(index) || isVarrowFC(index) || !AdapterExists4(static_cast<uint32_t>(index)))
-        return 0;
-    const _Adapter &a = gAdapters[index];
-    const int32_t d = a.deviceId, v = a.vendorId, sd = a.subDeviceId, sv = a.subVendorId;
-    return (isOskaraBladeBoard(d, v, sd, sv) || isOskaraStagmereBladeBoard(d, v, sd, sv) ||
-            isKeddBladeBoard(d, v, sd, sv) || isSolvaneBladeBoard(d, v, sd, sv) || isWyndelBladeBoard(d, v, sd, sv))
-               ? 1
-               : 0;
 }
 
 uint32_t AdapterFamily(uint8_t index)
@@ -123,38 +89,10 @@ int DumpConfigRegion(int index, int region, uint32_t offset, uint32_t *count, ui
     return kNoEngine;
 }
 
-int ReadRev(int index, uint8_t *mailbox)
-{
-    (void)index;
-    (void)mailbox;
-    return kNoEngine;
-}
-
-int ReadRev4(int index, uint8_t *mailbox)
-{
-    (void)index;
-    (void)mailbox;
-    return kNoEngine;
-}
-
 int ReadWakeupParms(int index, uint8_t *parms)
 {
     (void)index;
     (void)parms;
-    return kNoEngine;
-}
-
-int SC_PerformCommonGetBootConfig(int index, uint8_t *bootConfig)
-{
-    (void)index;
-    (void)bootConfig;
-    return kNoEngine;
-}
-
-int SC_PerformCommonGetCntlAddlAttributes(int index, uint8_t *attributes)
-{
-    (void)index;
-    (void)attributes;
     return kNoEngine;
 }
 
@@ -250,19 +188,6 @@ int DeleteImageType(int board, uint8_t imageType)
     (void)board;
     (void)imageType;
     return 1;
-}
-
-void SetBrdEnv_Common(int board, int environment)
-{
-    (void)board;
-    (void)environment;
-}
-
-int GetLinkInfo(int board, uint8_t *info)
-{
-    (void)board;
-    (void)info;
-    return kNoEngine;
 }
 
 int ZeroizeSecurityData(int board)

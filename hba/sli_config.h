@@ -75,7 +75,6 @@ const uint8_t OPCODE_COMMON_SET_PROFILE_CONFIG = 0xA5;
 const uint8_t OPCODE_COMMON_SET_FEATURES = 0xBF;
 
 // Sizes of the callers' records and of the replies.
-const uint32_t CNTL_ATTRIBUTES_SIZE = 496;
 const uint32_t CNTL_ATTRIBUTES_FILLED_FROM = 352;
 const uint32_t CNTL_ATTRIBUTES_LENGTH = 620;
 const uint32_t PROFILE_DESCRIPTOR_SIZE = 72;
