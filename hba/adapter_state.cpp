@@ -1,5 +1,6 @@
 #include "hba/adapter_state.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -326,7 +327,7 @@ int Dump(int board, int ignored, int mode, int passedOn)
         std::memcpy(directory, cwd, n);
         directory[n] = '/';
         directory[n + 1] = '\0';
-    } else if (host_path(kDumpFallbackDirectory, directory, sizeof directory) != 0) {
+    } else if (errno == ERANGE || host_path(kDumpFallbackDirectory, directory, sizeof directory) != 0) {
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     }
 

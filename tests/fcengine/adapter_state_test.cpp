@@ -16,6 +16,7 @@
 #include "hba/adapter_state.h"
 #include "hba/download_entry.h"
 #include "hba/mbox_transport.h"
+#include "mal/mal_pending.h"
 
 namespace {
 
@@ -206,6 +207,12 @@ TEST(FcState, DumpNeedsTheManagementLibrary)
     WIN_Error = 0;
     EXPECT_EQ(72, Dump(host.board(0x10), 0, 0, 0));
     EXPECT_EQ(72, WIN_Error);
+}
+
+TEST(FcState, PendingDumpWriterNeverAnswersZero)
+{
+    EXPECT_EQ(4, GenerateEfdDump(1, 0, nullptr, 0));
+    EXPECT_NE(0, GenerateEfdDump(1, 0, "/tmp/x.efd", 0));
 }
 
 // The default machine's converged functions: the dump reaches the client

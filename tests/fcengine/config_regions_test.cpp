@@ -253,6 +253,25 @@ TEST(FcRegions, ReconstructRegionStopsAtTheFailingStep)
     EXPECT_EQ(0x33, gErrorData.status);
 }
 
+// A library failure that leaves the status word 0 fails every region command.
+TEST(FcRegions, LibraryFailureWithStatusZeroFailsEachCommand)
+{
+    fctest::FcHost host(fctest::machine({fctest::sli3_hba("a", 0x10)}));
+    ASSERT_TRUE(host.built());
+    const int b = host.board(0x10);
+    host.plan({{"match", {{"board", b}}}, {"kind", "kpl"}, {"result", -1}, {"when", "always"}});
+    MBOX_CMD mbox;
+    uint8_t buf[8];
+    uint32_t read = 5;
+    EXPECT_NE(0u, ReadNvramParams(b, &mbox));
+    EXPECT_EQ(0xFFFF0000u, InitializeRegion(b, CONFIG_REGION_VPD, 256));
+    EXPECT_NE(0u, CleanupRegionConfig(b));
+    EXPECT_NE(0u, ReconstructRegion(b, CONFIG_REGION_VPD, 256));
+    EXPECT_NE(0, DumpConfigurationData(b, buf, CONFIG_REGION_IEEE, 2, 0, &read));
+    EXPECT_EQ(0u, read);
+    EXPECT_EQ(1, CLU_ReadConfigRegion(b, CONFIG_REGION_IEEE, 8, &read, buf));
+}
+
 TEST(FcRegions, GenericDumpBoundsAndCodes)
 {
     fctest::FcHost host(fctest::machine({fctest::sli3_hba("a", 0x10)}));
