@@ -340,6 +340,21 @@ TEST(FcSim, RepliesAreBoundedByTheCallersRoom)
         EXPECT_EQ(off < 1536 ? 128u : 0u, get32(buf + 32)) << off;
     }
     EXPECT_EQ(1536u, total);
+
+    // A planned short reply: a piece that brings no data.
+    std::string err;
+    ASSERT_GT(hlvdsim::fault_add_json(host.root(),
+                                      {{"match", {{"board", kVarrow}, {"subsystem", 0x13}, {"opcode", 3}}},
+                                       {"kind", "kpl-short"}, {"length", 0}},
+                                      &err),
+              0)
+        << err;
+    uint8_t buf[384];
+    sli_config(buf, 0x13, 3, 8);
+    put32(buf + 40, 128);
+    ASSERT_EQ(0, issue(kVarrow, buf));
+    EXPECT_EQ(0u, get32(buf + 32));
+    EXPECT_EQ(128u, get32(buf + 36)) << "the actual length stays the full one";
 }
 
 // SLI_CONFIG reaches SLI-4 functions whose driver has the extended mailbox;
