@@ -167,6 +167,10 @@ TEST(MboxCommands, FfvNameNeedsTheExtendedMailbox)
         EXPECT_TRUE(host.calls("IssueMboxWithRetry").empty());
     }
 
+    // The bootstrap mailbox itself does not ask for the feature.
+    uint8_t rev[384];
+    EXPECT_EQ(0u, ReadRev4(host.board(0x30), rev));
+
     // A failing reply status fails the write.
     host.plan({{"match", {{"board", varrow}, {"mbox", 0x9B}, {"opcode", 2}}},
                {"kind", "kpl"},

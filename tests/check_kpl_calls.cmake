@@ -1,0 +1,30 @@
+# The diagnostics library stand-in defines, and the product references, every
+# call the FC engine makes of the library.
+cmake_minimum_required(VERSION 3.20)
+set(calls KPL_GetDrvInfo KPL_IssueMboxWithRetry KPL_IssueMboxWithRetryV2 KPL_IssueMboxWithRetryEx
+    KPL_IssueDumpMBox KPL_IssueUpdateCfgMBox KPL_ResetAdapter KPL_SetDumpEnv KPL_ConfigLoopback
+    KPL_GetPersistLinkDown KPL_SetPersistLinkDown KPL_GetLinkInfo KPL_ReadPciCfg
+    ReadCtlReg WriteCtlReg SetBrdEnv)
+function(symbols lib option out)
+  execute_process(COMMAND nm -D ${option} ${lib} OUTPUT_VARIABLE text RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "nm failed on ${lib}")
+  endif()
+  string(REGEX MATCHALL "[A-Za-z_][A-Za-z0-9_]*\n" names "${text}")
+  string(REPLACE "\n" "" names "${names}")
+  set(${out} ${names} PARENT_SCOPE)
+endfunction()
+symbols(${KPL} --defined-only defined)
+symbols(${LIB} --undefined-only referenced)
+set(missing "")
+foreach(call ${calls})
+  if(NOT call IN_LIST defined)
+    list(APPEND missing "${call} (not defined by the stand-in)")
+  endif()
+  if(NOT call IN_LIST referenced)
+    list(APPEND missing "${call} (not referenced by the product)")
+  endif()
+endforeach()
+if(missing)
+  message(FATAL_ERROR "diagnostics library calls: ${missing}")
+endif()
