@@ -11,6 +11,8 @@
 #include <cstdio>
 
 #include "flash/rm_status.h"
+#include "hba/adapter_family.h"
+#include "hba/config_regions.h"
 #include "hba/download_entry.h"
 #include "hba/mbox_commands.h"
 #include "hba/mbox_transport.h"
@@ -38,19 +40,9 @@ const int READ_REV_BUFFER_SIZE = 384;
 const int WAKEUP_PARMS_SIZE = 60;
 const int CNTL_ADDL_ATTRIBUTES_SIZE = 496;
 
-// Family code of an FC adapter the engine does not know.
-const uint32_t ADAPTER_FAMILY_UNKNOWN = 0xFFF20000u;
-const uint32_t ADAPTER_FAMILY_DUAL_CHANNEL = 0xF98D;
-const uint32_t ADAPTER_FAMILY_SINGLE_CHANNEL = 0xF980;
-
 extern VPD_RECORD vpd;
 
-// Copies `length` bytes so that destination byte i XOR 3 receives source byte i.
-void SwapBytes(const uint8_t *source, uint8_t *destination, uint32_t length);
-
-uint32_t AdapterFamily(uint8_t index);
 int CLU_PrintVPD(int index, VPD_RECORD *record, int print);
-int DumpConfigRegion(int index, int region, uint32_t offset, uint32_t *count, uint8_t *buffer);
 int ReadWakeupParms(int index, uint8_t *parms);
 
 // The FC download paths the download entry dispatches to, and their helpers.
@@ -58,7 +50,6 @@ RM_STATUS FFS_VerifyFirmwareV2(const char *path);
 RM_STATUS FFS_VerifyFirmwareG6(const char *path);
 // 0, an RM_STATUS, or 0xFFE80000 (reboot needed) / 0xFFE90000 (reset needed).
 int32_t FFS_DownloadFirmware(int board, const char *path);
-int IsIt2MFamily(int board);
 DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode, uint16_t transferMode, FILE *file,
                                                   uint8_t *wakeupParms, uint16_t dwcMode, uint8_t *signedImage,
                                                   DownLoadStatusStrCallback textCallback,

@@ -2,23 +2,19 @@
 //
 // Still to come with the FC HBA firmware engine (hba/), which brings the same
 // operations under the same names:
-//   - SwapBytes                              byte order (done here as specified)
-//   - AdapterFamily                          answers "unknown family": right
-//                                            while no JEDEC id is read
-//   - ReadWakeupParms, DumpConfigRegion,
-//     CLU_PrintVPD                           every read fails (no region path)
+//   - ReadWakeupParms, CLU_PrintVPD          every read fails (no wakeup or VPD
+//                                            path yet)
 //   - vpd                                    the engine's global
 //   - FFS_VerifyFirmwareV2,                  the FC download paths the download
 //     FFS_VerifyFirmwareG6,                  entry (hba/download_entry.cpp)
 //     FFS_DownloadFirmware,                  dispatches to, with their helpers.
 //     StartRelativeDownloadWithFeedback,     None touches an adapter: the
 //     StartAbsDownload2MbWithFeedback,       image checks fail (194, so the
-//     IsIt2MFamily, DeleteImageType,         entry answers 70, wrong image
+//     DeleteImageType,                       entry answers 70, wrong image
 //     ZeroizeSecurityData                    for the adapter), the downloads
-//                                            answer 70, the object write 1,
-//                                            the family test 0 and the
-//                                            load-list delete fails. The
-//                                            classic path stops earlier
+//                                            answer 70, the object write 1
+//                                            and the load-list delete fails.
+//                                            The classic path stops earlier
 //                                            still, at ReadWakeupParms.
 //   - fcEngineAvailable                      answers 0. Its one caller, the FC
 //                                            path of GetDiscoveredAdapterProperty
@@ -53,39 +49,12 @@ const int kNoEngine = 0xFFFF;
 
 } // namespace
 
-void SwapBytes(const uint8_t *source, uint8_t *destination, uint32_t length)
-{
-    if (!source || !destination)
-        return;
-    for (uint32_t i = 0; i < length; ++i) {
-        uint32_t to = i ^ 3u;
-        destination[to < length ? to : i] = source[i];
-    }
-}
-
-uint32_t AdapterFamily(uint8_t index)
-{
-    (void)index;
-    return ADAPTER_FAMILY_UNKNOWN;
-}
-
 int CLU_PrintVPD(int index, VPD_RECORD *record, int print)
 {
     (void)index;
     (void)print;
     if (record)
         *record = VPD_RECORD();
-    return kNoEngine;
-}
-
-int DumpConfigRegion(int index, int region, uint32_t offset, uint32_t *count, uint8_t *buffer)
-{
-    (void)index;
-    (void)region;
-    (void)offset;
-    (void)buffer;
-    if (count)
-        *count = 0;
     return kNoEngine;
 }
 
@@ -144,12 +113,6 @@ int32_t FFS_DownloadFirmware(int board, const char *path)
     (void)board;
     (void)path;
     return RM_STATUS_ERROR;
-}
-
-int IsIt2MFamily(int board)
-{
-    (void)board;
-    return 0;
 }
 
 DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode, uint16_t transferMode, FILE *file,
