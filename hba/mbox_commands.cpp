@@ -7,6 +7,8 @@
 #include "adapters/converged_discovery.h"
 #include "flash/engine_log.h"
 #include "flash/neighbour_services.h"
+#include "hba/adapter_family.h"
+#include "hba/config_regions.h"
 #include "hba/sli_config.h"
 #include "kpl.h"
 #include "mal/mal_maintenance.h"
@@ -182,12 +184,7 @@ uint32_t DumpMemory1(int board, uint8_t *dst, uint32_t address, uint32_t count)
 {
     if (No_Sli2 == 1)
         return DUMP_MEMORY_DECLINED;
-    // Missing here: the direct-download JEDEC ids (IsItDirectDownloadJedecID of
-    // the adapter family code) take the wider window 0xE0000000; until that
-    // test is part of this build every adapter gets 0xFE000000. Not reached
-    // while No_Sli2 is 1.
-    (void)kMaskDirectDownload;
-    uint32_t mask = kMaskOther;
+    uint32_t mask = IsItDirectDownloadJedecID(board) ? kMaskDirectDownload : kMaskOther;
     if ((address & mask) != 0) {
         QBprintf("Adr ERROR: %08lX Count %x\n", static_cast<unsigned long>(address), count);
         return DUMP_MEMORY_BAD_ADDRESS;
@@ -295,8 +292,9 @@ uint32_t GetMaxSramSize(int board, uint32_t *first, uint32_t *second)
 
 uint32_t ReadFlashIEEEAddress(int board, uint8_t *buf)
 {
-    uint32_t count = kIeeeBytes;
-    return static_cast<uint32_t>(DumpConfigRegion(board, static_cast<int>(kIeeeRegion), 0, &count, buf));
+    uint32_t read = 0;
+    return static_cast<uint32_t>(
+        DumpConfigurationData(board, buf, static_cast<int>(kIeeeRegion), kIeeeBytes / 4, 0, &read));
 }
 
 uint32_t DoUpdateConfig4(int board, int region, uint8_t *data, uint32_t length)

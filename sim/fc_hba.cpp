@@ -868,18 +868,21 @@ void sc_factory_defaults(Sli &c)
 
 void sc_link_diag(Sli &c)
 {
+    c.x.note["port"] = c.cmd[18] & 0x3F;
     c.x.s.st["sli"]["link_diag"] = c.cmd[16];
     c.x.s.dirty = true;
 }
 
 void sc_dport_mode(Sli &c)
 {
+    c.x.note["port"] = c.cmd[20] & 0x3F;
     c.x.s.st["sli"]["dport_mode"] = c.cmd[16] & 1;
     c.x.s.dirty = true;
 }
 
 void sc_dport_results(Sli &c)
 {
+    c.x.note["port"] = c.cmd[16] & 0x3F;
     const json &d = c.x.s.st["sli"]["dport"];
     Bytes e = from_hex(d.value("entries", ""));
     c.resp.assign(16, 0);

@@ -200,6 +200,16 @@ TEST(MboxCommands, RestartLeavesTheBoardOnLineAlsoWhenItFails)
         EXPECT_EQ(json::array({1}), env[1]["args"]);
     }
     EXPECT_EQ(0u, GetAdapterState(sli3));
+
+    // An adapter of family 0xF180 keeps its environment: the restart goes
+    // out alone.
+    host.clear_faults();
+    host.clear_log();
+    gAdapters[sli3].jedecId = 0x1004;
+    gAdapters[sli3].deviceId = 0xF180;
+    EXPECT_EQ(0u, Restart(sli3, 1, 1));
+    EXPECT_TRUE(host.calls("SetBrdEnv").empty());
+    EXPECT_EQ(1u, host.calls("IssueMboxWithRetry").size());
 }
 
 } // namespace

@@ -258,7 +258,9 @@ TEST(SliConfig, ReplyStatusesGiveTheRulesCodes)
 
 TEST(SliConfig, FcoeCommandsAskThePortFirst)
 {
-    FcHost host(machine_with_profile(json()));
+    json varrow = fctest::varrow_fc_hba("varrow", 0x20);
+    varrow["functions"][0]["fc"] = {{"sli", {{"port_number", 5}}}};
+    FcHost host(fctest::machine({varrow}));
     int b = host.board(0x20);
     for (bool fail : {false, true}) {
         host.clear_faults();
@@ -268,15 +270,24 @@ TEST(SliConfig, FcoeCommandsAskThePortFirst)
                        {"kind", "kpl"},
                        {"status", 1},
                        {"when", "always"}});
-        EXPECT_EQ(fail ? -1 : 0, SLI_CFG_GetPortNumber(b));
+        EXPECT_EQ(fail ? -1 : 5, SLI_CFG_GetPortNumber(b));
         EXPECT_EQ(0, SC_Perform_FcoeSetLinkDiagState(b, 0x5));
         EXPECT_EQ(0, SC_Perform_FcoeSetDPortMode(b, 0, 1));
-        // A command stopped by a fault is logged without its opcode.
-        std::vector<int> opcodes;
-        for (const json &e : host.calls("IssueMboxWithRetryV2"))
+        DPORT_RESULTS results;
+        std::memset(&results, 0, sizeof results);
+        EXPECT_EQ(0, SC_Perform_FcoeGetDPortResults(b, &results));
+        // A command stopped by a fault is logged without its opcode; a port
+        // that could not be asked is sent as all ones.
+        std::vector<int> opcodes, ports;
+        for (const json &e : host.calls("IssueMboxWithRetryV2")) {
             opcodes.push_back(e.contains("fault") ? -1 : e.value("opcode", 0));
-        const int port = fail ? -1 : 0x3A;
-        EXPECT_EQ((std::vector<int>{port, port, 0x22, port, 0x27}), opcodes);
+            if (e.contains("port"))
+                ports.push_back(e["port"].get<int>());
+        }
+        const int ask = fail ? -1 : 0x3A;
+        EXPECT_EQ((std::vector<int>{ask, ask, 0x22, ask, 0x27, ask, 0x28}), opcodes);
+        const int port = fail ? 0x3F : 5;
+        EXPECT_EQ((std::vector<int>{port, port, port}), ports);
     }
 }
 
