@@ -182,57 +182,96 @@ struct Image {
     uint32_t id0;
     uint32_t id1;
     std::string description;
+    bool long_header = false; // bit 3 of the word at +12: the program header lies 100 bytes in
 };
 
 const uint32_t kFlashHead = 1948;
 const uint32_t kRamHead = 1940;
+const uint32_t kFlashEntries = 0x1000; // 6-word flash list entries from here
+const uint32_t kRamEntries = 0x2000;   // 9-word RAM list entries from here
+const uint32_t kLoadBase = 0x4000;     // where an image believes it lies (word at +28)
 
-// Adapter memory with the two load lists: flash list entries of 6 words and
-// each image's program description, laid out as the load-list walk reads
-// them; the RAM list holds the running firmware.
-json make_memory(const std::vector<Image> &images, uint32_t jedec_word)
+bool free_slot(uint32_t id0)
+{
+    return id0 == 0 || id0 == 0xFFFFFFFF;
+}
+
+// An image's bytes as the program description reads them: the word at +12
+// places the program header (48 or 100 bytes in), whose word at +4 (type 0)
+// or +8 points at the text in the image's own addressing, corrected by the
+// word at +28; the word at +4 or +8 of the image itself points at the text
+// by adapter address, as the RAM list's walk takes it.
+void put_image(std::map<uint32_t, uint32_t> &mem, const Image &im)
+{
+    if (free_slot(im.id0))
+        return;
+    uint32_t type = im.id0 >> 24;
+    uint32_t start = im.address + (im.long_header ? 100 : 48);
+    uint32_t text = start + 64;
+    mem[im.address + 12] = im.long_header ? 0x08 : 0;
+    mem[im.address + 28] = kLoadBase;
+    mem[start + (type == 0 ? 4 : 8)] = kLoadBase + 64 + 2; // low two bits are not part of the pointer
+    mem[im.address + (type == 0 ? 4 : 8)] = text;
+    for (uint32_t k = 0; k < 24; k += 4)
+        mem[text + k] = text_word(im.description, k, type != 3);
+}
+
+// Adapter memory with the two load lists (flash list entries of 6 words,
+// RAM list entries of 9, each list linked back to its head, or for
+// `cycle` the flash list's last entry back to its first) and each image's
+// program description.
+json make_memory(const std::vector<Image> &flash, const std::vector<Image> &ram, uint32_t jedec_word, bool cycle)
 {
     std::map<uint32_t, uint32_t> mem;
     mem[1928] = 0x7FFFC; // SRAM size of the first bus
     mem[1932] = 0x3FFFC;
     mem[0x80001C] = jedec_word;
-    const uint32_t entries = 0x1000;
-    mem[kFlashHead] = images.empty() ? kFlashHead : entries;
-    for (size_t i = 0; i < images.size(); ++i) {
-        const Image &im = images[i];
-        uint32_t at = entries + static_cast<uint32_t>(i) * 24;
-        mem[at] = i + 1 < images.size() ? at + 24 : kFlashHead;
+    mem[kFlashHead] = flash.empty() ? kFlashHead : kFlashEntries;
+    for (size_t i = 0; i < flash.size(); ++i) {
+        const Image &im = flash[i];
+        uint32_t at = kFlashEntries + static_cast<uint32_t>(i) * 24;
+        mem[at] = i + 1 < flash.size() ? at + 24 : cycle ? kFlashEntries : kFlashHead;
         mem[at + 4] = 0;
         mem[at + 8] = im.address;
         mem[at + 12] = 0;
         mem[at + 16] = im.id0;
         mem[at + 20] = im.id1;
-        // Description: word at image+12 without bit 3 puts its base at
-        // image+48; the word at base+4 (boot) or base+8 points 64 bytes on,
-        // corrected by the word at image+28 (0).
-        uint32_t base = im.address + 48;
-        mem[im.address + 12] = 0;
-        mem[im.address + 28] = 0;
-        bool boot = (im.id0 >> 24) == 3;
-        mem[base + (boot ? 4 : 8)] = 64;
-        uint32_t text = base + 64;
-        for (uint32_t k = 0; k < 24; k += 4)
-            mem[text + k] = text_word(im.description, k, !boot);
+        put_image(mem, im);
     }
-    // RAM list: one 9-word entry for the running firmware.
-    if (!images.empty()) {
-        const uint32_t ram = 0x2000;
-        mem[kRamHead] = ram;
-        mem[ram] = kRamHead;
-        mem[ram + 8] = images[0].address;
-        mem[ram + 28] = images[0].id0;
-        mem[ram + 32] = images[0].id1;
-    } else {
-        mem[kRamHead] = kRamHead;
+    mem[kRamHead] = ram.empty() ? kRamHead : kRamEntries;
+    for (size_t i = 0; i < ram.size(); ++i) {
+        const Image &im = ram[i];
+        uint32_t at = kRamEntries + static_cast<uint32_t>(i) * 36;
+        mem[at] = i + 1 < ram.size() ? at + 36 : kRamHead;
+        mem[at + 8] = im.address;
+        mem[at + 28] = im.id0;
+        mem[at + 32] = im.id1;
+        put_image(mem, im);
     }
     json out = json::object();
     for (const auto &kv : mem)
         out[std::to_string(kv.first)] = kv.second;
+    return out;
+}
+
+// Images of a machine description: [{"id0", "id1", "address",
+// "description", "long_header"}], numbers or texts of numbers.
+std::vector<Image> images_of(const json &list)
+{
+    std::vector<Image> out;
+    if (!list.is_array())
+        return out;
+    for (const json &e : list) {
+        Image im;
+        im.id0 = static_cast<uint32_t>(jnum(e, "id0", 0));
+        im.id1 = static_cast<uint32_t>(jnum(e, "id1", 0));
+        im.address = static_cast<uint32_t>(jnum(e, "address", 0));
+        im.description = e.is_object() && e.contains("description") && e["description"].is_string()
+                             ? e["description"].get<std::string>()
+                             : std::string();
+        im.long_header = e.is_object() && e.value("long_header", false);
+        out.push_back(im);
+    }
     return out;
 }
 
@@ -286,17 +325,37 @@ json default_state(const Machine &m, const FcRef &r, const FcCaps &caps)
     uint32_t fw_type = sli4 ? 14 : 11;
     images.push_back({0x20000, fw_type << 24 | 0x4C << 16 | 0x2100, 0x00000001, "SLI firmware " + active});
     images.push_back({0x60000, 3u << 24 | 0x4C << 16 | 0x1200, 0x00000001, "Boot code " + boot});
-    s["memory"] = make_memory(images, w8);
+    // The description may give the images of both lists.
+    const json fcdoc = fdoc.contains("fc") && fdoc["fc"].is_object() ? fdoc["fc"] : json::object();
+    if (fcdoc.contains("images"))
+        images = images_of(fcdoc["images"]);
+    std::vector<Image> ram(images.begin(), images.begin() + (images.empty() ? 0 : 1));
+    if (fcdoc.contains("ram_images"))
+        ram = images_of(fcdoc["ram_images"]);
+    s["memory"] = make_memory(images, ram, w8, fcdoc.value("load_list_cycle", false));
 
     uint8_t ww[8] = {};
     parse_wwpn(f.wwpn, ww);
     Bytes wwpn(ww, ww + 8);
     Bytes wake(60, 0);
     // The wakeup record names the images the adapter starts by program id.
-    put32(&wake[0], images[1].id0);
-    put32(&wake[4], images[1].id1);
-    put32(&wake[8], images[0].id0);
-    put32(&wake[12], images[0].id1);
+    // The wakeup record names the images the adapter starts, by program id in
+    // the slot of each type (the first image of a type); the boot image is
+    // also the one in the expansion ROM.
+    static const struct {
+        uint32_t type;
+        size_t word;
+    } slots[] = {{2, 0}, {3, 3}, {6, 5}, {7, 7}, {11, 9}, {14, 11}, {3, 13}};
+    for (const auto &slot : slots)
+        for (const Image &im : images)
+            if (!free_slot(im.id0) && im.id0 >> 24 == slot.type) {
+                put32(&wake[4 * slot.word], im.id0);
+                put32(&wake[4 * slot.word + 4], im.id1);
+                break;
+            }
+    if (fcdoc.contains("wakeup") && fcdoc["wakeup"].is_array())
+        for (size_t i = 0; i < 15 && i < fcdoc["wakeup"].size(); ++i)
+            put32(&wake[4 * i], static_cast<uint32_t>(jnum(json{{"w", fcdoc["wakeup"][i]}}, "w", 0)));
     std::string model = a.name.empty() ? "FC HBA" : a.name;
     Bytes vpd = make_vpd("Simulated " + model + " FC HBA", a.serial, "P" + std::to_string(f.device_id));
     json regions = json::object();
@@ -702,6 +761,74 @@ void load_sm(Mbx &x)
     // Loading program images into flash (the absolute download) is not
     // modelled yet: refused so that nothing reports a write that did not happen.
     fail(x, FC_MBX_UNKNOWN_COMMAND);
+}
+
+// LOAD_EXP_ROM: the start (sub-command 8) answers progress 8, or 11 when
+// the adapter loads the boot image at once; continues (9) answer 8 until
+// the last of "continues" answers 9; finishes (10) answer 9 until the last
+// of "finishes" answers 11, and the expansion ROM then holds the image the
+// start named (words 16 and 20). A count of -1 never ends (a stuck
+// adapter). Every answer carries a new word at 8 that the next command
+// must bring back. State key "load_exp_rom": {"start", "continues",
+// "finishes"}; the sequence under way is kept in "exp_rom_run".
+void load_exp_rom(Mbx &x)
+{
+    json &st = x.s.st;
+    const json cfg = st.value("load_exp_rom", json::object());
+    uint8_t sub = x.w[6];
+    uint32_t token = get32(&x.w[8]);
+    x.note["sub"] = sub;
+    x.note["word8"] = token;
+    if (x.progress >= 0) { // planned: this answer, nothing else
+        x.w[5] = static_cast<uint8_t>(x.progress);
+        x.note["progress"] = x.progress;
+        return;
+    }
+    json &run = st["exp_rom_run"];
+    auto answer = [&](uint8_t progress) {
+        long steps = jnum(run, "steps", 0) + 1;
+        uint32_t next = 0x10000 + static_cast<uint32_t>(steps) * 0x400;
+        run["steps"] = steps;
+        run["token"] = next;
+        run["progress"] = progress;
+        put32(&x.w[8], next);
+        x.w[5] = progress;
+        x.note["progress"] = progress;
+        if (progress == 11) { // loaded: the ROM holds the image the start named
+            st["exp_rom"] = run["id"];
+            run = nullptr;
+        }
+        x.s.dirty = true;
+    };
+    if (sub == 8) {
+        if (token != 0) {
+            fail(x, FC_MBX_BAD_SEQUENCE);
+            return;
+        }
+        run = {{"count", 0}, {"steps", 0}, {"id", json::array({get32(&x.w[16]), get32(&x.w[20])})}};
+        answer(jnum(cfg, "start", 8) == 11 ? 11 : 8);
+        return;
+    }
+    // A continue follows progress 8, a finish follows 9; each brings back
+    // the word of the answer before.
+    long last = jnum(run, "progress", -1);
+    if (!run.is_object() || static_cast<uint32_t>(jnum(run, "token", 0)) != token || (sub == 9 && last != 8) ||
+        (sub == 10 && last != 9) || (sub != 9 && sub != 10)) {
+        fail(x, FC_MBX_BAD_SEQUENCE);
+        return;
+    }
+    if (sub == 10 && jnum(run, "phase", 9) == 9) { // the first finish
+        run["phase"] = 10;
+        run["count"] = 0;
+    }
+    long count = jnum(run, "count", 0) + 1;
+    run["count"] = count;
+    long need = jnum(cfg, sub == 9 ? "continues" : "finishes", sub == 9 ? 2 : 1);
+    bool done = need >= 0 && count >= need;
+    if (sub == 9)
+        answer(done ? 9 : 8);
+    else
+        answer(done ? 11 : 9);
 }
 
 void delete_load_entry(Mbx &x)
@@ -1319,6 +1446,9 @@ void run_mailbox(Mbx &x, size_t total)
         break;
     case 0x1D:
         delete_load_entry(x);
+        break;
+    case 0x9C:
+        load_exp_rom(x);
         break;
     case 0x98: {
         // Bit 0 of the access word writes the two words, else they are read.

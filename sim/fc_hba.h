@@ -54,6 +54,8 @@ const uint16_t FC_MBX_SUBCMD_FAILED = 0x0001;
 const uint16_t FC_MBX_RECREATE_REGION = 0xFFF5;
 // Temperature not available.
 const uint16_t FC_MBX_NO_TEMPERATURE = 0x00FA;
+// LOAD_EXP_ROM out of its sequence (no start, a word 8 not brought back).
+const uint16_t FC_MBX_BAD_SEQUENCE = 0x0004;
 // A load-list entry that is not there.
 const uint16_t FC_MBX_NO_ENTRY = 0x0003;
 
