@@ -129,52 +129,72 @@ bool parse_wwpn(const std::string &text, uint8_t out[8])
 // ---------------------------------------------------------------------------
 // Default state
 
-// A PCI VPD image: identifier string, read-only section with the usual
-// keywords and the checksum keyword, end tag.
-Bytes make_vpd(const std::string &name, const std::string &serial, const std::string &pn)
+typedef std::vector<std::pair<std::string, std::string>> Keywords;
+
+// A PCI VPD image: identifier string, read-only section with the keywords
+// and the checksum keyword RV (its byte makes the sum of every byte up to it
+// zero), end tag; padded to whole words, and for `reversed` stored with the
+// bytes of each word reversed.
+Bytes make_vpd(const std::string &name, const Keywords &keywords, bool reversed)
 {
     Bytes v;
+    size_t name_len = std::min<size_t>(name.size(), 0xFFFF);
     v.push_back(0x82);
-    v.push_back(static_cast<uint8_t>(name.size()));
-    v.push_back(0);
-    v.insert(v.end(), name.begin(), name.end());
-    Bytes ro;
-    auto kw = [&ro](const char *k, const std::string &val) {
-        ro.push_back(static_cast<uint8_t>(k[0]));
-        ro.push_back(static_cast<uint8_t>(k[1]));
-        ro.push_back(static_cast<uint8_t>(val.size()));
-        ro.insert(ro.end(), val.begin(), val.end());
-    };
-    kw("PN", pn);
-    kw("SN", serial);
-    kw("EC", "A1");
-    kw("MN", "10DF");
-    kw("V4", "FC-SIM");
+    v.push_back(static_cast<uint8_t>(name_len));
+    v.push_back(static_cast<uint8_t>(name_len >> 8));
+    v.insert(v.end(), name.begin(), name.begin() + static_cast<long>(name_len));
     v.push_back(0x90);
     size_t len_at = v.size();
     v.push_back(0);
     v.push_back(0);
-    v.insert(v.end(), ro.begin(), ro.end());
-    // "RV": one checksum byte that makes the sum up to it zero.
+    for (const auto &kw : keywords) {
+        size_t n = std::min<size_t>(kw.second.size(), 255);
+        v.push_back(static_cast<uint8_t>(kw.first.size() > 0 ? kw.first[0] : ' '));
+        v.push_back(static_cast<uint8_t>(kw.first.size() > 1 ? kw.first[1] : ' '));
+        v.push_back(static_cast<uint8_t>(n));
+        v.insert(v.end(), kw.second.begin(), kw.second.begin() + static_cast<long>(n));
+    }
     v.push_back('R');
     v.push_back('V');
     v.push_back(1);
-    uint8_t sum = 0;
-    for (uint8_t b : v)
-        sum = static_cast<uint8_t>(sum + b);
-    v.push_back(static_cast<uint8_t>(0x100 - sum));
+    v.push_back(0); // the checksum, below
     size_t ro_len = v.size() - len_at - 2;
     v[len_at] = static_cast<uint8_t>(ro_len);
     v[len_at + 1] = static_cast<uint8_t>(ro_len >> 8);
-    // The length patch changed the sum: fix the checksum again.
-    sum = 0;
+    uint8_t sum = 0;
     for (size_t i = 0; i + 1 < v.size(); ++i)
         sum = static_cast<uint8_t>(sum + v[i]);
     v.back() = static_cast<uint8_t>(0x100 - sum);
     v.push_back(0x78);
     while (v.size() % 4)
         v.push_back(0);
-    return v;
+    return reversed ? word_reversed(v) : v;
+}
+
+// The VPD of a function: the description's "vpd" {"identifier", "keywords"
+// (pairs in order, or an object), "word_reversed"} over the defaults.
+Bytes function_vpd(const json &spec, const std::string &name, const Keywords &defaults)
+{
+    if (!spec.is_object())
+        return make_vpd(name, defaults, false);
+    std::string id = spec.contains("identifier") && spec["identifier"].is_string()
+                         ? spec["identifier"].get<std::string>()
+                         : name;
+    Keywords kws = defaults;
+    if (spec.contains("keywords")) {
+        kws.clear();
+        const json &k = spec["keywords"];
+        if (k.is_array()) {
+            for (const json &e : k)
+                if (e.is_array() && e.size() == 2 && e[0].is_string() && e[1].is_string())
+                    kws.emplace_back(e[0].get<std::string>(), e[1].get<std::string>());
+        } else if (k.is_object()) {
+            for (auto it = k.begin(); it != k.end(); ++it)
+                if (it.value().is_string())
+                    kws.emplace_back(it.key(), it.value().get<std::string>());
+        }
+    }
+    return make_vpd(id, kws, spec.value("word_reversed", false));
 }
 
 struct Image {
@@ -357,7 +377,9 @@ json default_state(const Machine &m, const FcRef &r, const FcCaps &caps)
         for (size_t i = 0; i < 15 && i < fcdoc["wakeup"].size(); ++i)
             put32(&wake[4 * i], static_cast<uint32_t>(jnum(json{{"w", fcdoc["wakeup"][i]}}, "w", 0)));
     std::string model = a.name.empty() ? "FC HBA" : a.name;
-    Bytes vpd = make_vpd("Simulated " + model + " FC HBA", a.serial, "P" + std::to_string(f.device_id));
+    Keywords kws = {{"PN", "P" + std::to_string(f.device_id)}, {"SN", a.serial}, {"EC", "A1"}, {"MN", "10DF"},
+                    {"V4", "FC-SIM"}};
+    Bytes vpd = function_vpd(fcdoc.value("vpd", json()), "Simulated " + model + " FC HBA", kws);
     json regions = json::object();
     regions["4"] = {{"data", hex_of(wake)}, {"recreate", false}};
     regions["14"] = {{"data", hex_of(vpd)}, {"recreate", false}};

@@ -268,3 +268,73 @@ TEST(FcLists, ExpansionRomLoadSteps)
 }
 
 } // namespace
+
+namespace {
+
+// Region 14 is built from the description's keywords: identifier string,
+// read-only section ending with RV whose checksum zeroes the sum, end tag;
+// optionally with each word's bytes reversed.
+TEST(FcVpd, RegionFourteenFromKeywords)
+{
+    json keywords = json::array({json::array({"PN", "LPE-SIM"}), json::array({"SN", "SN0123456789"}),
+                                 json::array({"V1", "one"}), json::array({"V2", "Model X"}),
+                                 json::array({"V3", "T3:0X12,0X34"}), json::array({"V4", "four"}),
+                                 json::array({"VG", "gee"})});
+    struct Case {
+        const char *what;
+        json vpd;
+        bool reversed;
+        std::string identifier;
+        std::vector<std::string> keys;
+    } cases[] = {
+        {"defaults", nullptr, false, "Simulated fc-sli3 FC HBA", {"PN", "SN", "EC", "MN", "V4"}},
+        {"keywords", {{"identifier", "Sim HBA"}, {"keywords", keywords}}, false, "Sim HBA",
+         {"PN", "SN", "V1", "V2", "V3", "V4", "VG"}},
+        {"word-reversed", {{"identifier", "Sim HBA"}, {"keywords", keywords}, {"word_reversed", true}}, true,
+         "Sim HBA", {"PN", "SN", "V1", "V2", "V3", "V4", "VG"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        json fc = json::object();
+        if (!c.vpd.is_null())
+            fc["vpd"] = c.vpd;
+        hlvdtest::SimHost host(machine(fc).dump());
+        uint8_t raw[1024] = {};
+        uint32_t count = 1000;
+        ASSERT_EQ(0, KPL_IssueDumpMBox(kSli3, 2, 0, 14, 0, raw, &count));
+        ASSERT_EQ(0u, count % 4);
+        std::vector<uint8_t> v(raw, raw + count);
+        if (c.reversed) {
+            EXPECT_NE(0x82, v[0]);
+            EXPECT_EQ(0x82, v[3]);
+            for (size_t i = 0; i < v.size(); i += 4) {
+                std::swap(v[i], v[i + 3]);
+                std::swap(v[i + 1], v[i + 2]);
+            }
+        }
+        ASSERT_EQ(0x82, v[0]);
+        size_t id_len = v[1] | v[2] << 8;
+        EXPECT_EQ(c.identifier, std::string(v.begin() + 3, v.begin() + 3 + static_cast<long>(id_len)));
+        size_t at = 3 + id_len;
+        ASSERT_EQ(0x90, v[at]);
+        size_t ro_end = at + 3 + (v[at + 1] | v[at + 2] << 8);
+        at += 3;
+        std::vector<std::string> keys;
+        uint8_t sum = 0;
+        while (at + 3 <= ro_end) {
+            std::string key(v.begin() + static_cast<long>(at), v.begin() + static_cast<long>(at) + 2);
+            if (key == "RV") {
+                for (size_t i = 0; i <= at + 3; ++i)
+                    sum = static_cast<uint8_t>(sum + v[i]);
+                break;
+            }
+            keys.push_back(key);
+            at += 3 + v[at + 2];
+        }
+        EXPECT_EQ(c.keys, keys);
+        EXPECT_EQ(0, sum) << "RV's checksum";
+        EXPECT_EQ(0x78, v[ro_end]) << "end tag";
+    }
+}
+
+} // namespace
