@@ -28,7 +28,7 @@
 // nibble of byte 4; for the two region calls the dump type or the update
 // kind; for LOAD_EXP_ROM, 0x9C, its sub-command 8, 9 or 10) and, for
 // SLI_CONFIG (mailbox 0x9B), "subsystem", "opcode" and "version" of the
-// request header, and "eof" (1 or 0, true or false: a WRITE_OBJECT piece
+// request header, and "eof" (1 or 0, true or false: a WRITE_OBJECT chunk
 // with or without its eof bit). Kinds:
 //   kpl         the call fails without running the command; any of
 //               "result" (what the library returns: 2, 3, -1, 254 ...),
@@ -75,7 +75,7 @@ struct FaultSpec {
     std::string call; // FC: the library call
     int mbox = -1;    // FC: the mailbox command byte
     int sub = -1;     // FC: the dump or update-config type
-    int eof = -1;     // FC: WRITE_OBJECT pieces with (1) or without (0) eof
+    int eof = -1;     // FC: WRITE_OBJECT chunks with (1) or without (0) eof
 
     // What it does.
     std::string kind; // "status", "transport", "short", "power-loss", "kpl", "kpl-short"

@@ -1217,7 +1217,7 @@ void sc_read_object(Sli &c)
     c.x.note["bytes"] = n;
 }
 
-// The last piece of "/prg" arrived: the grouped image's header decides
+// The last chunk of "/prg" arrived: the grouped image's header decides
 // whether the adapter takes it; its build version goes on flash and runs
 // as the change status says.
 bool prg_arrived(Sli &c, const std::string &dir, uint8_t *change)

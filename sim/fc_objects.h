@@ -1,8 +1,8 @@
 // Named objects in the storage of a simulated SLI-4 FC function, kept as
 // files below <sysroot>/.hlvdsim/fc_objects/<adapter>/pf<function>/, one per
 // object, the file named by the hexadecimal bytes of the object's name. A
-// write in pieces is staged beside the objects and replaces the object only
-// when its last piece arrives, so an interrupted write leaves the old one.
+// write in chunks is staged beside the objects and replaces the object only
+// when its last chunk arrives, so an interrupted write leaves the old one.
 #ifndef HLVD_SIM_FC_OBJECTS_H
 #define HLVD_SIM_FC_OBJECTS_H
 
@@ -25,9 +25,9 @@ bool fc_object_remove(const std::string &dir, const std::string &name);
 // The names of the objects in sorted order.
 std::vector<std::string> fc_object_names(const std::string &dir);
 
-// Staged write: a piece at offset 0 starts the stage afresh, a later piece
+// Staged write: a chunk at offset 0 starts the stage afresh, a later chunk
 // must follow the bytes staged (false otherwise). `staged` receives the
-// length after the piece.
+// length after the chunk.
 bool fc_object_stage(const std::string &dir, const std::string &name, uint64_t offset, const uint8_t *data,
                      size_t len, uint64_t *staged);
 bool fc_object_staged(const std::string &dir, const std::string &name, std::vector<uint8_t> &out);

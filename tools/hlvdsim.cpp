@@ -247,6 +247,8 @@ void print_fc_state(const std::string &sysroot, int board)
         if (hlvdsim::fc_object_bytes(sysroot, board, name, bytes))
             objects += std::string(" ") + name + ":" + std::to_string(bytes.size());
     }
+    if (st.contains("exp_rom") && st["exp_rom"].is_array() && st["exp_rom"].size() == 2)
+        objects += "  expansion ROM " + st["exp_rom"][0].dump() + ":" + st["exp_rom"][1].dump();
     if (!objects.empty())
         std::printf("        objects%s\n", objects.c_str());
 }

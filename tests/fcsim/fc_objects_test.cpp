@@ -75,23 +75,23 @@ Reply object_cmd(int board, uint8_t opcode, const std::string &name, uint32_t wo
     return r;
 }
 
-// Writes `file` in 1024-byte pieces, eof on the last; the last reply.
+// Writes `file` in 1024-byte chunks, eof on the last; the last reply.
 Reply write_object(int board, const std::string &name, const Bytes &file)
 {
     Reply r{};
     for (size_t off = 0; off < file.size(); off += 1024) {
         size_t n = std::min<size_t>(1024, file.size() - off);
         bool eof = off + n >= file.size();
-        Bytes piece(file.begin() + static_cast<long>(off), file.begin() + static_cast<long>(off + n));
+        Bytes chunk(file.begin() + static_cast<long>(off), file.begin() + static_cast<long>(off + n));
         r = object_cmd(board, 0xAC, name, static_cast<uint32_t>(n) | (eof ? 0x80000000u : 0),
-                       static_cast<uint32_t>(off), piece, 1024);
+                       static_cast<uint32_t>(off), chunk, 1024);
         if (r.result != 0 || r.status != 0)
             break;
     }
     return r;
 }
 
-// Reads a whole object the way the engine does: size query, then pieces.
+// Reads a whole object the way the engine does: size query, then chunks.
 bool read_object(int board, const std::string &name, Bytes &out)
 {
     Reply size = object_cmd(board, 0xAB, name, 0, 0);
@@ -239,7 +239,7 @@ TEST(FcObjects, GenSixFunctionTakesGenSixImages)
     EXPECT_EQ("12.0.1.1", running_version(kVarrow));
 }
 
-// Size, pieces, listing and delete of the VPD object, and a piece out of
+// Size, chunks, listing and delete of the VPD object, and a chunk out of
 // order.
 TEST(FcObjects, VpdObjectSizeReadListDelete)
 {
@@ -253,7 +253,7 @@ TEST(FcObjects, VpdObjectSizeReadListDelete)
     ASSERT_EQ(obj.size() - 144, count) << "140-byte head, the VPD, 4-byte tail";
     EXPECT_EQ(0, std::memcmp(obj.data() + 140, region, count));
 
-    // A bigger object comes in 1024-byte pieces.
+    // A bigger object comes in 1024-byte chunks.
     Bytes big(3000);
     for (size_t i = 0; i < big.size(); ++i)
         big[i] = static_cast<uint8_t>(i * 7);
@@ -280,10 +280,10 @@ TEST(FcObjects, VpdObjectSizeReadListDelete)
     EXPECT_EQ(hlvdsim::FC_OBJ_ADDL_NO_OBJECT, gone.additional);
     EXPECT_NE(0, object_cmd(kVarrow, 0xAE, "/vpd/extra.bin", 0, 0).result);
 
-    // A piece that does not follow the bytes written is refused.
-    Bytes piece(1024, 1);
-    ASSERT_EQ(0, object_cmd(kVarrow, 0xAC, "/x", 1024, 0, piece, 1024).result);
-    EXPECT_NE(0, object_cmd(kVarrow, 0xAC, "/x", 1024 | 0x80000000u, 2048, piece, 1024).result);
+    // A chunk that does not follow the bytes written is refused.
+    Bytes chunk(1024, 1);
+    ASSERT_EQ(0, object_cmd(kVarrow, 0xAC, "/x", 1024, 0, chunk, 1024).result);
+    EXPECT_NE(0, object_cmd(kVarrow, 0xAC, "/x", 1024 | 0x80000000u, 2048, chunk, 1024).result);
     // A planned short reply brings no data.
     std::string err;
     ASSERT_GT(hlvdsim::fault_add_json(host.root(),
