@@ -15,7 +15,33 @@
 //   "fw_name"          16-byte operational firmware name of READ_REV
 //   "memory"           adapter memory words for DUMP type 1, by decimal
 //                      address: load-list heads 1948 and 1940, SRAM sizes
-//                      1928/1932, JEDEC word 0x80001C, the load lists
+//                      1928/1932, JEDEC word 0x80001C, the load lists;
+//                      built from the images below unless given
+//   "images"           the flash load list in order: [{"id0", "id1",
+//                      "address", "description", "long_header"}] (numbers
+//                      or texts of numbers); id0 0 or 0xFFFFFFFF is a free
+//                      slot; each image's program description is readable
+//                      at its address (default: the SLI firmware and the
+//                      boot code)
+//   "ram_images"       the RAM load list, the same way (default: the first
+//                      flash image)
+//   "load_list_cycle"  true: the flash list's last entry links back to its
+//                      first instead of the head
+//   "wakeup"           the 15 words of region 4 (default: each type's first
+//                      image in its slot, the boot image also in words 13-14)
+//   "vpd"              region 14: {"identifier": text, "keywords": [[key,
+//                      value], ...] or {key: value}, "word_reversed": bool}
+//   "load_exp_rom"     {"start": 8 or 11, "continues": n, "finishes": n}:
+//                      the continue that answers 9 and the finish that
+//                      answers 11 (defaults 8, 2, 1; -1 never: stuck);
+//                      "exp_rom" then holds the program id loaded
+//   "objects"          an SLI-4 function's objects, name: hex (default: a
+//                      Varrow FC function's "/vpd/fc_pf.vpd", a 140-byte
+//                      head, region 14 and a 4-byte tail)
+//   "change_status"    what the last chunk of "/prg" answers: 0 runs the
+//                      image at once, 1 after the reboot, 2 or 3 after a
+//                      reset of kind 3 (or the reboot); default 0 when the
+//                      build version is the running one, else 2
 //   "regions"          config regions by number: {"data": hex, "recreate":
 //                      bool}; 4 (60 bytes), 14 (VPD), 16 (IEEE address =
 //                      WWPN; 32 on SLI-4)
@@ -54,8 +80,17 @@ const uint16_t FC_MBX_SUBCMD_FAILED = 0x0001;
 const uint16_t FC_MBX_RECREATE_REGION = 0xFFF5;
 // Temperature not available.
 const uint16_t FC_MBX_NO_TEMPERATURE = 0x00FA;
+// LOAD_EXP_ROM out of its sequence (no start, a word 8 not brought back).
+const uint16_t FC_MBX_BAD_SEQUENCE = 0x0004;
 // A load-list entry that is not there.
 const uint16_t FC_MBX_NO_ENTRY = 0x0003;
+
+// Object commands refused in the SLI_CONFIG response header: status, and
+// the additional status that says why.
+const uint8_t FC_OBJ_STATUS_REFUSED = 0x01;
+const uint8_t FC_OBJ_ADDL_BAD_REQUEST = 0x01; // malformed request, or a chunk out of order
+const uint8_t FC_OBJ_ADDL_NO_OBJECT = 0x0C;   // no object of that name
+const uint8_t FC_OBJ_ADDL_BAD_IMAGE = 0x5A;   // "/prg" whose grouped-image header is not the adapter's
 
 // Library results.
 const int FC_KPL_OK = 0;
@@ -109,6 +144,11 @@ int fc_update_config(const std::string &sysroot, int board, int kind, int region
 // value a getter answers.
 int fc_simple_call(const std::string &sysroot, const char *call, int board, const std::vector<long> &args,
                    uint32_t *out);
+
+// The bytes of an object stored on an SLI-4 board ("/prg", "/vpd/fc_pf.vpd");
+// false when it has none. Objects a machine description gives appear once
+// the board has answered its first object command.
+bool fc_object_bytes(const std::string &sysroot, int board, const std::string &name, std::vector<uint8_t> &out);
 
 // Calls that read no adapter state (the listing, the driver record, PCI
 // configuration): the result of a planned fault that fires for the call,
