@@ -140,7 +140,8 @@ int DeleteImageType(int board, uint8_t imageType)
         const LOAD_LIST_ENTRY &e = list.entries[i];
         if (free_slot(e.programId[0]) || (e.programId[0] >> 24) != imageType)
             continue;
-        r = DeleteLoadEntry(board, e.programId);
+        const uint32_t id[2] = {e.programId[0], e.programId[1]};
+        r = DeleteLoadEntry(board, id);
         if (r != 0)
             return static_cast<int>(r);
     }
@@ -214,7 +215,8 @@ uint8_t IsBootBiosEnabled(int board, BOOT_BIOS_REPORT *report)
         const LOAD_LIST_ENTRY &e = list.entries[i];
         if (free_slot(e.programId[0]) || (e.programId[0] >> 24) != LOAD_IMAGE_TYPE_BOOT)
             continue;
-        const int started = IsWakeupImage(board, e.programId);
+        const uint32_t id[2] = {e.programId[0], e.programId[1]};
+        const int started = IsWakeupImage(board, id);
         // A failed wakeup read tells nothing about the image.
         if (started != 0 && started != 1)
             return BOOT_BIOS_UNKNOWN;
