@@ -234,4 +234,42 @@ TEST(FcLoadLists, DeleteByTypeAndBootReport)
     EXPECT_EQ(BOOT_BIOS_UNKNOWN, IsBootBiosEnabled(b, &report));
 }
 
+// Both lists as the simulated adapter lays them out from its images (the RAM
+// copy at an address of its own), and the
+// boot image its wakeup record names.
+TEST(FcLoadLists, BothListsOfTheSimulatedAdapter)
+{
+    json hba = fctest::sli3_hba("a", 0x10);
+    hba["functions"][0]["fc"] = {
+        {"images",
+         {{{"id0", 0x0B4C2100}, {"id1", 1}, {"address", 0x20000}, {"description", "SLI-3 fw 2.01"}},
+          {{"id0", 0x034C1200}, {"id1", 1}, {"address", 0x60000}, {"description", "Boot 5.12"},
+           {"long_header", true}},
+          {{"id0", 0x034C1300}, {"id1", 1}, {"address", 0x80000}, {"description", "Boot 5.13"}}}},
+        {"ram_images", {{{"id0", 0x0B4C2100}, {"id1", 1}, {"address", 0x200000}, {"description", "running"}}}}};
+    fctest::FcHost host(fctest::machine({hba}));
+    ASSERT_TRUE(host.built());
+    const int b = host.board(0x10);
+    LOAD_LIST list;
+    ASSERT_EQ(0u, ReadFlashLoadList(b, &list));
+    ASSERT_EQ(3u, list.count);
+    const char *texts[] = {"SLI-3 fw 2.01", "Boot 5.12", "Boot 5.13"};
+    for (uint32_t i = 0; i < 3; ++i)
+        EXPECT_EQ(std::string(texts[i]), std::string(list.entries[i].description)) << i;
+
+    LOAD_LIST_ENTRY e;
+    uint32_t cursor = 0;
+    ASSERT_EQ(0u, GetNextRamEntry(b, &e, &cursor));
+    EXPECT_EQ(0x0B4C2100u, e.programId[0]);
+    EXPECT_EQ(std::string("running"), std::string(e.description));
+    EXPECT_EQ(LOAD_LIST_END, GetNextRamEntry(b, &e, &cursor));
+
+    // The record names the first boot image: the last in list order is not started.
+    BOOT_BIOS_REPORT report;
+    EXPECT_EQ(0, IsBootBiosEnabled(b, &report));
+    EXPECT_EQ(1u, report.started);
+    EXPECT_EQ(1u, report.notStarted);
+    EXPECT_EQ(1, report.images[0].started);
+}
+
 } // namespace

@@ -16,6 +16,7 @@
 #include "hba/config_regions.h"
 #include "hba/mbox_transport.h"
 #include "hba/wakeup_parms.h"
+#include "sim/fc_hba.h"
 
 namespace {
 
@@ -41,14 +42,17 @@ std::string hex_of(const void *p, size_t n)
     return s;
 }
 
-// An SLI-3 HBA whose region 4 holds initial_record().
-std::string machine()
+// An SLI-3 HBA whose region 4 holds initial_record(); `exp_rom` shapes its
+// LOAD_EXP_ROM answers ({"start", "continues", "finishes"}).
+std::string machine(const json &exp_rom = json())
 {
     WAKEUP_PARMS r = initial_record();
     json hba = fctest::sli3_hba("a", 0x10);
     json fc = {{"regions",
                 {{"4", {{"data", hex_of(&r, sizeof r)}, {"recreate", false}}},
                  {"16", {{"data", "10000000c9a51000"}, {"recreate", false}}}}}};
+    if (!exp_rom.is_null())
+        fc["load_exp_rom"] = exp_rom;
     hba["functions"][0]["fc"] = fc;
     return fctest::machine({hba});
 }
@@ -213,6 +217,91 @@ TEST(FcWakeup, FailedExpansionRomLoadWritesNothing)
     EXPECT_EQ(1u, sent(host, MBX_LOAD_EXP_ROM).size());
     EXPECT_TRUE(sent(host, MBX_UPDATE_CFG).empty());
     EXPECT_EQ(words(initial_record()), words(adapter_record(b)));
+}
+
+// A boot id on a 2 MB family part: the LOAD_EXP_ROM start, continues until
+// the adapter answers 9 and finishes until 11, each bringing back the word
+// at 8 of the answer before; then the record is written unless the copy
+// update asked for no write, which an adapter done at once overrides. An
+// adapter that never gets there, or answers the start with something else,
+// is a LOAD_PROGRESS_ERROR; a record write that fails inside is returned.
+TEST(FcWakeup, ExpansionRomSequence)
+{
+    const uint32_t boot[2] = {0x03AA0001, 7};
+    const int stuck = 1 + static_cast<int>(LOAD_EXP_ROM_MAX_STEPS);
+    struct Case {
+        const char *name;
+        json exp_rom;
+        json fault;        // planned on the board, if any
+        bool copy;         // UpdateTempWakeupParms instead of UpdateWakeupParms
+        DOWNLOAD_STATUS want;
+        std::vector<int> subs; // sub-commands sent; one number n > 10: n commands
+        int writes;        // UPDATE_CFG commands
+        bool loaded;       // the expansion ROM holds the boot id
+    } cases[] = {
+        {"two continues, one finish", {{"continues", 2}, {"finishes", 1}}, json(), false, DOWNLOAD_OK,
+         {8, 9, 9, 10}, 2, true},
+        {"three finishes, copy only", {{"continues", 1}, {"finishes", 3}}, json(), true, DOWNLOAD_OK,
+         {8, 9, 10, 10, 10}, 0, true},
+        {"done at once, copy only", {{"start", 11}}, json(), true, DOWNLOAD_OK, {8}, 1, true},
+        {"stuck in continues", {{"continues", -1}}, json(), false, LOAD_PROGRESS_ERROR, {stuck}, 0, false},
+        {"stuck in finishes", {{"finishes", -1}}, json(), true, LOAD_PROGRESS_ERROR, {stuck}, 0, false},
+        {"start answers 5", json(), {{"kind", "progress"}, {"progress", 5}}, false, LOAD_PROGRESS_ERROR, {8}, 0,
+         false},
+        {"record write refused", json(),
+         {{"kind", "kpl"}, {"mbox_status", 0x44}, {"match", {{"mbox", MBX_UPDATE_CFG}}}}, false,
+         WAKEUP_PARMS_ERROR, {8, 9, 9, 10}, 1, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        fctest::FcHost host(machine(c.exp_rom));
+        ASSERT_TRUE(host.built());
+        const int b = host.board(0x10);
+        make_2mb_family(b);
+        if (!c.fault.is_null()) {
+            json f = c.fault;
+            if (!f.contains("match"))
+                f["match"] = {{"mbox", MBX_LOAD_EXP_ROM}};
+            f["match"]["board"] = b;
+            host.plan(f);
+        }
+        host.clear_log();
+        WAKEUP_PARMS copy = initial_record();
+        const DOWNLOAD_STATUS r = c.copy ? UpdateTempWakeupParms(b, boot, &copy) : UpdateWakeupParms(b, boot);
+        EXPECT_EQ(c.want, r);
+
+        auto cmds = sent(host, MBX_LOAD_EXP_ROM);
+        if (c.subs.size() == 1 && c.subs[0] > 10) {
+            EXPECT_EQ(static_cast<size_t>(c.subs[0]), cmds.size());
+        } else {
+            std::vector<int> subs;
+            for (const json &e : cmds)
+                subs.push_back(e.value("sub", -1));
+            EXPECT_EQ(c.subs, subs);
+        }
+        for (size_t i = 1; i < cmds.size(); ++i)
+            EXPECT_NE(0u, cmds[i].value("word8", 0u)) << cmds[i].dump();
+        EXPECT_EQ(static_cast<size_t>(c.writes), sent(host, MBX_UPDATE_CFG).size());
+
+        const json st = hlvdsim::fc_state(host.root(), 0);
+        if (c.loaded)
+            EXPECT_EQ(json::array({boot[0], boot[1]}), st.value("exp_rom", json())) << st.value("exp_rom", json());
+        else
+            EXPECT_NE(json::array({boot[0], boot[1]}), st.value("exp_rom", json()));
+
+        // What the adapter's record holds: the boot slots named when written.
+        WAKEUP_PARMS want = initial_record();
+        if (c.writes > 0 && c.want == DOWNLOAD_OK) {
+            want.words[3] = want.words[13] = boot[0];
+            want.words[4] = want.words[14] = boot[1];
+        }
+        host.clear_faults();
+        EXPECT_EQ(words(want), words(adapter_record(b)));
+        if (c.copy && c.want == DOWNLOAD_OK) {
+            EXPECT_EQ(boot[0], copy.words[13]);
+            EXPECT_EQ(boot[1], copy.words[4]);
+        }
+    }
 }
 
 // AIF image words as the file stores them: big-endian.
