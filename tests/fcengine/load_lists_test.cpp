@@ -235,8 +235,7 @@ TEST(FcLoadLists, DeleteByTypeAndBootReport)
 }
 
 // Both lists as the simulated adapter lays them out from its images (the RAM
-// copy at an address of its own), and the
-// boot image its wakeup record names.
+// copy at an address of its own), and the boot image its wakeup record names.
 TEST(FcLoadLists, BothListsOfTheSimulatedAdapter)
 {
     json hba = fctest::sli3_hba("a", 0x10);
