@@ -14,9 +14,11 @@
 #include "hba/adapter_family.h"
 #include "hba/config_regions.h"
 #include "hba/download_entry.h"
+#include "hba/load_lists.h"
 #include "hba/mbox_commands.h"
 #include "hba/mbox_transport.h"
 #include "hba/sli_config.h"
+#include "hba/wakeup_parms.h"
 
 // ---------------------------------------------------------------------------
 // FC HBA firmware engine.
@@ -43,7 +45,6 @@ const int CNTL_ADDL_ATTRIBUTES_SIZE = 496;
 extern VPD_RECORD vpd;
 
 int CLU_PrintVPD(int index, VPD_RECORD *record, int print);
-int ReadWakeupParms(int index, uint8_t *parms);
 
 // The FC download paths the download entry dispatches to, and their helpers.
 RM_STATUS FFS_VerifyFirmwareV2(const char *path);
@@ -57,7 +58,6 @@ DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode,
 DOWNLOAD_STATUS StartAbsDownload2MbWithFeedback(int board, int32_t fileKind, FILE *file, int checksumKind,
                                                 uint8_t *signedImage, DownLoadStatusStrCallback textCallback,
                                                 DownLoadStatusCallback percentCallback);
-int DeleteImageType(int board, uint8_t imageType);
 int ZeroizeSecurityData(int board);
 
 // Interim only: 0 while the engine is missing, so that device properties

@@ -2,20 +2,16 @@
 //
 // Still to come with the FC HBA firmware engine (hba/), which brings the same
 // operations under the same names:
-//   - ReadWakeupParms, CLU_PrintVPD          every read fails (no wakeup or VPD
-//                                            path yet)
+//   - CLU_PrintVPD                           every read fails (no VPD path yet)
 //   - vpd                                    the engine's global
 //   - FFS_VerifyFirmwareV2,                  the FC download paths the download
 //     FFS_VerifyFirmwareG6,                  entry (hba/download_entry.cpp)
 //     FFS_DownloadFirmware,                  dispatches to, with their helpers.
 //     StartRelativeDownloadWithFeedback,     None touches an adapter: the
 //     StartAbsDownload2MbWithFeedback,       image checks fail (194, so the
-//     DeleteImageType,                       entry answers 70, wrong image
-//     ZeroizeSecurityData                    for the adapter), the downloads
-//                                            answer 70, the object write 1
-//                                            and the load-list delete fails.
-//                                            The classic path stops earlier
-//                                            still, at ReadWakeupParms.
+//     ZeroizeSecurityData                    entry answers 70, wrong image
+//                                            for the adapter), the downloads
+//                                            answer 70 and the object write 1.
 //   - fcEngineAvailable                      answers 0. Its one caller, the FC
 //                                            path of GetDiscoveredAdapterProperty
 //                                            (flash/device_properties.cpp), then
@@ -28,8 +24,8 @@
 //   - getAdapterVPD, getVarrowModelName      do nothing: FC-side entries keep
 //                                            no JEDEC id, serial or model name
 //   - ToUpper                                done here as specified
-//   - show_encoded_rev1                      empty text; not reached while the
-//                                            wakeup parameters cannot be read
+//   - show_encoded_rev1                      empty text; not reached while
+//                                            fcEngineAvailable answers 0
 //
 // Still to come with the front end's FC image files (flash/):
 //   - GetFileChecksumType                    done here as specified
@@ -55,13 +51,6 @@ int CLU_PrintVPD(int index, VPD_RECORD *record, int print)
     (void)print;
     if (record)
         *record = VPD_RECORD();
-    return kNoEngine;
-}
-
-int ReadWakeupParms(int index, uint8_t *parms)
-{
-    (void)index;
-    (void)parms;
     return kNoEngine;
 }
 
@@ -144,13 +133,6 @@ DOWNLOAD_STATUS StartAbsDownload2MbWithFeedback(int board, int32_t fileKind, FIL
     (void)textCallback;
     (void)percentCallback;
     return WRONG_IMAGE_FOR_ADAPTER;
-}
-
-int DeleteImageType(int board, uint8_t imageType)
-{
-    (void)board;
-    (void)imageType;
-    return 1;
 }
 
 int ZeroizeSecurityData(int board)
