@@ -16,6 +16,7 @@
 #include "hba/download_entry.h"
 #include "hba/mbox_commands.h"
 #include "hba/mbox_transport.h"
+#include "hba/sli4_objects.h"
 #include "hba/sli_config.h"
 
 // ---------------------------------------------------------------------------
@@ -46,10 +47,6 @@ int CLU_PrintVPD(int index, VPD_RECORD *record, int print);
 int ReadWakeupParms(int index, uint8_t *parms);
 
 // The FC download paths the download entry dispatches to, and their helpers.
-RM_STATUS FFS_VerifyFirmwareV2(const char *path);
-RM_STATUS FFS_VerifyFirmwareG6(const char *path);
-// 0, an RM_STATUS, or 0xFFE80000 (reboot needed) / 0xFFE90000 (reset needed).
-int32_t FFS_DownloadFirmware(int board, const char *path);
 DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode, uint16_t transferMode, FILE *file,
                                                   uint8_t *wakeupParms, uint16_t dwcMode, uint8_t *signedImage,
                                                   DownLoadStatusStrCallback textCallback,

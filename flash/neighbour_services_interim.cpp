@@ -5,17 +5,15 @@
 //   - ReadWakeupParms, CLU_PrintVPD          every read fails (no wakeup or VPD
 //                                            path yet)
 //   - vpd                                    the engine's global
-//   - FFS_VerifyFirmwareV2,                  the FC download paths the download
-//     FFS_VerifyFirmwareG6,                  entry (hba/download_entry.cpp)
-//     FFS_DownloadFirmware,                  dispatches to, with their helpers.
-//     StartRelativeDownloadWithFeedback,     None touches an adapter: the
-//     StartAbsDownload2MbWithFeedback,       image checks fail (194, so the
-//     DeleteImageType,                       entry answers 70, wrong image
-//     ZeroizeSecurityData                    for the adapter), the downloads
-//                                            answer 70, the object write 1
-//                                            and the load-list delete fails.
-//                                            The classic path stops earlier
-//                                            still, at ReadWakeupParms.
+//   - StartRelativeDownloadWithFeedback,     the classic FC download paths the
+//     StartAbsDownload2MbWithFeedback,       download entry (hba/download_entry.cpp)
+//     DeleteImageType,                       dispatches to, with their helpers.
+//     ZeroizeSecurityData                    None touches an adapter: the
+//                                            downloads answer 70 (wrong image
+//                                            for the adapter) and the load-list
+//                                            delete fails. The classic path
+//                                            stops earlier still, at
+//                                            ReadWakeupParms.
 //   - fcEngineAvailable                      answers 0. Its one caller, the FC
 //                                            path of GetDiscoveredAdapterProperty
 //                                            (flash/device_properties.cpp), then
@@ -94,25 +92,6 @@ void show_encoded_rev1(uint8_t index, const uint8_t *word, char *text)
     (void)word;
     if (text)
         text[0] = '\0';
-}
-
-RM_STATUS FFS_VerifyFirmwareV2(const char *path)
-{
-    (void)path;
-    return RM_STATUS_ERROR_INCOMP_IMAGE;
-}
-
-RM_STATUS FFS_VerifyFirmwareG6(const char *path)
-{
-    (void)path;
-    return RM_STATUS_ERROR_INCOMP_IMAGE;
-}
-
-int32_t FFS_DownloadFirmware(int board, const char *path)
-{
-    (void)board;
-    (void)path;
-    return RM_STATUS_ERROR;
 }
 
 DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode, uint16_t transferMode, FILE *file,
