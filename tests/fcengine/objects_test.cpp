@@ -212,6 +212,16 @@ TEST(Objects, WriteRefusalsOfTheAdapter)
         EXPECT_EQ(c.code, SLI_CFG_WriteObject(varrow, "/w", data.data(), 2048, &written, 1)) << c.what;
         EXPECT_EQ(c.written, written) << c.what;
     }
+    // An adapter that takes nothing before the end fails the write instead
+    // of being sent the same bytes again and again.
+    host.clear_faults();
+    host.plan({{"match", {{"board", varrow}, {"mbox", 0x9B}, {"opcode", OPCODE_COMMON_WRITE_OBJECT}}},
+               {"kind", "kpl-short"},
+               {"length", 0},
+               {"when", "always"}});
+    uint32_t written = 77;
+    EXPECT_EQ(1, SLI_CFG_WriteObject(varrow, "/w", data.data(), 2048, &written, 1));
+    EXPECT_EQ(0u, written);
 }
 
 TEST(Objects, VpdObjectWithoutItsHeadAndTail)
