@@ -17,6 +17,7 @@
 #include "hba/load_lists.h"
 #include "hba/mbox_commands.h"
 #include "hba/mbox_transport.h"
+#include "hba/sli4_objects.h"
 #include "hba/sli_config.h"
 #include "hba/wakeup_parms.h"
 
@@ -47,10 +48,6 @@ extern VPD_RECORD vpd;
 int CLU_PrintVPD(int index, VPD_RECORD *record, int print);
 
 // The FC download paths the download entry dispatches to, and their helpers.
-RM_STATUS FFS_VerifyFirmwareV2(const char *path);
-RM_STATUS FFS_VerifyFirmwareG6(const char *path);
-// 0, an RM_STATUS, or 0xFFE80000 (reboot needed) / 0xFFE90000 (reset needed).
-int32_t FFS_DownloadFirmware(int board, const char *path);
 DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode, uint16_t transferMode, FILE *file,
                                                   uint8_t *wakeupParms, uint16_t dwcMode, uint8_t *signedImage,
                                                   DownLoadStatusStrCallback textCallback,

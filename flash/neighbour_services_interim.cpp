@@ -4,14 +4,11 @@
 // operations under the same names:
 //   - CLU_PrintVPD                           every read fails (no VPD path yet)
 //   - vpd                                    the engine's global
-//   - FFS_VerifyFirmwareV2,                  the FC download paths the download
-//     FFS_VerifyFirmwareG6,                  entry (hba/download_entry.cpp)
-//     FFS_DownloadFirmware,                  dispatches to, with their helpers.
-//     StartRelativeDownloadWithFeedback,     None touches an adapter: the
-//     StartAbsDownload2MbWithFeedback,       image checks fail (194, so the
-//     ZeroizeSecurityData                    entry answers 70, wrong image
-//                                            for the adapter), the downloads
-//                                            answer 70 and the object write 1.
+//   - StartRelativeDownloadWithFeedback,     the classic FC download paths the
+//     StartAbsDownload2MbWithFeedback,       download entry (hba/download_entry.cpp)
+//     ZeroizeSecurityData                    dispatches to. None touches an
+//                                            adapter: the downloads answer 70
+//                                            (wrong image for the adapter).
 //   - fcEngineAvailable                      answers 0. Its one caller, the FC
 //                                            path of GetDiscoveredAdapterProperty
 //                                            (flash/device_properties.cpp), then
@@ -83,25 +80,6 @@ void show_encoded_rev1(uint8_t index, const uint8_t *word, char *text)
     (void)word;
     if (text)
         text[0] = '\0';
-}
-
-RM_STATUS FFS_VerifyFirmwareV2(const char *path)
-{
-    (void)path;
-    return RM_STATUS_ERROR_INCOMP_IMAGE;
-}
-
-RM_STATUS FFS_VerifyFirmwareG6(const char *path)
-{
-    (void)path;
-    return RM_STATUS_ERROR_INCOMP_IMAGE;
-}
-
-int32_t FFS_DownloadFirmware(int board, const char *path)
-{
-    (void)board;
-    (void)path;
-    return RM_STATUS_ERROR;
 }
 
 DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode, uint16_t transferMode, FILE *file,
