@@ -2,9 +2,8 @@
 //
 // Still to come with the FC HBA firmware engine (hba/), which brings the same
 // operations under the same names:
-//   - ReadWakeupParms, CLU_PrintVPD          every read fails (no wakeup or VPD
-//                                            path yet)
-//   - vpd                                    the engine's global
+//   - ReadWakeupParms                        every read fails (no wakeup path
+//                                            yet)
 //   - StartRelativeDownloadWithFeedback,     the classic FC download paths the
 //     StartAbsDownload2MbWithFeedback,       download entry (hba/download_entry.cpp)
 //     DeleteImageType,                       dispatches to, with their helpers.
@@ -38,23 +37,12 @@
 
 #include "adapters/adapter_table.h"
 
-VPD_RECORD vpd;
-
 namespace {
 
 // What a read answers while no engine sends it to the adapter.
 const int kNoEngine = 0xFFFF;
 
 } // namespace
-
-int CLU_PrintVPD(int index, VPD_RECORD *record, int print)
-{
-    (void)index;
-    (void)print;
-    if (record)
-        *record = VPD_RECORD();
-    return kNoEngine;
-}
 
 int ReadWakeupParms(int index, uint8_t *parms)
 {
