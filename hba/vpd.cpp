@@ -73,7 +73,7 @@ int converged_vpd(int board, uint8_t *buffer, uint32_t *count, bool iscsi)
         return VPD_LIBRARY_NOT_OPEN;
     if (!buffer || !count)
         return VPD_MISSING_ARGUMENT;
-    if (!AdapterExists(static_cast<uint32_t>(board)) || !gCB_Arcwright)
+    if (board < 0 || !AdapterExists4(static_cast<uint32_t>(board)) || !gAdapters || !gCB_Arcwright)
         return VPD_READ_ERROR;
     const _Adapter &a = gAdapters[board];
     if (a.controllerIndex >= gAwCount)
