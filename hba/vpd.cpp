@@ -626,8 +626,11 @@ int InsertVxVpdField(uint8_t *image, const char *keyword, const uint8_t *value, 
         return VPD_FIELD_MISSING;
     const uint32_t c = p + 3 + length + 3; // the checksum byte
     // RV stretches to the last byte but one of the checksum byte's 128-byte
-    // block; the end tag takes that last byte.
-    const uint32_t last = c | (kBlock - 1);
+    // block; the end tag takes that last byte. A checksum byte that is itself
+    // the last of its block would be overwritten: the next block is taken.
+    uint32_t last = c | (kBlock - 1);
+    if (last == c)
+        last += kBlock;
     if (last >= VPD_MAX_BYTES)
         return VPD_BAD_FORMAT;
     image[p] = static_cast<uint8_t>(keyword[0]);

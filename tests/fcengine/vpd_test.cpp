@@ -419,10 +419,13 @@ TEST(Vpd, WriterInsertsAndRemovesFields)
         uint32_t rvAt; // where RV sits, moved by a long identifier
         uint32_t length;
         int result;
+        uint32_t endTag;
     } cases[] = {
-        {"fits the last block", 900, 64, 0},
-        {"end tag would land past 1024", 1000, 30, 250},
-        {"value above 64", 20, 65, 4},
+        {"fits the last block", 900, 64, 0, 1023},
+        // The checksum byte at 127 keeps its place; the end tag goes a block on.
+        {"checksum on a block's last byte", 100, 21, 0, 255},
+        {"end tag would land past 1024", 1000, 30, 250, 0},
+        {"value above 64", 20, 65, 4, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -433,7 +436,11 @@ TEST(Vpd, WriterInsertsAndRemovesFields)
         EXPECT_EQ(c.result, InsertVxVpdField(img.data(), "V5", value.data(), c.length));
         if (c.result != 0) {
             EXPECT_TRUE(img == before) << "a refused field leaves the image as it was";
+            continue;
         }
+        EXPECT_EQ(0, sum_through_rv(img.data()));
+        EXPECT_EQ(0x78, img[c.endTag]);
+        EXPECT_NE(nullptr, FindVpdTag(img.data(), "V5"));
     }
     EXPECT_EQ(178, RemoveVxVpdField(image.data(), "V7"));
     EXPECT_EQ(4, RemoveVxVpdField(image.data(), nullptr));
