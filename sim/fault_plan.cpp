@@ -78,7 +78,7 @@ bool save_plan(const std::string &sysroot, const json &plan)
 std::string stage_of(const json &f)
 {
     std::string kind = f.value("kind", "");
-    if (kind == "kpl" || kind == "kpl-short")
+    if (kind == "kpl" || kind == "kpl-short" || kind == "progress")
         return "kpl";
     if (kind != "transport")
         return "command";
@@ -97,7 +97,12 @@ bool text_matches(const json &m, const char *key, const std::string &value)
 
 bool number_matches(const json &m, const char *key, long value)
 {
-    return !m.contains(key) || m.at(key).get<long>() == value;
+    if (!m.contains(key))
+        return true;
+    const json &v = m.at(key);
+    if (v.is_boolean())
+        return (v.get<bool>() ? 1 : 0) == value;
+    return v.get<long>() == value;
 }
 
 bool matches(const json &f, const FaultEvent &ev)
@@ -111,7 +116,7 @@ bool matches(const json &f, const FaultEvent &ev)
            number_matches(m, "subsystem", ev.subsystem) && number_matches(m, "opcode", ev.opcode) &&
            number_matches(m, "version", ev.version) && number_matches(m, "board", ev.board) &&
            text_matches(m, "call", ev.call) && number_matches(m, "mbox", ev.mbox) &&
-           number_matches(m, "sub", ev.sub);
+           number_matches(m, "sub", ev.sub) && number_matches(m, "eof", ev.eof);
 }
 
 bool validate(const json &f, std::string *err)
@@ -132,6 +137,9 @@ bool validate(const json &f, std::string *err)
         if (!f.contains("result") && !f.contains("mbox_status") && !f.contains("status") &&
             !f.contains("additional_status"))
             return fail("a kpl fault needs a result, a mailbox status or a status");
+    } else if (kind == "progress") {
+        if (!f.contains("progress") || !f.at("progress").is_number_integer())
+            return fail("a progress fault needs the progress byte");
     } else if (kind == "short" || kind == "power-loss" || kind == "kpl-short") {
         if (f.value("length", -1L) < 0)
             return fail(kind + " needs a length of 0 or more");
@@ -202,6 +210,8 @@ int fault_add(const std::string &sysroot, const FaultSpec &s, std::string *err)
         m["mbox"] = s.mbox;
     if (s.sub >= 0)
         m["sub"] = s.sub;
+    if (s.eof >= 0)
+        m["eof"] = s.eof;
     json f{{"match", m}, {"kind", s.kind}, {"when", s.always ? "always" : "once"}, {"from", s.from}};
     if (s.kind == "status") {
         f["status"] = s.status;

@@ -26,8 +26,10 @@
 // "ReadPciCfg", "GetDrvInfo", "ReadCtlReg", "WriteCtlReg"), "mbox" (the
 // mailbox command byte), "sub" (the dump or update-config type in the low
 // nibble of byte 4; for the two region calls the dump type or the update
-// kind) and, for SLI_CONFIG (mailbox 0x9B), "subsystem", "opcode" and
-// "version" of the request header. Kinds:
+// kind; for LOAD_EXP_ROM, 0x9C, its sub-command 8, 9 or 10) and, for
+// SLI_CONFIG (mailbox 0x9B), "subsystem", "opcode" and "version" of the
+// request header, and "eof" (1 or 0, true or false: a WRITE_OBJECT piece
+// with or without its eof bit). Kinds:
 //   kpl         the call fails without running the command; any of
 //               "result" (what the library returns: 2, 3, -1, 254 ...),
 //               "mbox_status" (the u16 at offset 2 of the mailbox; the
@@ -39,7 +41,13 @@
 //   kpl-short   the command runs but its reply carries only `length` data
 //               bytes: a region or memory dump reports that count, an
 //               SLI_CONFIG reply that response length (the actual length
-//               stays the full one) with the data behind it zeroed.
+//               stays the full one) with the data behind it zeroed; an
+//               object read or list brings at most that many data bytes.
+//   progress    LOAD_EXP_ROM completes with the progress byte "progress"
+//               and changes nothing ("when": "always": a stuck adapter).
+// A signature refusal of a grouped image, for example:
+//   {"match": {"opcode": 172, "eof": 1}, "kind": "kpl", "status": 23,
+//    "additional_status": 86}
 // Example: {"match": {"board": 0, "mbox": 155, "opcode": 121}, "kind": "kpl",
 //           "status": 1, "additional_status": 167, "when": "always"}
 #ifndef HLVD_SIM_FAULT_PLAN_H
@@ -67,6 +75,7 @@ struct FaultSpec {
     std::string call; // FC: the library call
     int mbox = -1;    // FC: the mailbox command byte
     int sub = -1;     // FC: the dump or update-config type
+    int eof = -1;     // FC: WRITE_OBJECT pieces with (1) or without (0) eof
 
     // What it does.
     std::string kind; // "status", "transport", "short", "power-loss", "kpl", "kpl-short"
@@ -104,6 +113,7 @@ struct FaultEvent {
     std::string call;
     int mbox = -1;
     int sub = -1;
+    int eof = -1;
 };
 
 // Adds a fault; returns its id (> 0), or 0 with `err` set when the fault is

@@ -9,8 +9,13 @@
 #include <memory>
 #include <stdexcept>
 
+#include <sys/stat.h>
+
 #include "sim/command_log.h"
 #include "sim/fault_plan.h"
+#include "sim/fc_objects.h"
+#include "sim/grp_generator.h"
+#include "sim/ufi_generator.h"
 
 namespace hlvdsim
 {
@@ -124,52 +129,72 @@ bool parse_wwpn(const std::string &text, uint8_t out[8])
 // ---------------------------------------------------------------------------
 // Default state
 
-// A PCI VPD image: identifier string, read-only section with the usual
-// keywords and the checksum keyword, end tag.
-Bytes make_vpd(const std::string &name, const std::string &serial, const std::string &pn)
+typedef std::vector<std::pair<std::string, std::string>> Keywords;
+
+// A PCI VPD image: identifier string, read-only section with the keywords
+// and the checksum keyword RV (its byte makes the sum of every byte up to it
+// zero), end tag; padded to whole words, and for `reversed` stored with the
+// bytes of each word reversed.
+Bytes make_vpd(const std::string &name, const Keywords &keywords, bool reversed)
 {
     Bytes v;
+    size_t name_len = std::min<size_t>(name.size(), 0xFFFF);
     v.push_back(0x82);
-    v.push_back(static_cast<uint8_t>(name.size()));
-    v.push_back(0);
-    v.insert(v.end(), name.begin(), name.end());
-    Bytes ro;
-    auto kw = [&ro](const char *k, const std::string &val) {
-        ro.push_back(static_cast<uint8_t>(k[0]));
-        ro.push_back(static_cast<uint8_t>(k[1]));
-        ro.push_back(static_cast<uint8_t>(val.size()));
-        ro.insert(ro.end(), val.begin(), val.end());
-    };
-    kw("PN", pn);
-    kw("SN", serial);
-    kw("EC", "A1");
-    kw("MN", "10DF");
-    kw("V4", "FC-SIM");
+    v.push_back(static_cast<uint8_t>(name_len));
+    v.push_back(static_cast<uint8_t>(name_len >> 8));
+    v.insert(v.end(), name.begin(), name.begin() + static_cast<long>(name_len));
     v.push_back(0x90);
     size_t len_at = v.size();
     v.push_back(0);
     v.push_back(0);
-    v.insert(v.end(), ro.begin(), ro.end());
-    // "RV": one checksum byte that makes the sum up to it zero.
+    for (const auto &kw : keywords) {
+        size_t n = std::min<size_t>(kw.second.size(), 255);
+        v.push_back(static_cast<uint8_t>(kw.first.size() > 0 ? kw.first[0] : ' '));
+        v.push_back(static_cast<uint8_t>(kw.first.size() > 1 ? kw.first[1] : ' '));
+        v.push_back(static_cast<uint8_t>(n));
+        v.insert(v.end(), kw.second.begin(), kw.second.begin() + static_cast<long>(n));
+    }
     v.push_back('R');
     v.push_back('V');
     v.push_back(1);
-    uint8_t sum = 0;
-    for (uint8_t b : v)
-        sum = static_cast<uint8_t>(sum + b);
-    v.push_back(static_cast<uint8_t>(0x100 - sum));
+    v.push_back(0); // the checksum, below
     size_t ro_len = v.size() - len_at - 2;
     v[len_at] = static_cast<uint8_t>(ro_len);
     v[len_at + 1] = static_cast<uint8_t>(ro_len >> 8);
-    // The length patch changed the sum: fix the checksum again.
-    sum = 0;
+    uint8_t sum = 0;
     for (size_t i = 0; i + 1 < v.size(); ++i)
         sum = static_cast<uint8_t>(sum + v[i]);
     v.back() = static_cast<uint8_t>(0x100 - sum);
     v.push_back(0x78);
     while (v.size() % 4)
         v.push_back(0);
-    return v;
+    return reversed ? word_reversed(v) : v;
+}
+
+// The VPD of a function: the description's "vpd" {"identifier", "keywords"
+// (pairs in order, or an object), "word_reversed"} over the defaults.
+Bytes function_vpd(const json &spec, const std::string &name, const Keywords &defaults)
+{
+    if (!spec.is_object())
+        return make_vpd(name, defaults, false);
+    std::string id = spec.contains("identifier") && spec["identifier"].is_string()
+                         ? spec["identifier"].get<std::string>()
+                         : name;
+    Keywords kws = defaults;
+    if (spec.contains("keywords")) {
+        kws.clear();
+        const json &k = spec["keywords"];
+        if (k.is_array()) {
+            for (const json &e : k)
+                if (e.is_array() && e.size() == 2 && e[0].is_string() && e[1].is_string())
+                    kws.emplace_back(e[0].get<std::string>(), e[1].get<std::string>());
+        } else if (k.is_object()) {
+            for (auto it = k.begin(); it != k.end(); ++it)
+                if (it.value().is_string())
+                    kws.emplace_back(it.key(), it.value().get<std::string>());
+        }
+    }
+    return make_vpd(id, kws, spec.value("word_reversed", false));
 }
 
 struct Image {
@@ -177,57 +202,96 @@ struct Image {
     uint32_t id0;
     uint32_t id1;
     std::string description;
+    bool long_header = false; // bit 3 of the word at +12: the program header lies 100 bytes in
 };
 
 const uint32_t kFlashHead = 1948;
 const uint32_t kRamHead = 1940;
+const uint32_t kFlashEntries = 0x1000; // 6-word flash list entries from here
+const uint32_t kRamEntries = 0x2000;   // 9-word RAM list entries from here
+const uint32_t kLoadBase = 0x4000;     // where an image believes it lies (word at +28)
 
-// Adapter memory with the two load lists: flash list entries of 6 words and
-// each image's program description, laid out as the load-list walk reads
-// them; the RAM list holds the running firmware.
-json make_memory(const std::vector<Image> &images, uint32_t jedec_word)
+bool free_slot(uint32_t id0)
+{
+    return id0 == 0 || id0 == 0xFFFFFFFF;
+}
+
+// An image's bytes as the program description reads them: the word at +12
+// places the program header (48 or 100 bytes in), whose word at +4 (type 0)
+// or +8 points at the text in the image's own addressing, corrected by the
+// word at +28; the word at +4 or +8 of the image itself points at the text
+// by adapter address, as the RAM list's walk takes it.
+void put_image(std::map<uint32_t, uint32_t> &mem, const Image &im)
+{
+    if (free_slot(im.id0))
+        return;
+    uint32_t type = im.id0 >> 24;
+    uint32_t start = im.address + (im.long_header ? 100 : 48);
+    uint32_t text = start + 64;
+    mem[im.address + 12] = im.long_header ? 0x08 : 0;
+    mem[im.address + 28] = kLoadBase;
+    mem[start + (type == 0 ? 4 : 8)] = kLoadBase + 64 + 2; // low two bits are not part of the pointer
+    mem[im.address + (type == 0 ? 4 : 8)] = text;
+    for (uint32_t k = 0; k < 24; k += 4)
+        mem[text + k] = text_word(im.description, k, type != 3);
+}
+
+// Adapter memory with the two load lists (flash list entries of 6 words,
+// RAM list entries of 9, each list linked back to its head, or for
+// `cycle` the flash list's last entry back to its first) and each image's
+// program description.
+json make_memory(const std::vector<Image> &flash, const std::vector<Image> &ram, uint32_t jedec_word, bool cycle)
 {
     std::map<uint32_t, uint32_t> mem;
     mem[1928] = 0x7FFFC; // SRAM size of the first bus
     mem[1932] = 0x3FFFC;
     mem[0x80001C] = jedec_word;
-    const uint32_t entries = 0x1000;
-    mem[kFlashHead] = images.empty() ? kFlashHead : entries;
-    for (size_t i = 0; i < images.size(); ++i) {
-        const Image &im = images[i];
-        uint32_t at = entries + static_cast<uint32_t>(i) * 24;
-        mem[at] = i + 1 < images.size() ? at + 24 : kFlashHead;
+    mem[kFlashHead] = flash.empty() ? kFlashHead : kFlashEntries;
+    for (size_t i = 0; i < flash.size(); ++i) {
+        const Image &im = flash[i];
+        uint32_t at = kFlashEntries + static_cast<uint32_t>(i) * 24;
+        mem[at] = i + 1 < flash.size() ? at + 24 : cycle ? kFlashEntries : kFlashHead;
         mem[at + 4] = 0;
         mem[at + 8] = im.address;
         mem[at + 12] = 0;
         mem[at + 16] = im.id0;
         mem[at + 20] = im.id1;
-        // Description: word at image+12 without bit 3 puts its base at
-        // image+48; the word at base+4 (boot) or base+8 points 64 bytes on,
-        // corrected by the word at image+28 (0).
-        uint32_t base = im.address + 48;
-        mem[im.address + 12] = 0;
-        mem[im.address + 28] = 0;
-        bool boot = (im.id0 >> 24) == 3;
-        mem[base + (boot ? 4 : 8)] = 64;
-        uint32_t text = base + 64;
-        for (uint32_t k = 0; k < 24; k += 4)
-            mem[text + k] = text_word(im.description, k, !boot);
+        put_image(mem, im);
     }
-    // RAM list: one 9-word entry for the running firmware.
-    if (!images.empty()) {
-        const uint32_t ram = 0x2000;
-        mem[kRamHead] = ram;
-        mem[ram] = kRamHead;
-        mem[ram + 8] = images[0].address;
-        mem[ram + 28] = images[0].id0;
-        mem[ram + 32] = images[0].id1;
-    } else {
-        mem[kRamHead] = kRamHead;
+    mem[kRamHead] = ram.empty() ? kRamHead : kRamEntries;
+    for (size_t i = 0; i < ram.size(); ++i) {
+        const Image &im = ram[i];
+        uint32_t at = kRamEntries + static_cast<uint32_t>(i) * 36;
+        mem[at] = i + 1 < ram.size() ? at + 36 : kRamHead;
+        mem[at + 8] = im.address;
+        mem[at + 28] = im.id0;
+        mem[at + 32] = im.id1;
+        put_image(mem, im);
     }
     json out = json::object();
     for (const auto &kv : mem)
         out[std::to_string(kv.first)] = kv.second;
+    return out;
+}
+
+// Images of a machine description: [{"id0", "id1", "address",
+// "description", "long_header"}], numbers or texts of numbers.
+std::vector<Image> images_of(const json &list)
+{
+    std::vector<Image> out;
+    if (!list.is_array())
+        return out;
+    for (const json &e : list) {
+        Image im;
+        im.id0 = static_cast<uint32_t>(jnum(e, "id0", 0));
+        im.id1 = static_cast<uint32_t>(jnum(e, "id1", 0));
+        im.address = static_cast<uint32_t>(jnum(e, "address", 0));
+        im.description = e.is_object() && e.contains("description") && e["description"].is_string()
+                             ? e["description"].get<std::string>()
+                             : std::string();
+        im.long_header = e.is_object() && e.value("long_header", false);
+        out.push_back(im);
+    }
     return out;
 }
 
@@ -275,24 +339,47 @@ json default_state(const Machine &m, const FcRef &r, const FcCaps &caps)
     std::string active = a.active_version.empty() ? "0.0.0.0" : a.active_version;
     std::string boot = a.boot_version.empty() ? active : a.boot_version;
     s["fw_name"] = active.substr(0, 16);
+    s["fw_from"] = a.active_version; // the version the name follows
 
     std::vector<Image> images;
     uint32_t fw_type = sli4 ? 14 : 11;
     images.push_back({0x20000, fw_type << 24 | 0x4C << 16 | 0x2100, 0x00000001, "SLI firmware " + active});
     images.push_back({0x60000, 3u << 24 | 0x4C << 16 | 0x1200, 0x00000001, "Boot code " + boot});
-    s["memory"] = make_memory(images, w8);
+    // The description may give the images of both lists.
+    const json fcdoc = fdoc.contains("fc") && fdoc["fc"].is_object() ? fdoc["fc"] : json::object();
+    if (fcdoc.contains("images"))
+        images = images_of(fcdoc["images"]);
+    std::vector<Image> ram(images.begin(), images.begin() + (images.empty() ? 0 : 1));
+    if (fcdoc.contains("ram_images"))
+        ram = images_of(fcdoc["ram_images"]);
+    s["memory"] = make_memory(images, ram, w8, fcdoc.value("load_list_cycle", false));
 
     uint8_t ww[8] = {};
     parse_wwpn(f.wwpn, ww);
     Bytes wwpn(ww, ww + 8);
     Bytes wake(60, 0);
     // The wakeup record names the images the adapter starts by program id.
-    put32(&wake[0], images[1].id0);
-    put32(&wake[4], images[1].id1);
-    put32(&wake[8], images[0].id0);
-    put32(&wake[12], images[0].id1);
+    // The wakeup record names the images the adapter starts, by program id in
+    // the slot of each type (the first image of a type); the boot image is
+    // also the one in the expansion ROM.
+    static const struct {
+        uint32_t type;
+        size_t word;
+    } slots[] = {{2, 0}, {3, 3}, {6, 5}, {7, 7}, {11, 9}, {14, 11}, {3, 13}};
+    for (const auto &slot : slots)
+        for (const Image &im : images)
+            if (!free_slot(im.id0) && im.id0 >> 24 == slot.type) {
+                put32(&wake[4 * slot.word], im.id0);
+                put32(&wake[4 * slot.word + 4], im.id1);
+                break;
+            }
+    if (fcdoc.contains("wakeup") && fcdoc["wakeup"].is_array())
+        for (size_t i = 0; i < 15 && i < fcdoc["wakeup"].size(); ++i)
+            put32(&wake[4 * i], static_cast<uint32_t>(jnum(json{{"w", fcdoc["wakeup"][i]}}, "w", 0)));
     std::string model = a.name.empty() ? "FC HBA" : a.name;
-    Bytes vpd = make_vpd("Simulated " + model + " FC HBA", a.serial, "P" + std::to_string(f.device_id));
+    Keywords kws = {{"PN", "P" + std::to_string(f.device_id)}, {"SN", a.serial}, {"EC", "A1"}, {"MN", "10DF"},
+                    {"V4", "FC-SIM"}};
+    Bytes vpd = function_vpd(fcdoc.value("vpd", json()), "Simulated " + model + " FC HBA", kws);
     json regions = json::object();
     regions["4"] = {{"data", hex_of(wake)}, {"recreate", false}};
     regions["14"] = {{"data", hex_of(vpd)}, {"recreate", false}};
@@ -371,6 +458,7 @@ struct Board {
     json kpl; // the function's "kpl" object
     std::string pci;
     bool fcoe = false;
+    uint16_t device_id = 0;
     bool sli4() const { return caps.sli_level == 4; }
     bool ext() const { return sli4() && (caps.features & 0x1000); }
 };
@@ -396,6 +484,7 @@ bool find_board(const std::string &sysroot, int index, Board &b)
     b.caps = fc_driver_caps(a, f, b.kpl);
     b.pci = pci_name(f);
     b.fcoe = f.kind == "fcoe";
+    b.device_id = f.device_id;
     return true;
 }
 
@@ -421,7 +510,37 @@ struct Session {
                 return;
             st = default_state(*layout, b.ref, b.caps);
         }
+        follow_active();
         ok = true;
+    }
+    json &firmware()
+    {
+        json &fw = m.doc["adapters"][0]["firmware"];
+        if (!fw.is_object())
+            fw = json::object();
+        return fw;
+    }
+    // The firmware name follows the adapter's active version whenever that
+    // changes (a reboot, a reset that activates flashed firmware).
+    void follow_active()
+    {
+        const json &fw = m.doc["adapters"][0].value("firmware", json::object());
+        if (!fw.contains("active"))
+            return;
+        std::string active = value_bytes(fw.at("active"));
+        if (!st.contains("fw_from")) {
+            st["fw_from"] = bytes_value(active);
+            dirty = true;
+            return;
+        }
+        if (value_bytes(st["fw_from"]) == active)
+            return;
+        st["fw_from"] = bytes_value(active);
+        st["fw_name"] = bytes_value(active.substr(0, 16));
+        if (st.contains("sli") && st["sli"].contains("fw_versions") && st["sli"]["fw_versions"].is_array() &&
+            !st["sli"]["fw_versions"].empty())
+            st["sli"]["fw_versions"][0] = bytes_value(active);
+        dirty = true;
     }
     bool save()
     {
@@ -448,7 +567,7 @@ void log_entry(const Board *b, const std::string &sysroot, const char *call, int
 }
 
 bool take_fault(const Board &b, const char *call, int mbox, int sub, int subsystem, int opcode, int version,
-                json *fired)
+                json *fired, int eof = -1)
 {
     FaultEvent ev;
     ev.stage = "kpl";
@@ -459,6 +578,7 @@ bool take_fault(const Board &b, const char *call, int mbox, int sub, int subsyst
     ev.subsystem = subsystem;
     ev.opcode = opcode;
     ev.version = version;
+    ev.eof = eof;
     ev.pci = b.pci;
     return fault_take(b.sysroot, ev, fired);
 }
@@ -487,6 +607,7 @@ struct Mbx {
     const char *call;
     int result = FC_KPL_OK;
     long short_len = -1; // kpl-short: data bytes the reply may carry
+    long progress = -1;  // LOAD_EXP_ROM: a planned progress answer
     json note = json::object();
 };
 
@@ -662,6 +783,74 @@ void load_sm(Mbx &x)
     // Loading program images into flash (the absolute download) is not
     // modelled yet: refused so that nothing reports a write that did not happen.
     fail(x, FC_MBX_UNKNOWN_COMMAND);
+}
+
+// LOAD_EXP_ROM: the start (sub-command 8) answers progress 8, or 11 when
+// the adapter loads the boot image at once; continues (9) answer 8 until
+// the last of "continues" answers 9; finishes (10) answer 9 until the last
+// of "finishes" answers 11, and the expansion ROM then holds the image the
+// start named (words 16 and 20). A count of -1 never ends (a stuck
+// adapter). Every answer carries a new word at 8 that the next command
+// must bring back. State key "load_exp_rom": {"start", "continues",
+// "finishes"}; the sequence under way is kept in "exp_rom_run".
+void load_exp_rom(Mbx &x)
+{
+    json &st = x.s.st;
+    const json cfg = st.value("load_exp_rom", json::object());
+    uint8_t sub = x.w[6];
+    uint32_t token = get32(&x.w[8]);
+    x.note["sub"] = sub;
+    x.note["word8"] = token;
+    if (x.progress >= 0) { // planned: this answer, nothing else
+        x.w[5] = static_cast<uint8_t>(x.progress);
+        x.note["progress"] = x.progress;
+        return;
+    }
+    json &run = st["exp_rom_run"];
+    auto answer = [&](uint8_t progress) {
+        long steps = jnum(run, "steps", 0) + 1;
+        uint32_t next = 0x10000 + static_cast<uint32_t>(steps) * 0x400;
+        run["steps"] = steps;
+        run["token"] = next;
+        run["progress"] = progress;
+        put32(&x.w[8], next);
+        x.w[5] = progress;
+        x.note["progress"] = progress;
+        if (progress == 11) { // loaded: the ROM holds the image the start named
+            st["exp_rom"] = run["id"];
+            run = nullptr;
+        }
+        x.s.dirty = true;
+    };
+    if (sub == 8) {
+        if (token != 0) {
+            fail(x, FC_MBX_BAD_SEQUENCE);
+            return;
+        }
+        run = {{"count", 0}, {"steps", 0}, {"id", json::array({get32(&x.w[16]), get32(&x.w[20])})}};
+        answer(jnum(cfg, "start", 8) == 11 ? 11 : 8);
+        return;
+    }
+    // A continue follows progress 8, a finish follows 9; each brings back
+    // the word of the answer before.
+    long last = jnum(run, "progress", -1);
+    if (!run.is_object() || static_cast<uint32_t>(jnum(run, "token", 0)) != token || (sub == 9 && last != 8) ||
+        (sub == 10 && last != 9) || (sub != 9 && sub != 10)) {
+        fail(x, FC_MBX_BAD_SEQUENCE);
+        return;
+    }
+    if (sub == 10 && jnum(run, "phase", 9) == 9) { // the first finish
+        run["phase"] = 10;
+        run["count"] = 0;
+    }
+    long count = jnum(run, "count", 0) + 1;
+    run["count"] = count;
+    long need = jnum(cfg, sub == 9 ? "continues" : "finishes", sub == 9 ? 2 : 1);
+    bool done = need >= 0 && count >= need;
+    if (sub == 9)
+        answer(done ? 9 : 8);
+    else
+        answer(done ? 11 : 9);
 }
 
 void delete_load_entry(Mbx &x)
@@ -907,6 +1096,251 @@ void sc_boot_set(Sli &c)
     c.x.s.dirty = true;
 }
 
+// ---------------------------------------------------------------------------
+// Objects (SLI-4 functions): the request's name at 24, host buffer
+// descriptors at 128; the data buffer lies right behind the 256-byte
+// mailbox in the buffer sent.
+
+const size_t kObjDataAt = 256;
+const size_t kObjNameSize = 104;
+const size_t kObjListEntry = 160;
+
+void obj_refuse(Sli &c, uint8_t status, uint8_t addl)
+{
+    c.status = status;
+    c.addl = addl;
+    c.resp.assign(8, 0);
+}
+
+// The object name of the request; false (refused) when it is empty or has
+// no terminator within its field.
+bool obj_name(Sli &c, std::string *name)
+{
+    if (c.room < 24 + kObjNameSize) {
+        obj_refuse(c, FC_OBJ_STATUS_REFUSED, FC_OBJ_ADDL_BAD_REQUEST);
+        return false;
+    }
+    const char *p = reinterpret_cast<const char *>(c.cmd + 24);
+    size_t n = strnlen(p, kObjNameSize);
+    if (n == 0 || n == kObjNameSize) {
+        obj_refuse(c, FC_OBJ_STATUS_REFUSED, FC_OBJ_ADDL_BAD_REQUEST);
+        return false;
+    }
+    name->assign(p, n);
+    c.x.note["object"] = *name;
+    return true;
+}
+
+// Room of the request's data buffer: the first descriptor's length, never
+// past the buffer sent. 0 without descriptors.
+size_t obj_data_room(const Sli &c)
+{
+    if (c.room < 144 || get32(c.cmd + 128) == 0)
+        return 0;
+    size_t desc = get32(c.cmd + 132) & 0xFFFFFF;
+    size_t have = c.x.room > kObjDataAt ? c.x.room - kObjDataAt : 0;
+    have = std::min(have, c.x.w.size() - kObjDataAt);
+    return std::min(desc, have);
+}
+
+bool varrow_fc(const Board &b)
+{
+    return b.device_id == 0xE200 || b.device_id == 0xE208 || b.device_id == 0xE300;
+}
+
+// The VPD object of a Varrow FC function: a 140-byte head, the VPD, a
+// 4-byte tail (the CRC-32 of the VPD).
+Bytes vpd_object(const Bytes &vpd)
+{
+    Bytes o(140, 0);
+    put32(&o[0], static_cast<uint32_t>(140 + vpd.size() + 4));
+    std::memcpy(&o[8], "FCPFVPD", 7);
+    o.insert(o.end(), vpd.begin(), vpd.end());
+    Bytes tail(4, 0);
+    put32(tail.data(), ufi_crc32(vpd.data(), vpd.size()));
+    o.insert(o.end(), tail.begin(), tail.end());
+    return o;
+}
+
+// The function's object storage, filled on first use from the state's
+// "objects" (name: hex) or, without them, with a Varrow FC function's VPD
+// object made from its region 14.
+std::string obj_dir(Sli &c)
+{
+    Session &s = c.x.s;
+    std::string dir = fc_object_dir(s.b.sysroot, s.m.adapters[0].name, s.b.ref.function);
+    struct stat st;
+    if (stat(dir.c_str(), &st) == 0)
+        return dir;
+    if (s.st.contains("objects") && s.st["objects"].is_object()) {
+        for (auto it = s.st["objects"].begin(); it != s.st["objects"].end(); ++it)
+            if (it.value().is_string())
+                fc_object_put(dir, it.key(), from_hex(it.value().get<std::string>()));
+    } else if (varrow_fc(s.b)) {
+        fc_object_put(dir, "/vpd/fc_pf.vpd", vpd_object(region_bytes(s.st, 14)));
+    }
+    make_dirs(dir);
+    return dir;
+}
+
+void sc_read_object(Sli &c)
+{
+    std::string name;
+    if (!obj_name(c, &name))
+        return;
+    std::string dir = obj_dir(c);
+    uint64_t size = 0;
+    if (!fc_object_size(dir, name, &size)) {
+        obj_refuse(c, FC_OBJ_STATUS_REFUSED, FC_OBJ_ADDL_NO_OBJECT);
+        return;
+    }
+    uint32_t want = get32(c.cmd + 16) & 0xFFFFFF, offset = get32(c.cmd + 20);
+    size_t room = obj_data_room(c);
+    c.resp.assign(8, 0);
+    if (want == 0 && room == 0) { // the size query
+        put32(&c.resp[0], static_cast<uint32_t>(size));
+        return;
+    }
+    Bytes data;
+    if (!fc_object_get(dir, name, data)) {
+        obj_refuse(c, FC_OBJ_STATUS_REFUSED, FC_OBJ_ADDL_NO_OBJECT);
+        return;
+    }
+    size_t n = offset < data.size() ? std::min<size_t>(want, data.size() - offset) : 0;
+    n = std::min(n, room);
+    if (c.x.short_len >= 0)
+        n = std::min(n, static_cast<size_t>(c.x.short_len));
+    copy_bytes(&c.x.w[kObjDataAt], data.data() + std::min<size_t>(offset, data.size()), n);
+    put32(&c.resp[0], static_cast<uint32_t>(n));
+    put32(&c.resp[4], static_cast<uint64_t>(offset) + n >= data.size() ? 0x80000000u : 0);
+    c.x.note["offset"] = offset;
+    c.x.note["bytes"] = n;
+}
+
+// The last piece of "/prg" arrived: the grouped image's header decides
+// whether the adapter takes it; its build version goes on flash and runs
+// as the change status says.
+bool prg_arrived(Sli &c, const std::string &dir, uint8_t *change)
+{
+    Session &s = c.x.s;
+    Bytes data;
+    std::string version;
+    if (!fc_object_staged(dir, "/prg", data) ||
+        !read_grp_header(data.data(), data.size(), s.b.device_id == 0xE300, &version)) {
+        fc_object_drop_stage(dir, "/prg");
+        obj_refuse(c, FC_OBJ_STATUS_REFUSED, FC_OBJ_ADDL_BAD_IMAGE);
+        return false;
+    }
+    if (!fc_object_commit(dir, "/prg")) {
+        obj_refuse(c, FC_OBJ_STATUS_REFUSED, FC_OBJ_ADDL_BAD_REQUEST);
+        return false;
+    }
+    json &fw = s.firmware();
+    std::string active = fw.contains("active") ? value_bytes(fw["active"]) : std::string();
+    long cs = s.st.contains("change_status") ? jnum(s.st, "change_status", 0) : (version == active ? 0 : 2);
+    *change = static_cast<uint8_t>(cs);
+    fw["flash"] = version;
+    fw["pending_reset"] = cs == 2 || cs == 3;
+    if (cs == 0)
+        fw["active"] = version;
+    s.follow_active();
+    s.dirty = true;
+    c.x.note["version"] = version;
+    c.x.note["change_status"] = cs;
+    return true;
+}
+
+void sc_write_object(Sli &c)
+{
+    std::string name;
+    if (!obj_name(c, &name))
+        return;
+    uint32_t word = get32(c.cmd + 16);
+    uint32_t n = word & 0xFFFFFF, offset = get32(c.cmd + 20);
+    bool eof = (word >> 31) != 0;
+    c.x.note["offset"] = offset;
+    c.x.note["bytes"] = n;
+    c.x.note["eof"] = eof;
+    c.x.note["noc"] = ((word >> 30) & 1) != 0;
+    if (n > obj_data_room(c)) {
+        obj_refuse(c, FC_OBJ_STATUS_REFUSED, FC_OBJ_ADDL_BAD_REQUEST);
+        return;
+    }
+    std::string dir = obj_dir(c);
+    uint64_t staged = 0;
+    if (!fc_object_stage(dir, name, offset, &c.x.w[kObjDataAt], n, &staged)) {
+        obj_refuse(c, FC_OBJ_STATUS_REFUSED, FC_OBJ_ADDL_BAD_REQUEST);
+        return;
+    }
+    uint8_t change = 0;
+    if (eof) {
+        if (name == "/prg") {
+            if (!prg_arrived(c, dir, &change))
+                return;
+        } else if (!fc_object_commit(dir, name)) {
+            obj_refuse(c, FC_OBJ_STATUS_REFUSED, FC_OBJ_ADDL_BAD_REQUEST);
+            return;
+        }
+    }
+    c.resp.assign(8, 0);
+    put32(&c.resp[0], n);
+    c.resp[4] = change;
+}
+
+// The objects a list request names: all below the directory it gives.
+std::vector<std::string> obj_listing(const std::string &dir, const std::string &name)
+{
+    std::string prefix = name;
+    if (prefix.back() != '/')
+        prefix += '/';
+    std::vector<std::string> out;
+    for (const std::string &o : fc_object_names(dir))
+        if (o.compare(0, prefix.size(), prefix) == 0)
+            out.push_back(o);
+    return out;
+}
+
+void sc_list_objects(Sli &c)
+{
+    std::string name;
+    if (!obj_name(c, &name))
+        return;
+    std::vector<std::string> list = obj_listing(obj_dir(c), name);
+    size_t room = obj_data_room(c);
+    c.resp.assign(8, 0);
+    if (room == 0) { // the count query
+        put16(&c.resp[0], static_cast<uint16_t>(std::min<size_t>(list.size(), 0xFFFF)));
+        return;
+    }
+    size_t wanted = get16(c.cmd + 16), first = get16(c.cmd + 18);
+    if (c.x.short_len >= 0)
+        room = std::min(room, static_cast<size_t>(c.x.short_len));
+    size_t n = first < list.size() ? std::min(wanted, list.size() - first) : 0;
+    n = std::min(n, room / kObjListEntry);
+    for (size_t i = 0; i < n; ++i) {
+        uint8_t *e = &c.x.w[kObjDataAt + i * kObjListEntry];
+        std::memset(e, 0, kObjListEntry);
+        const std::string &o = list[first + i];
+        std::memcpy(e, o.data(), std::min(o.size(), kObjNameSize - 1));
+        uint64_t size = 0;
+        fc_object_size(obj_dir(c), o, &size);
+        put32(e + kObjNameSize, static_cast<uint32_t>(size));
+    }
+    put16(&c.resp[0], static_cast<uint16_t>(n));
+}
+
+void sc_delete_object(Sli &c)
+{
+    std::string name;
+    if (!obj_name(c, &name))
+        return;
+    if (!fc_object_remove(obj_dir(c), name)) {
+        obj_refuse(c, FC_OBJ_STATUS_REFUSED, FC_OBJ_ADDL_NO_OBJECT);
+        return;
+    }
+    c.resp.clear();
+}
+
 typedef void (*SliHandler)(Sli &);
 
 struct SliEntry {
@@ -922,6 +1356,8 @@ const SliEntry kSliTable[] = {
     {1, 0x4D, sc_port_name},    {1, 0x23, sc_fw_version},   {1, 0xA9, sc_factory_defaults},
     {0x13, 3, sc_fru},          {0x13, 2, sc_ffv},          {0x0C, 0x22, sc_link_diag},
     {0x0C, 0x27, sc_dport_mode}, {0x0C, 0x28, sc_dport_results},
+    {1, 0xAB, sc_read_object},  {1, 0xAC, sc_write_object}, {1, 0xAD, sc_list_objects},
+    {1, 0xAE, sc_delete_object},
 };
 
 // Where the command of an SLI_CONFIG mailbox lies and how big its area is.
@@ -1033,6 +1469,9 @@ void run_mailbox(Mbx &x, size_t total)
     case 0x1D:
         delete_load_entry(x);
         break;
+    case 0x9C:
+        load_exp_rom(x);
+        break;
     case 0x98: {
         // Bit 0 of the access word writes the two words, else they are read.
         json &u = x.s.st["ula"];
@@ -1103,6 +1542,17 @@ json fc_state(const std::string &sysroot, int board)
     return s.ok ? s.st : json(nullptr);
 }
 
+bool fc_object_bytes(const std::string &sysroot, int board, const std::string &name, std::vector<uint8_t> &out)
+{
+    Board b;
+    if (!find_board(sysroot, board, b))
+        return false;
+    std::shared_ptr<const Machine> layout = load_layout(sysroot, nullptr);
+    if (!layout)
+        return false;
+    return fc_object_get(fc_object_dir(sysroot, layout->adapters[b.ref.adapter].name, b.ref.function), name, out);
+}
+
 bool fc_call_fault(const std::string &sysroot, const char *call, int board, int *result)
 {
     Board b;
@@ -1139,13 +1589,15 @@ int fc_mailbox(const std::string &sysroot, const char *call, int board, uint8_t 
     Bytes w(std::max<size_t>(sent, 384), 0);
     std::memcpy(w.data(), mbox, sent);
     uint8_t code = w[1];
-    int sub = (code == 0x17 || code == 0x1B) ? (w[4] & 0xF) : -1;
-    int subsystem = -1, opcode = -1, version = -1;
+    int sub = (code == 0x17 || code == 0x1B) ? (w[4] & 0xF) : code == 0x9C ? w[6] : -1;
+    int subsystem = -1, opcode = -1, version = -1, eof = -1;
     size_t at = 0, len = 0;
     if (code == 0x9B && sli_area(w, sent, &at, &len)) {
         opcode = w[at];
         subsystem = w[at + 1];
         version = w[at + 12];
+        if (subsystem == 1 && opcode == 0xAC && len >= 20)
+            eof = w[at + 19] >> 7;
     }
     json extra = {{"mbox", code}};
     if (sub >= 0)
@@ -1155,8 +1607,8 @@ int fc_mailbox(const std::string &sysroot, const char *call, int board, uint8_t 
         args = json::array({sent / 4, data_in / 4, data_out / 4});
 
     json f;
-    long short_len = -1;
-    if (take_fault(b, call, code, sub, subsystem, opcode, version, &f)) {
+    long short_len = -1, progress = -1;
+    if (take_fault(b, call, code, sub, subsystem, opcode, version, &f, eof)) {
         if (f.value("kind", "") == "kpl") {
             int r = fault_result(f);
             put16(mbox + 2, static_cast<uint16_t>(jnum(f, "mbox_status", 0)));
@@ -1169,7 +1621,10 @@ int fc_mailbox(const std::string &sysroot, const char *call, int board, uint8_t 
             log_entry(&b, sysroot, call, board, args, r, extra);
             return r;
         }
-        short_len = jnum(f, "length", 0);
+        if (f.value("kind", "") == "progress")
+            progress = jnum(f, "progress", 0) & 0xFF;
+        else
+            short_len = jnum(f, "length", 0);
         extra["fault"] = f.value("id", 0);
     }
 
@@ -1180,6 +1635,7 @@ int fc_mailbox(const std::string &sysroot, const char *call, int board, uint8_t 
     }
     Mbx x{b, s, w, room, data, data_in, data_out, call};
     x.short_len = short_len;
+    x.progress = progress;
     put16(&w[2], 0);
     if (c == "IssueMboxWithRetryV2" && !b.sli4())
         fail(x, FC_MBX_UNKNOWN_COMMAND);
@@ -1322,6 +1778,13 @@ int fc_simple_call(const std::string &sysroot, const char *call, int board, cons
                 s.st["dump_env"] = 0;
                 // A reset brings a link up unless persistent link-down holds it.
                 s.st["link_state"] = jnum(s.st, "persist_link_down", 0) ? 7 : 6;
+                // A reset of kind 3 starts firmware that waits for one.
+                json &fw = s.firmware();
+                if (arg(0) == 3 && fw.value("pending_reset", false) && fw.contains("flash")) {
+                    fw["active"] = fw["flash"];
+                    fw["pending_reset"] = false;
+                    s.follow_active();
+                }
                 s.dirty = true;
             }
         }

@@ -54,8 +54,17 @@ const uint16_t FC_MBX_SUBCMD_FAILED = 0x0001;
 const uint16_t FC_MBX_RECREATE_REGION = 0xFFF5;
 // Temperature not available.
 const uint16_t FC_MBX_NO_TEMPERATURE = 0x00FA;
+// LOAD_EXP_ROM out of its sequence (no start, a word 8 not brought back).
+const uint16_t FC_MBX_BAD_SEQUENCE = 0x0004;
 // A load-list entry that is not there.
 const uint16_t FC_MBX_NO_ENTRY = 0x0003;
+
+// Object commands refused in the SLI_CONFIG response header: status, and
+// the additional status that says why.
+const uint8_t FC_OBJ_STATUS_REFUSED = 0x01;
+const uint8_t FC_OBJ_ADDL_BAD_REQUEST = 0x01; // malformed request, or a piece out of order
+const uint8_t FC_OBJ_ADDL_NO_OBJECT = 0x0C;   // no object of that name
+const uint8_t FC_OBJ_ADDL_BAD_IMAGE = 0x5A;   // "/prg" whose grouped-image header is not the adapter's
 
 // Library results.
 const int FC_KPL_OK = 0;
@@ -109,6 +118,11 @@ int fc_update_config(const std::string &sysroot, int board, int kind, int region
 // value a getter answers.
 int fc_simple_call(const std::string &sysroot, const char *call, int board, const std::vector<long> &args,
                    uint32_t *out);
+
+// The bytes of an object stored on an SLI-4 board ("/prg", "/vpd/fc_pf.vpd");
+// false when it has none. Objects a machine description gives appear once
+// the board has answered its first object command.
+bool fc_object_bytes(const std::string &sysroot, int board, const std::string &name, std::vector<uint8_t> &out);
 
 // Calls that read no adapter state (the listing, the driver record, PCI
 // configuration): the result of a planned fault that fires for the call,

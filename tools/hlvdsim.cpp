@@ -11,6 +11,7 @@
 #include "sim/fault_plan.h"
 #include "sim/fc_hba.h"
 #include "sim/flash_model.h"
+#include "sim/grp_generator.h"
 #include "sim/machine.h"
 #include "sim/ufi_generator.h"
 #include "sim/varrow_object.h"
@@ -26,6 +27,8 @@ int usage()
                  "       hlvdsim make-ufi --generation 2|3|4 --version V [OPTIONS] -o FILE\n"
                  "       hlvdsim make-obj --version V [--size N] [--big-endian] [--fault NAME]... -o FILE\n"
                  "           a Varrow firmware object file; faults: bad-magic, bad-size, bad-type, short\n"
+                 "       hlvdsim make-grp --version V [--gen6] [--size N] [--fault NAME]... -o FILE\n"
+                 "           a grouped FC image; faults: short, bad-magic, bad-signature, odd-length\n"
                  "       hlvdsim fault add DIR [MATCH...] KIND [--always] [--from N]\n"
                  "           MATCH: --adapter NAME --pci PCI --driver nic|iscsi --path callback|legacy\n"
                  "                  --callback ID --ioctl N --subsystem N --opcode N --version N\n"
@@ -238,6 +241,14 @@ void print_fc_state(const std::string &sysroot, int board)
                 st["link_state"].dump().c_str(), st["persist_link_down"].dump().c_str(), st["resets"].dump().c_str(),
                 st["restarts"].dump().c_str(), st["dump_env"].dump().c_str(), st["loopback"].dump().c_str(),
                 st["board_env"].dump().c_str(), st["sli"]["ffv_name"].dump().c_str(), regions.c_str());
+    std::string objects;
+    for (const char *name : {"/prg", "/vpd/fc_pf.vpd"}) {
+        std::vector<uint8_t> bytes;
+        if (hlvdsim::fc_object_bytes(sysroot, board, name, bytes))
+            objects += std::string(" ") + name + ":" + std::to_string(bytes.size());
+    }
+    if (!objects.empty())
+        std::printf("        objects%s\n", objects.c_str());
 }
 
 int cmd_show(int argc, char **argv)
@@ -252,9 +263,12 @@ int cmd_show(int argc, char **argv)
     }
     int board = 0;
     for (const hlvdsim::Adapter &a : m.adapters) {
-        std::printf("%-10s %-9s %-8s serial %-12s active %-14s flash %-14s boot %s\n", a.name.c_str(),
+        size_t ai = static_cast<size_t>(&a - m.adapters.data());
+        const hlvdsim::json &fw = m.doc["adapters"][ai].value("firmware", hlvdsim::json::object());
+        bool pending = fw.is_object() && fw.value("pending_reset", false);
+        std::printf("%-10s %-9s %-8s serial %-12s active %-14s flash %-14s boot %s%s\n", a.name.c_str(),
                     a.family.c_str(), a.generation.c_str(), a.serial.c_str(), a.active_version.c_str(),
-                    a.flash_version.c_str(), a.boot_version.c_str());
+                    a.flash_version.c_str(), a.boot_version.c_str(), pending ? "  (flash runs after a reset)" : "");
         for (const hlvdsim::Function &f : a.functions) {
             std::string driver;
             if (a.family == "converged")
@@ -304,6 +318,25 @@ int cmd_make_obj(int argc, char **argv)
     return 0;
 }
 
+int cmd_make_grp(int argc, char **argv)
+{
+    std::vector<std::string> args(argv + 2, argv + argc);
+    hlvdsim::GrpSpec recipe;
+    std::string output;
+    std::string err;
+    if (!hlvdsim::grp_spec_from_args(args, recipe, output, &err)) {
+        std::fprintf(stderr, "hlvdsim make-grp: %s\n", err.c_str());
+        usage();
+        return 2;
+    }
+    if (!hlvdsim::write_grp(recipe, output, &err)) {
+        std::fprintf(stderr, "hlvdsim make-grp: %s\n", err.c_str());
+        return 1;
+    }
+    std::printf("grouped FC image written to %s\n", output.c_str());
+    return 0;
+}
+
 int cmd_make_ufi(int argc, char **argv)
 {
     std::vector<std::string> args(argv + 2, argv + argc);
@@ -335,6 +368,8 @@ int run(int argc, char **argv)
         return cmd_reboot(argc, argv);
     if (std::strcmp(argv[1], "make-ufi") == 0)
         return cmd_make_ufi(argc, argv);
+    if (std::strcmp(argv[1], "make-grp") == 0)
+        return cmd_make_grp(argc, argv);
     if (std::strcmp(argv[1], "make-obj") == 0)
         return cmd_make_obj(argc, argv);
     if (std::strcmp(argv[1], "fault") == 0)
