@@ -26,7 +26,6 @@ const uint8_t kEmbeddedBit = 0x01;
 const uint32_t kWord16 = 16;
 const uint32_t kWord20 = 20;
 const uint32_t kNameOffset = 24;
-const uint32_t kNameField = 104;
 const uint32_t kDescriptorCount = 128;
 const uint32_t kDescriptor = 132;
 const uint32_t kDescriptorSize = 12;
@@ -470,7 +469,7 @@ int32_t FFS_DownloadFile(int board, const char *object_name, const char *path)
         length = std::ftell(f);
     // A file whose length cannot be taken (or exceeds what one object can
     // hold) is not opened as an image.
-    if (length < 0 || static_cast<unsigned long>(length) > UINT32_MAX || std::fseek(f, 0, SEEK_SET) != 0) {
+    if (length < 0 || static_cast<uint64_t>(length) > UINT32_MAX || std::fseek(f, 0, SEEK_SET) != 0) {
         OBJ_TRACE("[FFS_DownloadFile] Error opening file %s:\n", path);
         std::fclose(f);
         return RM_STATUS_ERROR;

@@ -106,7 +106,7 @@ TEST_F(DownloadEntry, PathsRefusedByFileNameAndKind)
         {"ufi in a .grp directory on FC", fc, dir + ".grp/aw3.ufi", WRONG_IMAGE_FOR_ADAPTER, 70},
         {"all on Varrow FC", varrowFc, dir + "/fw.all", WRONG_IMAGE_FOR_ADAPTER, 70},
         {"prg on Varrow converged", varrowNic, dir + "/fw.prg", WRONG_IMAGE_FOR_ADAPTER, 70},
-        // A grouped file that does not verify is refused before any write.
+        // A grouped file too short for its header is refused before any write.
         {"bad grp on Varrow FC", varrowFc, dir + "/notagrp.grp", WRONG_IMAGE_FOR_ADAPTER, 70},
         // The classic path opens the path as given and leaves WIN_Error alone.
         {"missing prg on FC", fc, dir + "/missing.prg", OPEN_FILE_ERROR, unchanged},
@@ -136,13 +136,14 @@ TEST_F(DownloadEntry, EmptyImageOnAnFcFunctionFailsBeforeAnyCommand)
 TEST_F(DownloadEntry, GroupedFileOfAVarrowConvergedFunctionWithTheLibraryClosed)
 {
     // With the management library closed the object path takes the file,
-    // and refuses one that does not verify.
+    // and refuses one too short for its header without sending anything.
     write_file(dir + "/notagrp.grp", "this is no grouped image");
     gVEXO = 0;
     EXPECT_EQ(WRONG_IMAGE_FOR_ADAPTER,
               UpdateEmbertipFirmwareWithFeedback(static_cast<int>(varrowNic), (dir + "/notagrp.grp").c_str(), nullptr,
                                                  nullptr));
     EXPECT_EQ(70, WIN_Error);
+    EXPECT_TRUE(hlvdsim::log_read(host.root()).empty());
     gVEXO = 1;
 }
 
