@@ -203,6 +203,38 @@ TEST(Vpd, PlainFcReadsRegion14InOneDump)
     EXPECT_EQ(1024u, size);
 }
 
+// A Varrow FC function: the object "/vpd/fc_pf.vpd" without its head and
+// tail; no temperature query and no region dump.
+TEST(Vpd, VarrowFcReadsTheVpdObject)
+{
+    json varrow = fctest::varrow_fc_hba("v", 0x40);
+    varrow["functions"][0]["fc"] = {
+        {"vpd", {{"identifier", "Varrow FC"}, {"keywords", json::array({{"SN", "VRW0001"}, {"V2", "LPe35000"}})}}}};
+    fctest::FcHost host(fctest::machine({varrow}));
+    ASSERT_TRUE(host.built());
+    const int b = host.board(0x40);
+    host.clear_log();
+    VPD_RECORD r;
+    ASSERT_EQ(0, CLU_PrintVPD(b, &r, 1));
+    EXPECT_STREQ("VRW0001", r.SN);
+    EXPECT_STREQ("LPe35000", r.V2);
+    EXPECT_STREQ("V2                    : LPe35000", szTempBuffer);
+    bool readObject = false;
+    for (const json &e : host.log()) {
+        EXPECT_NE(0x17, e.value("mbox", 0)) << "no dump: " << e.dump();
+        readObject = readObject || e.value("mbox", 0) == 0x9B;
+    }
+    EXPECT_TRUE(readObject);
+
+    // The object read failing is the read's status.
+    host.plan({{"match", {{"board", b}, {"mbox", 0x9B}}}, {"kind", "kpl"}, {"result", 2}, {"when", "always"}});
+    Bytes buf(1024);
+    uint32_t size = 1024;
+    EXPECT_NE(0, CLU_GetVPD(b, buf.data(), &size));
+    EXPECT_EQ(0u, size);
+    EXPECT_EQ(15, CLU_PrintVPD(b, &r, 0));
+}
+
 // Converged functions: FCoE through the library's region dump, NIC and
 // iSCSI through the client layer by the function's MAC address.
 TEST(Vpd, ConvergedFunctionsByKind)
