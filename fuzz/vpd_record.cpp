@@ -72,10 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const std::vector<uint8_t> beforeInsert = image;
         const int inserted = InsertVxVpdField(image.data(), key, value.data(), length);
         // A keyword named RV, or one that ends the keyword walk, hides RV.
+        if (inserted != 0 && image != beforeInsert)
+            abort();
         if (inserted == 0 && key[0] != 'R' && key[0] != 'x')
             check_checksum(image.data());
-        else if (image != beforeInsert)
-            abort();
     }
 
     // The rule text, not necessarily terminated within 256 characters.
