@@ -19,33 +19,16 @@
 #include "hba/mbox_transport.h"
 #include "hba/sli4_objects.h"
 #include "hba/sli_config.h"
+#include "hba/vpd.h"
 #include "hba/wakeup_parms.h"
 
 // ---------------------------------------------------------------------------
 // FC HBA firmware engine.
 
-#pragma pack(push, 1)
-// Parsed VPD of the adapter read last.
-struct VPD_RECORD {
-    char SN[32];
-    uint32_t valid;
-    char V1[256]; // model description
-    char V2[80];  // model name
-    char V3[256];
-    char V4[20];
-};
-#pragma pack(pop)
-
-static_assert(sizeof(VPD_RECORD) == 648, "VPD_RECORD layout");
-
 // Size of a READ_REV mailbox buffer and of the wakeup parameters.
 const int READ_REV_BUFFER_SIZE = 384;
 const int WAKEUP_PARMS_SIZE = 60;
 const int CNTL_ADDL_ATTRIBUTES_SIZE = 496;
-
-extern VPD_RECORD vpd;
-
-int CLU_PrintVPD(int index, VPD_RECORD *record, int print);
 
 // The FC download paths the download entry dispatches to, and their helpers.
 DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode, uint16_t transferMode, FILE *file,

@@ -2,8 +2,6 @@
 //
 // Still to come with the FC HBA firmware engine (hba/), which brings the same
 // operations under the same names:
-//   - CLU_PrintVPD                           every read fails (no VPD path yet)
-//   - vpd                                    the engine's global
 //   - StartRelativeDownloadWithFeedback,     the classic FC download paths the
 //     StartAbsDownload2MbWithFeedback,       download entry (hba/download_entry.cpp)
 //     ZeroizeSecurityData                    dispatches to. None touches an
@@ -20,36 +18,18 @@
 // Still to come with VPD, identification and revision display (adapters/):
 //   - getAdapterVPD, getVarrowModelName      do nothing: FC-side entries keep
 //                                            no JEDEC id, serial or model name
-//   - ToUpper                                done here as specified
+//   - ToUpper                                complete here; moves with its owner
 //   - show_encoded_rev1                      empty text; not reached while
 //                                            fcEngineAvailable answers 0
 //
 // Still to come with the front end's FC image files (flash/):
-//   - GetFileChecksumType                    done here as specified
+//   - GetFileChecksumType                    complete here; moves with its owner
 #include "flash/neighbour_services.h"
 
 #include <cctype>
 #include <cstring>
 
 #include "adapters/adapter_table.h"
-
-VPD_RECORD vpd;
-
-namespace {
-
-// What a read answers while no engine sends it to the adapter.
-const int kNoEngine = 0xFFFF;
-
-} // namespace
-
-int CLU_PrintVPD(int index, VPD_RECORD *record, int print)
-{
-    (void)index;
-    (void)print;
-    if (record)
-        *record = VPD_RECORD();
-    return kNoEngine;
-}
 
 int fcEngineAvailable()
 {

@@ -16,6 +16,7 @@
 #include "hba/mbox_commands.h"
 #include "hba/mbox_transport.h"
 #include "hba/sli_config.h"
+#include "hba/vpd.h"
 #include "kpl.h"
 
 namespace
@@ -183,6 +184,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     table[0].sli4 = shape & 1;
     table[0].deviceId = (shape & 2) ? 0xE200 : 0xFE00;
     table[0].jedecId = (shape & 4) ? 0x1004 : 0x0577;
+    // An FCoE function reads its VPD through the library's region dump.
+    if (shape & 8)
+        table[0].deviceId = 0x0714;
+    table[0].maxMailboxBytes = (shape & 16) ? 2048 : 108;
     gAdapters = table;
     gAdapterCount = 1;
     gTotalHBAs = 1;
@@ -238,6 +243,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         SLI_CFG_GetFwVersion(b, version.data());
         std::vector<char> ffv = exactly<char>(32);
         VendorManageFFV_Read(b, ffv.data());
+    }
+    {
+        // VPD: the raw read by kind (temperature and region dump, object, or
+        // library dump), the printing walk, the region stream and the writer.
+        uint32_t size = 1024;
+        std::vector<uint8_t> raw = exactly<uint8_t>(size);
+        CLU_GetVPD(b, raw.data(), &size);
+        if (size > 1024)
+            abort();
+        VPD_RECORD record;
+        CLU_PrintVPD(b, &record, next() & 1);
+        readVPD(b, &record);
+        if (record.SN[31] || record.V1[255] || record.V2[79] || record.V3[255] || record.V4[19])
+            abort();
+        const uint8_t value[4] = {'v', 'a', 'l', 'u'};
+        AppendVxVPDField(b, "V5", value, sizeof value);
     }
     {
         uint32_t temperature = 0;
