@@ -89,7 +89,7 @@ const uint16_t FC_MBX_NO_ENTRY = 0x0003;
 // the additional status that says why.
 const uint8_t FC_OBJ_STATUS_REFUSED = 0x01;
 const uint8_t FC_OBJ_ADDL_BAD_REQUEST = 0x01; // malformed request, or a chunk out of order
-const uint8_t FC_OBJ_ADDL_NO_OBJECT = 0x0C;   // no object of that name
+const uint8_t FC_OBJ_ADDL_NO_OBJECT = 0xA0;   // no object of that name
 const uint8_t FC_OBJ_ADDL_BAD_IMAGE = 0x5A;   // "/prg" whose grouped-image header is not the adapter's
 
 // Library results.

@@ -180,7 +180,7 @@ TEST(Objects, WrittenInWholeRequestsAndReadBack)
     // Deleted, it is no longer there.
     host.clear_faults();
     ASSERT_EQ(0, SLI_CFG_DeleteObject(varrow, "/test/obj"));
-    EXPECT_NE(0, SLI_CFG_GetObjectSize(varrow, "/test/obj", &size));
+    EXPECT_EQ(3, SLI_CFG_GetObjectSize(varrow, "/test/obj", &size)) << "no such object";
     EXPECT_EQ(0u, size);
 }
 
