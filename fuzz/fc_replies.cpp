@@ -12,11 +12,15 @@
 
 #include "adapters/adapter_table.h"
 #include "hba/adapter_state.h"
+#include "hba/boot_images.h"
 #include "hba/config_regions.h"
+#include "hba/load_lists.h"
 #include "hba/mbox_commands.h"
 #include "hba/mbox_transport.h"
+#include "hba/sli4_objects.h"
 #include "hba/sli_config.h"
 #include "hba/vpd.h"
+#include "hba/wakeup_parms.h"
 #include "kpl.h"
 
 namespace
@@ -259,6 +263,45 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             abort();
         const uint8_t value[4] = {'v', 'a', 'l', 'u'};
         AppendVxVPDField(b, "V5", value, sizeof value);
+    }
+    {
+        // Load lists and descriptions follow links and pointers the adapter
+        // gives; the expansion-ROM load loops on the progress it reports.
+        std::vector<LOAD_LIST> list = exactly<LOAD_LIST>(1);
+        ReadFlashLoadList(b, list.data());
+        if (list[0].count > LOAD_LIST_MAX_ENTRIES)
+            abort();
+        LOAD_LIST_ENTRY entry;
+        std::memset(&entry, 0, sizeof entry);
+        entry.programId[0] = next32();
+        GetProgramDescription(b, next() & 1, &entry);
+        std::vector<BOOT_BIOS_REPORT> report = exactly<BOOT_BIOS_REPORT>(1);
+        IsBootBiosEnabled(b, report.data());
+        DeleteImageType(b, next());
+        std::vector<uint8_t> parms = exactly<uint8_t>(sizeof(WAKEUP_PARMS));
+        ReadWakeupParms(b, parms.data());
+        const uint32_t boot[2] = {0x03000000u | (next32() & 0x00FFFFFFu), next32()};
+        IsWakeupImage(b, boot);
+        UpdateWakeupParms(b, boot);
+        WAKEUP_PARMS record;
+        std::memset(&record, 0, sizeof record);
+        processLoadExpRom(b, &record, next() & 1);
+    }
+    {
+        // Objects: sizes, lengths, end flags and list counts come from the adapter.
+        uint32_t size = 0, got = 0, count = 0;
+        SLI_CFG_GetObjectSize(b, "/prg", &size);
+        std::vector<uint8_t> object = exactly<uint8_t>(2048);
+        SLI_CFG_ReadObject(b, "/prg", object.data(), 2048, &got);
+        SLI_CFG_GetObjectListCount(b, "/", &count);
+        const uint32_t room = 1 + next() % 3;
+        std::vector<uint8_t> entries = exactly<uint8_t>(room * 160);
+        SLI_CFG_ListObjects(b, entries.data(), room, "/", &count);
+        std::vector<uint8_t> vpd = exactly<uint8_t>(1024);
+        FFS_ReadVPD(b, VPD_OBJECT_NAME, vpd.data(), 1024, &got);
+        const uint8_t chunk[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+        uint32_t written = 0;
+        SLI_CFG_WriteObject(b, "/test", chunk, sizeof chunk, &written, 1);
     }
     {
         uint32_t temperature = 0;

@@ -221,6 +221,11 @@ TEST(FcLoadLists, DeleteByTypeAndBootReport)
     const uint32_t second = report.images[1].programId[0];
     EXPECT_EQ(0x03020000u, second);
 
+    // A wakeup record that cannot be read tells nothing: unknown, never "not started".
+    host.plan({{"match", {{"board", b}, {"mbox", MBX_DUMP_MEMORY}, {"sub", 2}}}, {"kind", "kpl"}, {"mbox_status", 0x33}});
+    EXPECT_EQ(BOOT_BIOS_UNKNOWN, IsBootBiosEnabled(b, &report));
+    host.clear_faults();
+
     host.clear_log();
     EXPECT_EQ(0, DeleteImageType(b, 0xFF));
     EXPECT_TRUE(sent(host, MBX_DEL_LD_ENTRY).empty());
