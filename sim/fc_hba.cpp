@@ -173,17 +173,17 @@ Bytes make_vpd(const std::string &name, const Keywords &keywords, bool reversed)
 
 // The VPD of a function: the description's "vpd" {"identifier", "keywords"
 // (pairs in order, or an object), "word_reversed"} over the defaults.
-Bytes function_vpd(const json &spec, const std::string &name, const Keywords &defaults)
+Bytes function_vpd(const json &desc, const std::string &name, const Keywords &defaults)
 {
-    if (!spec.is_object())
+    if (!desc.is_object())
         return make_vpd(name, defaults, false);
-    std::string id = spec.contains("identifier") && spec["identifier"].is_string()
-                         ? spec["identifier"].get<std::string>()
+    std::string id = desc.contains("identifier") && desc["identifier"].is_string()
+                         ? desc["identifier"].get<std::string>()
                          : name;
     Keywords kws = defaults;
-    if (spec.contains("keywords")) {
+    if (desc.contains("keywords")) {
         kws.clear();
-        const json &k = spec["keywords"];
+        const json &k = desc["keywords"];
         if (k.is_array()) {
             for (const json &e : k)
                 if (e.is_array() && e.size() == 2 && e[0].is_string() && e[1].is_string())
@@ -194,7 +194,7 @@ Bytes function_vpd(const json &spec, const std::string &name, const Keywords &de
                     kws.emplace_back(it.key(), it.value().get<std::string>());
         }
     }
-    return make_vpd(id, kws, spec.value("word_reversed", false));
+    return make_vpd(id, kws, desc.value("word_reversed", false));
 }
 
 struct Image {

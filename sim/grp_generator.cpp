@@ -46,7 +46,7 @@ bool version_text_ok(const std::string &v)
 
 } // namespace
 
-bool build_grp(const GrpSpec &recipe, std::vector<uint8_t> &out, std::string *err)
+bool build_grp(const GrpRecipe &recipe, std::vector<uint8_t> &out, std::string *err)
 {
     if (!version_text_ok(recipe.version))
         return fail(err, "the version is 1 to 100 digits and dots");
@@ -74,7 +74,7 @@ bool build_grp(const GrpSpec &recipe, std::vector<uint8_t> &out, std::string *er
     return true;
 }
 
-bool write_grp(const GrpSpec &recipe, const std::string &path, std::string *err)
+bool write_grp(const GrpRecipe &recipe, const std::string &path, std::string *err)
 {
     std::vector<uint8_t> bytes;
     if (!build_grp(recipe, bytes, err))
@@ -122,10 +122,10 @@ bool grp_fault_from_name(const std::string &name, unsigned &fault)
     return false;
 }
 
-bool grp_spec_from_args(const std::vector<std::string> &args, GrpSpec &recipe, std::string &output,
+bool grp_recipe_from_args(const std::vector<std::string> &args, GrpRecipe &recipe, std::string &output,
                         std::string *err)
 {
-    recipe = GrpSpec();
+    recipe = GrpRecipe();
     output.clear();
     bool version_given = false;
     for (size_t i = 0; i < args.size(); ++i) {

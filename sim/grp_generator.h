@@ -31,15 +31,15 @@ enum GrpFault : unsigned {
     GRP_FAULT_ODD_LENGTH = 1u << 3,    // one byte more than the size, so not a multiple of 4
 };
 
-struct GrpSpec {
+struct GrpRecipe {
     std::string version;   // digits and dots, at most 100 characters
     bool gen6 = false;     // the gen-6 magic and signature
     uint32_t size = 0x2000; // bytes of the whole file, at least the header
     unsigned faults = 0;   // GrpFault bits
 };
 
-bool build_grp(const GrpSpec &recipe, std::vector<uint8_t> &out, std::string *err);
-bool write_grp(const GrpSpec &recipe, const std::string &path, std::string *err);
+bool build_grp(const GrpRecipe &recipe, std::vector<uint8_t> &out, std::string *err);
+bool write_grp(const GrpRecipe &recipe, const std::string &path, std::string *err);
 
 // The header check the adapter makes when the file arrives whole: true with
 // the build version (leading digits and dots of the build text) when magic
@@ -52,7 +52,7 @@ bool grp_fault_from_name(const std::string &name, unsigned &fault);
 
 // The recipe of "hlvdsim make-grp ARGS": --version V [--gen6] [--size N]
 // [--fault NAME]... -o FILE.
-bool grp_spec_from_args(const std::vector<std::string> &args, GrpSpec &recipe, std::string &output,
+bool grp_recipe_from_args(const std::vector<std::string> &args, GrpRecipe &recipe, std::string &output,
                         std::string *err);
 
 } // namespace hlvdsim

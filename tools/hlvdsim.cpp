@@ -323,10 +323,10 @@ int cmd_make_obj(int argc, char **argv)
 int cmd_make_grp(int argc, char **argv)
 {
     std::vector<std::string> args(argv + 2, argv + argc);
-    hlvdsim::GrpSpec recipe;
+    hlvdsim::GrpRecipe recipe;
     std::string output;
     std::string err;
-    if (!hlvdsim::grp_spec_from_args(args, recipe, output, &err)) {
+    if (!hlvdsim::grp_recipe_from_args(args, recipe, output, &err)) {
         std::fprintf(stderr, "hlvdsim make-grp: %s\n", err.c_str());
         usage();
         return 2;

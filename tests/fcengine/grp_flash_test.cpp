@@ -39,14 +39,14 @@ std::string machine(const json &fc = json())
 
 std::string grp(const FcHost &host, const std::string &name, uint32_t size, bool gen6 = false, unsigned faults = 0)
 {
-    hlvdsim::GrpSpec spec;
-    spec.version = kNewVersion;
-    spec.gen6 = gen6;
-    spec.size = size;
-    spec.faults = faults;
+    hlvdsim::GrpRecipe recipe;
+    recipe.version = kNewVersion;
+    recipe.gen6 = gen6;
+    recipe.size = size;
+    recipe.faults = faults;
     std::string path = host.root() + "/" + name;
     std::string err;
-    EXPECT_TRUE(hlvdsim::write_grp(spec, path, &err)) << err;
+    EXPECT_TRUE(hlvdsim::write_grp(recipe, path, &err)) << err;
     return path;
 }
 

@@ -121,7 +121,7 @@ std::string running_version(int board)
 
 Bytes grp(const std::string &version, uint32_t size, unsigned faults = 0, bool gen6 = false)
 {
-    hlvdsim::GrpSpec g;
+    hlvdsim::GrpRecipe g;
     g.version = version;
     g.size = size;
     g.faults = faults;
@@ -330,10 +330,10 @@ TEST(FcObjects, GeneratorMakesTheHeaderTheAdapterChecks)
             args.push_back("--fault");
             args.push_back(c.fault);
         }
-        hlvdsim::GrpSpec spec;
+        hlvdsim::GrpRecipe recipe;
         std::string out, err;
-        ASSERT_TRUE(hlvdsim::grp_spec_from_args(args, spec, out, &err)) << err;
-        ASSERT_TRUE(hlvdsim::write_grp(spec, out, &err)) << err;
+        ASSERT_TRUE(hlvdsim::grp_recipe_from_args(args, recipe, out, &err)) << err;
+        ASSERT_TRUE(hlvdsim::write_grp(recipe, out, &err)) << err;
         std::string bytes = hlvdtest::read_file(out);
         EXPECT_EQ(c.size, bytes.size());
         std::string version;
