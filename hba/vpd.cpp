@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "adapters/adapter_table.h"
 #include "adapters/converged_discovery.h"
@@ -59,9 +60,16 @@ void store(char *field, size_t room, const char *value)
 }
 
 // Prints the line formatted into szTempBuffer; a longer line was cut to it.
-void print_cut(int formatted)
+// One printed line: the parts joined in the shared buffer, a line longer
+// than the buffer cut at its end.
+void print_line(const char *head, const char *separator, const char *value)
 {
-    (void)formatted;
+    size_t n = 0;
+    const size_t cap = sizeof szTempBuffer - 1;
+    for (const char *part : {head, separator, value})
+        for (const char *p = part; *p && n < cap; ++p)
+            szTempBuffer[n++] = *p;
+    szTempBuffer[n] = '\0';
     PrintTwo();
 }
 
@@ -445,12 +453,11 @@ int CLU_PrintVPD(int board, VPD_RECORD *record, int print)
                 }
             }
             if (label)
-                print_cut(std::snprintf(szTempBuffer, sizeof szTempBuffer, "%s: %s", label->label, value));
+                print_line(label->label, ": ", value);
             else if (static_cast<uint8_t>(key[0]) == kIdKey && static_cast<uint8_t>(key[1]) == kIdKey)
-                print_cut(std::snprintf(szTempBuffer, sizeof szTempBuffer, "Product Name          : %s", value));
+                print_line("Product Name          : ", "", value);
             else
-                print_cut(
-                    std::snprintf(szTempBuffer, sizeof szTempBuffer, "%s                    : %s", keyword, value));
+                print_line(keyword, "                    : ", value);
         }
         const Field *f = record_field(reinterpret_cast<const uint8_t *>(key));
         if (f)

@@ -1152,13 +1152,11 @@ bool varrow_fc(const Board &b)
 // 4-byte tail (the CRC-32 of the VPD).
 Bytes vpd_object(const Bytes &vpd)
 {
-    Bytes o(140, 0);
-    put32(&o[0], static_cast<uint32_t>(140 + vpd.size() + 4));
+    Bytes o(140 + vpd.size() + 4, 0);
+    put32(&o[0], static_cast<uint32_t>(o.size()));
     std::memcpy(&o[8], "FCPFVPD", 7);
-    o.insert(o.end(), vpd.begin(), vpd.end());
-    Bytes tail(4, 0);
-    put32(tail.data(), ufi_crc32(vpd.data(), vpd.size()));
-    o.insert(o.end(), tail.begin(), tail.end());
+    std::copy(vpd.begin(), vpd.end(), o.begin() + 140);
+    put32(&o[140 + vpd.size()], ufi_crc32(vpd.data(), vpd.size()));
     return o;
 }
 
