@@ -298,6 +298,28 @@ TEST(FcConvergedModelTables, ConvergedDefaultTexts)
         }
     }
     EXPECT_EQ(1u, leadingWords.size());
+    // Ids the guards admit that only the generic default answers.
+    const struct {
+        int (*call)(_AdapterModelAndDesc *);
+        const ModelTable *table;
+        uint32_t deviceId;
+    } generic[] = {
+        {GetGorselAdapterModelAndDesc, &kGorselModelTable, 0x713},
+        {GetGorselAdapterModelAndDesc, &kGorselModelTable, 0x718},
+        {GetGorselAdapterModelAndDesc, &kGorselModelTable, 0x71A},
+        {GetGorselAdapterModelAndDesc, &kGorselModelTable, 0x71B},
+        {GetGorselAdapterModelAndDesc, &kGorselModelTable, 0x71C},
+        {GetBrindlefinAdapterModelAndDesc, &kBrindlefinModelTable, 0x211},
+        {GetBrindlefinAdapterModelAndDesc, &kBrindlefinModelTable, 0x212},
+        {GetBrindlefinAdapterModelAndDesc, &kBrindlefinModelTable, 0x214},
+    };
+    for (const auto &g : generic) {
+        const ModelTableRow &row = g.table->rows[0];
+        _AdapterModelAndDesc r = request(g.deviceId, row.vendorId, row.subDeviceId, row.subVendorId);
+        ASSERT_EQ(0, g.call(&r)) << std::hex << g.deviceId;
+        EXPECT_STREQ(g.table->defaults[3].texts.desc, r.desc) << std::hex << g.deviceId;
+        EXPECT_STREQ(g.table->preStepBaseModel, r.model) << std::hex << g.deviceId;
+    }
     // gen-2 rows of the iSCSI and FCoE functions carry those defaults' texts.
     const ModelTable &aw2 = kBrindlefinModelTable;
     EXPECT_STREQ(aw2.defaults[1].texts.familyDesc, aw2.rows[61].texts.familyDesc);
