@@ -7,59 +7,25 @@
 //     ZeroizeSecurityData                    dispatches to. None touches an
 //                                            adapter: the downloads answer 70
 //                                            (wrong image for the adapter).
-//   - fcEngineAvailable                      answers 0. Its one caller, the FC
-//                                            path of GetDiscoveredAdapterProperty
-//                                            (flash/device_properties.cpp), then
-//                                            drops the check: until the engine
-//                                            reads FC functions, discovery leaves
-//                                            them out instead of listing them
-//                                            with versions it could not read.
 //
-// Still to come with VPD, identification and revision display (adapters/):
-//   - getAdapterVPD, getVarrowModelName      do nothing: FC-side entries keep
-//                                            no JEDEC id, serial or model name
-//   - ToUpper                                complete here; moves with its owner
-//   - show_encoded_rev1                      empty text; not reached while
-//                                            fcEngineAvailable answers 0
+// Still to come with the model name selection (adapters/model_select.cpp):
+//   - getAdapterModel                        writes nothing: an FC-side entry
+//                                            without a VPD model name keeps an
+//                                            empty modelName meanwhile
 //
 // Still to come with the front end's FC image files (flash/):
 //   - GetFileChecksumType                    complete here; moves with its owner
 #include "flash/neighbour_services.h"
 
-#include <cctype>
 #include <cstring>
 
-#include "adapters/adapter_table.h"
+#include "adapters/model_select.h"
 
-int fcEngineAvailable()
-{
-    return 0;
-}
-
-int getAdapterVPD()
-{
-    return 0;
-}
-
-int getVarrowModelName()
-{
-    return 0;
-}
-
-void ToUpper(char *text)
-{
-    if (!text)
-        return;
-    for (; *text; ++text)
-        *text = static_cast<char>(std::toupper(static_cast<unsigned char>(*text)));
-}
-
-void show_encoded_rev1(uint8_t index, const uint8_t *word, char *text)
+int getAdapterModel(uint8_t index, char *destination)
 {
     (void)index;
-    (void)word;
-    if (text)
-        text[0] = '\0';
+    (void)destination;
+    return 0;
 }
 
 DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode, uint16_t transferMode, FILE *file,
