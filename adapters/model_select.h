@@ -14,6 +14,11 @@ struct _AdapterModelAndDesc;
 // a name is written bounded by this capacity minus 1.
 const uint32_t ADAPTER_MODEL_NAME_BYTES = sizeof(_Adapter::modelName);
 
+// Family base names of the gen-4 converged and the Varrow tables, which the
+// selection writes as fixed fall-backs too (8 characters each).
+extern const char kTrelmontFamilyBaseName[]; // model_table_gen4.cpp
+extern const char kVarrowFamilyBaseName[];   // model_table_varrow.cpp
+
 // Writes the model name of the entry into destination (callers pass the
 // entry's own modelName). An index outside the table writes nothing and
 // answers 1; otherwise 0.

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 // Size of each text field of the request.
-enum { MODEL_TEXT_FIELD = 256 };
+constexpr uint32_t MODEL_TEXT_FIELD = 256;
 
 #pragma pack(push, 1)
 // Request and result of one table lookup. The caller zeroes it, sets the
