@@ -40,11 +40,6 @@ DOWNLOAD_STATUS StartAbsDownload2MbWithFeedback(int board, int32_t fileKind, FIL
 int ZeroizeSecurityData(int board);
 
 // ---------------------------------------------------------------------------
-// Model name selection of adapter discovery (adapters/model_select.h):
-// getAdapterModel is declared there; its interim body lives in
-// flash/neighbour_services_interim.cpp until the selection lands.
-
-// ---------------------------------------------------------------------------
 // FC image files of the front end.
 
 // 2 when the text after the first dot of the path is "aif" or "AIF", else 1.

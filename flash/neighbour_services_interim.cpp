@@ -8,25 +8,11 @@
 //                                            adapter: the downloads answer 70
 //                                            (wrong image for the adapter).
 //
-// Still to come with the model name selection (adapters/model_select.cpp):
-//   - getAdapterModel                        writes nothing: an FC-side entry
-//                                            without a VPD model name keeps an
-//                                            empty modelName meanwhile
-//
 // Still to come with the front end's FC image files (flash/):
 //   - GetFileChecksumType                    complete here; moves with its owner
 #include "flash/neighbour_services.h"
 
 #include <cstring>
-
-#include "adapters/model_select.h"
-
-int getAdapterModel(uint8_t index, char *destination)
-{
-    (void)index;
-    (void)destination;
-    return 0;
-}
 
 DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode, uint16_t transferMode, FILE *file,
                                                   uint8_t *wakeupParms, uint16_t dwcMode, uint8_t *signedImage,
