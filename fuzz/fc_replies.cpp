@@ -10,7 +10,9 @@
 #include <cstring>
 #include <vector>
 
+#include "adapters/adapter_identity.h"
 #include "adapters/adapter_table.h"
+#include "adapters/revision_display.h"
 #include "hba/adapter_state.h"
 #include "hba/boot_images.h"
 #include "hba/config_regions.h"
@@ -310,6 +312,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         CLU_GetLinkInfo(b, &state);
         CLU_EnableAdapterPort(b);
         setFactoryDefaultsSLI4(b);
+    }
+    {
+        // Identification: both JEDEC reads, the platform check's own VPD
+        // reader and its walk, and the pass over the table.
+        GetJedecId_new(b);
+        GetJedecId4(b);
+        uint32_t size = 1024;
+        std::vector<uint8_t> list = exactly<uint8_t>(size);
+        GetVPD(b, list.data(), &size);
+        if (size > 1000)
+            abort();
+        IBM_PSeries_Check(b);
+        getAdapterVPD();
+        const _Adapter &a = table[0];
+        if (strnlen(a.serialNumber, 32) == 32 || strnlen(a.modelName, 80) == 80 || strnlen(a.vpdV4Text, 32) == 32)
+            abort();
+        const uint8_t word[3] = {next(), next(), next()};
+        char text[ENCODED_REV_TEXT_SIZE];
+        show_encoded_rev1(0, word, text);
+        if (strnlen(text, sizeof text) == sizeof text)
+            abort();
     }
 
     gAdapters = nullptr;
