@@ -22,7 +22,10 @@ void copyModelName(char *destination, const char *text)
 {
     if (destination == text)
         return;
-    std::snprintf(destination, ADAPTER_MODEL_NAME_BYTES - 1, "%s", text);
+    size_t n = 0;
+    for (; text[n] && n + 2 < ADAPTER_MODEL_NAME_BYTES; ++n)
+        destination[n] = text[n];
+    destination[n] = '\0';
 }
 
 void buildRequest(const _Adapter &entry, _AdapterModelAndDesc *request)
