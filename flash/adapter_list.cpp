@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include "adapters/adapter_identity.h"
 #include "adapters/converged_discovery.h"
 #include "adapters/discovery_reset.h"
 #include "adapters/fc_discovery.h"

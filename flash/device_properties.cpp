@@ -5,9 +5,11 @@
 #include <cstring>
 #include <strings.h>
 
+#include "adapters/adapter_identity.h"
 #include "adapters/adapter_table.h"
 #include "adapters/board_predicates.h"
 #include "adapters/converged_discovery.h"
+#include "adapters/revision_display.h"
 #include "flash/debug_log.h"
 #include "flash/device_versions.h"
 #include "flash/engine_log.h"
@@ -120,13 +122,6 @@ std::string wakeup_boot_version(uint32_t index)
 int fc_properties(uint32_t index, DiscoveredDevice &record, FirmwareDetails &fw, FirmwareDetails &boot)
 {
     const _Adapter &a = gAdapters[index];
-    if (!fcEngineAvailable()) {
-        logDebugOutput("GetDiscoveredAdapterProperty: no FC engine to read the device specified by segment = "
-                       "0x%s, busnumber = 0x%s, devicenumer = 0x%s, functionnumber = 0x%s\n",
-                       record.segment.c_str(), record.busnumber.c_str(), record.devicenumber.c_str(),
-                       record.funcnumber.c_str());
-        return OEM_HARDWARE_NOT_ACCESSIBLE;
-    }
     bool varrow_fc = isVarrowFC(static_cast<int32_t>(index)) != 0;
     fw.active_version = fc_firmware_version(index, a);
     fw.duration = kFcDuration;

@@ -1,9 +1,8 @@
-// Operations of neighbouring parts that the front end, the adapter table and
-// the download entry call but that later work brings: the FC HBA firmware
-// engine (hba/), the VPD, identification and revision-display steps of
-// adapter discovery (adapters/) and the front end's FC image files. Until
-// they land their bodies live in flash/neighbour_services_interim.cpp, which
-// lists them and says what each answers meanwhile.
+// Operations of neighbouring parts that the download entry calls but that
+// later work brings: the FC engine's classic download paths and the front
+// end's FC image files. Until they land their bodies live in
+// flash/neighbour_services_interim.cpp, which lists them and says what each
+// answers meanwhile.
 #ifndef HLVD_FLASH_NEIGHBOUR_SERVICES_H
 #define HLVD_FLASH_NEIGHBOUR_SERVICES_H
 
@@ -39,23 +38,6 @@ DOWNLOAD_STATUS StartAbsDownload2MbWithFeedback(int board, int32_t fileKind, FIL
                                                 uint8_t *signedImage, DownLoadStatusStrCallback textCallback,
                                                 DownLoadStatusCallback percentCallback);
 int ZeroizeSecurityData(int board);
-
-// Interim only: 0 while the engine is missing, so that device properties
-// leave FC functions out instead of listing what could not be read.
-int fcEngineAvailable();
-
-// ---------------------------------------------------------------------------
-// Identification and revision display of adapter discovery.
-
-// The VPD and model-name passes over the FC-side entries.
-int getAdapterVPD();
-int getVarrowModelName();
-
-// Upper-cases a text in place.
-void ToUpper(char *text);
-
-// Display text of the three low bytes of a program id word (at least 12 bytes).
-void show_encoded_rev1(uint8_t index, const uint8_t *word, char *text);
 
 // ---------------------------------------------------------------------------
 // FC image files of the front end.

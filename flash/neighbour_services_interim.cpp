@@ -7,60 +7,12 @@
 //     ZeroizeSecurityData                    dispatches to. None touches an
 //                                            adapter: the downloads answer 70
 //                                            (wrong image for the adapter).
-//   - fcEngineAvailable                      answers 0. Its one caller, the FC
-//                                            path of GetDiscoveredAdapterProperty
-//                                            (flash/device_properties.cpp), then
-//                                            drops the check: until the engine
-//                                            reads FC functions, discovery leaves
-//                                            them out instead of listing them
-//                                            with versions it could not read.
-//
-// Still to come with VPD, identification and revision display (adapters/):
-//   - getAdapterVPD, getVarrowModelName      do nothing: FC-side entries keep
-//                                            no JEDEC id, serial or model name
-//   - ToUpper                                complete here; moves with its owner
-//   - show_encoded_rev1                      empty text; not reached while
-//                                            fcEngineAvailable answers 0
 //
 // Still to come with the front end's FC image files (flash/):
 //   - GetFileChecksumType                    complete here; moves with its owner
 #include "flash/neighbour_services.h"
 
-#include <cctype>
 #include <cstring>
-
-#include "adapters/adapter_table.h"
-
-int fcEngineAvailable()
-{
-    return 0;
-}
-
-int getAdapterVPD()
-{
-    return 0;
-}
-
-int getVarrowModelName()
-{
-    return 0;
-}
-
-void ToUpper(char *text)
-{
-    if (!text)
-        return;
-    for (; *text; ++text)
-        *text = static_cast<char>(std::toupper(static_cast<unsigned char>(*text)));
-}
-
-void show_encoded_rev1(uint8_t index, const uint8_t *word, char *text)
-{
-    (void)index;
-    (void)word;
-    if (text)
-        text[0] = '\0';
-}
 
 DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode, uint16_t transferMode, FILE *file,
                                                   uint8_t *wakeupParms, uint16_t dwcMode, uint8_t *signedImage,

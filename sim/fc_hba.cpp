@@ -376,6 +376,14 @@ json default_state(const Machine &m, const FcRef &r, const FcCaps &caps)
     if (fcdoc.contains("wakeup") && fcdoc["wakeup"].is_array())
         for (size_t i = 0; i < 15 && i < fcdoc["wakeup"].size(); ++i)
             put32(&wake[4 * i], static_cast<uint32_t>(jnum(json{{"w", fcdoc["wakeup"][i]}}, "w", 0)));
+    // Single words by number, e.g. {"13": 0} for no boot code in the ROM.
+    if (fcdoc.contains("wakeup") && fcdoc["wakeup"].is_object())
+        for (auto it = fcdoc["wakeup"].begin(); it != fcdoc["wakeup"].end(); ++it) {
+            char *end = nullptr;
+            unsigned long w = std::strtoul(it.key().c_str(), &end, 10);
+            if (end != it.key().c_str() && *end == '\0' && w < 15)
+                put32(&wake[4 * w], static_cast<uint32_t>(jnum(json{{"w", it.value()}}, "w", 0)));
+        }
     std::string model = a.name.empty() ? "FC HBA" : a.name;
     Keywords kws = {{"PN", "P" + std::to_string(f.device_id)}, {"SN", a.serial}, {"EC", "A1"}, {"MN", "10DF"},
                     {"V4", "FC-SIM"}};

@@ -28,7 +28,8 @@
 //   "load_list_cycle"  true: the flash list's last entry links back to its
 //                      first instead of the head
 //   "wakeup"           the 15 words of region 4 (default: each type's first
-//                      image in its slot, the boot image also in words 13-14)
+//                      image in its slot, the boot image also in words 13-14),
+//                      or an object of single words by number ({"13": 0})
 //   "vpd"              region 14: {"identifier": text, "keywords": [[key,
 //                      value], ...] or {key: value}, "word_reversed": bool}
 //   "load_exp_rom"     {"start": 8 or 11, "continues": n, "finishes": n}:

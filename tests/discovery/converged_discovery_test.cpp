@@ -144,7 +144,8 @@ TEST(ConvergedDiscovery, SeveralAdaptersEachListedOnce)
     DebugLog log(host);
     ASSERT_EQ(0, oem_do_discovery_with_files(xml.c_str(), images.c_str()));
     std::vector<DiscoveredDevice> devices = read_discovery(xml);
-    ASSERT_EQ(3u, devices.size());
+    // The three converged adapters once each, and both FC functions.
+    ASSERT_EQ(5u, devices.size());
     const Expected expected[] = {
         {"rewrite", "aw3-same.ufi", "10.2.370.15"},
         {"downgrade", "aw3-same.ufi", "10.2.370.15"},
@@ -164,9 +165,11 @@ TEST(ConvergedDiscovery, SeveralAdaptersEachListedOnce)
         }
         EXPECT_EQ(1, found) << adapters[a]["name"];
     }
-    // The FC HBA's functions could not be read and were left out with a reason.
-    EXPECT_TRUE(log.has("GetDiscoveredAdapterProperty: no FC engine to read the device specified by segment = 0x0, "
-                        "busnumber = 0x7"));
+    int fc = 0;
+    for (const DiscoveredDevice &d : devices)
+        if (d.busnumber == "7" && d.nictype == "FC")
+            ++fc;
+    EXPECT_EQ(2, fc);
 }
 
 // A small machine with both kinds of converged function.
@@ -199,8 +202,13 @@ TEST(ConvergedDiscovery, UnlinkedFcoeFunctionIsNotTakenForAnotherAdapter)
         EXPECT_NE("10.2.370.15", d.firmware.active_version);
         EXPECT_NE("rewrite", d.firmware.action);
     }
-    ASSERT_FALSE(devices.empty());
-    EXPECT_EQ("4", devices[0].busnumber);
+    // Both adapters are listed: the FCoE function (an FC-side entry, first)
+    // is read on the FC path, as an FCoE function of no controller.
+    ASSERT_EQ(2u, devices.size());
+    EXPECT_EQ("9", devices[0].busnumber);
+    EXPECT_EQ("FCOE", devices[0].nictype);
+    EXPECT_FALSE(devices[0].hasBootItem);
+    EXPECT_EQ("4", devices[1].busnumber);
 }
 
 std::string vexo_log(const hlvdtest::SimHost &host)

@@ -48,7 +48,8 @@ std::string machine(const json &exp_rom = json())
 {
     WAKEUP_PARMS r = initial_record();
     json hba = fctest::sli3_hba("a", 0x10);
-    json fc = {{"regions",
+    json fc = {{"jedec", 0},
+               {"regions",
                 {{"4", {{"data", hex_of(&r, sizeof r)}, {"recreate", false}}},
                  {"16", {{"data", "10000000c9a51000"}, {"recreate", false}}}}}};
     if (!exp_rom.is_null())
@@ -57,8 +58,8 @@ std::string machine(const json &exp_rom = json())
     return fctest::machine({hba});
 }
 
-// The adapter table keeps no JEDEC id yet; a test gives one to make the
-// function a 2 MB family part (family 0xFE00).
+// The HBA reports JEDEC id 0; a test gives one to make the function a 2 MB
+// family part (family 0xFE00).
 void make_2mb_family(int board)
 {
     gAdapters[board].jedecId = 0x577;

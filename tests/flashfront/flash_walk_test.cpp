@@ -197,21 +197,21 @@ TEST_F(FlashWalkTest, WalkGoesOnPastDevicesItCannotUse)
     DiscoveredDevice aw3 = listed(table, 0, 4, 0, "aw3.ufi", "upgrade");
     DiscoveredDevice bad = aw3;
     bad.busnumber = "zz";
-    // An FC function is located, but its properties cannot be read.
+    // An FC function is located and read, but a UFI image does not fit it.
     DiscoveredDevice fc = fronttest::listed_device(0, 7, 0, 0, "aw3.ufi", "upgrade");
     std::vector<DiscoveredDevice> devices = {fronttest::listed_device(0, 0x40, 0, 0, "aw3.ufi", "upgrade"), bad, fc,
                                              aw3};
     FlashWalk w = walk(devices, images + "/same");
-    EXPECT_EQ(4, w.status);
+    EXPECT_EQ(10009, w.status);
     EXPECT_TRUE(w.attempted);
     EXPECT_EQ("", devices[0].firmware.action_status);
     EXPECT_EQ("", devices[1].firmware.action_status);
-    EXPECT_EQ("", devices[2].firmware.action_status);
+    EXPECT_EQ("10009", devices[2].firmware.action_status);
     EXPECT_EQ("2", devices[3].firmware.action_status);
     EXPECT_TRUE(log.has("oem_do_flash_with_file: couldnot locate the device specified by pciSegment = 0x0, pciBus = "
                         "0x40, pciDevice = 0x0, pciFunction = 0x0\n"));
-    EXPECT_TRUE(log.has("oem_do_flash_with_file: couldnot get adapter properties for the device specified by "
-                        "pciSegment = 0x0, pciBus = 0x7, pciDevice = 0x0, pciFunction = 0x0\n"));
+    EXPECT_TRUE(log.has("FlashAdapter: firmware file, aw3.ufi is not compatible with the device specified by "
+                        "segment = 0x0, pciBus = 0x7, pciDevice = 0x0, pciFunction = 0x0"));
     // A failure folded in early stays the result: later successes do not
     // hide it.
     devices = {fronttest::listed_device(0, 0x40, 0, 0, "aw3.ufi", "upgrade"), aw3};

@@ -35,11 +35,11 @@ TEST_F(PciCalls, FlashFindsTheFunctionByItsWholeAddress)
          "0x0, pciFunction = 0x0\n"},
         // A converged function on another segment is another function.
         {1, 4, 0, 0, 4, "couldnot locate the device specified by segment = 0x1, pciBus = 0x4"},
-        // An FC function is found whatever the segment; its properties need
-        // the FC engine.
-        {5, 7, 0, 1, 4,
-         "oem_do_full_flash_PCI: couldnot get adapter properties for the device specified by segment = 0x5, pciBus "
-         "= 0x7, pciDevice = 0x0, pciFunction = 0x1\n"},
+        // An FC function is found whatever the segment; a UFI image does not
+        // fit it.
+        {5, 7, 0, 1, 10009,
+         "FlashAdapter: firmware file, aw3.ufi is not compatible with the device specified by segment = 0x0, pciBus "
+         "= 0x7, pciDevice = 0x0, pciFunction = 0x1"},
         // Any function of a converged adapter may be named.
         {0, 4, 0, 2, 2, "FlashAdapter: The firmware version on the adapter is matching with firmware image"},
     };
