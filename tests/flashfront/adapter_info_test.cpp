@@ -166,9 +166,11 @@ void check_record(const std::vector<uint8_t> &b, size_t r, const Expected &e, co
     EXPECT_TRUE(untouched(b, r + 27512, r + kRecord));
 }
 
-// The default host: every converged adapter once, by its function 0, with
-// the major, minor and release parts of its active firmware; the image
-// version only where an image matches.
+// The default host: every converged adapter and the Varrow FC adapter once,
+// by its function 0, with the major, minor and release parts of its active
+// firmware; both functions of the SLI-3 HBA with a firmware and a boot code
+// item of 0.0.0 (their versions have no four-part form); the image version
+// only where an image matches.
 TEST(AdapterInfo, CountThenFillListsEveryAdapterOnce)
 {
     hlvdtest::SimHost host;
@@ -180,6 +182,9 @@ TEST(AdapterInfo, CountThenFillListsEveryAdapterOnce)
         {4, 0, 0x19A2, 0x0710, 0x10DF, 0xE70E, true, 1, {10, 2, 370}, true, {10, 2, 380}},
         {5, 0, 0x19A2, 0x0720, 0x10DF, 0xE81E, true, 1, {11, 1, 183}, false, {0, 0, 0}},
         {6, 0, 0x10DF, 0xE228, 0x10DF, 0xE22A, true, 1, {11, 4, 204}, false, {0, 0, 0}},
+        {7, 0, 0x10DF, 0xFE00, 0x10DF, 0xFE00, false, 2, {0, 0, 0}, false, {0, 0, 0}},
+        {7, 1, 0x10DF, 0xFE00, 0x10DF, 0xFE00, false, 2, {0, 0, 0}, false, {0, 0, 0}},
+        {8, 0, 0x10DF, 0xE200, 0x10DF, 0xE201, false, 1, {11, 4, 204}, false, {0, 0, 0}},
     };
     const size_t n = sizeof expected / sizeof expected[0];
 
