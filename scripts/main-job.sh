@@ -20,7 +20,8 @@ $BIN/hlvdsim create "$SYSROOT"
 $BIN/hlvdsim show "$SYSROOT"
 
 # Images for the default machine's converged adapters: a newer AW2 image, the
-# AW3 version already running, a newer Trelmont image.
+# AW3 version already running, a newer Trelmont image. No image file fits
+# the FC HBAs; they are listed with their versions and left as they are.
 echo
 echo "== images"
 $BIN/hlvdsim make-ufi --generation 2 --version 4.2.433.700 -o "$WORK/images/aw2-4.2.433.700.ufi"
