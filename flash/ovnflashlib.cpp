@@ -602,7 +602,6 @@ extern "C" int oem_get_full_flash_dump_PCI(const char *dump_file, int ignored, i
 
 extern "C" int oem_get_adapter_info(ven_adapter_info *info, int *nEntries, const char *firmware_file_path)
 {
-    (void)info;
     AutoMutex lock(libOvnFlashMutex);
     logDebugOutput("\n[oem_get_adapter_info]: entering oem_do_discovery_with_files\n");
     if (!nEntries) {
@@ -615,6 +614,12 @@ extern "C" int oem_get_adapter_info(ven_adapter_info *info, int *nEntries, const
         CloseLogFileHandle();
         return OEM_INVALID_ARGUMENTS;
     }
+    // A path is never cut to fit.
+    if (std::strlen(firmware_file_path) > ADAPTER_INFO_PATH_MAX) {
+        logDebugOutput("oem_get_adapter_info: firmware_file_path is too long\n");
+        CloseLogFileHandle();
+        return OEM_INVALID_ARGUMENTS;
+    }
     logDebugOutput("oem_get_adapter_info: firmware_file_path = %s\n", firmware_file_path);
     CallCleanup cleanup(FreeAllGlobals);
     if (CreateAdapterList() != 0) {
@@ -622,8 +627,9 @@ extern "C" int oem_get_adapter_info(ven_adapter_info *info, int *nEntries, const
         CloseLogFileHandle();
         return OEM_OPERATION_FAILED;
     }
+    int rc = ListAdapterInfo(info, nEntries, firmware_file_path);
     CloseLogFileHandle();
-    return OEM_OPERATION_FAILED;
+    return rc;
 }
 
 extern "C" int oem_flash_lib_version(char *buffer, int size)

@@ -9,40 +9,8 @@
 
 #include <pthread.h>
 
-#pragma pack(push, 1)
-// One firmware item of a listed adapter function (host-owned).
-struct ven_firmware_item {
-    char name[1280];           // not written
-    uint32_t activeMajor;
-    uint32_t activeMinor;
-    uint32_t activeRelease;
-    uint32_t imageMajor;       // written only when an image matches
-    uint32_t imageMinor;
-    uint32_t imageRelease;
-    uint32_t reserved;         // not written
-};
+#include "flash/adapter_info.h"
 
-// One adapter function as oem_get_adapter_info lists it (host-owned).
-struct ven_adapter_info {
-    char productText[1280];
-    uint32_t vendorId;
-    uint32_t deviceId;
-    uint32_t subVendorId;
-    uint32_t subDeviceId;
-    uint32_t pciSegment;
-    uint32_t pciBus;
-    uint32_t pciDevice;
-    uint32_t pciFunction;
-    char slotText[16];
-    char macAddressText[20];
-    uint32_t itemCount;
-    ven_firmware_item items[20]; // 0 firmware, 1 boot code
-    uint32_t reserved;           // not written
-};
-#pragma pack(pop)
-
-static_assert(sizeof(ven_firmware_item) == 1308, "ven_firmware_item layout");
-static_assert(sizeof(ven_adapter_info) == 27516, "ven_adapter_info layout");
 
 extern "C" {
 int oem_do_discovery_with_files(const char *discovery_file, const char *image_file_path);

@@ -1,9 +1,10 @@
 #!/bin/sh
 # The main job: builds the library and its tools, makes a simulated host from
 # the default machine description, generates firmware images for it and runs
-# the whole road the way a host's update framework does: discovery, flash
-# with file, the results read back from the discovery file, a reboot of the
-# adapters, and a second discovery that shows the new active versions.
+# the whole road the way a host's update framework does: discovery, the
+# adapter information (count, then fill), flash with file, the results read
+# back from the discovery file, a reboot of the adapters, and a second
+# discovery and adapter information that show the new active versions.
 set -eu
 cd "$(dirname "$0")/.."
 JOBS=$(nproc 2>/dev/null || echo 2)
@@ -19,7 +20,8 @@ $BIN/hlvdsim create "$SYSROOT"
 $BIN/hlvdsim show "$SYSROOT"
 
 # Images for the default machine's converged adapters: a newer AW2 image, the
-# AW3 version already running, a newer Trelmont image.
+# AW3 version already running, a newer Trelmont image. No image file fits
+# the FC HBAs; they are listed with their versions and left as they are.
 echo
 echo "== images"
 $BIN/hlvdsim make-ufi --generation 2 --version 4.2.433.700 -o "$WORK/images/aw2-4.2.433.700.ufi"
@@ -34,6 +36,14 @@ status=0
 echo
 echo "== discovery"
 $BIN/hlvdhost --log "$WORK/debug.log" discover "$XML" "$WORK/images" || status=$?
+
+# The records a host gets from the adapter information call: one per
+# converged or Varrow FC adapter, one per function of the other FC HBAs.
+echo
+echo "== adapter information"
+if [ "$status" -eq 0 ]; then
+    $BIN/hlvdhost --log "$WORK/debug.log" info "$WORK/images" || status=$?
+fi
 
 # The host takes the proposals as they stand: upgrades are flashed, the
 # rewrite of the running AW3 version too; the results come back in the file.
@@ -52,6 +62,12 @@ echo
 echo "== second discovery"
 if [ "$status" -eq 0 ]; then
     $BIN/hlvdhost --log "$WORK/debug.log" discover "$WORK/discovery-after-reboot.xml" "$WORK/images" || status=$?
+fi
+
+echo
+echo "== adapter information after the reboot"
+if [ "$status" -eq 0 ]; then
+    $BIN/hlvdhost --log "$WORK/debug.log" info "$WORK/images" || status=$?
 fi
 
 echo

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -13,13 +14,16 @@
 #include <rapidxml.hpp>
 #include <rapidxml_utils.hpp>
 
+// The host-owned records of the adapter information call.
+#include "../flash/adapter_info.h"
+
 namespace {
 
 typedef int (*discovery_fn)(const char *, const char *);
 typedef int (*flash_fn)(const char *, const char *);
 typedef int (*flash_pci_fn)(const char *, int, int, int, int, int);
 typedef int (*dump_pci_fn)(const char *, int, int, int, int, int);
-typedef int (*adapter_info_fn)(void *, int *, const char *);
+typedef int (*adapter_info_fn)(ven_adapter_info *, int *, const char *);
 typedef int (*version_fn)(char *, int);
 typedef const char *(*text_fn)(int);
 typedef int (*debug_fn)(const char *);
@@ -143,6 +147,40 @@ int print_discovery_summary(const char *path)
     }
 }
 
+// A text field of a record, whatever its termination.
+std::string field_text(const char *field, size_t room)
+{
+    size_t n = 0;
+    while (n < room && field[n])
+        ++n;
+    return std::string(field, n);
+}
+
+// One line per listed function (PCI address, ids, product, MAC and slot),
+// then one per firmware item: its active version and the version of the
+// image found for it, "-" when none matched (the host passes zeros).
+void print_adapter_info(const std::vector<ven_adapter_info> &records)
+{
+    for (const ven_adapter_info &r : records) {
+        std::printf("  %04X:%02X:%02X.%X  %04X:%04X %04X:%04X  %-46s  mac %s  slot %s\n", r.pciSegment, r.pciBus,
+                    r.pciDevice, r.pciFunction, r.vendorId, r.deviceId, r.subVendorId, r.subDeviceId,
+                    field_text(r.productText, sizeof r.productText).c_str(),
+                    or_dash(field_text(r.macAddressText, sizeof r.macAddressText)).c_str(),
+                    or_dash(field_text(r.slotText, sizeof r.slotText)).c_str());
+        const uint32_t slots = sizeof r.items / sizeof r.items[0];
+        for (uint32_t i = 0; i < r.itemCount && i < slots; ++i) {
+            const ven_firmware_item &it = r.items[i];
+            std::string name = i == 0 ? "firmware" : i == 1 ? "boot code" : "item " + std::to_string(i);
+            std::printf("      %-10s active %u.%u.%u  image ", name.c_str(), it.activeMajor, it.activeMinor,
+                        it.activeRelease);
+            if (it.imageMajor || it.imageMinor || it.imageRelease)
+                std::printf("%u.%u.%u\n", it.imageMajor, it.imageMinor, it.imageRelease);
+            else
+                std::printf("-\n");
+        }
+    }
+}
+
 // A result means success to a host only for 0 and 1 (reboot required).
 int report(Library &lib, const char *what, int code)
 {
@@ -211,11 +249,21 @@ int main(int argc, char **argv)
                       lib.sym<dump_pci_fn>("oem_get_full_flash_dump_PCI")(a[0], 0, v[0], v[1], v[2], v[3]));
     }
     if (cmd == "info" && nargs == 1) {
+        // As a host does it: count, allocate that many zero-filled records, fill.
+        adapter_info_fn info = lib.sym<adapter_info_fn>("oem_get_adapter_info");
         int count = 0;
-        int rc = lib.sym<adapter_info_fn>("oem_get_adapter_info")(nullptr, &count, a[0]);
+        int rc = info(nullptr, &count, a[0]);
+        if (rc != 0 || count < 0)
+            return report(lib, "adapter info", rc);
+        std::printf("adapter functions listed: %d\n", count);
+        if (count == 0)
+            return report(lib, "adapter info", rc);
+        std::vector<ven_adapter_info> records(static_cast<size_t>(count)); // zero-filled
+        rc = info(records.data(), &count, a[0]);
+        int status = report(lib, "adapter info", rc);
         if (rc == 0)
-            std::printf("adapter functions listed: %d\n", count);
-        return report(lib, "adapter info", rc);
+            print_adapter_info(records);
+        return status;
     }
     if (cmd == "version" && nargs == 0) {
         char buf[64];
