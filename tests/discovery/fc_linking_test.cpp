@@ -59,7 +59,7 @@ TEST(FcoeLinkByBusAndSerial, TableAndDiscoveryFile)
     // the adapter group is still to come), so every controller has no ports:
     // the WWPN pass meets no empty WWPN and the bus-and-serial pass never
     // runs. Remove this skip once port groups are listed.
-    GTEST_SKIP() << "no port groups in the management library: the bus-and-serial pass cannot run";
+    GTEST_SKIP() << "waits for the port groups of the management tree: without them no controller port has an empty WWPN, so the bus-and-serial pass never runs";
 
     const struct {
         const char *what;

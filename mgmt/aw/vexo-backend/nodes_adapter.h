@@ -9,7 +9,9 @@
 //   LinkConfig (LinkReconfiguration); Profile, Protocol (ProfileManagement);
 //   Port and Function below ActiveProfile and below ConfiguredProfile;
 //   the NCSI configurations, ExtFATModule and EventLogEntry;
-//   PortDiscoveryAndConfiguration with its LLDP and DCBX groups;
+//   PortDiscoveryAndConfiguration with its LLDP and DCBX groups (with it,
+//   the skip of FcoeLinkByBusAndSerial in tests/discovery/fc_linking_test.cpp
+//   goes: an FCoE function linked by bus and serial needs controller ports);
 //   LogicalHBA (below iSCSIPhysicalHBA) with its targets, sessions and LUNs.
 #ifndef HLVD_MGMT_AW_VEXO_BACKEND_NODES_ADAPTER_H
 #define HLVD_MGMT_AW_VEXO_BACKEND_NODES_ADAPTER_H
