@@ -474,3 +474,33 @@ TEST(FcImageFiles, GroupedBuildTextGivesItsLeadingDigitsAndDots)
         EXPECT_STREQ(c.version, version) << c.text;
     }
 }
+
+TEST(FcImageFiles, MakePrgArguments)
+{
+    const struct {
+        std::vector<std::string> args;
+        bool ok;
+    } cases[] = {
+        {{"-o", "x.prg"}, true},
+        {{"--type", "3", "--id", "121", "--device-id", "0xF180", "--kek", "k", "--size", "420", "-o", "x"}, true},
+        {{"--fault", "short", "--fault", "extra-byte", "-o", "x"}, true},
+        {{"--fault", "nope", "-o", "x"}, false},
+        {{"--id", "256", "-o", "x"}, false},
+        {{"--size", "-4", "-o", "x"}, false},
+        {{"--type", "3"}, false},
+        {{"-o"}, false},
+    };
+    for (const auto &c : cases) {
+        hlvdsim::PrgRecipe r;
+        std::string out, err;
+        EXPECT_EQ(c.ok, hlvdsim::prg_recipe_from_args(c.args, r, out, &err)) << err;
+    }
+    // Sizes that leave no room for the pieces, or not whole words, are refused.
+    for (uint32_t size : {136u, 402u}) {
+        hlvdsim::PrgRecipe r;
+        r.size = size;
+        r.kekId = size == 402u ? "k" : "";
+        std::vector<uint8_t> b;
+        EXPECT_FALSE(hlvdsim::build_prg(r, b, nullptr)) << size;
+    }
+}
