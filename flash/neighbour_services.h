@@ -1,6 +1,6 @@
 // Operations of neighbouring parts that the download entry calls but that
-// later work brings: the FC engine's classic download paths and the front
-// end's FC image files. Until they land their bodies live in
+// later work brings: the FC engine's classic download paths (the front end's
+// FC image files are in flash/fc_image_files.h). Until they land their bodies live in
 // flash/neighbour_services_interim.cpp, which lists them and says what each
 // answers meanwhile.
 #ifndef HLVD_FLASH_NEIGHBOUR_SERVICES_H
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "flash/fc_image_files.h"
 #include "flash/rm_status.h"
 #include "hba/adapter_family.h"
 #include "hba/config_regions.h"
@@ -38,11 +39,5 @@ DOWNLOAD_STATUS StartAbsDownload2MbWithFeedback(int board, int32_t fileKind, FIL
                                                 uint8_t *signedImage, DownLoadStatusStrCallback textCallback,
                                                 DownLoadStatusCallback percentCallback);
 int ZeroizeSecurityData(int board);
-
-// ---------------------------------------------------------------------------
-// FC image files of the front end.
-
-// 2 when the text after the first dot of the path is "aif" or "AIF", else 1.
-int GetFileChecksumType(const char *path);
 
 #endif

@@ -7,12 +7,8 @@
 //     ZeroizeSecurityData                    dispatches to. None touches an
 //                                            adapter: the downloads answer 70
 //                                            (wrong image for the adapter).
-//
-// Still to come with the front end's FC image files (flash/):
-//   - GetFileChecksumType                    complete here; moves with its owner
 #include "flash/neighbour_services.h"
 
-#include <cstring>
 
 DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode, uint16_t transferMode, FILE *file,
                                                   uint8_t *wakeupParms, uint16_t dwcMode, uint8_t *signedImage,
@@ -49,12 +45,4 @@ int ZeroizeSecurityData(int board)
 {
     (void)board;
     return 189;
-}
-
-int GetFileChecksumType(const char *path)
-{
-    const char *dot = path ? std::strchr(path, '.') : nullptr;
-    if (dot && (std::strcmp(dot + 1, "aif") == 0 || std::strcmp(dot + 1, "AIF") == 0))
-        return 2;
-    return 1;
 }

@@ -12,6 +12,7 @@
 #include "sim/fc_hba.h"
 #include "sim/flash_model.h"
 #include "sim/grp_generator.h"
+#include "sim/prg_generator.h"
 #include "sim/machine.h"
 #include "sim/ufi_generator.h"
 #include "sim/varrow_object.h"
@@ -29,6 +30,10 @@ int usage()
                  "           a Varrow firmware object file; faults: bad-magic, bad-size, bad-type, short\n"
                  "       hlvdsim make-grp --version V [--gen6] [--size N] [--fault NAME]... -o FILE\n"
                  "           a grouped FC image; faults: short, bad-magic, bad-signature, odd-length\n"
+                 "       hlvdsim make-prg [--type N] [--id N] [--rev N] [--id1 N] [--version TEXT] [--size N]\n"
+                 "                        [--device-id N] [--kek ID] [--fault NAME]... -o FILE\n"
+                 "           a PRG image (type 3: a boot image); faults: header-checksum, file-checksum,\n"
+                 "           extra-byte, short\n"
                  "       hlvdsim fault add DIR [MATCH...] KIND [--always] [--from N]\n"
                  "           MATCH: --adapter NAME --pci PCI --driver nic|iscsi --path callback|legacy\n"
                  "                  --callback ID --ioctl N --subsystem N --opcode N --version N\n"
@@ -339,6 +344,25 @@ int cmd_make_grp(int argc, char **argv)
     return 0;
 }
 
+int cmd_make_prg(int argc, char **argv)
+{
+    std::vector<std::string> args(argv + 2, argv + argc);
+    hlvdsim::PrgRecipe recipe;
+    std::string output;
+    std::string err;
+    if (!hlvdsim::prg_recipe_from_args(args, recipe, output, &err)) {
+        std::fprintf(stderr, "hlvdsim make-prg: %s\n", err.c_str());
+        usage();
+        return 2;
+    }
+    if (!hlvdsim::write_prg(recipe, output, &err)) {
+        std::fprintf(stderr, "hlvdsim make-prg: %s\n", err.c_str());
+        return 1;
+    }
+    std::printf("PRG image written to %s\n", output.c_str());
+    return 0;
+}
+
 int cmd_make_ufi(int argc, char **argv)
 {
     std::vector<std::string> args(argv + 2, argv + argc);
@@ -372,6 +396,8 @@ int run(int argc, char **argv)
         return cmd_make_ufi(argc, argv);
     if (std::strcmp(argv[1], "make-grp") == 0)
         return cmd_make_grp(argc, argv);
+    if (std::strcmp(argv[1], "make-prg") == 0)
+        return cmd_make_prg(argc, argv);
     if (std::strcmp(argv[1], "make-obj") == 0)
         return cmd_make_obj(argc, argv);
     if (std::strcmp(argv[1], "fault") == 0)
