@@ -3,10 +3,10 @@
 // Still to come with the FC HBA firmware engine (hba/), which brings the same
 // operations under the same names:
 //   - StartRelativeDownloadWithFeedback,     the classic FC download paths the
-//     StartAbsDownload2MbWithFeedback,       download entry (hba/download_entry.cpp)
-//     ZeroizeSecurityData                    dispatches to. None touches an
-//                                            adapter: the downloads answer 70
-//                                            (wrong image for the adapter).
+//     StartAbsDownload2MbWithFeedback        download entry (hba/download_entry.cpp)
+//                                            dispatches to. Neither touches an
+//                                            adapter: both answer 70 (wrong
+//                                            image for the adapter).
 //
 // Still to come with the front end's FC image files (flash/):
 //   - GetFileChecksumType                    complete here; moves with its owner
@@ -43,12 +43,6 @@ DOWNLOAD_STATUS StartAbsDownload2MbWithFeedback(int board, int32_t fileKind, FIL
     (void)textCallback;
     (void)percentCallback;
     return WRONG_IMAGE_FOR_ADAPTER;
-}
-
-int ZeroizeSecurityData(int board)
-{
-    (void)board;
-    return 189;
 }
 
 int GetFileChecksumType(const char *path)
