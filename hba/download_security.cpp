@@ -288,8 +288,7 @@ uint32_t GetDownloadKekId(int board, char *buffer, uint32_t *size)
     mbox[7] = SECURITY_GET_KEK_ID;
     int r = send_security(board, mbox, 31, 124, 10);
     if (r != 0) {
-        rm_fprintf(LogFp,
-                   "[GetKEK_ID] KPL_IssueMboxWithRetry (Board %d): returnStat %d, mbxCommand= 0x%x, mbxStatus=0x%x\n",
+        SEC_TRACE("[GetKEK_ID] KPL_IssueMboxWithRetry (Board %d): returnStat %d, mbxCommand= 0x%x, mbxStatus=0x%x\n",
                    board, r, mbox[1], mbox_u16(mbox, 2));
         store_error(mbox);
         return mbox_u16(mbox, 2) == SECURITY_NOT_SUPPORTED ? KEK_NOT_SUPPORTED : KEK_FAILED;
@@ -328,8 +327,7 @@ uint32_t SetDownloadKek(int board, const ADL_KEK_DATA *entry)
     reverse_words(mbox + 64, id, kAdapterIdBytes);
     int r = send_security(board, mbox, 31, 124, 10);
     if (r != 0) {
-        rm_fprintf(LogFp,
-                   "[SetKEK] KPL_IssueMboxWithRetry (Board %d): returnStat %d, mbxCommand= 0x%x, mbxStatus=0x%x\n",
+        SEC_TRACE("[SetKEK] KPL_IssueMboxWithRetry (Board %d): returnStat %d, mbxCommand= 0x%x, mbxStatus=0x%x\n",
                    board, r, mbox[1], mbox_u16(mbox, 2));
         store_error(mbox);
         return mbox_u16(mbox, 2) == SECURITY_NOT_SUPPORTED ? KEK_NOT_SUPPORTED : KEK_FAILED;
