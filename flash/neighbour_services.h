@@ -38,6 +38,5 @@ DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode,
 DOWNLOAD_STATUS StartAbsDownload2MbWithFeedback(int board, int32_t fileKind, FILE *file, int checksumKind,
                                                 uint8_t *signedImage, DownLoadStatusStrCallback textCallback,
                                                 DownLoadStatusCallback percentCallback);
-int ZeroizeSecurityData(int board);
 
 #endif

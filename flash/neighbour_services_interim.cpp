@@ -3,12 +3,11 @@
 // Still to come with the FC HBA firmware engine (hba/), which brings the same
 // operations under the same names:
 //   - StartRelativeDownloadWithFeedback,     the classic FC download paths the
-//     StartAbsDownload2MbWithFeedback,       download entry (hba/download_entry.cpp)
-//     ZeroizeSecurityData                    dispatches to. None touches an
-//                                            adapter: the downloads answer 70
-//                                            (wrong image for the adapter).
+//     StartAbsDownload2MbWithFeedback        download entry (hba/download_entry.cpp)
+//                                            dispatches to. Neither touches an
+//                                            adapter: both answer 70 (wrong
+//                                            image for the adapter).
 #include "flash/neighbour_services.h"
-
 
 DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode, uint16_t transferMode, FILE *file,
                                                   uint8_t *wakeupParms, uint16_t dwcMode, uint8_t *signedImage,
@@ -39,10 +38,4 @@ DOWNLOAD_STATUS StartAbsDownload2MbWithFeedback(int board, int32_t fileKind, FIL
     (void)textCallback;
     (void)percentCallback;
     return WRONG_IMAGE_FOR_ADAPTER;
-}
-
-int ZeroizeSecurityData(int board)
-{
-    (void)board;
-    return 189;
 }

@@ -11,6 +11,7 @@
 #include "flash/engine_log.h"
 #include "flash/image_record.h"
 #include "flash/neighbour_services.h"
+#include "hba/download_security.h"
 #include "kpl.h"
 #include "os/host_env.h"
 

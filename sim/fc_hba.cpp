@@ -1424,6 +1424,85 @@ void sli_config(Mbx &x, size_t total)
     }
 }
 
+// The security mailbox (0xF9) of the signed adapters (device 0xF180): the
+// adapter holds one download key, named by its id; a key is set only when
+// the adapter holds the key it follows. State keys: "kek" the id held (null:
+// the adapter knows no security sub-command), "kek_keys" the keys it accepts
+// as [{"id", "after"}] ("after" null for the root), and "zeroized" the count
+// of zeroize commands. Other boards know no sub-command either.
+const char *const kKekIds[] = {"FACTORY ROOT KEK FOR SIGNED", "FIELD KEK SECOND STEP", "FIELD KEK THIRD STEPS"};
+
+json kek_keys(const json &st)
+{
+    if (st.contains("kek_keys") && st["kek_keys"].is_array())
+        return st["kek_keys"];
+    return json::array({{{"id", kKekIds[0]}, {"after", nullptr}},
+                        {{"id", kKekIds[1]}, {"after", kKekIds[0]}},
+                        {{"id", kKekIds[2]}, {"after", kKekIds[1]}}});
+}
+
+const size_t kKekIdBytes = 64;
+
+void security(Mbx &x)
+{
+    json &st = x.s.st;
+    uint8_t sub = x.w[7];
+    if (!st.contains("kek")) {
+        if (x.b.device_id != 0xF180) {
+            fail(x, FC_MBX_SECURITY_UNSUPPORTED);
+            return;
+        }
+        json keys = kek_keys(st);
+        st["kek"] = keys.empty() ? json(nullptr) : keys[0].value("id", json(nullptr));
+        x.s.dirty = true;
+    }
+    if (st["kek"].is_null()) {
+        fail(x, FC_MBX_SECURITY_UNSUPPORTED);
+        return;
+    }
+    switch (sub) {
+    case 5: { // zeroize: back to the root key
+        json keys = kek_keys(st);
+        for (const json &k : keys)
+            if (k.value("after", json(nullptr)).is_null()) {
+                st["kek"] = k.value("id", "");
+                break;
+            }
+        st["zeroized"] = jnum(st, "zeroized", 0) + 1;
+        x.s.dirty = true;
+        break;
+    }
+    case 0x0C: {
+        std::string id = st["kek"].get<std::string>();
+        std::fill(x.w.begin() + 8, x.w.begin() + 12 + static_cast<long>(kKekIdBytes), 0);
+        put32(&x.w[8], static_cast<uint32_t>(std::min(id.size(), kKekIdBytes)));
+        for (size_t i = 0; i < kKekIdBytes && i < id.size(); ++i)
+            x.w[12 + (i ^ 3)] = static_cast<uint8_t>(id[i]);
+        break;
+    }
+    case 0x0D: {
+        size_t len = std::min<size_t>(get16(&x.w[14]), kKekIdBytes);
+        std::string id;
+        for (size_t i = 0; i < len; ++i)
+            id.push_back(static_cast<char>(x.w[64 + (i ^ 3)]));
+        x.note["kek"] = id;
+        const std::string held = st["kek"].get<std::string>();
+        for (const json &k : kek_keys(st)) {
+            const json after = k.value("after", json(nullptr));
+            if (k.value("id", "") == id && after.is_string() && after.get<std::string>() == held) {
+                st["kek"] = id;
+                x.s.dirty = true;
+                return;
+            }
+        }
+        fail(x, FC_MBX_KEK_REFUSED);
+        break;
+    }
+    default:
+        fail(x, FC_MBX_SECURITY_UNSUPPORTED);
+    }
+}
+
 void run_mailbox(Mbx &x, size_t total)
 {
     uint8_t code = x.w[1];
@@ -1495,6 +1574,9 @@ void run_mailbox(Mbx &x, size_t total)
         break;
     case 0x01:
         load_sm(x);
+        break;
+    case 0xF9:
+        security(x);
         break;
     case 0x9B:
         if (std::string(x.call) != "IssueMboxWithRetryV2")
@@ -1595,7 +1677,7 @@ int fc_mailbox(const std::string &sysroot, const char *call, int board, uint8_t 
     Bytes w(std::max<size_t>(sent, 384), 0);
     std::memcpy(w.data(), mbox, sent);
     uint8_t code = w[1];
-    int sub = (code == 0x17 || code == 0x1B) ? (w[4] & 0xF) : code == 0x9C ? w[6] : -1;
+    int sub = (code == 0x17 || code == 0x1B) ? (w[4] & 0xF) : code == 0x9C ? w[6] : code == 0xF9 ? w[7] : -1;
     int subsystem = -1, opcode = -1, version = -1, eof = -1;
     size_t at = 0, len = 0;
     if (code == 0x9B && sli_area(w, sent, &at, &len)) {

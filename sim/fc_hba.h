@@ -46,6 +46,10 @@
 //   "regions"          config regions by number: {"data": hex, "recreate":
 //                      bool}; 4 (60 bytes), 14 (VPD), 16 (IEEE address =
 //                      WWPN; 32 on SLI-4)
+//   "kek", "kek_keys"  security mailbox of a device 0xF180 function: the
+//                      download key id held (null: not supported) and the
+//                      keys it takes, [{"id", "after"}]; a fault's "sub"
+//                      matches its sub-command (byte 7)
 //   "temperature"      board temperature, null = not available
 //   "persist_link_down", "link_state", "dump_env", "loopback", "board_env",
 //   "resets", "registers", "ula", "nvparms", "config", "status"
@@ -85,6 +89,10 @@ const uint16_t FC_MBX_NO_TEMPERATURE = 0x00FA;
 const uint16_t FC_MBX_BAD_SEQUENCE = 0x0004;
 // A load-list entry that is not there.
 const uint16_t FC_MBX_NO_ENTRY = 0x0003;
+// A security sub-command the adapter does not support.
+const uint16_t FC_MBX_SECURITY_UNSUPPORTED = 0x0F06;
+// A download key refused: unknown, or not following the key held.
+const uint16_t FC_MBX_KEK_REFUSED = 0x0F07;
 
 // Object commands refused in the SLI_CONFIG response header: status, and
 // the additional status that says why.
