@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "flash/engine_log.h"
+#include "flash/fc_image_files.h"
 #include "hba/mbox_commands.h"
 #include "hba/mbox_transport.h"
 #include "kpl.h"
@@ -178,13 +179,12 @@ uint32_t validate_block(FILE *file, long offset, uint8_t *signedImage)
     return (r == 0 && *signedImage) ? 0 : kNotAuthenticated;
 }
 
-// The PRG header of an FWC container, as the front end's reader delivers it
-// (each word byte-reversed). That reader comes with the FC image files; until
-// then the container's header is read here the same way.
+// The PRG header of an FWC container, each word in host order, as the front
+// end's reader delivers it.
 uint32_t read_prg_header(FILE *file, uint8_t *header)
 {
     std::memset(header, 0, PRG_HEADER_SIZE);
-    return read_reversed(file, header, PRG_HEADER_SIZE);
+    return static_cast<uint32_t>(ReadPRGImageHeader(file, header));
 }
 
 bool prg_signed(const uint8_t *header)

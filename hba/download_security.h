@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "flash/fc_image_files.h"
+
 // Security mailbox command and its sub-commands.
 const uint8_t MBX_SECURITY = 0xF9;
 const uint8_t SECURITY_ZEROIZE = 5;
@@ -31,10 +33,9 @@ const uint32_t KEK_BLOCK_ID_OFFSET = 112;
 // Distance of the block from the image end a header names.
 const uint32_t KEK_BLOCK_BACK = 268;
 const uint32_t KEK_BLOCK_BACK_FWC = 264;
-// Bytes of an AWC and of a PRG header; the PCI data structure read.
+// Bytes of an AWC header (PRG header and PCI data structure sizes come with
+// the image file readers).
 const uint32_t AWC_HEADER_SIZE = 128;
-const uint32_t PRG_HEADER_SIZE = 48;
-const uint32_t BOOT_PCI_HEADER_SIZE = 28;
 
 // One known download key. `predecessor` is the table index of the key that
 // must be in the adapter before this one can be set.
