@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
+#include "sim/generator_args.h"
 #include "sim/machine.h"
 #include "sim/ufi_generator.h"
 
@@ -15,13 +15,6 @@ namespace
 {
 
 const size_t kBuildTextSize = 128;
-
-bool fail(std::string *err, const std::string &why)
-{
-    if (err)
-        *err = why;
-    return false;
-}
 
 void put32be(std::vector<uint8_t> &b, size_t at, uint32_t v)
 {
@@ -49,9 +42,9 @@ bool version_text_ok(const std::string &v)
 bool build_grp(const GrpRecipe &recipe, std::vector<uint8_t> &out, std::string *err)
 {
     if (!version_text_ok(recipe.version))
-        return fail(err, "the version is 1 to 100 digits and dots");
+        return generator_fail(err, "the version is 1 to 100 digits and dots");
     if (recipe.size < kGrpHeaderSize || recipe.size > 64u * 1024 * 1024)
-        return fail(err, "the file size must be from 140 bytes to 64 MiB");
+        return generator_fail(err, "the file size must be from 140 bytes to 64 MiB");
     uint32_t size = recipe.size + ((recipe.faults & GRP_FAULT_ODD_LENGTH) ? 1 : 0);
     out.assign(size, 0);
     uint32_t seed = ufi_crc32(reinterpret_cast<const uint8_t *>(recipe.version.data()), recipe.version.size());
@@ -104,22 +97,13 @@ bool read_grp_header(const uint8_t *data, size_t len, bool gen6, std::string *ve
 
 bool grp_fault_from_name(const std::string &name, unsigned &fault)
 {
-    static const struct {
-        const char *name;
-        unsigned bit;
-    } names[] = {
+    static const GeneratorFault kFaults[] = {
         {"short", GRP_FAULT_SHORT},
         {"bad-magic", GRP_FAULT_BAD_MAGIC},
         {"bad-signature", GRP_FAULT_BAD_SIGNATURE},
         {"odd-length", GRP_FAULT_ODD_LENGTH},
     };
-    for (const auto &n : names) {
-        if (name == n.name) {
-            fault = n.bit;
-            return true;
-        }
-    }
-    return false;
+    return generator_fault_bit(kFaults, sizeof kFaults / sizeof kFaults[0], name, fault);
 }
 
 bool grp_recipe_from_args(const std::vector<std::string> &args, GrpRecipe &recipe, std::string &output,
@@ -135,7 +119,7 @@ bool grp_recipe_from_args(const std::vector<std::string> &args, GrpRecipe &recip
             continue;
         }
         if (i + 1 >= args.size())
-            return fail(err, "missing value for " + opt);
+            return generator_fail(err, "missing value for " + opt);
         const std::string &value = args[++i];
         if (opt == "--version") {
             recipe.version = value;
@@ -143,25 +127,23 @@ bool grp_recipe_from_args(const std::vector<std::string> &args, GrpRecipe &recip
         } else if (opt == "-o" || opt == "--output") {
             output = value;
         } else if (opt == "--size") {
-            errno = 0;
-            char *end = nullptr;
-            unsigned long long v = std::strtoull(value.c_str(), &end, 0);
-            if (value.empty() || value[0] == '-' || errno != 0 || *end != '\0' || v > 0xFFFFFFFFull)
-                return fail(err, "bad size: " + value);
+            uint64_t v = 0;
+            if (!parse_generator_number(value, 0xFFFFFFFFu, v))
+                return generator_fail(err, "bad size: " + value);
             recipe.size = static_cast<uint32_t>(v);
         } else if (opt == "--fault") {
             unsigned bit = 0;
             if (!grp_fault_from_name(value, bit))
-                return fail(err, "unknown fault: " + value);
+                return generator_fail(err, "unknown fault: " + value);
             recipe.faults |= bit;
         } else {
-            return fail(err, "unknown option: " + opt);
+            return generator_fail(err, "unknown option: " + opt);
         }
     }
     if (!version_given)
-        return fail(err, "--version is required");
+        return generator_fail(err, "--version is required");
     if (output.empty())
-        return fail(err, "-o FILE is required");
+        return generator_fail(err, "-o FILE is required");
     return true;
 }
 

@@ -1,9 +1,9 @@
 #include "sim/prg_generator.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
+#include "sim/generator_args.h"
 #include "sim/machine.h"
 
 namespace hlvdsim
@@ -11,13 +11,6 @@ namespace hlvdsim
 
 namespace
 {
-
-bool fail(std::string *err, const std::string &why)
-{
-    if (err)
-        *err = why;
-    return false;
-}
 
 void put32be(std::vector<uint8_t> &b, size_t at, uint32_t v)
 {
@@ -56,17 +49,6 @@ const uint32_t kDescriptionSize = 24;
 const uint32_t kKekIdOffset = 112;
 const uint32_t kKekIdSize = 152;
 
-bool parse_number(const std::string &value, unsigned long long max, unsigned long long &out)
-{
-    errno = 0;
-    char *end = nullptr;
-    unsigned long long v = std::strtoull(value.c_str(), &end, 0);
-    if (value.empty() || value[0] == '-' || errno != 0 || *end != '\0' || v > max)
-        return false;
-    out = v;
-    return true;
-}
-
 } // namespace
 
 uint32_t prg_program_id(const PrgRecipe &recipe)
@@ -80,18 +62,18 @@ uint32_t prg_program_id(const PrgRecipe &recipe)
 bool build_prg(const PrgRecipe &recipe, std::vector<uint8_t> &out, std::string *err)
 {
     if (recipe.id > 255)
-        return fail(err, "the id must be below 256");
+        return generator_fail(err, "the id must be below 256");
     if (recipe.version.size() >= kDescriptionSize)
-        return fail(err, "the version must be shorter than 24 characters");
+        return generator_fail(err, "the version must be shorter than 24 characters");
     if (recipe.kekId.size() >= kKekIdSize)
-        return fail(err, "the key id must be shorter than 152 characters");
+        return generator_fail(err, "the key id must be shorter than 152 characters");
     if (recipe.size % 4 != 0)
-        return fail(err, "the size must be a multiple of 4");
+        return generator_fail(err, "the size must be a multiple of 4");
     const bool boot = recipe.type == kPrgTypeBoot;
     const bool signedImage = !recipe.kekId.empty();
     uint32_t needBody = kDescriptionOffset + kDescriptionSize + (signedImage ? kPrgKeyBlockSize : 0) + 4;
     if (recipe.size < kPrgHeaderSize + needBody)
-        return fail(err, "the size must be at least " + std::to_string(kPrgHeaderSize + needBody));
+        return generator_fail(err, "the size must be at least " + std::to_string(kPrgHeaderSize + needBody));
     const uint32_t bodyLen = recipe.size - kPrgHeaderSize;
     std::vector<uint8_t> b(recipe.size, 0);
 
@@ -167,20 +149,13 @@ bool write_prg(const PrgRecipe &recipe, const std::string &path, std::string *er
 
 bool prg_fault_from_name(const std::string &name, unsigned &fault)
 {
-    static const struct {
-        const char *name;
-        unsigned bit;
-    } kFaults[] = {{"header-checksum", PRG_FAULT_HEADER_CHECKSUM},
-                   {"file-checksum", PRG_FAULT_FILE_CHECKSUM},
-                   {"extra-byte", PRG_FAULT_EXTRA_BYTE},
-                   {"short", PRG_FAULT_SHORT}};
-    for (const auto &f : kFaults) {
-        if (name == f.name) {
-            fault = f.bit;
-            return true;
-        }
-    }
-    return false;
+    static const GeneratorFault kFaults[] = {
+        {"header-checksum", PRG_FAULT_HEADER_CHECKSUM},
+        {"file-checksum", PRG_FAULT_FILE_CHECKSUM},
+        {"extra-byte", PRG_FAULT_EXTRA_BYTE},
+        {"short", PRG_FAULT_SHORT},
+    };
+    return generator_fault_bit(kFaults, sizeof kFaults / sizeof kFaults[0], name, fault);
 }
 
 bool prg_recipe_from_args(const std::vector<std::string> &args, PrgRecipe &recipe, std::string &output,
@@ -191,9 +166,9 @@ bool prg_recipe_from_args(const std::vector<std::string> &args, PrgRecipe &recip
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &opt = args[i];
         if (i + 1 >= args.size())
-            return fail(err, "missing value for " + opt);
+            return generator_fail(err, "missing value for " + opt);
         const std::string &value = args[++i];
-        unsigned long long v = 0;
+        uint64_t v = 0;
         if (opt == "-o" || opt == "--output") {
             output = value;
         } else if (opt == "--version") {
@@ -203,35 +178,35 @@ bool prg_recipe_from_args(const std::vector<std::string> &args, PrgRecipe &recip
         } else if (opt == "--fault") {
             unsigned bit = 0;
             if (!prg_fault_from_name(value, bit))
-                return fail(err, "unknown fault: " + value);
+                return generator_fail(err, "unknown fault: " + value);
             recipe.faults |= bit;
         } else if (opt == "--type" || opt == "--id") {
-            if (!parse_number(value, 0xFF, v))
-                return fail(err, "bad " + opt + ": " + value);
+            if (!parse_generator_number(value, 0xFF, v))
+                return generator_fail(err, "bad " + opt + ": " + value);
             if (opt == "--type")
                 recipe.type = static_cast<uint8_t>(v);
             else
                 recipe.id = static_cast<int>(v);
         } else if (opt == "--rev" || opt == "--device-id") {
-            if (!parse_number(value, 0xFFFF, v))
-                return fail(err, "bad " + opt + ": " + value);
+            if (!parse_generator_number(value, 0xFFFF, v))
+                return generator_fail(err, "bad " + opt + ": " + value);
             if (opt == "--rev")
                 recipe.rev = static_cast<uint16_t>(v);
             else
                 recipe.deviceId = static_cast<uint16_t>(v);
         } else if (opt == "--id1" || opt == "--size") {
-            if (!parse_number(value, 0xFFFFFFFFull, v))
-                return fail(err, "bad " + opt + ": " + value);
+            if (!parse_generator_number(value, 0xFFFFFFFFull, v))
+                return generator_fail(err, "bad " + opt + ": " + value);
             if (opt == "--id1")
                 recipe.progId1 = static_cast<uint32_t>(v);
             else
                 recipe.size = static_cast<uint32_t>(v);
         } else {
-            return fail(err, "unknown option: " + opt);
+            return generator_fail(err, "unknown option: " + opt);
         }
     }
     if (output.empty())
-        return fail(err, "-o FILE is required");
+        return generator_fail(err, "-o FILE is required");
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "sim/generator_args.h"
 #include "sim/machine.h"
 
 namespace hlvdsim {
@@ -95,13 +96,6 @@ void put_text(std::vector<uint8_t> &b, uint64_t off, const std::string &text, si
     std::memcpy(&b[off], text.data(), std::min(text.size(), width));
 }
 
-bool fail(std::string *err, const std::string &why)
-{
-    if (err)
-        *err = why;
-    return false;
-}
-
 // One directory entry, as it lands in the file.
 struct Entry {
     uint32_t type;
@@ -168,14 +162,14 @@ bool build_string(const UfiSpec &recipe, std::string &build, std::string *err)
 {
     if (recipe.raw_build) {
         if (recipe.build.size() > 24)
-            return fail(err, "a build string holds at most 24 characters");
+            return generator_fail(err, "a build string holds at most 24 characters");
         build = recipe.build;
         return true;
     }
     char digit = recipe.digit ? recipe.digit : static_cast<char>('0' + recipe.generation);
     build = std::string(1, digit) + " " + recipe.version;
     if (build.size() > 23)
-        return fail(err, "the version does not fit the build string (" + build + ")");
+        return generator_fail(err, "the version does not fit the build string (" + build + ")");
     return true;
 }
 
@@ -213,19 +207,19 @@ bool build_ufi(const UfiSpec &recipe, std::vector<uint8_t> &out, std::string *er
 {
     const int gen = recipe.generation;
     if (gen != 2 && gen != 3 && gen != 4)
-        return fail(err, "the generation must be 2, 3 or 4");
+        return generator_fail(err, "the generation must be 2, 3 or 4");
     if (recipe.dir_ids.size() > 8)
-        return fail(err, "a directory holds at most 8 controller ids");
+        return generator_fail(err, "a directory holds at most 8 controller ids");
     if (recipe.components.size() > kMaxEntries)
-        return fail(err, "a directory holds at most 32 entries");
+        return generator_fail(err, "a directory holds at most 32 entries");
     if (gen == 2 && !recipe.components.empty())
-        return fail(err, "gen-2 images have fixed regions; components are not taken");
+        return generator_fail(err, "gen-2 images have fixed regions; components are not taken");
     if (gen != 2 && recipe.compact)
-        return fail(err, "only gen-2 images have a compact form");
+        return generator_fail(err, "only gen-2 images have a compact form");
     if (recipe.ufi_version.size() > 4)
-        return fail(err, "the UFI version text holds at most 4 characters");
+        return generator_fail(err, "the UFI version text holds at most 4 characters");
     if (recipe.image_ids.size() > 64)
-        return fail(err, "at most 64 image headers");
+        return generator_fail(err, "at most 64 image headers");
     std::string build;
     if (!build_string(recipe, build, err))
         return false;
@@ -250,7 +244,7 @@ bool build_ufi(const UfiSpec &recipe, std::vector<uint8_t> &out, std::string *er
         for (const UfiComponent &c : recipe.components) {
             const UfiAw3Component *t = aw3_component(c.entry_type);
             if (!t)
-                return fail(err, "gen-3 component types are those of the fixed component table");
+                return generator_fail(err, "gen-3 component types are those of the fixed component table");
             entries.push_back({t->entry_type, t->offset, t->size, t->op_type, 0});
             end = std::max<uint64_t>(end, uint64_t(H) + t->offset + t->size);
         }
@@ -258,20 +252,20 @@ bool build_ufi(const UfiSpec &recipe, std::vector<uint8_t> &out, std::string *er
         uint64_t next = kTrelmontFirstSlot;
         for (const UfiComponent &c : recipe.components) {
             if (c.max_size < 4)
-                return fail(err, "a component slot holds at least its 4-byte CRC");
+                return generator_fail(err, "a component slot holds at least its 4-byte CRC");
             entries.push_back({c.entry_type, static_cast<uint32_t>(next), c.max_size, c.op_type, 0});
             end = std::max<uint64_t>(end, H + next + c.max_size);
             next = (next + c.max_size + kTrelmontAlign - 1) / kTrelmontAlign * kTrelmontAlign;
         }
     }
     if (end > kMaxFileSize)
-        return fail(err, "the layout would exceed 64 MiB");
+        return generator_fail(err, "the layout would exceed 64 MiB");
     if (dirAt < H)
-        return fail(err, "the directory would overlap the headers");
+        return generator_fail(err, "the directory would overlap the headers");
     for (const Entry &e : entries) {
         uint64_t from = uint64_t(H) + e.offset;
         if (dirAt < from + e.max_size && from < dirAt + dirSize)
-            return fail(err, "the directory would overlap a component");
+            return generator_fail(err, "the directory would overlap a component");
     }
 
     out.assign(end, 0);
@@ -297,7 +291,7 @@ bool build_ufi(const UfiSpec &recipe, std::vector<uint8_t> &out, std::string *er
 
     // The directory.
     if (dirAt + dirSize > out.size())
-        return fail(err, "the directory does not fit the file");
+        return generator_fail(err, "the directory does not fit the file");
     if (!(recipe.faults & UFI_FAULT_NO_COOKIE)) {
         std::memcpy(&out[dirAt], "*** TQ FLAS", 11);
         std::memcpy(&out[dirAt + 16], "H DIRECTORY *** ", 16);
@@ -407,10 +401,7 @@ bool read_ufi_stamp(const uint8_t *data, size_t len, UfiStamp &stamp)
 
 bool ufi_fault_from_name(const std::string &name, unsigned &fault)
 {
-    static const struct {
-        const char *name;
-        unsigned bit;
-    } names[] = {
+    static const GeneratorFault kFaults[] = {
         {"long", UFI_FAULT_LONG},
         {"short", UFI_FAULT_SHORT},
         {"cookie-misplaced", UFI_FAULT_COOKIE_MISPLACED},
@@ -418,34 +409,15 @@ bool ufi_fault_from_name(const std::string &name, unsigned &fault)
         {"bad-signature", UFI_FAULT_BAD_SIGNATURE},
         {"bad-entries", UFI_FAULT_BAD_ENTRIES},
     };
-    for (const auto &n : names) {
-        if (name == n.name) {
-            fault = n.bit;
-            return true;
-        }
-    }
-    return false;
+    return generator_fault_bit(kFaults, sizeof kFaults / sizeof kFaults[0], name, fault);
 }
 
 namespace {
 
-bool parse_number(const std::string &text, uint64_t max, uint64_t &value)
-{
-    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ')
-        return false;
-    errno = 0;
-    char *end = nullptr;
-    unsigned long long v = std::strtoull(text.c_str(), &end, 0);
-    if (errno != 0 || *end != '\0' || v > max)
-        return false;
-    value = v;
-    return true;
-}
-
 bool parse_u32(const std::string &text, uint32_t &value)
 {
     uint64_t v;
-    if (!parse_number(text, 0xFFFFFFFFu, v))
+    if (!parse_generator_number(text, 0xFFFFFFFFu, v))
         return false;
     value = static_cast<uint32_t>(v);
     return true;
@@ -488,12 +460,12 @@ bool ufi_spec_from_args(const std::vector<std::string> &args, UfiSpec &recipe, s
         const std::string &opt = args[i];
         bool flag = opt == "--no-components" || opt == "--compact";
         if (!flag && i + 1 >= args.size())
-            return fail(err, "missing value for " + opt);
+            return generator_fail(err, "missing value for " + opt);
         std::string value = flag ? std::string() : args[++i];
         if (opt == "--generation") {
             uint64_t g;
-            if (!parse_number(value, 4, g) || g < 2)
-                return fail(err, "the generation must be 2, 3 or 4: " + value);
+            if (!parse_generator_number(value, 4, g) || g < 2)
+                return generator_fail(err, "the generation must be 2, 3 or 4: " + value);
             generation = static_cast<int>(g);
         } else if (opt == "--version") {
             version = value;
@@ -505,9 +477,9 @@ bool ufi_spec_from_args(const std::vector<std::string> &args, UfiSpec &recipe, s
         }
     }
     if (!generation)
-        return fail(err, "--generation is required");
+        return generator_fail(err, "--generation is required");
     if (output.empty())
-        return fail(err, "-o FILE is required");
+        return generator_fail(err, "-o FILE is required");
     recipe = default_ufi_spec(generation, version);
 
     bool idGiven = false, dirIdsGiven = false, componentsGiven = false, imageIdsGiven = false;
@@ -518,23 +490,23 @@ bool ufi_spec_from_args(const std::vector<std::string> &args, UfiSpec &recipe, s
         std::vector<uint32_t> f;
         if (opt == "--asic-support") {
             if (generation == 2)
-                return fail(err, "gen-2 headers have no ASIC_Support");
+                return generator_fail(err, "gen-2 headers have no ASIC_Support");
             if (!parse_u32(value, n) || n > 0xFF)
-                return fail(err, "bad ASIC_Support: " + value);
+                return generator_fail(err, "bad ASIC_Support: " + value);
             recipe.asic_support = static_cast<uint8_t>(n);
         } else if (opt == "--build") {
             recipe.raw_build = true;
             recipe.build = value;
         } else if (opt == "--digit") {
             if (value.size() != 1)
-                return fail(err, "the digit is one character: " + value);
+                return generator_fail(err, "the digit is one character: " + value);
             recipe.digit = value[0];
         } else if (opt == "--ufi-version") {
             recipe.ufi_version = value;
         } else if (opt == "--vendor-id" || opt == "--device-id" || opt == "--subvendor-id" ||
                    opt == "--subdevice-id") {
             if (!parse_u32(value, n))
-                return fail(err, "bad id: " + value);
+                return generator_fail(err, "bad id: " + value);
             uint32_t *field = opt == "--vendor-id"      ? &recipe.header_id.vendor
                               : opt == "--device-id"    ? &recipe.header_id.device
                               : opt == "--subvendor-id" ? &recipe.header_id.subvendor
@@ -543,16 +515,16 @@ bool ufi_spec_from_args(const std::vector<std::string> &args, UfiSpec &recipe, s
             idGiven = true;
         } else if (opt == "--dir-id") {
             if (!split_numbers(value, 4, 4, f))
-                return fail(err, "a directory id is VEN:DEV:SUBVEN:SUBDEV: " + value);
+                return generator_fail(err, "a directory id is VEN:DEV:SUBVEN:SUBDEV: " + value);
             if (!dirIdsGiven)
                 recipe.dir_ids.clear();
             dirIdsGiven = true;
             recipe.dir_ids.push_back({f[0], f[1], f[2], f[3]});
         } else if (opt == "--component") {
             if (!split_numbers(value, 1, 3, f))
-                return fail(err, "a component is TYPE[:SIZE[:OPTYPE]]: " + value);
+                return generator_fail(err, "a component is TYPE[:SIZE[:OPTYPE]]: " + value);
             if (generation == 3 && f.size() > 1)
-                return fail(err, "gen-3 component sizes and op types are fixed: " + value);
+                return generator_fail(err, "gen-3 component sizes and op types are fixed: " + value);
             if (!componentsGiven)
                 recipe.components.clear();
             componentsGiven = true;
@@ -566,7 +538,7 @@ bool ufi_spec_from_args(const std::vector<std::string> &args, UfiSpec &recipe, s
             componentsGiven = true;
         } else if (opt == "--image-id") {
             if (!parse_u32(value, n))
-                return fail(err, "bad image id: " + value);
+                return generator_fail(err, "bad image id: " + value);
             if (!imageIdsGiven)
                 recipe.image_ids.clear();
             imageIdsGiven = true;
@@ -575,23 +547,23 @@ bool ufi_spec_from_args(const std::vector<std::string> &args, UfiSpec &recipe, s
             recipe.compact = true;
         } else if (opt == "--dir-offset") {
             if (!parse_u32(value, n))
-                return fail(err, "bad directory offset: " + value);
+                return generator_fail(err, "bad directory offset: " + value);
             recipe.dir_offset = n;
         } else if (opt == "--dir-count") {
             if (!parse_u32(value, n))
-                return fail(err, "bad directory count: " + value);
+                return generator_fail(err, "bad directory count: " + value);
             recipe.dir_count = n;
         } else if (opt == "--fault") {
             unsigned bit;
             if (!ufi_fault_from_name(value, bit))
-                return fail(err, "unknown fault: " + value);
+                return generator_fail(err, "unknown fault: " + value);
             recipe.faults |= bit;
         } else {
-            return fail(err, "unknown option: " + opt);
+            return generator_fail(err, "unknown option: " + opt);
         }
     }
     if (!versionGiven && !recipe.raw_build)
-        return fail(err, "--version is required (or --build)");
+        return generator_fail(err, "--version is required (or --build)");
     if (idGiven && !dirIdsGiven)
         recipe.dir_ids = {recipe.header_id};
     return true;

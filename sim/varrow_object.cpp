@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
+#include "sim/generator_args.h"
 #include "sim/machine.h"
 #include "sim/ufi_generator.h"
 
@@ -16,13 +16,6 @@ namespace
 
 const uint16_t kMagicLo = 0x0001;
 const uint16_t kMagicHi = 0xFEAA;
-
-bool fail(std::string *err, const std::string &why)
-{
-    if (err)
-        *err = why;
-    return false;
-}
 
 void put32(std::vector<uint8_t> &b, size_t at, uint32_t v)
 {
@@ -55,9 +48,9 @@ bool magic_ok(const uint8_t *h)
 bool build_varrow_object(const VarrowObjectSpec &recipe, std::vector<uint8_t> &out, std::string *err)
 {
     if (recipe.version.empty() || recipe.version.size() > 31)
-        return fail(err, "the revision text holds 1 to 31 characters");
+        return generator_fail(err, "the revision text holds 1 to 31 characters");
     if (recipe.size < kVarrowHeaderSize || recipe.size > 64u * 1024 * 1024)
-        return fail(err, "the file size must be from 184 bytes to 64 MiB");
+        return generator_fail(err, "the file size must be from 184 bytes to 64 MiB");
     out.assign(recipe.size, 0);
     uint32_t seed = ufi_crc32(reinterpret_cast<const uint8_t *>(recipe.version.data()), recipe.version.size());
     for (uint32_t i = kVarrowHeaderSize; i < recipe.size; ++i)
@@ -108,22 +101,13 @@ bool read_varrow_object(const uint8_t *data, size_t len, std::string *revision)
 
 bool varrow_fault_from_name(const std::string &name, unsigned &fault)
 {
-    static const struct {
-        const char *name;
-        unsigned bit;
-    } names[] = {
+    static const GeneratorFault kFaults[] = {
         {"bad-magic", VOBJ_FAULT_BAD_MAGIC},
         {"bad-size", VOBJ_FAULT_BAD_SIZE},
         {"bad-type", VOBJ_FAULT_BAD_TYPE},
         {"short", VOBJ_FAULT_SHORT},
     };
-    for (const auto &n : names) {
-        if (name == n.name) {
-            fault = n.bit;
-            return true;
-        }
-    }
-    return false;
+    return generator_fault_bit(kFaults, sizeof kFaults / sizeof kFaults[0], name, fault);
 }
 
 bool varrow_spec_from_args(const std::vector<std::string> &args, VarrowObjectSpec &recipe, std::string &output,
@@ -139,7 +123,7 @@ bool varrow_spec_from_args(const std::vector<std::string> &args, VarrowObjectSpe
             continue;
         }
         if (i + 1 >= args.size())
-            return fail(err, "missing value for " + opt);
+            return generator_fail(err, "missing value for " + opt);
         const std::string &value = args[++i];
         if (opt == "--version") {
             recipe.version = value;
@@ -147,25 +131,23 @@ bool varrow_spec_from_args(const std::vector<std::string> &args, VarrowObjectSpe
         } else if (opt == "-o" || opt == "--output") {
             output = value;
         } else if (opt == "--size") {
-            errno = 0;
-            char *end = nullptr;
-            unsigned long long v = std::strtoull(value.c_str(), &end, 0);
-            if (value.empty() || value[0] == '-' || errno != 0 || *end != '\0' || v > 0xFFFFFFFFull)
-                return fail(err, "bad size: " + value);
+            uint64_t v = 0;
+            if (!parse_generator_number(value, 0xFFFFFFFFu, v))
+                return generator_fail(err, "bad size: " + value);
             recipe.size = static_cast<uint32_t>(v);
         } else if (opt == "--fault") {
             unsigned bit = 0;
             if (!varrow_fault_from_name(value, bit))
-                return fail(err, "unknown fault: " + value);
+                return generator_fail(err, "unknown fault: " + value);
             recipe.faults |= bit;
         } else {
-            return fail(err, "unknown option: " + opt);
+            return generator_fail(err, "unknown option: " + opt);
         }
     }
     if (!version_given)
-        return fail(err, "--version is required");
+        return generator_fail(err, "--version is required");
     if (output.empty())
-        return fail(err, "-o FILE is required");
+        return generator_fail(err, "-o FILE is required");
     return true;
 }
 
