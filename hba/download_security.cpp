@@ -192,6 +192,27 @@ bool prg_signed(const uint8_t *header)
     return (header[12] & 0x10) != 0;
 }
 
+// The key block of an FWC container, named by its PRG header, read at the
+// file's position (left where it was): 0 with the position and the block's
+// offset, the header read's failure, not signed, or a block outside the file.
+uint32_t fwc_key_block(FILE *file, long *start, long *offset)
+{
+    *start = std::ftell(file);
+    if (*start < 0)
+        return kReadError;
+    uint8_t header[PRG_HEADER_SIZE];
+    uint32_t r = read_prg_header(file, header);
+    if (std::fseek(file, *start, SEEK_SET) != 0)
+        return kReadError;
+    if (r)
+        return r;
+    if (!prg_signed(header))
+        return kNotAuthenticated;
+    if (!block_offset(file, mbox_u32(header, 32), KEK_BLOCK_BACK_FWC, PRG_HEADER_SIZE, offset))
+        return kReadError;
+    return 0;
+}
+
 } // namespace
 
 uint32_t ReadBootImagePciHeader(FILE *file, uint8_t *pciHeader)
@@ -494,21 +515,9 @@ uint32_t AuthenticateFWC(int board, FILE *file, uint8_t *signedImage)
 {
     if (!file || !signedImage)
         return KEK_BAD_ARGUMENT;
-    long start = std::ftell(file);
-    if (start < 0)
-        return kReadError;
-    uint8_t header[PRG_HEADER_SIZE];
-    uint32_t r = read_prg_header(file, header);
-    if (std::fseek(file, start, SEEK_SET) != 0)
-        return kReadError;
-    if (r)
-        return r;
-    if (!prg_signed(header))
-        return kNotAuthenticated;
-    long offset = 0;
-    if (!block_offset(file, mbox_u32(header, 32), KEK_BLOCK_BACK_FWC, PRG_HEADER_SIZE, &offset))
-        return kReadError;
-    return update_key(board, file, start, offset, signedImage);
+    long start = 0, offset = 0;
+    uint32_t r = fwc_key_block(file, &start, &offset);
+    return r ? r : update_key(board, file, start, offset, signedImage);
 }
 
 uint32_t IsAuthenticated_AWC(FILE *file, const uint8_t *header, uint8_t *signedImage)
@@ -540,21 +549,9 @@ uint32_t IsAuthenticated_FWC(FILE *file, uint8_t *signedImage)
 {
     if (!file || !signedImage)
         return KEK_BAD_ARGUMENT;
-    long start = std::ftell(file);
-    if (start < 0)
-        return kReadError;
-    uint8_t header[PRG_HEADER_SIZE];
-    uint32_t r = read_prg_header(file, header);
-    if (std::fseek(file, start, SEEK_SET) != 0)
-        return kReadError;
-    if (r)
-        return r;
-    if (!prg_signed(header))
-        return kNotAuthenticated;
-    long offset = 0;
-    if (!block_offset(file, mbox_u32(header, 32), KEK_BLOCK_BACK_FWC, PRG_HEADER_SIZE, &offset))
-        return kReadError;
-    return validate_block(file, offset, signedImage);
+    long start = 0, offset = 0;
+    uint32_t r = fwc_key_block(file, &start, &offset);
+    return r ? r : validate_block(file, offset, signedImage);
 }
 
 bool IsLargeSizeHollinDwcPrg(uint32_t programId)
