@@ -62,21 +62,6 @@ bool read_all(const std::string &path, std::vector<uint8_t> &out)
     return ok;
 }
 
-bool write_at(int fd, uint64_t at, const uint8_t *from, size_t len)
-{
-    while (len > 0) {
-        ssize_t n = pwrite(fd, from, len, static_cast<off_t>(at));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        from += n;
-        at += static_cast<uint64_t>(n);
-        len -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 bool unhex(const std::string &hex, std::string &out)
 {
     if (hex.size() % 2)
@@ -161,7 +146,7 @@ bool fc_object_stage(const std::string &dir, const std::string &name, uint64_t o
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | (offset == 0 ? O_TRUNC : 0) | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
-    bool ok = write_at(fd, offset, data, len);
+    bool ok = write_all_at(fd, offset, data, len);
     ok = close(fd) == 0 && ok;
     if (ok && staged)
         *staged = offset + len;

@@ -96,21 +96,6 @@ bool read_exact(int fd, uint64_t at, uint8_t *to, size_t len)
     return true;
 }
 
-bool write_exact(int fd, uint64_t at, const uint8_t *from, size_t len)
-{
-    while (len > 0) {
-        ssize_t n = pwrite(fd, from, len, static_cast<off_t>(at));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        from += n;
-        at += static_cast<uint64_t>(n);
-        len -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 bool in_flash(uint64_t offset, uint64_t len)
 {
     return offset <= kFlashSize && len <= kFlashSize - offset;
@@ -168,9 +153,9 @@ bool stage_chunk(const std::string &path, const Stage &s, bool fresh, const uint
         std::memcpy(head + 4, &s.pid, 4);
         std::memcpy(head + 8, &s.op_type, 4);
         std::memcpy(head + 12, &s.position, 4);
-        ok = write_exact(fd, 0, head, sizeof head);
+        ok = write_all_at(fd, 0, head, sizeof head);
     }
-    ok = ok && write_exact(fd, 16 + (fresh ? 0 : s.length), chunk, len);
+    ok = ok && write_all_at(fd, 16 + (fresh ? 0 : s.length), chunk, len);
     return close(fd) == 0 && ok;
 }
 
@@ -190,10 +175,10 @@ bool program(const std::string &sysroot, const std::string &adapter, uint32_t of
         ok = ftruncate(fd, static_cast<off_t>(kFlashSize)) == 0;
     if (ok && erase_len > 0) {
         std::vector<uint8_t> erased(erase_len, 0xFF);
-        ok = write_exact(fd, offset, erased.data(), erased.size());
+        ok = write_all_at(fd, offset, erased.data(), erased.size());
     }
     if (ok && len > 0)
-        ok = write_exact(fd, offset, data, len);
+        ok = write_all_at(fd, offset, data, len);
     return close(fd) == 0 && ok;
 }
 
@@ -544,7 +529,7 @@ void cmd_write_object(FwContext &c)
     if (c.write_limit >= 0) // only the bytes that reached the adapter
         n = c.write_limit > long(kObjectRecordSize) ? std::min<size_t>(n, size_t(c.write_limit) - kObjectRecordSize)
                                                     : 0;
-    bool ok = write_exact(fd, offset, c.req + kObjectRecordSize, n);
+    bool ok = write_all_at(fd, offset, c.req + kObjectRecordSize, n);
     ok = close(fd) == 0 && ok;
     if (c.write_limit >= 0)
         return;

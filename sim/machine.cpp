@@ -256,6 +256,21 @@ std::string value_bytes(const json &v)
     return out;
 }
 
+bool write_all_at(int fd, uint64_t at, const uint8_t *from, size_t len)
+{
+    while (len > 0) {
+        ssize_t n = pwrite(fd, from, len, static_cast<off_t>(at));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        from += n;
+        at += static_cast<uint64_t>(n);
+        len -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
 bool write_file_atomic(const std::string &path, const std::string &data, std::string *err)
 {
     // Exclusive and not through a link: a file planted under the name is

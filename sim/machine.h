@@ -141,6 +141,9 @@ bool valid_utf8(const std::string &s);
 // Writes `data` to `path` through an exclusively created temporary file of
 // an unpredictable name in the same directory (never one planted there).
 bool write_file_atomic(const std::string &path, const std::string &data, std::string *err);
+// Writes all len bytes at offset `at` of fd (short writes and interruptions
+// retried); false on an error or a write that makes no progress.
+bool write_all_at(int fd, uint64_t at, const uint8_t *from, size_t len);
 
 // Makes every directory of `path` (mode 0755).
 bool make_dirs(const std::string &path);
