@@ -435,17 +435,31 @@ DOWNLOAD_STATUS verifyAbsImageFile(FILE *file, const uint32_t *aifHeader, CLUIma
     }
 }
 
-DOWNLOAD_STATUS getALLBuildVersion(const char *path, CLUImage *record)
+namespace {
+
+// An image file opened for a version reader, with the reader's log lines;
+// null (logged) when there is no path or record or the file cannot be opened.
+FILE *open_image(const char *path, bool haveRecord, const char *reading)
 {
-    logDebugOutput("\n[getALLBuildVersion]\n");
-    FILE *file = (path && record) ? std::fopen(path, "rb") : nullptr;
+    FILE *file = (path && haveRecord) ? std::fopen(path, "rb") : nullptr;
     if (!file) {
         logDebugOutput("OPEN_FILE_ERROR - Could not open image file = %s, Status = %X\n", path ? path : "",
                        static_cast<unsigned>(OPEN_FILE_ERROR));
-        return OPEN_FILE_ERROR;
+        return nullptr;
     }
     logDebugOutput("Input file = %s\n", path);
-    logDebugOutput("Reading ALL Header...\n");
+    logDebugOutput("%s", reading);
+    return file;
+}
+
+} // namespace
+
+DOWNLOAD_STATUS getALLBuildVersion(const char *path, CLUImage *record)
+{
+    logDebugOutput("\n[getALLBuildVersion]\n");
+    FILE *file = open_image(path, record != nullptr, "Reading ALL Header...\n");
+    if (!file)
+        return OPEN_FILE_ERROR;
     DOWNLOAD_STATUS st = DOWNLOAD_OK;
     uint32_t first = 0;
     const long size = file_size(file);
@@ -525,14 +539,9 @@ done:
 DOWNLOAD_STATUS getPRGBuildVersion(const char *path, CLUImage *record)
 {
     logDebugOutput("\n[getPRGBuildVersion]\n");
-    FILE *file = (path && record) ? std::fopen(path, "rb") : nullptr;
-    if (!file) {
-        logDebugOutput("OPEN_FILE_ERROR - Could not open image file = %s, Status = %X\n", path ? path : "",
-                       static_cast<unsigned>(OPEN_FILE_ERROR));
+    FILE *file = open_image(path, record != nullptr, "Reading PRG Header...\n");
+    if (!file)
         return OPEN_FILE_ERROR;
-    }
-    logDebugOutput("Input file = %s\n", path);
-    logDebugOutput("Reading PRG Header...\n");
     DOWNLOAD_STATUS st = DOWNLOAD_OK;
     uint32_t first = 0;
     uint32_t header[PRG_HEADER_SIZE / 4];
