@@ -18,6 +18,7 @@
 #include "sim/fault_plan.h"
 #include "sim/flash_model.h"
 #include "sim/machine.h"
+#include "sim/prg_generator.h"
 
 using fronttest::DebugLog;
 using fronttest::device_at;
@@ -268,6 +269,21 @@ TEST_F(EndToEnd, PowerLossHalfWayIsAFailureAndTheAdapterStillAnswers)
     // And the flash goes through now.
     EXPECT_EQ(1, flash_with_file(images));
     EXPECT_TRUE(flash("trelmont") == expected_flash(bytes_of(file), 4));
+}
+
+// The exported calls take only UFI images: an FC image file never reaches
+// the FC engine's download paths, by discovery file or by PCI address.
+TEST_F(EndToEnd, FcImageFilesNeverPassTheExportedCalls)
+{
+    std::string err;
+    ASSERT_TRUE(hlvdsim::write_prg(hlvdsim::PrgRecipe(), images + "/fw.prg", &err)) << err;
+    hlvdsim::log_clear(host.root());
+    write_devices(xml, {fronttest::listed_device(0, 7, 0, 0, "fw.prg", "upgrade")});
+    EXPECT_EQ(10007, flash_with_file(images));
+    EXPECT_EQ("10007", read_devices(xml)[0].firmware.action_status);
+    EXPECT_EQ(10007, oem_do_full_flash_PCI((images + "/fw.prg").c_str(), 0, 0, 7, 0, 0));
+    for (const json &e : hlvdsim::log_read(host.root()))
+        EXPECT_NE(0x1C, e.value("mbox", -1)) << "no download command reached the adapter: " << e.dump();
 }
 
 TEST_F(EndToEnd, FlashByPciAddressAppliesTheVersionRule)
