@@ -1814,6 +1814,142 @@ void down_load(Mbx &x)
     x.note["stored"] = id0;
 }
 
+// ---------------------------------------------------------------------------
+// Load areas (LOAD_AREA)
+
+const uint32_t kEraseStep = 0x10000; // the address an erase answer advances by
+const uint32_t kAwcVersionWord = 496; // the running operational code's version word
+
+enum LoadArea { AREA_AWC = 1, AREA_DWC = 2 };
+
+// The PRG images a DWC area holds from its offset 4: 48-byte headers, word 0
+// the length; 0xFFFFFFFF, a length below a header or past the bytes ends them.
+std::vector<Bytes> dwc_images(const Bytes &area)
+{
+    std::vector<Bytes> out;
+    size_t off = 4;
+    while (off + 4 <= area.size() && out.size() < kListBound) {
+        uint32_t len = be32(area, off);
+        if (len == 0xFFFFFFFF || len < kPrgBody || len > area.size() - off)
+            break;
+        out.emplace_back(area.begin() + static_cast<long>(off), area.begin() + static_cast<long>(off + len));
+        off += len;
+    }
+    return out;
+}
+
+// A completed load: the area's bytes are kept; the operational code's first
+// word becomes the running version word; a DWC's PRG images are stored as
+// downloads would store them.
+void area_loaded(Mbx &x, uint8_t area, const Bytes &bytes)
+{
+    json &st = x.s.st;
+    if (area == AREA_DWC) {
+        std::vector<Bytes> prgs = dwc_images(bytes);
+        for (const Bytes &p : prgs)
+            if (!image_key_accepted(x, p)) {
+                fail(x, FC_MBX_IMAGE_KEY_REFUSED);
+                return;
+            }
+        for (const Bytes &p : prgs) {
+            uint32_t entry = 0, id0 = be32(p, 4);
+            if (!reserve_entry(st, id0, &entry)) {
+                fail(x, FC_MBX_NO_FLASH_ROOM);
+                return;
+            }
+            store_image(st, entry, id0, be32(p, 8), p);
+        }
+        x.note["images"] = prgs.size();
+    }
+    if (area == AREA_AWC && bytes.size() >= 4)
+        set_mem(st, kAwcVersionWord, be32(bytes, 0));
+    st["load_areas"][std::to_string(area)] = hex_of(bytes);
+}
+
+// LOAD_AREA: erase commands (0x18; sub-command 1, then 2 at the address
+// answered) answer progress 1 until the erase completes with 2; load
+// commands (0x0A, +0x01 on the last piece; sub-command 3, 4 for the last)
+// at the address answered before answer 3 and the next address, and 4 when
+// the load completes. Knobs in "load_area": "erase_steps" (default 2, -1
+// never completes), "bad_address_at" (the k-th piece's answer is 4 off).
+// The run under way is kept in "load_area_run", its bytes in a stage file.
+void load_area(Mbx &x)
+{
+    json &st = x.s.st;
+    const json cfg = st.value("load_area", json::object());
+    uint8_t flag = x.w[4], sub = x.w[6], area = x.w[7];
+    uint32_t addr = get32(&x.w[8]), count = get32(&x.w[12]);
+    const char *stage = "load_area";
+    json run = st.value("load_area_run", json(nullptr));
+    auto refuse = [&x]() { fail(x, FC_MBX_BAD_SEQUENCE); };
+    if (flag == 0x18 && (sub == 1 || sub == 2)) {
+        if (sub == 1) {
+            run = {{"area", area}, {"base", addr}, {"steps", 0}, {"erased", false}, {"next", addr}};
+            fc_object_drop_stage(load_stage_dir(x.b), stage);
+        } else if (!run.is_object() || jnum(run, "area", -1) != area || run.value("erased", true) ||
+                   static_cast<uint32_t>(jnum(run, "next", 0)) != addr) {
+            refuse();
+            return;
+        }
+        long steps = jnum(run, "steps", 0) + 1;
+        long need = jnum(cfg, "erase_steps", 2);
+        uint32_t base = static_cast<uint32_t>(jnum(run, "base", 0));
+        uint32_t next = base + static_cast<uint32_t>(steps) * kEraseStep;
+        bool done = need >= 0 && steps >= need;
+        run["steps"] = steps;
+        run["next"] = done ? base : next;
+        if (done) {
+            run["erased"] = true;
+            run["pieces"] = 0;
+            run["received"] = 0;
+        }
+        st["load_area_run"] = run;
+        x.s.dirty = true;
+        x.w[5] = done ? 2 : 1;
+        put32(&x.w[8], next);
+        x.note["progress"] = x.w[5];
+        return;
+    }
+    uint32_t received = static_cast<uint32_t>(jnum(run, "received", 0));
+    if ((flag & ~0x01) != 0x0A || (sub != 3 && sub != 4) || !run.is_object() || !run.value("erased", false) ||
+        jnum(run, "area", -1) != area || static_cast<uint32_t>(jnum(run, "next", 0)) != addr ||
+        !piece_fits(x, count) || !stage_piece(x, stage, received, count)) {
+        refuse();
+        return;
+    }
+    long pieces = jnum(run, "pieces", 0) + 1;
+    uint32_t next = addr + count;
+    if (pieces == jnum(cfg, "bad_address_at", 0))
+        next += 4;
+    run["pieces"] = pieces;
+    run["received"] = received + count;
+    run["next"] = next;
+    x.s.dirty = true;
+    x.note["next"] = next;
+    if (sub == 3) {
+        st["load_area_run"] = run;
+        x.w[5] = 3;
+        put32(&x.w[8], next);
+        x.note["progress"] = 3;
+        return;
+    }
+    // The last piece: the area is loaded, and a new load needs a new erase.
+    Bytes bytes;
+    bool staged = fc_object_staged(load_stage_dir(x.b), stage, bytes);
+    fc_object_drop_stage(load_stage_dir(x.b), stage);
+    st.erase("load_area_run");
+    if (!staged) {
+        refuse();
+        return;
+    }
+    area_loaded(x, area, bytes);
+    if (x.result != FC_KPL_OK)
+        return;
+    x.w[5] = 4;
+    put32(&x.w[8], next);
+    x.note["progress"] = 4;
+}
+
 void run_mailbox(Mbx &x, size_t total)
 {
     uint8_t code = x.w[1];
@@ -1867,6 +2003,9 @@ void run_mailbox(Mbx &x, size_t total)
         break;
     case 0x1C:
         down_load(x);
+        break;
+    case 0x81:
+        load_area(x);
         break;
     case 0x9C:
         load_exp_rom(x);
@@ -1991,7 +2130,10 @@ int fc_mailbox(const std::string &sysroot, const char *call, int board, uint8_t 
     Bytes w(std::max<size_t>(sent, 384), 0);
     std::memcpy(w.data(), mbox, sent);
     uint8_t code = w[1];
-    int sub = (code == 0x17 || code == 0x1B) ? (w[4] & 0xF) : code == 0x9C ? w[6] : code == 0xF9 ? w[7] : -1;
+    int sub = (code == 0x17 || code == 0x1B)   ? (w[4] & 0xF)
+              : (code == 0x9C || code == 0x81) ? w[6]
+              : code == 0xF9                   ? w[7]
+                                               : -1;
     int subsystem = -1, opcode = -1, version = -1, eof = -1;
     size_t at = 0, len = 0;
     if (code == 0x9B && sli_area(w, sent, &at, &len)) {
@@ -2004,9 +2146,13 @@ int fc_mailbox(const std::string &sysroot, const char *call, int board, uint8_t 
     json extra = {{"mbox", code}};
     if (sub >= 0)
         extra["sub"] = sub;
-    if (code == 0x1C) {
+    if (code == 0x1C || code == 0x81) {
         extra["flag"] = w[4];
         extra["bytes"] = get32(&w[12]);
+    }
+    if (code == 0x81) {
+        extra["area"] = w[7];
+        extra["address"] = get32(&w[8]);
     }
     json args = json::array({sent / 4, room});
     if (c == "IssueMboxWithRetryEx")

@@ -31,6 +31,19 @@
 //   "down_load"        the DOWN_LOAD under way: {"entry" (the reserved
 //                      list entry's address), "id0", "id1", "length",
 //                      "received"}; its bytes are staged in a file
+//   "load_area"        LOAD_AREA knobs: {"erase_steps": n} erase commands
+//                      until the erase answers progress 2 (default 2; -1:
+//                      never, progress 1 with the address advanced by 64
+//                      KiB each time), {"bad_address_at": k} the answer to
+//                      the k-th load piece names an address 4 bytes off;
+//                      a fault's "sub" matches the sub-command (byte 6)
+//   "load_area_run"    the LOAD_AREA under way: {"area", "base", "steps",
+//                      "erased", "next" (the address the next command must
+//                      bring), "pieces", "received"}; bytes staged in a file
+//   "load_areas"       the bytes of each completed load by area type (hex):
+//                      1 operational code (its first big-endian word becomes
+//                      memory word 496), 2 DWC (its PRG images, from offset
+//                      4, go into the flash load list), 3 BWC, 4 FWC
 //   "ram_images"       the RAM load list, the same way (default: the first
 //                      flash image)
 //   "load_list_cycle"  true: the flash list's last entry links back to its
