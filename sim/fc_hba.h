@@ -24,7 +24,7 @@
 //                      at its address (default: the SLI firmware and the
 //                      boot code). A downloaded image adds "data" (its
 //                      bytes, hex); the list in "memory" is what the
-//                      adapter walks, and downloads change both
+//                      adapter walks; downloads and deletions change both
 //   "load_list_capacity" entries the flash load list has room for (default
 //                      8); a DOWN_LOAD erase finding neither the image's
 //                      entry nor a free one in a full list answers 241
