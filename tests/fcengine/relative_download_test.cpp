@@ -13,6 +13,7 @@
 #include "fc_fixture.h"
 #include "flash/flash_adapter.h"
 #include "flashfront/flashfront_fixture.h"
+#include "hba/config_regions.h"
 #include "hba/download_security.h"
 #include "hba/load_lists.h"
 #include "hba/mbox_commands.h"
@@ -73,6 +74,55 @@ void put_be(std::vector<uint8_t> &b, size_t at, uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
         b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
+uint32_t rotl1(uint32_t v)
+{
+    return v << 1 | v >> 31;
+}
+
+// A PRG image of `size` bytes made here (the generator makes none below 140):
+// the header fold and the file fold come out 0; `lengthWord` is word 0.
+std::vector<uint8_t> prg(uint32_t size, uint32_t id0, uint32_t id1, uint32_t lengthWord)
+{
+    std::vector<uint32_t> w(size / 4, 0);
+    w[0] = lengthWord;
+    w[1] = id0;
+    w[2] = id1;
+    for (size_t i = 12; i < w.size(); ++i)
+        w[i] = static_cast<uint32_t>(i * 0x01010101u);
+    uint32_t c = 0xAAAAAAAAu;
+    for (size_t i = 1; i < 11; ++i)
+        c = rotl1(c) ^ w[i];
+    w[11] = rotl1(c);
+    c = 0xAAAAAAAAu;
+    for (size_t i = 0; i + 1 < w.size(); ++i)
+        c = rotl1(c) ^ w[i];
+    w.back() = rotl1(c);
+    std::vector<uint8_t> b(size, 0x5A);
+    for (size_t i = 0; i < w.size(); ++i)
+        put_be(b, 4 * i, w[i]);
+    return b;
+}
+
+std::vector<uint8_t> prg(uint32_t size, uint32_t id1 = 0)
+{
+    return prg(size, 0x0BBE2113u, id1, size);
+}
+
+void append(std::vector<uint8_t> &to, const std::vector<uint8_t> &more)
+{
+    to.insert(to.end(), more.begin(), more.end());
+}
+
+// Pieces of the data commands: bytes and flag byte.
+std::vector<std::pair<uint32_t, uint32_t>> pieces(const std::vector<json> &downLoads)
+{
+    std::vector<std::pair<uint32_t, uint32_t>> out;
+    for (const json &e : downLoads)
+        if (e.value("flag", 0u) != DOWN_LOAD_ERASE)
+            out.emplace_back(e.value("bytes", 0u), e.value("flag", 0u));
+    return out;
 }
 
 // The mailbox commands of one code in the log.
@@ -177,6 +227,247 @@ TEST_F(RelativeDownload, EntryRetriesASignatureRefusal)
     ASSERT_EQ(0u, ReadFlashLoadList(board, &list));
     ASSERT_EQ(1u, list.count);
     EXPECT_EQ(0x03495190u, list.entries[0].programId[0]) << "the boot code stays";
+}
+
+// An SLI-3 HBA whose VPD names no program types: the family's table decides.
+class PlainHba : public ::testing::Test {
+protected:
+    fctest::FcHost host{fctest::machine({fctest::sli3_hba("a", 0x10)})};
+    int board = -1;
+    void SetUp() override
+    {
+        ASSERT_TRUE(host.built());
+        board = host.board(0x10);
+        host.clear_log();
+        texts.clear();
+        percents.clear();
+        NumPRGs_inDWC = 0;
+    }
+    std::vector<uint32_t> wakeup() const
+    {
+        uint32_t w[15] = {};
+        EXPECT_EQ(0, ReadWakeupParms(board, reinterpret_cast<uint8_t *>(w)));
+        return std::vector<uint32_t>(w, w + 15);
+    }
+};
+
+TEST_F(PlainHba, PiecesOfAnImage)
+{
+    std::vector<uint8_t> trailing = prg(108);
+    trailing.push_back(0x77);
+    struct Case {
+        const char *what;
+        std::vector<uint8_t> file;
+        uint16_t dwc;
+        std::vector<std::pair<uint32_t, uint32_t>> pieces;
+    } cases[] = {
+        {"108 bytes", prg(108), 0, {{108, 0x0B}}},
+        {"109 bytes", prg(109), 0, {{108, 0x0A}, {1, 0x0B}}},
+        {"DWC-via-PRG mode", prg(109), 1, {{108, 0x8A}, {1, 0x8B}}},
+        {"DWC-via-PRG mode takes bytes behind the image", trailing, 1, {{108, 0x8B}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        host.clear_log();
+        FILE *f = file_of(c.file);
+        EXPECT_EQ(DOWNLOAD_OK, download(board, f, c.dwc));
+        std::fclose(f);
+        std::vector<json> sent = down_loads(host);
+        ASSERT_FALSE(sent.empty());
+        EXPECT_EQ(DOWN_LOAD_ERASE, sent[0].value("flag", 0u));
+        uint32_t total = 0;
+        for (const auto &p : c.pieces)
+            total += p.first;
+        EXPECT_EQ(total, sent[0].value("bytes", 0u)) << "the erase names the image length";
+        EXPECT_EQ(c.pieces, pieces(sent));
+        // Only a single download names its image in the wakeup parameters.
+        EXPECT_EQ(c.dwc ? 0u : 1u, of_mbox(host, MBX_UPDATE_CFG).size());
+    }
+    EXPECT_EQ(0x0BBE2113u, wakeup()[9]);
+}
+
+TEST_F(PlainHba, EraseWithoutRoomLeavesTheFileAtTheImage)
+{
+    std::vector<uint8_t> file(100, 0xCC);
+    append(file, prg(200));
+    FILE *f = file_of(file);
+    host.plan({{"match", {{"mbox", MBX_DOWN_LOAD}}}, {"kind", "kpl"}, {"mbox_status", 241}});
+    std::fseek(f, 100, SEEK_SET);
+    EXPECT_EQ(241, download(board, f, 1));
+    EXPECT_EQ(100, std::ftell(f));
+    // The retry the caller makes then goes through.
+    EXPECT_EQ(DOWNLOAD_OK, download(board, f, 1));
+    std::fclose(f);
+    EXPECT_EQ(3u, down_loads(host).size());
+}
+
+TEST_F(PlainHba, PercentagesOfAThousandBytes)
+{
+    FILE *f = file_of(prg(1000));
+    EXPECT_EQ(DOWNLOAD_OK, download(board, f));
+    std::fclose(f);
+    EXPECT_EQ((std::vector<int>{0, 10, 21, 32, 43, 53, 64, 75, 86, 97, 99, 100}), percents);
+    EXPECT_EQ((std::vector<std::string>{"Reading Header", "Validating Checksum", "Erasing Sector(s) In Flash ROM",
+                                        "Loading Image", "Updating Wakeup Parameters",
+                                        "Image Successfully Downloaded"}),
+              texts);
+}
+
+// Ids by VPD style: a V3 text that names the id lets it pass though the
+// family's table lacks it; one that does not refuses it.
+TEST(RelativeDownloadVpd, StyleDecidesOverTheTable)
+{
+    json hba = fctest::sli3_hba("a", 0x10);
+    hba["functions"][0]["fc"] = {{"vpd", {{"keywords", {{"V3", "T0B:77"}}}}}};
+    fctest::FcHost host(fctest::machine({hba}));
+    const int board = host.board(0x10);
+    struct Case {
+        uint32_t id0;
+        DOWNLOAD_STATUS result;
+    } cases[] = {
+        {0x0B772113u, DOWNLOAD_OK},
+        {0x0BBE2113u, kWrongAdapter}, // the table's own id
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.id0);
+        FILE *f = file_of(prg(200, c.id0, 0, 200));
+        EXPECT_EQ(c.result, download(board, f));
+        std::fclose(f);
+    }
+}
+
+// A file of PRGs in DWC-via-PRG mode.
+TEST_F(PlainHba, WalkOfPrgs)
+{
+    for (bool bitmap : {true, false}) {
+        SCOPED_TRACE(bitmap);
+        host.clear_log();
+        std::vector<uint8_t> file;
+        if (bitmap) {
+            file.resize(4);
+            put_be(file, 0, 0x8000FFFFu);
+        }
+        for (uint32_t i = 0; i < 11; ++i)
+            append(file, prg(152 + 4 * i, i + 1));
+        file.insert(file.end(), 4, 0xFF);
+        FILE *f = file_of(file);
+        WAKEUP_PARMS copy;
+        std::memset(&copy, 0, sizeof copy);
+        uint8_t signedImage = 0;
+        EXPECT_EQ(DOWNLOAD_OK, ProcessDWCviaPRGs(board, f, 0, &copy, &signedImage, nullptr, nullptr));
+        std::fclose(f);
+        ASSERT_EQ(10u, NumPRGs_inDWC);
+        for (uint32_t i = 0; i < 10; ++i) {
+            EXPECT_EQ(0x0BBE2113u, DWC_PRGsList[i][0]);
+            EXPECT_EQ(i + 1, DWC_PRGsList[i][1]);
+        }
+        // Every PRG went, each marked, and the adapter's wakeup record stayed.
+        std::vector<json> sent = down_loads(host);
+        uint32_t erases = 0;
+        for (const json &e : sent)
+            if (e.value("flag", 0u) == DOWN_LOAD_ERASE)
+                ++erases;
+            else
+                EXPECT_EQ(DOWN_LOAD_DWC, e.value("flag", 0u) & DOWN_LOAD_DWC);
+        EXPECT_EQ(11u, erases);
+        EXPECT_TRUE(of_mbox(host, MBX_UPDATE_CFG).empty());
+        EXPECT_EQ(11u, copy.words[10]) << "the copy names the last PRG";
+    }
+}
+
+TEST_F(PlainHba, WalkRetriesAnEraseWithoutRoomOnce)
+{
+    std::vector<uint8_t> file = prg(200, 1);
+    append(file, prg(200, 2));
+    struct Case {
+        const char *what;
+        json when;
+        DOWNLOAD_STATUS result;
+        size_t deletes;
+    } cases[] = {
+        {"once", json(nullptr), DOWNLOAD_OK, 1},
+        {"again", "always", NO_FLASH_AVAILABLE_ERROR, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        host.clear_faults();
+        host.clear_log();
+        json fault = {{"match", {{"mbox", MBX_DOWN_LOAD}}}, {"kind", "kpl"}, {"mbox_status", 241}};
+        if (!c.when.is_null())
+            fault["when"] = c.when;
+        host.plan(fault);
+        FILE *f = file_of(file);
+        WAKEUP_PARMS copy = {};
+        uint8_t signedImage = 0;
+        EXPECT_EQ(c.result, ProcessDWCviaPRGs(board, f, 0, &copy, &signedImage, nullptr, nullptr));
+        std::fclose(f);
+        // The SLI-3 image of the flash list went before the second try.
+        EXPECT_EQ(c.deletes, of_mbox(host, MBX_DEL_LD_ENTRY).size());
+    }
+}
+
+// Length words the walk cannot follow.
+TEST_F(PlainHba, WalkRefusesLengthsOutsideTheFile)
+{
+    std::vector<uint8_t> below = prg(200, 1);
+    append(below, prg(200, 0x0BBE2113u, 2, 40));
+    std::vector<uint8_t> past = prg(200, 1);
+    append(past, prg(200, 0x0BBE2113u, 2, 204));
+    std::vector<uint8_t> zero = prg(200, 0x0BBE2113u, 1, 0);
+    struct Case {
+        const char *what;
+        std::vector<uint8_t> file;
+        uint32_t downloaded;
+    } cases[] = {
+        {"length below the header", below, 1},
+        {"PRG past the file", past, 1},
+        {"length 0", zero, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        host.clear_log();
+        FILE *f = file_of(c.file);
+        WAKEUP_PARMS copy = {};
+        uint8_t signedImage = 0;
+        EXPECT_EQ(kReadError, ProcessDWCviaPRGs(board, f, 0, &copy, &signedImage, nullptr, nullptr));
+        std::fclose(f);
+        EXPECT_EQ(c.downloaded, NumPRGs_inDWC);
+        EXPECT_EQ(c.downloaded, down_loads(host).size() / 3);
+    }
+}
+
+// The flash list against the PRGs just downloaded.
+TEST(RelativeDownloadCleanUp, SupersededImagesAreDeleted)
+{
+    json hba = fctest::sli3_hba("a", 0x10);
+    hba["functions"][0]["fc"] = {{"images",
+                                  {{{"id0", 0x0B010000u}, {"id1", 1}},   // same type, other id: deleted
+                                   {{"id0", 0x0B020000u}, {"id1", 2}},   // the id downloaded: kept
+                                   {{"id0", 0x03010000u}, {"id1", 3}},   // a type not downloaded: kept
+                                   {{"id0", 0x02010000u}, {"id1", 4}},   // deleted
+                                   {{"id0", 0xFFFFFFFFu}, {"id1", 5}}}}}; // a free slot
+    fctest::FcHost host(fctest::machine({hba}));
+    const int board = host.board(0x10);
+    NumPRGs_inDWC = 3;
+    const uint32_t list[3][2] = {{0x07010000u, 9}, {0x0B020000u, 2}, {0x02020000u, 4}};
+    std::memcpy(DWC_PRGsList, list, sizeof list);
+    host.clear_log();
+    EXPECT_EQ(DOWNLOAD_OK, CleanFlash(board));
+    LOAD_LIST after;
+    ASSERT_EQ(0u, ReadFlashLoadList(board, &after));
+    std::vector<uint32_t> left;
+    for (uint32_t i = 0; i < after.count; ++i)
+        left.push_back(after.entries[i].programId[0]);
+    EXPECT_EQ((std::vector<uint32_t>{0x0B020000u, 0x03010000u, 0xFFFFFFFFu}), left);
+
+    // Without the wakeup parameters nothing is looked at.
+    host.plan({{"match", {{"mbox", MBX_DUMP}, {"sub", DUMP_TYPE_REGION}}},
+               {"kind", "kpl"},
+               {"mbox_status", 0x33},
+               {"when", "always"}});
+    host.clear_log();
+    EXPECT_EQ(WAKEUP_PARMS_ERROR, CleanFlash(board));
+    EXPECT_TRUE(of_mbox(host, MBX_DEL_LD_ENTRY).empty());
 }
 
 } // namespace
