@@ -470,4 +470,125 @@ TEST(RelativeDownloadCleanUp, SupersededImagesAreDeleted)
     EXPECT_TRUE(of_mbox(host, MBX_DEL_LD_ENTRY).empty());
 }
 
+// The default machine with its SLI-3 HBA's link down.
+std::string link_down_machine()
+{
+    json m = json::parse(hlvdtest::read_file(hlvdtest::source_path("sim/machines/default.json")));
+    for (json &a : m["adapters"])
+        if (a["name"] == "fc-sli3")
+            a["functions"][0]["fc"]["link_state"] = 1;
+    return m.dump();
+}
+
+// A PRG file through the front end's download, from the debug log's steps to
+// the reset that follows.
+TEST(RelativeDownloadEndToEnd, SliThreeFirmwareThroughTheFrontEnd)
+{
+    fctest::FcHost host(link_down_machine());
+    ASSERT_TRUE(host.built());
+    const int board = host.board(7, 0);
+    const std::string path = host.root() + "/fw.prg";
+    std::string err;
+    ASSERT_TRUE(hlvdsim::write_prg(sli3(), path, &err)) << err;
+    fronttest::DebugLog log(host.host().path("/debug.log"));
+    host.clear_log();
+    EXPECT_EQ(0, executeDownload(board, path.c_str()));
+
+    std::string text = log.text();
+    size_t at = 0;
+    for (const char *step : {"Opening File", "Reading Header", "Validating Checksum", "Erasing Sector(s) In Flash ROM",
+                             "Loading Image0% complete 10% complete 21% complete 32% complete 43% complete "
+                             "53% complete 64% complete 75% complete 86% complete 97% complete 99% complete "
+                             "100% complete",
+                             "Updating Wakeup Parameters", "Image Successfully Downloaded"}) {
+        size_t found = text.find(step, at);
+        EXPECT_NE(std::string::npos, found) << step << " in\n" << text;
+        if (found != std::string::npos)
+            at = found;
+    }
+
+    std::vector<json> sent = down_loads(host);
+    ASSERT_EQ(11u, sent.size());
+    EXPECT_EQ(DOWN_LOAD_ERASE, sent[0].value("flag", 0u));
+    EXPECT_EQ(1000u, sent[0].value("bytes", 0u));
+    std::vector<std::pair<uint32_t, uint32_t>> want(9, {108, 0x0A});
+    want.emplace_back(28, 0x0B);
+    EXPECT_EQ(want, pieces(sent));
+    // The wakeup record names the image, the loopback step ran for the link
+    // that was down, and the adapter was reset.
+    uint32_t w[15] = {};
+    ASSERT_EQ(0, ReadWakeupParms(board, reinterpret_cast<uint8_t *>(w)));
+    EXPECT_EQ(hlvdsim::prg_program_id(sli3()), w[9]);
+    EXPECT_EQ(1u, of_mbox(host, MBX_UPDATE_CFG).size());
+    EXPECT_EQ(1u, host.calls("ConfigLoopback").size());
+    std::vector<json> resets = host.calls("ResetAdapter");
+    ASSERT_EQ(1u, resets.size());
+    EXPECT_EQ(json::array({1}), resets[0]["args"]);
+}
+
+// The entry's security answers, as the front end reports them.
+TEST_F(RelativeDownload, SecurityRefusalsThroughTheFrontEnd)
+{
+    const std::string path = host.root() + "/fw.prg";
+    std::string err;
+    ASSERT_TRUE(hlvdsim::write_prg(sli3(), path, &err)) << err;
+    for (int status : {3851, 3841}) {
+        SCOPED_TRACE(status);
+        host.clear_faults();
+        host.plan({{"match", {{"mbox", MBX_DOWN_LOAD}}}, {"kind", "kpl"}, {"mbox_status", status}, {"when", "always"}});
+        EXPECT_EQ(10012, executeDownload(board, path.c_str()));
+    }
+}
+
+const char *key_id(int i)
+{
+    return gADL_KEK_Data[i].idText;
+}
+
+// Signed downloads on a device 0xF180 function holding `key` (-1: no
+// security sub-commands).
+TEST(RelativeDownloadSigned, KeyStepBeforeTheDownload)
+{
+    struct Case {
+        int held;
+        int image;
+        DOWNLOAD_STATUS result;
+        std::vector<int> sets;
+        bool downloaded;
+    } cases[] = {
+        {0, 2, DOWNLOAD_OK, {1, 2}, true},
+        {2, 2, DOWNLOAD_OK, {}, true},
+        {1, 0, KEY_UPDATE_FAILED, {}, false},
+        // No key support: the download goes on, and the zeroize after it fails.
+        {-1, 2, static_cast<DOWNLOAD_STATUS>(ZEROIZE_FAILED), {}, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.held) + " image " + std::to_string(c.image));
+        json hba = fctest::fc_hba("s", 0x10, 1, 0xF180, "SLI3");
+        hba["functions"][0]["fc"] = {{"jedec", 0x1004}, {"kek", c.held < 0 ? json(nullptr) : json(key_id(c.held))}};
+        fctest::FcHost host(fctest::machine({hba}));
+        const int board = host.board(0x10);
+        PrgRecipe r = sli3();
+        r.id = 0x61;
+        r.kekId = key_id(c.image);
+        const std::string path = host.root() + "/signed.prg";
+        std::string err;
+        ASSERT_TRUE(hlvdsim::write_prg(r, path, &err)) << err;
+        host.clear_log();
+        EXPECT_EQ(c.result, UpdateEmbertipFirmwareWithFeedback(board, path.c_str(), nullptr, nullptr));
+        std::vector<std::string> sets, want;
+        for (const json &e : of_mbox(host, MBX_SECURITY))
+            if (e.value("sub", 0) == SECURITY_SET_KEK)
+                sets.push_back(e.value("kek", ""));
+        for (int k : c.sets)
+            want.push_back(key_id(k));
+        EXPECT_EQ(want, sets);
+        EXPECT_EQ(c.downloaded, !down_loads(host).empty());
+        if (c.result == KEY_UPDATE_FAILED) {
+            host.rebuild();
+            EXPECT_EQ(10012, executeDownload(host.board(0x10), path.c_str()));
+        }
+    }
+}
+
 } // namespace
