@@ -498,6 +498,8 @@ bool find_board(const std::string &sysroot, int index, Board &b)
     return true;
 }
 
+void note_running(json &st, bool sli4);
+
 // The adapter loaded under the state lock with the board's state.
 struct Session {
     Board &b;
@@ -519,6 +521,7 @@ struct Session {
             if (!layout)
                 return;
             st = default_state(*layout, b.ref, b.caps);
+            note_running(st, b.sli4());
         }
         follow_active();
         ok = true;
@@ -901,7 +904,8 @@ void read_rev(Mbx &x)
     const json &rw = x.s.st["rev_words"];
     put32(&x.w[8], rw.at(0).get<uint32_t>());
     put32(&x.w[12], rw.at(1).get<uint32_t>());
-    Bytes name = text_bytes(x.s.st.value("fw_name", ""), 16);
+    const json &fw = x.s.st.value("fw_name", json(""));
+    Bytes name = text_bytes(fw.is_string() || fw.is_array() ? value_bytes(fw) : std::string(), 16);
     // Older FC HBAs hand the name over word-reversed; SLI-4 functions do not.
     if (!x.b.sli4())
         name = word_reversed(name);
@@ -1814,6 +1818,225 @@ void down_load(Mbx &x)
     x.note["stored"] = id0;
 }
 
+// ---------------------------------------------------------------------------
+// Load areas (LOAD_AREA)
+
+const uint32_t kEraseStep = 0x10000; // the address an erase answer advances by
+const uint32_t kAwcVersionWord = 496; // the running operational code's version word
+
+enum LoadArea { AREA_AWC = 1, AREA_DWC = 2 };
+
+// The PRG images a DWC area holds from its offset 4: 48-byte headers, word 0
+// the length; 0xFFFFFFFF, a length below a header or past the bytes ends them.
+std::vector<Bytes> dwc_images(const Bytes &area)
+{
+    std::vector<Bytes> out;
+    size_t off = 4;
+    while (off + 4 <= area.size() && out.size() < kListBound) {
+        uint32_t len = be32(area, off);
+        if (len == 0xFFFFFFFF || len < kPrgBody || len > area.size() - off)
+            break;
+        out.emplace_back(area.begin() + static_cast<long>(off), area.begin() + static_cast<long>(off + len));
+        off += len;
+    }
+    return out;
+}
+
+// A completed load: the area's bytes are kept; the operational code's first
+// word becomes the running version word; a DWC's PRG images are stored as
+// downloads would store them.
+void area_loaded(Mbx &x, uint8_t area, const Bytes &bytes)
+{
+    json &st = x.s.st;
+    if (area == AREA_DWC) {
+        std::vector<Bytes> prgs = dwc_images(bytes);
+        for (const Bytes &p : prgs)
+            if (!image_key_accepted(x, p)) {
+                fail(x, FC_MBX_IMAGE_KEY_REFUSED);
+                return;
+            }
+        for (const Bytes &p : prgs) {
+            uint32_t entry = 0, id0 = be32(p, 4);
+            if (!reserve_entry(st, id0, &entry)) {
+                fail(x, FC_MBX_NO_FLASH_ROOM);
+                return;
+            }
+            store_image(st, entry, id0, be32(p, 8), p);
+        }
+        x.note["images"] = prgs.size();
+    }
+    if (area == AREA_AWC && bytes.size() >= 4)
+        set_mem(st, kAwcVersionWord, be32(bytes, 0));
+    st["load_areas"][std::to_string(area)] = hex_of(bytes);
+}
+
+// LOAD_AREA: erase commands (0x18; sub-command 1, then 2 at the address
+// answered) answer progress 1 until the erase completes with 2; load
+// commands (0x0A, +0x01 on the last piece; sub-command 3, 4 for the last)
+// at the address answered before answer 3 and the next address, and 4 when
+// the load completes. Knobs in "load_area": "erase_steps" (default 2, -1
+// never completes), "bad_address_at" (the k-th piece's answer is 4 off).
+// The run under way is kept in "load_area_run", its bytes in a stage file.
+void load_area(Mbx &x)
+{
+    json &st = x.s.st;
+    const json cfg = st.value("load_area", json::object());
+    uint8_t flag = x.w[4], sub = x.w[6], area = x.w[7];
+    uint32_t addr = get32(&x.w[8]), count = get32(&x.w[12]);
+    const char *stage = "load_area";
+    json run = st.value("load_area_run", json(nullptr));
+    auto refuse = [&x]() { fail(x, FC_MBX_BAD_SEQUENCE); };
+    if (flag == 0x18 && (sub == 1 || sub == 2)) {
+        if (sub == 1) {
+            run = {{"area", area}, {"base", addr}, {"steps", 0}, {"erased", false}, {"next", addr}};
+            fc_object_drop_stage(load_stage_dir(x.b), stage);
+        } else if (!run.is_object() || jnum(run, "area", -1) != area || run.value("erased", true) ||
+                   static_cast<uint32_t>(jnum(run, "next", 0)) != addr) {
+            refuse();
+            return;
+        }
+        long steps = jnum(run, "steps", 0) + 1;
+        long need = jnum(cfg, "erase_steps", 2);
+        uint32_t base = static_cast<uint32_t>(jnum(run, "base", 0));
+        uint32_t next = base + static_cast<uint32_t>(steps) * kEraseStep;
+        bool done = need >= 0 && steps >= need;
+        run["steps"] = steps;
+        run["next"] = done ? base : next;
+        if (done) {
+            run["erased"] = true;
+            run["pieces"] = 0;
+            run["received"] = 0;
+        }
+        st["load_area_run"] = run;
+        x.s.dirty = true;
+        x.w[5] = done ? 2 : 1;
+        put32(&x.w[8], next);
+        x.note["progress"] = x.w[5];
+        return;
+    }
+    uint32_t received = static_cast<uint32_t>(jnum(run, "received", 0));
+    if ((flag & ~0x01) != 0x0A || (sub != 3 && sub != 4) || !run.is_object() || !run.value("erased", false) ||
+        jnum(run, "area", -1) != area || static_cast<uint32_t>(jnum(run, "next", 0)) != addr ||
+        !piece_fits(x, count) || !stage_piece(x, stage, received, count)) {
+        refuse();
+        return;
+    }
+    long pieces = jnum(run, "pieces", 0) + 1;
+    uint32_t next = addr + count;
+    if (pieces == jnum(cfg, "bad_address_at", 0))
+        next += 4;
+    run["pieces"] = pieces;
+    run["received"] = received + count;
+    run["next"] = next;
+    x.s.dirty = true;
+    x.note["next"] = next;
+    if (sub == 3) {
+        st["load_area_run"] = run;
+        x.w[5] = 3;
+        put32(&x.w[8], next);
+        x.note["progress"] = 3;
+        return;
+    }
+    // The last piece: the area is loaded, and a new load needs a new erase.
+    Bytes bytes;
+    bool staged = fc_object_staged(load_stage_dir(x.b), stage, bytes);
+    fc_object_drop_stage(load_stage_dir(x.b), stage);
+    st.erase("load_area_run");
+    if (!staged) {
+        refuse();
+        return;
+    }
+    area_loaded(x, area, bytes);
+    if (x.result != FC_KPL_OK)
+        return;
+    x.w[5] = 4;
+    put32(&x.w[8], next);
+    x.note["progress"] = 4;
+}
+
+// ---------------------------------------------------------------------------
+// Starting the firmware the wakeup record names
+
+// The program description of a load-list image as the engine's walk reads
+// it from adapter memory.
+std::string memory_description(const json &st, uint32_t image, uint32_t id0)
+{
+    uint32_t type = id0 >> 24;
+    uint32_t start = image + ((mem_word(st, image + 12) & 0x08) ? 100 : 48);
+    uint32_t p = mem_word(st, start + (type == 0 ? 4 : 8)) & ~3u;
+    p = p - mem_word(st, image + 28) + start;
+    std::string out;
+    for (uint32_t i = 0; i < 24; ++i) {
+        uint32_t at = type == 3 ? i : (i ^ 3);
+        char c = static_cast<char>(mem_word(st, p + (at & ~3u)) >> (8 * (at & 3)));
+        if (c == 0 || c == '\n')
+            return out;
+        out.push_back(c);
+    }
+    return std::string(); // no end within 24 characters
+}
+
+// The load-list entry of the firmware the wakeup record names: the SLI-4
+// slot (words 11-12) of an SLI-4 function, else the SLI-3 slot (9-10);
+// the SLI-2 slot (7-8) when that one is 0. False when none is found.
+bool wakeup_entry(const json &st, bool sli4, uint32_t *entry)
+{
+    if (!st.contains("regions") || !st["regions"].contains("4") || !st["regions"]["4"].is_object())
+        return false;
+    Bytes wake = from_hex(st["regions"]["4"].value("data", ""));
+    if (wake.size() < 60)
+        return false;
+    uint32_t id0 = get32(&wake[4 * (sli4 ? 11 : 9)]);
+    if (id0 == 0)
+        id0 = get32(&wake[4 * 7]);
+    if (free_slot(id0))
+        return false;
+    bool closed = false;
+    for (uint32_t e : flash_entries(st, &closed))
+        if (mem_word(st, e + 16) == id0) {
+            *entry = e;
+            return true;
+        }
+    return false;
+}
+
+json program_id(const json &st, uint32_t entry)
+{
+    return json::array({mem_word(st, entry + 16), mem_word(st, entry + 20)});
+}
+
+// Starts the firmware the wakeup record names when it is not the one
+// running: READ_REV then answers its description as the firmware name and
+// its encoded revision (bits 15-0 of program id word 0) in the revision
+// words, bits 11-0 and 15-12 around the JEDEC id (bits 12-27), which stays.
+bool start_from_wakeup(json &st, bool sli4)
+{
+    uint32_t entry = 0;
+    if (!wakeup_entry(st, sli4, &entry))
+        return false;
+    json id = program_id(st, entry);
+    if (st.value("running", json(nullptr)) == id)
+        return false;
+    uint32_t id0 = id[0].get<uint32_t>();
+    st["running"] = id;
+    st["fw_name"] = bytes_value(memory_description(st, mem_word(st, entry + 8), id0).substr(0, 16));
+    uint32_t rev = id0 & 0xFFFF;
+    json &rw = st["rev_words"];
+    if (rw.is_array())
+        for (json &w : rw)
+            if (w.is_number())
+                w = (w.get<uint32_t>() & 0x0FFFF000u) | (rev & 0xFFF) | (rev >> 12) << 28;
+    return true;
+}
+
+// A function runs, until told otherwise, what its wakeup record names.
+void note_running(json &st, bool sli4)
+{
+    uint32_t entry = 0;
+    if (!st.contains("running") && wakeup_entry(st, sli4, &entry))
+        st["running"] = program_id(st, entry);
+}
+
 void run_mailbox(Mbx &x, size_t total)
 {
     uint8_t code = x.w[1];
@@ -1867,6 +2090,9 @@ void run_mailbox(Mbx &x, size_t total)
         break;
     case 0x1C:
         down_load(x);
+        break;
+    case 0x81:
+        load_area(x);
         break;
     case 0x9C:
         load_exp_rom(x);
@@ -1944,6 +2170,31 @@ json fc_state(const std::string &sysroot, int board)
     return s.ok ? s.st : json(nullptr);
 }
 
+void fc_reboot(Machine &m)
+{
+    json &adoc = m.doc["adapters"][0];
+    if (m.adapters.empty() || !adoc.contains("fc_state") || !adoc["fc_state"].is_object())
+        return;
+    const Adapter &a = m.adapters[0];
+    for (auto it = adoc["fc_state"].begin(); it != adoc["fc_state"].end(); ++it) {
+        char *end = nullptr;
+        unsigned long fn = std::strtoul(it.key().c_str(), &end, 10);
+        if (end == it.key().c_str() || *end != '\0' || fn >= a.functions.size() || !it.value().is_object())
+            continue;
+        const Function &f = a.functions[fn];
+        if (f.kind != "fc" && f.kind != "fcoe")
+            continue;
+        const json &fdoc = adoc["functions"][fn];
+        json kpl = fdoc.contains("kpl") && fdoc["kpl"].is_object() ? fdoc["kpl"] : json::object();
+        json &st = it.value();
+        if (!start_from_wakeup(st, fc_driver_caps(a, f, kpl).sli_level == 4))
+            continue;
+        // The name now follows the started image, not the active version.
+        if (adoc.contains("firmware") && adoc["firmware"].is_object() && adoc["firmware"].contains("active"))
+            st["fw_from"] = adoc["firmware"]["active"];
+    }
+}
+
 bool fc_object_bytes(const std::string &sysroot, int board, const std::string &name, std::vector<uint8_t> &out)
 {
     Board b;
@@ -1991,7 +2242,10 @@ int fc_mailbox(const std::string &sysroot, const char *call, int board, uint8_t 
     Bytes w(std::max<size_t>(sent, 384), 0);
     std::memcpy(w.data(), mbox, sent);
     uint8_t code = w[1];
-    int sub = (code == 0x17 || code == 0x1B) ? (w[4] & 0xF) : code == 0x9C ? w[6] : code == 0xF9 ? w[7] : -1;
+    int sub = (code == 0x17 || code == 0x1B)   ? (w[4] & 0xF)
+              : (code == 0x9C || code == 0x81) ? w[6]
+              : code == 0xF9                   ? w[7]
+                                               : -1;
     int subsystem = -1, opcode = -1, version = -1, eof = -1;
     size_t at = 0, len = 0;
     if (code == 0x9B && sli_area(w, sent, &at, &len)) {
@@ -2004,9 +2258,13 @@ int fc_mailbox(const std::string &sysroot, const char *call, int board, uint8_t 
     json extra = {{"mbox", code}};
     if (sub >= 0)
         extra["sub"] = sub;
-    if (code == 0x1C) {
+    if (code == 0x1C || code == 0x81) {
         extra["flag"] = w[4];
         extra["bytes"] = get32(&w[12]);
+    }
+    if (code == 0x81) {
+        extra["area"] = w[7];
+        extra["address"] = get32(&w[8]);
     }
     json args = json::array({sent / 4, room});
     if (c == "IssueMboxWithRetryEx")
@@ -2185,6 +2443,9 @@ int fc_simple_call(const std::string &sysroot, const char *call, int board, cons
                 s.st["dump_env"] = 0;
                 // A reset brings a link up unless persistent link-down holds it.
                 s.st["link_state"] = jnum(s.st, "persist_link_down", 0) ? 7 : 6;
+                // A reset of kind 1 starts what the wakeup record names.
+                if (arg(0) == 1 && start_from_wakeup(s.st, b.sli4()))
+                    extra["running"] = s.st["running"];
                 // A reset of kind 3 starts firmware that waits for one.
                 json &fw = s.firmware();
                 if (arg(0) == 3 && fw.value("pending_reset", false) && fw.contains("flash")) {
