@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fc_fixture.h"
+#include "flash/device_properties.h"
 #include "flash/flash_adapter.h"
 #include "flashfront/flashfront_fixture.h"
 #include "hba/config_regions.h"
@@ -490,6 +491,8 @@ TEST(RelativeDownloadEndToEnd, SliThreeFirmwareThroughTheFrontEnd)
     const std::string path = host.root() + "/fw.prg";
     std::string err;
     ASSERT_TRUE(hlvdsim::write_prg(sli3(), path, &err)) << err;
+    DiscoveredDevice before;
+    ASSERT_EQ(0, GetDiscoveredAdapterProperty(static_cast<uint32_t>(board), before));
     fronttest::DebugLog log(host.host().path("/debug.log"));
     host.clear_log();
     EXPECT_EQ(0, executeDownload(board, path.c_str()));
@@ -524,6 +527,13 @@ TEST(RelativeDownloadEndToEnd, SliThreeFirmwareThroughTheFrontEnd)
     std::vector<json> resets = host.calls("ResetAdapter");
     ASSERT_EQ(1u, resets.size());
     EXPECT_EQ(json::array({1}), resets[0]["args"]);
+
+    // The reset started the new image: the next discovery shows it.
+    ASSERT_TRUE(host.rebuild());
+    DiscoveredDevice after;
+    ASSERT_EQ(0, GetDiscoveredAdapterProperty(static_cast<uint32_t>(host.board(7, 0)), after));
+    EXPECT_NE(before.firmware.active_version, after.firmware.active_version);
+    EXPECT_EQ("2.10", after.firmware.active_version);
 }
 
 // The entry's security answers, as the front end reports them.
