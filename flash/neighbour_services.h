@@ -17,6 +17,7 @@
 #include "hba/load_lists.h"
 #include "hba/mbox_commands.h"
 #include "hba/mbox_transport.h"
+#include "hba/relative_download.h"
 #include "hba/sli4_objects.h"
 #include "hba/sli_config.h"
 #include "hba/vpd.h"
@@ -31,10 +32,6 @@ const int WAKEUP_PARMS_SIZE = 60;
 const int CNTL_ADDL_ATTRIBUTES_SIZE = 496;
 
 // The FC download paths the download entry dispatches to, and their helpers.
-DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode, uint16_t transferMode, FILE *file,
-                                                  uint8_t *wakeupParms, uint16_t dwcMode, uint8_t *signedImage,
-                                                  DownLoadStatusStrCallback textCallback,
-                                                  DownLoadStatusCallback percentCallback);
 DOWNLOAD_STATUS StartAbsDownload2MbWithFeedback(int board, int32_t fileKind, FILE *file, int checksumKind,
                                                 uint8_t *signedImage, DownLoadStatusStrCallback textCallback,
                                                 DownLoadStatusCallback percentCallback);
