@@ -11,6 +11,7 @@
 
 #include "flash/fc_image_files.h"
 #include "flash/rm_status.h"
+#include "hba/absolute_download.h"
 #include "hba/adapter_family.h"
 #include "hba/config_regions.h"
 #include "hba/download_entry.h"
@@ -35,8 +36,5 @@ DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode,
                                                   uint8_t *wakeupParms, uint16_t dwcMode, uint8_t *signedImage,
                                                   DownLoadStatusStrCallback textCallback,
                                                   DownLoadStatusCallback percentCallback);
-DOWNLOAD_STATUS StartAbsDownload2MbWithFeedback(int board, int32_t fileKind, FILE *file, int checksumKind,
-                                                uint8_t *signedImage, DownLoadStatusStrCallback textCallback,
-                                                DownLoadStatusCallback percentCallback);
 
 #endif

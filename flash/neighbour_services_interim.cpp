@@ -25,17 +25,3 @@ DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode,
     (void)percentCallback;
     return WRONG_IMAGE_FOR_ADAPTER;
 }
-
-DOWNLOAD_STATUS StartAbsDownload2MbWithFeedback(int board, int32_t fileKind, FILE *file, int checksumKind,
-                                                uint8_t *signedImage, DownLoadStatusStrCallback textCallback,
-                                                DownLoadStatusCallback percentCallback)
-{
-    (void)board;
-    (void)fileKind;
-    (void)file;
-    (void)checksumKind;
-    (void)signedImage;
-    (void)textCallback;
-    (void)percentCallback;
-    return WRONG_IMAGE_FOR_ADAPTER;
-}
