@@ -11,6 +11,7 @@
 #include "sim/fault_plan.h"
 #include "sim/fc_hba.h"
 #include "sim/flash_model.h"
+#include "sim/aif_generator.h"
 #include "sim/grp_generator.h"
 #include "sim/prg_generator.h"
 #include "sim/machine.h"
@@ -34,6 +35,12 @@ int usage()
                  "                        [--device-id N] [--kek ID] [--fault NAME]... -o FILE\n"
                  "           a PRG image (type 3: a boot image); faults: header-checksum, file-checksum,\n"
                  "           extra-byte, short\n"
+                 "       hlvdsim make-aif [--all] [IMAGE] [--image IMAGE]... -o FILE\n"
+                 "           IMAGE: [--kind awc|dwc|bwc|fwc] [--area N] [--base N] [--erase N] [--ro N] [--rw N]\n"
+                 "                  [--version N] [--id N] [--prg TYPE:ID[:VERSION]]... [--checksum-kind 1|2]\n"
+                 "                  [--kek ID] [--fault NAME]...\n"
+                 "           an AIF image; several, or --all, an .ALL set; faults: checksum, file-checksum,\n"
+                 "           short, not-aif, bad-kind, no-end-mark\n"
                  "       hlvdsim fault add DIR [MATCH...] KIND [--always] [--from N]\n"
                  "           MATCH: --adapter NAME --pci PCI --driver nic|iscsi --path callback|legacy\n"
                  "                  --callback ID --ioctl N --subsystem N --opcode N --version N\n"
@@ -363,6 +370,25 @@ int cmd_make_prg(int argc, char **argv)
     return 0;
 }
 
+int cmd_make_aif(int argc, char **argv)
+{
+    std::vector<hlvdsim::AifRecipe> recipes;
+    bool allSet = false;
+    std::string output, err;
+    if (!hlvdsim::aif_recipe_from_args(std::vector<std::string>(argv + 2, argv + argc), recipes, allSet, output,
+                                       &err)) {
+        std::fprintf(stderr, "hlvdsim make-aif: %s\n", err.c_str());
+        usage();
+        return 2;
+    }
+    if (!hlvdsim::write_aif(recipes, allSet, output, &err)) {
+        std::fprintf(stderr, "hlvdsim make-aif: %s\n", err.c_str());
+        return 1;
+    }
+    std::printf("%zu AIF image(s) written to %s\n", recipes.size(), output.c_str());
+    return 0;
+}
+
 int cmd_make_ufi(int argc, char **argv)
 {
     std::vector<std::string> args(argv + 2, argv + argc);
@@ -398,6 +424,8 @@ int run(int argc, char **argv)
         return cmd_make_grp(argc, argv);
     if (std::strcmp(argv[1], "make-prg") == 0)
         return cmd_make_prg(argc, argv);
+    if (std::strcmp(argv[1], "make-aif") == 0)
+        return cmd_make_aif(argc, argv);
     if (std::strcmp(argv[1], "make-obj") == 0)
         return cmd_make_obj(argc, argv);
     if (std::strcmp(argv[1], "fault") == 0)
