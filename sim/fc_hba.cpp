@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <set>
 #include <stdexcept>
 
 #include <sys/stat.h>
@@ -210,6 +211,7 @@ const uint32_t kRamHead = 1940;
 const uint32_t kFlashEntries = 0x1000; // 6-word flash list entries from here
 const uint32_t kRamEntries = 0x2000;   // 9-word RAM list entries from here
 const uint32_t kLoadBase = 0x4000;     // where an image believes it lies (word at +28)
+const size_t kPrgBody = 48;            // a PRG image's body follows its 48-byte header
 
 bool free_slot(uint32_t id0)
 {
@@ -616,6 +618,7 @@ struct Mbx {
     int result = FC_KPL_OK;
     long short_len = -1; // kpl-short: data bytes the reply may carry
     long progress = -1;  // LOAD_EXP_ROM: a planned progress answer
+    size_t sent = 0;     // bytes of the mailbox the caller sent
     json note = json::object();
 };
 
@@ -869,6 +872,13 @@ void delete_load_entry(Mbx &x)
     for (int guard = 0; cur != kFlashHead && guard < 64; ++guard) {
         if (mem_word(x.s.st, cur + 16) == id0 && mem_word(x.s.st, cur + 20) == id1) {
             mem[std::to_string(prev)] = mem_word(x.s.st, cur);
+            json &images = x.s.st["images"];
+            if (images.is_array())
+                for (size_t i = 0; i < images.size(); ++i)
+                    if (static_cast<uint32_t>(jnum(images[i], "address", 0)) == mem_word(x.s.st, cur + 8)) {
+                        images.erase(i);
+                        break;
+                    }
             x.s.dirty = true;
             return;
         }
@@ -1503,6 +1513,443 @@ void security(Mbx &x)
     }
 }
 
+// ---------------------------------------------------------------------------
+// Program images in the flash load list (DOWN_LOAD)
+
+const size_t kListBound = 64;        // entries a list walk follows at most
+const long kDefaultListCapacity = 8; // flash load-list entries the adapter has room for
+const uint32_t kPieceMax = 108;      // data bytes of one download piece
+const uint32_t kPieceAt = 20;        // where a piece's data lies in the mailbox
+const uint32_t kNewImageBase = 0x100000; // where images of new entries are placed
+const uint32_t kNewImageStep = 0x40000;
+
+void set_mem(json &st, uint32_t addr, uint32_t v)
+{
+    st["memory"][std::to_string(addr)] = v;
+}
+
+uint32_t be32(const Bytes &b, size_t at)
+{
+    return static_cast<uint32_t>(b[at]) << 24 | static_cast<uint32_t>(b[at + 1]) << 16 |
+           static_cast<uint32_t>(b[at + 2]) << 8 | b[at + 3];
+}
+
+// The flash load list as the adapter's memory links it: entry addresses in
+// order, stopping at the head, at an entry seen before or at the bound.
+// `closed`: the list ends at the head.
+std::vector<uint32_t> flash_entries(const json &st, bool *closed)
+{
+    std::vector<uint32_t> out;
+    std::set<uint32_t> seen;
+    uint32_t at = mem_word(st, kFlashHead);
+    *closed = false;
+    while (out.size() < kListBound) {
+        if (at == kFlashHead) {
+            *closed = true;
+            break;
+        }
+        if (!seen.insert(at).second)
+            break;
+        out.push_back(at);
+        at = mem_word(st, at);
+    }
+    return out;
+}
+
+bool mem_has(const json &st, uint32_t addr)
+{
+    return st.contains("memory") && st["memory"].contains(std::to_string(addr));
+}
+
+// A memory area of `n` bytes from `at` that holds no word yet.
+bool mem_unused(const json &st, uint32_t at, uint32_t n)
+{
+    for (uint32_t k = 0; k < n; k += 4)
+        if (mem_has(st, at + k))
+            return false;
+    return true;
+}
+
+// Reserves the load-list entry for an image of program id word 0 `id0`: the
+// entry that holds it, else a free one, else a new one while the list has
+// room. Entries holding `id0` are erased (made free). False when the list is
+// full; nothing changes then.
+bool reserve_entry(json &st, uint32_t id0, uint32_t *entry)
+{
+    bool closed = false;
+    std::vector<uint32_t> list = flash_entries(st, &closed);
+    bool found = false;
+    for (uint32_t e : list)
+        if (mem_word(st, e + 16) == id0) {
+            *entry = e;
+            found = true;
+            break;
+        }
+    for (size_t i = 0; !found && i < list.size(); ++i)
+        if (free_slot(mem_word(st, list[i] + 16))) {
+            *entry = list[i];
+            found = true;
+        }
+    if (!found) {
+        long capacity = jnum(st, "load_list_capacity", kDefaultListCapacity);
+        // A list that does not come back to its head cannot take another entry.
+        if (!closed || static_cast<long>(list.size()) >= capacity)
+            return false;
+        uint32_t at = kFlashEntries + static_cast<uint32_t>(list.size()) * 24;
+        for (int guard = 0; !mem_unused(st, at, 24); ++guard) {
+            if (guard >= 4096)
+                return false;
+            at += 24;
+        }
+        set_mem(st, list.empty() ? kFlashHead : list.back(), at);
+        set_mem(st, at, kFlashHead);
+        for (uint32_t k = 4; k < 24; k += 4)
+            set_mem(st, at + k, 0);
+        set_mem(st, at + 16, 0xFFFFFFFF);
+        *entry = at;
+    }
+    for (uint32_t e : list)
+        if (mem_word(st, e + 16) == id0)
+            set_mem(st, e + 16, 0xFFFFFFFF);
+    if (st.contains("images") && st["images"].is_array())
+        for (json &im : st["images"])
+            if (static_cast<uint32_t>(jnum(im, "id0", 0)) == id0)
+                im["id0"] = 0xFFFFFFFFu;
+    return true;
+}
+
+bool in_list(const json &st, uint32_t entry)
+{
+    bool closed = false;
+    for (uint32_t e : flash_entries(st, &closed))
+        if (e == entry)
+            return true;
+    return false;
+}
+
+// The program description of a PRG image: body word 2 gives its offset from
+// the body's start; a boot image keeps it with each 4-byte group reversed.
+std::string prg_description(const Bytes &img)
+{
+    if (img.size() < kPrgBody + 12)
+        return std::string();
+    uint64_t at = kPrgBody + static_cast<uint64_t>(be32(img, kPrgBody + 8));
+    bool boot = img[4] == 3;
+    std::string out;
+    for (uint64_t i = 0; i < 24; ++i) {
+        uint64_t p = boot ? ((at + i) ^ 3) : at + i;
+        if (p >= img.size() || img[p] == 0)
+            break;
+        out.push_back(static_cast<char>(img[p]));
+    }
+    return out;
+}
+
+// The key id of a signed PRG image's key block; false when the image
+// carries none (no flag, or a position outside the image).
+bool prg_key_id(const Bytes &img, std::string *id)
+{
+    if (img.size() < kPrgBody || !(img[15] & 0x10))
+        return false;
+    uint64_t pos = be32(img, 32);
+    if (pos < 268)
+        return false;
+    uint64_t block = kPrgBody + pos - 268;
+    if (block + 264 > img.size())
+        return false;
+    id->clear();
+    for (size_t i = 0; i < 152 && img[block + 112 + i]; ++i)
+        id->push_back(static_cast<char>(img[block + 112 + i]));
+    return true;
+}
+
+// The download key a signed adapter (device 0xF180) checks images with;
+// false for other adapters and for one that knows no key.
+bool held_kek(const Mbx &x, std::string *id)
+{
+    if (x.b.device_id != 0xF180)
+        return false;
+    const json &st = x.s.st;
+    if (st.contains("kek")) {
+        if (!st["kek"].is_string())
+            return false;
+        *id = st["kek"].get<std::string>();
+        return true;
+    }
+    json keys = kek_keys(st);
+    if (keys.empty() || !keys[0].contains("id") || !keys[0]["id"].is_string())
+        return false;
+    *id = keys[0]["id"].get<std::string>();
+    return true;
+}
+
+// A signed adapter takes only images signed for the key it holds.
+bool image_key_accepted(const Mbx &x, const Bytes &img)
+{
+    std::string held, id;
+    if (!held_kek(x, &held))
+        return true;
+    return prg_key_id(img, &id) && id == held;
+}
+
+// A free place in adapter memory for a new image's header words and text.
+uint32_t new_image_address(const json &st)
+{
+    uint32_t at = kNewImageBase;
+    for (int guard = 0; guard < 4096 && !mem_unused(st, at, 256); ++guard)
+        at += kNewImageStep;
+    return at;
+}
+
+// Stores an image in a reserved entry: its program id, its address (kept
+// when the entry has one) with the header words and description the
+// load-list walks read, and its bytes in "images".
+void store_image(json &st, uint32_t entry, uint32_t id0, uint32_t id1, const Bytes &img)
+{
+    uint32_t address = mem_word(st, entry + 8);
+    if (address == 0)
+        address = new_image_address(st);
+    Image im{address, id0, id1, prg_description(img)};
+    std::map<uint32_t, uint32_t> words;
+    put_image(words, im);
+    for (const auto &kv : words)
+        set_mem(st, kv.first, kv.second);
+    set_mem(st, entry + 8, address);
+    set_mem(st, entry + 16, id0);
+    set_mem(st, entry + 20, id1);
+    json rec = {{"id0", id0}, {"id1", id1}, {"address", address}, {"description", bytes_value(im.description)},
+                {"data", hex_of(img)}};
+    json &images = st["images"];
+    if (!images.is_array())
+        images = json::array();
+    for (json &old : images)
+        if (static_cast<uint32_t>(jnum(old, "address", 0)) == address) {
+            old = rec;
+            return;
+        }
+    images.push_back(rec);
+}
+
+// Where a board stages the bytes of a download under way.
+std::string load_stage_dir(const Board &b)
+{
+    return state_dir(b.sysroot) + "/fc_loads/a" + std::to_string(b.ref.adapter) + "/pf" +
+           std::to_string(b.ref.function);
+}
+
+// The bytes of a piece (host-order words) back in file order, appended to
+// the stage `name` behind the `received` bytes already there.
+bool stage_piece(Mbx &x, const char *name, uint32_t received, uint32_t count)
+{
+    Bytes piece(count, 0);
+    for (uint32_t i = 0; i < count; ++i)
+        piece[i] = x.w[kPieceAt + (i ^ 3)];
+    uint64_t staged = 0;
+    return fc_object_stage(load_stage_dir(x.b), name, received, piece.data(), piece.size(), &staged);
+}
+
+// A piece's byte count is bounded by the piece size and by what was sent.
+bool piece_fits(const Mbx &x, uint32_t count)
+{
+    return count <= kPieceMax && kPieceAt + ((count + 3) & ~3u) <= x.sent;
+}
+
+// DOWN_LOAD: the erase (0x1A) reserves the image's entry; data commands
+// (0x0A, +0x01 on the last piece, +0x80 in DWC-via-PRG mode) bring the
+// image; the last piece stores it. The run under way is kept in "down_load".
+void down_load(Mbx &x)
+{
+    json &st = x.s.st;
+    uint8_t flag = x.w[4];
+    uint32_t count = get32(&x.w[12]);
+    const char *stage = "down_load";
+    if (flag == 0x1A) {
+        uint32_t id0 = get32(&x.w[16]), id1 = get32(&x.w[20]);
+        uint32_t entry = 0;
+        if (!reserve_entry(st, id0, &entry)) {
+            fail(x, FC_MBX_NO_FLASH_ROOM);
+            return;
+        }
+        st["down_load"] = {{"entry", entry}, {"id0", id0}, {"id1", id1}, {"length", count}, {"received", 0}};
+        fc_object_drop_stage(load_stage_dir(x.b), stage);
+        x.s.dirty = true;
+        x.note["entry"] = entry;
+        return;
+    }
+    json &run = st["down_load"];
+    uint32_t received = static_cast<uint32_t>(jnum(run, "received", 0));
+    uint32_t length = static_cast<uint32_t>(jnum(run, "length", 0));
+    bool last = flag & 0x01;
+    if ((flag & ~0x81) != 0x0A || !run.is_object() || !piece_fits(x, count) || count > length - received ||
+        (last && received + count != length) || !stage_piece(x, stage, received, count)) {
+        if (run.is_null())
+            st.erase("down_load");
+        fail(x, FC_MBX_BAD_SEQUENCE);
+        return;
+    }
+    run["received"] = received + count;
+    x.s.dirty = true;
+    if (!last)
+        return;
+    Bytes img;
+    bool staged = fc_object_staged(load_stage_dir(x.b), stage, img);
+    fc_object_drop_stage(load_stage_dir(x.b), stage);
+    uint32_t entry = static_cast<uint32_t>(jnum(run, "entry", 0));
+    uint32_t id0 = static_cast<uint32_t>(jnum(run, "id0", 0)), id1 = static_cast<uint32_t>(jnum(run, "id1", 0));
+    st.erase("down_load");
+    if (!staged || img.size() != length) {
+        fail(x, FC_MBX_BAD_SEQUENCE);
+        return;
+    }
+    if (!image_key_accepted(x, img)) {
+        fail(x, FC_MBX_IMAGE_KEY_REFUSED);
+        return;
+    }
+    // The entry may have been deleted since the erase.
+    if (!in_list(st, entry) && !reserve_entry(st, id0, &entry)) {
+        fail(x, FC_MBX_NO_FLASH_ROOM);
+        return;
+    }
+    store_image(st, entry, id0, id1, img);
+    x.note["stored"] = id0;
+}
+
+// ---------------------------------------------------------------------------
+// Load areas (LOAD_AREA)
+
+const uint32_t kEraseStep = 0x10000; // the address an erase answer advances by
+const uint32_t kAwcVersionWord = 496; // the running operational code's version word
+
+enum LoadArea { AREA_AWC = 1, AREA_DWC = 2 };
+
+// The PRG images a DWC area holds from its offset 4: 48-byte headers, word 0
+// the length; 0xFFFFFFFF, a length below a header or past the bytes ends them.
+std::vector<Bytes> dwc_images(const Bytes &area)
+{
+    std::vector<Bytes> out;
+    size_t off = 4;
+    while (off + 4 <= area.size() && out.size() < kListBound) {
+        uint32_t len = be32(area, off);
+        if (len == 0xFFFFFFFF || len < kPrgBody || len > area.size() - off)
+            break;
+        out.emplace_back(area.begin() + static_cast<long>(off), area.begin() + static_cast<long>(off + len));
+        off += len;
+    }
+    return out;
+}
+
+// A completed load: the area's bytes are kept; the operational code's first
+// word becomes the running version word; a DWC's PRG images are stored as
+// downloads would store them.
+void area_loaded(Mbx &x, uint8_t area, const Bytes &bytes)
+{
+    json &st = x.s.st;
+    if (area == AREA_DWC) {
+        std::vector<Bytes> prgs = dwc_images(bytes);
+        for (const Bytes &p : prgs)
+            if (!image_key_accepted(x, p)) {
+                fail(x, FC_MBX_IMAGE_KEY_REFUSED);
+                return;
+            }
+        for (const Bytes &p : prgs) {
+            uint32_t entry = 0, id0 = be32(p, 4);
+            if (!reserve_entry(st, id0, &entry)) {
+                fail(x, FC_MBX_NO_FLASH_ROOM);
+                return;
+            }
+            store_image(st, entry, id0, be32(p, 8), p);
+        }
+        x.note["images"] = prgs.size();
+    }
+    if (area == AREA_AWC && bytes.size() >= 4)
+        set_mem(st, kAwcVersionWord, be32(bytes, 0));
+    st["load_areas"][std::to_string(area)] = hex_of(bytes);
+}
+
+// LOAD_AREA: erase commands (0x18; sub-command 1, then 2 at the address
+// answered) answer progress 1 until the erase completes with 2; load
+// commands (0x0A, +0x01 on the last piece; sub-command 3, 4 for the last)
+// at the address answered before answer 3 and the next address, and 4 when
+// the load completes. Knobs in "load_area": "erase_steps" (default 2, -1
+// never completes), "bad_address_at" (the k-th piece's answer is 4 off).
+// The run under way is kept in "load_area_run", its bytes in a stage file.
+void load_area(Mbx &x)
+{
+    json &st = x.s.st;
+    const json cfg = st.value("load_area", json::object());
+    uint8_t flag = x.w[4], sub = x.w[6], area = x.w[7];
+    uint32_t addr = get32(&x.w[8]), count = get32(&x.w[12]);
+    const char *stage = "load_area";
+    json run = st.value("load_area_run", json(nullptr));
+    auto refuse = [&x]() { fail(x, FC_MBX_BAD_SEQUENCE); };
+    if (flag == 0x18 && (sub == 1 || sub == 2)) {
+        if (sub == 1) {
+            run = {{"area", area}, {"base", addr}, {"steps", 0}, {"erased", false}, {"next", addr}};
+            fc_object_drop_stage(load_stage_dir(x.b), stage);
+        } else if (!run.is_object() || jnum(run, "area", -1) != area || run.value("erased", true) ||
+                   static_cast<uint32_t>(jnum(run, "next", 0)) != addr) {
+            refuse();
+            return;
+        }
+        long steps = jnum(run, "steps", 0) + 1;
+        long need = jnum(cfg, "erase_steps", 2);
+        uint32_t base = static_cast<uint32_t>(jnum(run, "base", 0));
+        uint32_t next = base + static_cast<uint32_t>(steps) * kEraseStep;
+        bool done = need >= 0 && steps >= need;
+        run["steps"] = steps;
+        run["next"] = done ? base : next;
+        if (done) {
+            run["erased"] = true;
+            run["pieces"] = 0;
+            run["received"] = 0;
+        }
+        st["load_area_run"] = run;
+        x.s.dirty = true;
+        x.w[5] = done ? 2 : 1;
+        put32(&x.w[8], next);
+        x.note["progress"] = x.w[5];
+        return;
+    }
+    uint32_t received = static_cast<uint32_t>(jnum(run, "received", 0));
+    if ((flag & ~0x01) != 0x0A || (sub != 3 && sub != 4) || !run.is_object() || !run.value("erased", false) ||
+        jnum(run, "area", -1) != area || static_cast<uint32_t>(jnum(run, "next", 0)) != addr ||
+        !piece_fits(x, count) || !stage_piece(x, stage, received, count)) {
+        refuse();
+        return;
+    }
+    long pieces = jnum(run, "pieces", 0) + 1;
+    uint32_t next = addr + count;
+    if (pieces == jnum(cfg, "bad_address_at", 0))
+        next += 4;
+    run["pieces"] = pieces;
+    run["received"] = received + count;
+    run["next"] = next;
+    x.s.dirty = true;
+    x.note["next"] = next;
+    if (sub == 3) {
+        st["load_area_run"] = run;
+        x.w[5] = 3;
+        put32(&x.w[8], next);
+        x.note["progress"] = 3;
+        return;
+    }
+    // The last piece: the area is loaded, and a new load needs a new erase.
+    Bytes bytes;
+    bool staged = fc_object_staged(load_stage_dir(x.b), stage, bytes);
+    fc_object_drop_stage(load_stage_dir(x.b), stage);
+    st.erase("load_area_run");
+    if (!staged) {
+        refuse();
+        return;
+    }
+    area_loaded(x, area, bytes);
+    if (x.result != FC_KPL_OK)
+        return;
+    x.w[5] = 4;
+    put32(&x.w[8], next);
+    x.note["progress"] = 4;
+}
+
 void run_mailbox(Mbx &x, size_t total)
 {
     uint8_t code = x.w[1];
@@ -1553,6 +2000,12 @@ void run_mailbox(Mbx &x, size_t total)
         break;
     case 0x1D:
         delete_load_entry(x);
+        break;
+    case 0x1C:
+        down_load(x);
+        break;
+    case 0x81:
+        load_area(x);
         break;
     case 0x9C:
         load_exp_rom(x);
@@ -1677,7 +2130,10 @@ int fc_mailbox(const std::string &sysroot, const char *call, int board, uint8_t 
     Bytes w(std::max<size_t>(sent, 384), 0);
     std::memcpy(w.data(), mbox, sent);
     uint8_t code = w[1];
-    int sub = (code == 0x17 || code == 0x1B) ? (w[4] & 0xF) : code == 0x9C ? w[6] : code == 0xF9 ? w[7] : -1;
+    int sub = (code == 0x17 || code == 0x1B)   ? (w[4] & 0xF)
+              : (code == 0x9C || code == 0x81) ? w[6]
+              : code == 0xF9                   ? w[7]
+                                               : -1;
     int subsystem = -1, opcode = -1, version = -1, eof = -1;
     size_t at = 0, len = 0;
     if (code == 0x9B && sli_area(w, sent, &at, &len)) {
@@ -1690,6 +2146,14 @@ int fc_mailbox(const std::string &sysroot, const char *call, int board, uint8_t 
     json extra = {{"mbox", code}};
     if (sub >= 0)
         extra["sub"] = sub;
+    if (code == 0x1C || code == 0x81) {
+        extra["flag"] = w[4];
+        extra["bytes"] = get32(&w[12]);
+    }
+    if (code == 0x81) {
+        extra["area"] = w[7];
+        extra["address"] = get32(&w[8]);
+    }
     json args = json::array({sent / 4, room});
     if (c == "IssueMboxWithRetryEx")
         args = json::array({sent / 4, data_in / 4, data_out / 4});
@@ -1724,6 +2188,7 @@ int fc_mailbox(const std::string &sysroot, const char *call, int board, uint8_t 
     Mbx x{b, s, w, room, data, data_in, data_out, call};
     x.short_len = short_len;
     x.progress = progress;
+    x.sent = sent;
     put16(&w[2], 0);
     if (c == "IssueMboxWithRetryV2" && !b.sli4())
         fail(x, FC_MBX_UNKNOWN_COMMAND);

@@ -22,7 +22,28 @@
 //                      or texts of numbers); id0 0 or 0xFFFFFFFF is a free
 //                      slot; each image's program description is readable
 //                      at its address (default: the SLI firmware and the
-//                      boot code)
+//                      boot code). A downloaded image adds "data" (its
+//                      bytes, hex); the list in "memory" is what the
+//                      adapter walks, and downloads change both
+//   "load_list_capacity" entries the flash load list has room for (default
+//                      8); a DOWN_LOAD erase finding neither the image's
+//                      entry nor a free one in a full list answers 241
+//   "down_load"        the DOWN_LOAD under way: {"entry" (the reserved
+//                      list entry's address), "id0", "id1", "length",
+//                      "received"}; its bytes are staged in a file
+//   "load_area"        LOAD_AREA knobs: {"erase_steps": n} erase commands
+//                      until the erase answers progress 2 (default 2; -1:
+//                      never, progress 1 with the address advanced by 64
+//                      KiB each time), {"bad_address_at": k} the answer to
+//                      the k-th load piece names an address 4 bytes off;
+//                      a fault's "sub" matches the sub-command (byte 6)
+//   "load_area_run"    the LOAD_AREA under way: {"area", "base", "steps",
+//                      "erased", "next" (the address the next command must
+//                      bring), "pieces", "received"}; bytes staged in a file
+//   "load_areas"       the bytes of each completed load by area type (hex):
+//                      1 operational code (its first big-endian word becomes
+//                      memory word 496), 2 DWC (its PRG images, from offset
+//                      4, go into the flash load list), 3 BWC, 4 FWC
 //   "ram_images"       the RAM load list, the same way (default: the first
 //                      flash image)
 //   "load_list_cycle"  true: the flash list's last entry links back to its
@@ -49,7 +70,9 @@
 //   "kek", "kek_keys"  security mailbox of a device 0xF180 function: the
 //                      download key id held (null: not supported) and the
 //                      keys it takes, [{"id", "after"}]; a fault's "sub"
-//                      matches its sub-command (byte 7)
+//                      matches its sub-command (byte 7). Such a function
+//                      stores a downloaded PRG only when its key block
+//                      names the key held (else status 3851)
 //   "temperature"      board temperature, null = not available
 //   "persist_link_down", "link_state", "dump_env", "loopback", "board_env",
 //   "resets", "registers", "ula", "nvparms", "config", "status"
@@ -93,6 +116,11 @@ const uint16_t FC_MBX_NO_ENTRY = 0x0003;
 const uint16_t FC_MBX_SECURITY_UNSUPPORTED = 0x0F06;
 // A download key refused: unknown, or not following the key held.
 const uint16_t FC_MBX_KEK_REFUSED = 0x0F07;
+// DOWN_LOAD erase: no room left in the flash load list (241).
+const uint16_t FC_MBX_NO_FLASH_ROOM = 0x00F1;
+// A signed adapter's download refused: the image is not signed for the key
+// it holds (3851).
+const uint16_t FC_MBX_IMAGE_KEY_REFUSED = 0x0F0B;
 
 // Object commands refused in the SLI_CONFIG response header: status, and
 // the additional status that says why.
