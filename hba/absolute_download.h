@@ -26,8 +26,9 @@ const uint8_t LOAD_AREA_LAST_PIECE = 4;
 const uint8_t LOAD_AREA_ERASED = 2;
 const uint8_t LOAD_AREA_MORE = 3;
 const uint8_t LOAD_AREA_LOADED = 4;
-// Erase commands sent for one image before the adapter is given up on.
-const uint32_t LOAD_AREA_MAX_ERASES = 4096;
+// Erase commands sent for one image before the adapter is given up on: a
+// 64 KiB sector each, far more than any flash area holds.
+const uint32_t LOAD_AREA_MAX_ERASES = 256;
 // Bytes of image data one load command carries.
 const uint32_t LOAD_PIECE_BYTES = 108;
 

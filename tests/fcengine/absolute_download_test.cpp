@@ -11,11 +11,15 @@
 #include <vector>
 
 #include "adapters/adapter_table.h"
+#include "flash/debug_log.h"
+#include "flash/flash_adapter.h"
+#include "flash/oem_status.h"
 #include "fc_fixture.h"
 #include "flash/fc_image_files.h"
 #include "hba/absolute_download.h"
 #include "hba/boot_images.h"
 #include "hba/config_regions.h"
+#include "hba/download_security.h"
 #include "hba/mbox_commands.h"
 #include "hba/wakeup_parms.h"
 #include "sim/aif_generator.h"
@@ -259,4 +263,229 @@ TEST(FcAbsolute, FilesRefusedBeforeLoading)
         for (int code : {MBX_LOAD_AREA, MBX_UPDATE_CFG, MBX_LOAD_EXP_ROM})
             EXPECT_TRUE(mailbox(host, code).empty()) << code;
     }
+}
+
+namespace {
+
+// The default machine, its SLI-3 HBA's first function given these state keys.
+std::string default_machine(const json &fc = json::object())
+{
+    json m = json::parse(hlvdtest::read_file(hlvdtest::source_path("sim/machines/default.json")));
+    for (json &a : m["adapters"])
+        if (a["name"] == "fc-sli3")
+            for (auto it = fc.begin(); it != fc.end(); ++it)
+                a["functions"][0]["fc"][it.key()] = it.value();
+    return m.dump();
+}
+
+// The images the default machine's VPD style (T0B:4C,T03:49) takes.
+std::vector<AifRecipe> default_set()
+{
+    return {recipe(hlvdsim::AIF_KIND_AWC), recipe(hlvdsim::AIF_KIND_DWC, 0x4C), recipe(hlvdsim::AIF_KIND_BWC, 0x49)};
+}
+
+// The fragments appear in this order in the text.
+void expect_in_order(const std::string &text, const std::vector<std::string> &fragments)
+{
+    size_t at = 0;
+    for (const std::string &f : fragments) {
+        size_t found = text.find(f, at);
+        ASSERT_NE(std::string::npos, found) << "missing after offset " << at << ": " << f << "\n" << text;
+        at = found + f.size();
+    }
+}
+
+std::vector<uint32_t> region4(const fctest::FcHost &host, int board)
+{
+    WAKEUP_PARMS r;
+    std::memset(&r, 0, sizeof r);
+    EXPECT_EQ(0, ReadWakeupParms(board, reinterpret_cast<uint8_t *>(&r)));
+    (void)host;
+    return std::vector<uint32_t>(r.words, r.words + WAKEUP_PARMS_WORDS);
+}
+
+} // namespace
+
+TEST(FcAbsolute, AllSetThroughExecuteDownload)
+{
+    fctest::FcHost host(default_machine());
+    ASSERT_TRUE(host.built());
+    const int b = host.board(7, 0);
+    const std::string path = write_image(host.root() + "/set.all", image(default_set(), true));
+    const std::string log = host.root() + "/debug.log";
+    CloseLogFileHandle();
+    ASSERT_EQ(0, EnableLogging(log.c_str()));
+    host.clear_log();
+    EXPECT_EQ(0, executeDownload(b, path.c_str()));
+    CloseLogFileHandle();
+
+    std::vector<std::string> steps = {"Opening File"};
+    for (int n = 1; n <= 3; ++n)
+        for (const char *t : {"Reading AIF Header #", "Validating Checksum", "Checksum OK", "Erasing Flash ROM Sectors",
+                              "0% complete 100% complete", "Loading Image", "0% complete ", "99% complete ",
+                              "100% complete", "Image Successfully Downloaded"})
+            steps.push_back(t == std::string("Reading AIF Header #") ? t + std::to_string(n) : t);
+    steps.push_back("Updating Wakeup Parameters");
+    const std::string text = hlvdtest::read_file(log);
+    expect_in_order(text, steps);
+    EXPECT_EQ(text.find("Updating Wakeup Parameters"), text.rfind("Updating Wakeup Parameters"));
+
+    // Each area loaded once; the record's last write comes after the last
+    // load (the BWC's expansion-ROM load writes it once on its way).
+    std::vector<int> areas;
+    int lastLoad = -1, lastWrite = -1, i = 0;
+    for (const json &e : host.calls("IssueMboxWithRetry")) {
+        if (e.value("mbox", 0) == MBX_LOAD_AREA) {
+            lastLoad = i;
+            if (e.value("sub", 0) == LOAD_AREA_LAST_PIECE)
+                areas.push_back(e.value("area", 0));
+        }
+        if (e.value("mbox", 0) == MBX_UPDATE_CFG)
+            lastWrite = i;
+        ++i;
+    }
+    EXPECT_EQ((std::vector<int>{1, 2, 3}), areas);
+    EXPECT_GT(lastWrite, lastLoad);
+    // The DWC's SLI-3 firmware is named in the record.
+    EXPECT_EQ(0x0B4C0000u, region4(host, b)[WAKEUP_SLOT_SLI3] & 0xFFFF0000u);
+}
+
+TEST(FcAbsolute, StuckEraseFailsTheDownload)
+{
+    fctest::FcHost host(default_machine({{"load_area", {{"erase_steps", -1}}}}));
+    ASSERT_TRUE(host.built());
+    const int b = host.board(7, 0);
+    const std::string path = write_image(host.root() + "/set.all", image(default_set(), true));
+    host.clear_log();
+    EXPECT_EQ(10012, executeDownload(b, path.c_str()));
+    EXPECT_EQ(LOAD_AREA_MAX_ERASES, mailbox(host, MBX_LOAD_AREA).size());
+    EXPECT_TRUE(mailbox(host, MBX_UPDATE_CFG).empty());
+}
+
+// Whole downloads on an SLI-3 HBA of family 0xFE00 without VPD style.
+TEST(FcAbsolute, Downloads)
+{
+    using hlvdsim::AIF_KIND_AWC;
+    using hlvdsim::AIF_KIND_BWC;
+    using hlvdsim::AIF_KIND_DWC;
+    AifRecipe tiny = recipe(AIF_KIND_BWC);
+    tiny.prgs.clear();
+    tiny.dataSize = 100;
+    tiny.word14 = 0x035E2113;
+    AifRecipe second = recipe(AIF_KIND_DWC);
+    second.prgs[0].type = 2;
+    second.prgs[0].id = 0xC9; // a stub of T2-32
+    struct Case {
+        const char *name;
+        json state;
+        int32_t kind;
+        Bytes bytes;
+        DOWNLOAD_STATUS want;
+        std::vector<int> areas; // area of each completed load
+    } cases[] = {
+        {"an image of 108 bytes or less", json::object(), BWCext, image({tiny}), LOAD_PROGRESS_ERROR, {}},
+        {"next address mismatched", {{"load_area", {{"bad_address_at", 2}}}}, BWCext, image({recipe(AIF_KIND_BWC)}),
+         LOAD_PROGRESS_ERROR, {}},
+        {"DWC file of two images", json::object(), DWCext, image({recipe(AIF_KIND_DWC), second}, true), DOWNLOAD_OK,
+         {2, 2}},
+        {"BWC file", json::object(), BWCext, image({recipe(AIF_KIND_BWC)}), DOWNLOAD_OK, {3}},
+        {".ALL set", json::object(), ALLext,
+         image({recipe(AIF_KIND_AWC), recipe(AIF_KIND_DWC), recipe(AIF_KIND_BWC)}, true), DOWNLOAD_OK, {1, 2, 3}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        fctest::FcHost host(fctest::machine({hba(0xFE00, "0x0577", nullptr, c.state)}));
+        ASSERT_TRUE(host.built());
+        const int b = host.board(0x10);
+        FILE *f = std::fopen(write_image(host.root() + "/f", c.bytes).c_str(), "rb");
+        ASSERT_NE(nullptr, f);
+        host.clear_log();
+        uint8_t signedImage = 0;
+        EXPECT_EQ(c.want, StartAbsDownload2MbWithFeedback(b, c.kind, f, 1, &signedImage, nullptr, nullptr));
+        std::fclose(f);
+        std::vector<int> areas;
+        for (const json &e : mailbox(host, MBX_LOAD_AREA))
+            if (e.value("sub", 0) == LOAD_AREA_LAST_PIECE)
+                areas.push_back(e.value("area", 0));
+        EXPECT_EQ(c.areas, areas);
+        if (c.want != DOWNLOAD_OK) {
+            EXPECT_TRUE(mailbox(host, MBX_UPDATE_CFG).empty());
+        }
+    }
+}
+
+// A BWC file names its boot image in both boot slots and loads no ROM.
+TEST(FcAbsolute, BwcFileSetsBothBootSlots)
+{
+    fctest::FcHost host(fctest::machine({hba(0xFE00, "0x0577")}));
+    ASSERT_TRUE(host.built());
+    const int b = host.board(0x10);
+    const Bytes bytes = image({recipe(hlvdsim::AIF_KIND_BWC)});
+    uint32_t header[AIF_WORDS];
+    header_of(bytes, 0, header);
+    FILE *f = std::fopen(write_image(host.root() + "/f.bwc", bytes).c_str(), "rb");
+    host.clear_log();
+    uint8_t signedImage = 0;
+    EXPECT_EQ(DOWNLOAD_OK, StartAbsDownload2MbWithFeedback(b, BWCext, f, 1, &signedImage, nullptr, nullptr));
+    std::fclose(f);
+    const std::vector<uint32_t> w = region4(host, b);
+    EXPECT_EQ(header[AIF_ID_WORD], w[WAKEUP_SLOT_BOOT]);
+    EXPECT_EQ(header[AIF_ID_WORD], w[WAKEUP_SLOT_EXP_ROM]);
+    EXPECT_EQ(0u, w[WAKEUP_SLOT_BOOT + 1]);
+    EXPECT_EQ(0u, w[WAKEUP_SLOT_EXP_ROM + 1]);
+    EXPECT_TRUE(mailbox(host, MBX_LOAD_EXP_ROM).empty());
+    EXPECT_EQ(1u, mailbox(host, MBX_UPDATE_CFG).size());
+}
+
+// An .ALL set's operational code already running (same version word, image
+// family pairing the adapter's) is skipped; the other images load.
+TEST(FcAbsolute, RunningOperationalCodeIsSkipped)
+{
+    fctest::FcHost host(fctest::machine({hba(0xFE00, "0x0577")}));
+    ASSERT_TRUE(host.built());
+    const int b = host.board(0x10);
+    const std::string path = write_image(
+        host.root() + "/set.all",
+        image({recipe(hlvdsim::AIF_KIND_AWC), recipe(hlvdsim::AIF_KIND_DWC), recipe(hlvdsim::AIF_KIND_BWC)}, true));
+    std::vector<std::vector<int>> loads;
+    for (int round = 0; round < 2; ++round) {
+        FILE *f = std::fopen(path.c_str(), "rb");
+        host.clear_log();
+        uint8_t signedImage = 0;
+        EXPECT_EQ(DOWNLOAD_OK, StartAbsDownload2MbWithFeedback(b, ALLext, f, 1, &signedImage, nullptr, nullptr));
+        std::fclose(f);
+        std::vector<int> areas;
+        for (const json &e : mailbox(host, MBX_LOAD_AREA))
+            if (e.value("sub", 0) == LOAD_AREA_LAST_PIECE)
+                areas.push_back(e.value("area", 0));
+        loads.push_back(areas);
+    }
+    EXPECT_EQ((std::vector<int>{1, 2, 3}), loads[0]);
+    EXPECT_EQ((std::vector<int>{2, 3}), loads[1]);
+}
+
+// On the signed family a DWC's record starts from the adapter's own, not
+// from the zeroed copy the walk begins with.
+TEST(FcAbsolute, SignedFamilyDwcKeepsTheAdaptersRecord)
+{
+    const char *key = gADL_KEK_Data[0].idText;
+    json a = fctest::fc_hba("s", 0x10, 1, 0xF180, "SLI3");
+    // Slots the zeroed copy would lose: stub, word 2, SLI-2.
+    const json wakeup = {0x02110001, 1, 0x77, 0x03110001, 1, 0, 0, 0x07110001, 1, 0x0B610001, 0, 0, 0, 0x03110001, 1};
+    a["functions"][0]["fc"] = {{"jedec", "0x1004"}, {"kek", key}, {"wakeup", wakeup}};
+    fctest::FcHost host(fctest::machine({a}));
+    ASSERT_TRUE(host.built());
+    const int b = host.board(0x10);
+    const std::vector<uint32_t> before = region4(host, b);
+    ASSERT_EQ(0x77u, before[2]);
+    AifRecipe r = recipe(hlvdsim::AIF_KIND_DWC, 0x61); // TB-40
+    r.prgs[0].kekId = key;
+    FILE *f = std::fopen(write_image(host.root() + "/f.dwc", image({r})).c_str(), "rb");
+    uint8_t signedImage = 0;
+    EXPECT_EQ(DOWNLOAD_OK, StartAbsDownload2MbWithFeedback(b, DWCext, f, 1, &signedImage, nullptr, nullptr));
+    std::fclose(f);
+    std::vector<uint32_t> want = before;
+    want[WAKEUP_SLOT_SLI3] = hlvdsim::prg_program_id(r.prgs[0]);
+    want[WAKEUP_SLOT_SLI3 + 1] = r.prgs[0].progId1;
+    EXPECT_EQ(want, region4(host, b));
 }
