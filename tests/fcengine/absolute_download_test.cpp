@@ -248,6 +248,7 @@ TEST(FcAbsolute, FilesRefusedBeforeLoading)
         {"DWC file whose second image does not fit", DWCext, image({recipe(AIF_KIND_DWC), foreign}, true),
          kIncorrect},
         {"no whole image", DWCext, Bytes{0xE1, 0xA0, 0x00, 0x00}, kReadError},
+        {"FWC off the signed family", FWCext, image({recipe(hlvdsim::AIF_KIND_FWC)}), kIncorrect},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -488,4 +489,42 @@ TEST(FcAbsolute, SignedFamilyDwcKeepsTheAdaptersRecord)
     want[WAKEUP_SLOT_SLI3] = hlvdsim::prg_program_id(r.prgs[0]);
     want[WAKEUP_SLOT_SLI3 + 1] = r.prgs[0].progId1;
     EXPECT_EQ(want, region4(host, b));
+}
+
+// The older single-image path: the image base rule, the families it leaves
+// to SLI-2 firmware, and a LOAD_SM refused by the adapter.
+TEST(FcAbsolute, OlderSingleImagePath)
+{
+    struct Case {
+        const char *name;
+        json adapter;
+        uint32_t base;
+        int id;
+        DOWNLOAD_STATUS want;
+        const char *text;
+    } cases[] = {
+        {"base refused", hba(0xF700, "0x0020"), 0x10000, 0x12, DownloadStatusOf(INVALID_IMAGE_ERROR, INVALID_IMAGE_BASE),
+         nullptr},
+        {"high base on 0xF098 only", hba(0xF700, "0x0020"), 0x40000, 0x12,
+         DownloadStatusOf(INVALID_IMAGE_ERROR, INVALID_IMAGE_BASE), nullptr},
+        {"0xF098 is not SLI-2", hba(0xF098, "0x0038"), 0x40000, 0x22, static_cast<DOWNLOAD_STATUS>(NOT_IN_SLI2),
+         "Not in SLI-2: Do NOT proceed"},
+        {"AWC of another family", hba(0xF700, "0x0020"), 0x20000, 0x16, kIncorrect, nullptr},
+        {"LOAD_SM refused", hba(0xF700, "0x0020"), 0x20000, 0x12, WAKEUP_PARMS_ERROR, nullptr},
+    };
+    static std::vector<std::string> texts;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        fctest::FcHost host(fctest::machine({c.adapter}));
+        ASSERT_TRUE(host.built());
+        const int b = host.board(0x10);
+        AifRecipe r = recipe(hlvdsim::AIF_KIND_AWC, c.id);
+        r.base = c.base;
+        FILE *f = std::fopen(write_image(host.root() + "/f.aif", image({r})).c_str(), "rb");
+        texts.clear();
+        EXPECT_EQ(c.want, StartAbsDownloadWithFeedback(
+                              b, f, 1, [](const char *t) { texts.push_back(t); }, nullptr));
+        std::fclose(f);
+        EXPECT_EQ(c.text ? std::vector<std::string>{c.text} : std::vector<std::string>{}, texts);
+    }
 }
