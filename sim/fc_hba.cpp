@@ -498,6 +498,8 @@ bool find_board(const std::string &sysroot, int index, Board &b)
     return true;
 }
 
+void note_running(json &st, bool sli4);
+
 // The adapter loaded under the state lock with the board's state.
 struct Session {
     Board &b;
@@ -519,6 +521,7 @@ struct Session {
             if (!layout)
                 return;
             st = default_state(*layout, b.ref, b.caps);
+            note_running(st, b.sli4());
         }
         follow_active();
         ok = true;
@@ -901,7 +904,8 @@ void read_rev(Mbx &x)
     const json &rw = x.s.st["rev_words"];
     put32(&x.w[8], rw.at(0).get<uint32_t>());
     put32(&x.w[12], rw.at(1).get<uint32_t>());
-    Bytes name = text_bytes(x.s.st.value("fw_name", ""), 16);
+    const json &fw = x.s.st.value("fw_name", json(""));
+    Bytes name = text_bytes(fw.is_string() || fw.is_array() ? value_bytes(fw) : std::string(), 16);
     // Older FC HBAs hand the name over word-reversed; SLI-4 functions do not.
     if (!x.b.sli4())
         name = word_reversed(name);
@@ -1950,6 +1954,89 @@ void load_area(Mbx &x)
     x.note["progress"] = 4;
 }
 
+// ---------------------------------------------------------------------------
+// Starting the firmware the wakeup record names
+
+// The program description of a load-list image as the engine's walk reads
+// it from adapter memory.
+std::string memory_description(const json &st, uint32_t image, uint32_t id0)
+{
+    uint32_t type = id0 >> 24;
+    uint32_t start = image + ((mem_word(st, image + 12) & 0x08) ? 100 : 48);
+    uint32_t p = mem_word(st, start + (type == 0 ? 4 : 8)) & ~3u;
+    p = p - mem_word(st, image + 28) + start;
+    std::string out;
+    for (uint32_t i = 0; i < 24; ++i) {
+        uint32_t at = type == 3 ? i : (i ^ 3);
+        char c = static_cast<char>(mem_word(st, p + (at & ~3u)) >> (8 * (at & 3)));
+        if (c == 0 || c == '\n')
+            return out;
+        out.push_back(c);
+    }
+    return std::string(); // no end within 24 characters
+}
+
+// The load-list entry of the firmware the wakeup record names: the SLI-4
+// slot (words 11-12) of an SLI-4 function, else the SLI-3 slot (9-10);
+// the SLI-2 slot (7-8) when that one is 0. False when none is found.
+bool wakeup_entry(const json &st, bool sli4, uint32_t *entry)
+{
+    if (!st.contains("regions") || !st["regions"].contains("4") || !st["regions"]["4"].is_object())
+        return false;
+    Bytes wake = from_hex(st["regions"]["4"].value("data", ""));
+    if (wake.size() < 60)
+        return false;
+    uint32_t id0 = get32(&wake[4 * (sli4 ? 11 : 9)]);
+    if (id0 == 0)
+        id0 = get32(&wake[4 * 7]);
+    if (free_slot(id0))
+        return false;
+    bool closed = false;
+    for (uint32_t e : flash_entries(st, &closed))
+        if (mem_word(st, e + 16) == id0) {
+            *entry = e;
+            return true;
+        }
+    return false;
+}
+
+json program_id(const json &st, uint32_t entry)
+{
+    return json::array({mem_word(st, entry + 16), mem_word(st, entry + 20)});
+}
+
+// Starts the firmware the wakeup record names when it is not the one
+// running: READ_REV then answers its description as the firmware name and
+// its encoded revision (bits 15-0 of program id word 0) in the revision
+// words, bits 11-0 and 15-12 around the JEDEC id (bits 12-27), which stays.
+bool start_from_wakeup(json &st, bool sli4)
+{
+    uint32_t entry = 0;
+    if (!wakeup_entry(st, sli4, &entry))
+        return false;
+    json id = program_id(st, entry);
+    if (st.value("running", json(nullptr)) == id)
+        return false;
+    uint32_t id0 = id[0].get<uint32_t>();
+    st["running"] = id;
+    st["fw_name"] = bytes_value(memory_description(st, mem_word(st, entry + 8), id0).substr(0, 16));
+    uint32_t rev = id0 & 0xFFFF;
+    json &rw = st["rev_words"];
+    if (rw.is_array())
+        for (json &w : rw)
+            if (w.is_number())
+                w = (w.get<uint32_t>() & 0x0FFFF000u) | (rev & 0xFFF) | (rev >> 12) << 28;
+    return true;
+}
+
+// A function runs, until told otherwise, what its wakeup record names.
+void note_running(json &st, bool sli4)
+{
+    uint32_t entry = 0;
+    if (!st.contains("running") && wakeup_entry(st, sli4, &entry))
+        st["running"] = program_id(st, entry);
+}
+
 void run_mailbox(Mbx &x, size_t total)
 {
     uint8_t code = x.w[1];
@@ -2081,6 +2168,31 @@ json fc_state(const std::string &sysroot, int board)
         return nullptr;
     Session s(b);
     return s.ok ? s.st : json(nullptr);
+}
+
+void fc_reboot(Machine &m)
+{
+    json &adoc = m.doc["adapters"][0];
+    if (m.adapters.empty() || !adoc.contains("fc_state") || !adoc["fc_state"].is_object())
+        return;
+    const Adapter &a = m.adapters[0];
+    for (auto it = adoc["fc_state"].begin(); it != adoc["fc_state"].end(); ++it) {
+        char *end = nullptr;
+        unsigned long fn = std::strtoul(it.key().c_str(), &end, 10);
+        if (end == it.key().c_str() || *end != '\0' || fn >= a.functions.size() || !it.value().is_object())
+            continue;
+        const Function &f = a.functions[fn];
+        if (f.kind != "fc" && f.kind != "fcoe")
+            continue;
+        const json &fdoc = adoc["functions"][fn];
+        json kpl = fdoc.contains("kpl") && fdoc["kpl"].is_object() ? fdoc["kpl"] : json::object();
+        json &st = it.value();
+        if (!start_from_wakeup(st, fc_driver_caps(a, f, kpl).sli_level == 4))
+            continue;
+        // The name now follows the started image, not the active version.
+        if (adoc.contains("firmware") && adoc["firmware"].is_object() && adoc["firmware"].contains("active"))
+            st["fw_from"] = adoc["firmware"]["active"];
+    }
 }
 
 bool fc_object_bytes(const std::string &sysroot, int board, const std::string &name, std::vector<uint8_t> &out)
@@ -2331,6 +2443,9 @@ int fc_simple_call(const std::string &sysroot, const char *call, int board, cons
                 s.st["dump_env"] = 0;
                 // A reset brings a link up unless persistent link-down holds it.
                 s.st["link_state"] = jnum(s.st, "persist_link_down", 0) ? 7 : 6;
+                // A reset of kind 1 starts what the wakeup record names.
+                if (arg(0) == 1 && start_from_wakeup(s.st, b.sli4()))
+                    extra["running"] = s.st["running"];
                 // A reset of kind 3 starts firmware that waits for one.
                 json &fw = s.firmware();
                 if (arg(0) == 3 && fw.value("pending_reset", false) && fw.contains("flash")) {

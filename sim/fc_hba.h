@@ -48,6 +48,15 @@
 //                      flash image)
 //   "load_list_cycle"  true: the flash list's last entry links back to its
 //                      first instead of the head
+//   "running"          program id [id0, id1] of the firmware the function
+//                      runs (default: what the wakeup record names). A reset
+//                      of kind 1 and a reboot start the load-list image the
+//                      wakeup record's SLI slot names (SLI-4 functions words
+//                      11-12, others 9-10; words 7-8 when that slot is 0)
+//                      when it is another: "fw_name" becomes its program
+//                      description, and the "rev_words" carry bits 11-0 of
+//                      its encoded revision (id0 bits 15-0) in bits 11-0
+//                      and bits 15-12 in bits 31-28 around the JEDEC id
 //   "wakeup"           the 15 words of region 4 (default: each type's first
 //                      image in its slot, the boot image also in words 13-14),
 //                      or an object of single words by number ({"13": 0})
@@ -181,6 +190,11 @@ int fc_update_config(const std::string &sysroot, int board, int kind, int region
 // value a getter answers.
 int fc_simple_call(const std::string &sysroot, const char *call, int board, const std::vector<long> &args,
                    uint32_t *out);
+
+// A reboot of the one adapter `m` holds (as load_adapter fills it): each of
+// its FC functions with a state starts the firmware its wakeup record names
+// (see "running"). The caller saves the adapter.
+void fc_reboot(Machine &m);
 
 // The bytes of an object stored on an SLI-4 board ("/prg", "/vpd/fc_pf.vpd");
 // false when it has none. Objects a machine description gives appear once

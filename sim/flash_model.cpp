@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "sim/fc_hba.h"
 #include "sim/ufi_generator.h"
 #include "sim/varrow_object.h"
 
@@ -357,6 +358,7 @@ bool reboot_adapters(const std::string &sysroot, const std::string &name, std::v
             a["flash_options"].erase("dual_reboot");
         // The new firmware runs: nothing waits for a reset any more.
         a["fw_state"]["reset_needed"] = 0;
+        fc_reboot(m);
         if (!save_adapter(sysroot, i, m, err))
             return false;
         unlink(stage_path(sysroot, m.adapters[0].name).c_str());

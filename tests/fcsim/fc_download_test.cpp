@@ -9,6 +9,7 @@
 
 #include "sim/command_log.h"
 #include "sim/fc_hba.h"
+#include "sim/flash_model.h"
 #include "sim/prg_generator.h"
 #include "support/sim_host.h"
 
@@ -601,6 +602,98 @@ TEST(FcLoadArea, CommandLogShowsTheCommandFields)
             seen.push_back({e["flag"], e["sub"], e["area"], e["address"], e["bytes"]});
     std::vector<json> want = {{0x18, 1, 4, kBase, 0x40000}, {0x0A, 3, 4, kBase, 108}, {0x0B, 4, 4, kBase + 108, 12}};
     EXPECT_EQ(want, seen);
+}
+
+// ---------------------------------------------------------------------------
+// Starting the firmware the wakeup record names
+
+const int kVarrow = 2; // the default machine's SLI-4 (Varrow FC) HBA, first port
+
+// Writes program ids into words of the function's wakeup record.
+void set_wakeup(const std::string &root, int board, const std::vector<std::pair<size_t, uint32_t>> &words)
+{
+    uint8_t rec[60] = {};
+    uint32_t count = 60;
+    ASSERT_EQ(0, hlvdsim::fc_dump_region(root, board, 2, 4, 0, rec, &count));
+    for (const auto &w : words)
+        put32(rec + 4 * w.first, w.second);
+    uint32_t response = 0;
+    ASSERT_EQ(0, hlvdsim::fc_update_config(root, board, 2, 4, 60, rec, &response));
+}
+
+struct Revision {
+    std::string name;
+    uint32_t w8, w12;
+};
+
+Revision read_rev(const std::string &root, int board)
+{
+    uint8_t m[384] = {};
+    m[1] = 0x11;
+    EXPECT_EQ(0, exchange(root, board, m));
+    char name[17] = {};
+    for (int i = 0; i < 16; ++i) // older FC HBAs hand the name over word-reversed
+        name[i] = static_cast<char>(m[36 + (board >= kVarrow ? i : (i ^ 3))]);
+    return {name, get32(m + 8), get32(m + 12)};
+}
+
+TEST(FcWakeupStart, ResetOrRebootStartsTheNamedImage)
+{
+    enum How { RESET1, REBOOT, RESET3 };
+    struct Case {
+        const char *what;
+        int board;
+        hlvdsim::PrgRecipe r;
+        std::vector<std::pair<size_t, uint32_t>> wakeup; // 0: the image's id
+        How how;
+        bool starts;
+    } cases[] = {
+        {"SLI-3 slot, reset 1", kSli3, recipe(11, 0xBE, 0x2113, "2.10", 1000), {{9, 0}, {10, 7}}, RESET1, true},
+        {"SLI-3 slot, reboot", kSli3, recipe(11, 0xBE, 0x2113, "2.10", 1000), {{9, 0}, {10, 7}}, REBOOT, true},
+        {"SLI-2 slot when SLI-3 is 0", kSli3, recipe(7, 0xB0, 0x1A05, "1.90A5", 500), {{9, 0}, {10, 0}, {7, 0}},
+         RESET1, true},
+        {"SLI-4 slot", kVarrow, recipe(14, 0x4D, 0x3120, "3.12", 800), {{11, 0}}, RESET1, true},
+        {"SLI-4 slot, reboot", kVarrow, recipe(14, 0x4D, 0x3120, "3.12", 800), {{11, 0}}, REBOOT, true},
+        {"id not in the load list", kSli3, recipe(11, 0xBE, 0x2113, "2.10", 1000), {{9, 0x0BBF2113}}, RESET1,
+         false},
+        {"another reset kind", kSli3, recipe(11, 0xBE, 0x2113, "2.10", 1000), {{9, 0}}, RESET3, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        hlvdtest::SimHost host;
+        Revision before = read_rev(host.root(), c.board);
+        Bytes img = prg(c.r);
+        uint32_t id0 = be32(img, 4);
+        ASSERT_EQ(0, download(host.root(), c.board, img));
+        std::vector<std::pair<size_t, uint32_t>> w = c.wakeup;
+        for (auto &x : w)
+            if (x.second == 0 && x.first != 10)
+                x.second = id0;
+        set_wakeup(host.root(), c.board, w);
+        EXPECT_EQ(before.name, read_rev(host.root(), c.board).name) << "nothing starts before the reset";
+        if (c.how == REBOOT)
+            ASSERT_TRUE(hlvdsim::reboot_adapters(host.root(), c.board == kVarrow ? "fc-sli4" : "fc-sli3", nullptr,
+                                                 nullptr));
+        else
+            ASSERT_EQ(0, hlvdsim::fc_simple_call(host.root(), "ResetAdapter", c.board, {c.how == RESET1 ? 1 : 3},
+                                                 nullptr));
+        Revision after = read_rev(host.root(), c.board);
+        if (!c.starts) {
+            EXPECT_EQ(before.name, after.name);
+            EXPECT_EQ(before.w8, after.w8);
+            continue;
+        }
+        EXPECT_EQ(c.r.version, after.name);
+        for (uint32_t word : {after.w8, after.w12}) {
+            EXPECT_EQ(c.r.rev & 0xFFFu, word & 0xFFF);
+            EXPECT_EQ(c.r.rev >> 12, word >> 28);
+        }
+        // The JEDEC id stays where the identification reads it.
+        EXPECT_EQ((before.w8 >> 12) & 0xFFFF, (after.w8 >> 12) & 0xFFFF);
+        EXPECT_EQ((before.w12 >> 12) & 0xFFFF, (after.w12 >> 12) & 0xFFFF);
+        // The other port runs what it ran.
+        EXPECT_EQ(read_rev(host.root(), c.board + 1).name, before.name);
+    }
 }
 
 } // namespace
