@@ -1,8 +1,6 @@
-// Operations of neighbouring parts that the download entry calls but that
-// later work brings: the FC engine's classic download paths (the front end's
-// FC image files are in flash/fc_image_files.h). Until they land their bodies live in
-// flash/neighbour_services_interim.cpp, which lists them and says what each
-// answers meanwhile.
+// The FC HBA firmware engine's services that the flash front end and
+// adapter discovery use, gathered in one include (the front end's own FC
+// image file readers are in flash/fc_image_files.h).
 #ifndef HLVD_FLASH_NEIGHBOUR_SERVICES_H
 #define HLVD_FLASH_NEIGHBOUR_SERVICES_H
 
@@ -11,6 +9,7 @@
 
 #include "flash/fc_image_files.h"
 #include "flash/rm_status.h"
+#include "hba/absolute_download.h"
 #include "hba/adapter_family.h"
 #include "hba/config_regions.h"
 #include "hba/download_entry.h"
@@ -30,10 +29,5 @@
 const int READ_REV_BUFFER_SIZE = 384;
 const int WAKEUP_PARMS_SIZE = 60;
 const int CNTL_ADDL_ATTRIBUTES_SIZE = 496;
-
-// The FC download paths the download entry dispatches to, and their helpers.
-DOWNLOAD_STATUS StartAbsDownload2MbWithFeedback(int board, int32_t fileKind, FILE *file, int checksumKind,
-                                                uint8_t *signedImage, DownLoadStatusStrCallback textCallback,
-                                                DownLoadStatusCallback percentCallback);
 
 #endif
