@@ -45,18 +45,6 @@ DOWNLOAD_STATUS read_bytes(FILE *file, uint8_t *buf, size_t n, bool reverse)
     return DOWNLOAD_OK;
 }
 
-// The size of an open file, -1 when it cannot be taken; the position is kept.
-long file_size(FILE *file)
-{
-    long pos = std::ftell(file);
-    if (pos < 0 || std::fseek(file, 0, SEEK_END) != 0)
-        return -1;
-    long size = std::ftell(file);
-    if (std::fseek(file, pos, SEEK_SET) != 0)
-        return -1;
-    return size;
-}
-
 bool read_word(FILE *file, uint32_t *word)
 {
     uint8_t b[4];
@@ -158,6 +146,22 @@ void set_decoded_version(CLUImage *record, const char *code, uint32_t progId)
 }
 
 } // namespace
+
+long ImageFileSize(FILE *file)
+{
+    long pos = std::ftell(file);
+    if (pos < 0 || std::fseek(file, 0, SEEK_END) != 0)
+        return -1;
+    long size = std::ftell(file);
+    if (std::fseek(file, pos, SEEK_SET) != 0)
+        return -1;
+    return size;
+}
+
+uint32_t ImageFileWord(const uint8_t *b)
+{
+    return file_word(b, 1);
+}
 
 int GetFileChecksumType(const char *path)
 {
@@ -462,7 +466,7 @@ DOWNLOAD_STATUS getALLBuildVersion(const char *path, CLUImage *record)
         return OPEN_FILE_ERROR;
     DOWNLOAD_STATUS st = DOWNLOAD_OK;
     uint32_t first = 0;
-    const long size = file_size(file);
+    const long size = ImageFileSize(file);
     uint64_t total = 0;
     int kind;
     if (!read_word(file, &first) || size < 0) {

@@ -36,6 +36,12 @@ const uint32_t HOLLIN_DEVICE_ID = 0xF180;
 const char BOOT_GROUP15_LETTER = 'Q';
 const char BOOT_HOLLIN_LETTER = 'A';
 
+// The size of an open image file, -1 when it cannot be taken; the position
+// is kept.
+long ImageFileSize(FILE *file);
+// The big-endian file word at `b`, in host order.
+uint32_t ImageFileWord(const uint8_t *b);
+
 // 2 when the text after the first dot of the path is exactly "aif" or "AIF";
 // 1 otherwise.
 int GetFileChecksumType(const char *path);

@@ -222,23 +222,6 @@ bool dwc_sli2_listed(int board, uint32_t family, uint8_t id)
 // ---------------------------------------------------------------------------
 // File reads.
 
-uint32_t word_of(const uint8_t *b)
-{
-    return static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 | static_cast<uint32_t>(b[2]) << 8 |
-           b[3];
-}
-
-long size_of(FILE *file)
-{
-    long pos = std::ftell(file);
-    if (pos < 0 || std::fseek(file, 0, SEEK_END) != 0)
-        return -1;
-    long size = std::ftell(file);
-    if (std::fseek(file, pos, SEEK_SET) != 0)
-        return -1;
-    return size;
-}
-
 enum HeaderRead { HEADER_OK, HEADER_END, HEADER_ERROR };
 
 // The 128-byte AIF header at the current position, words in host order.
@@ -250,7 +233,7 @@ HeaderRead read_aif_header(FILE *file, uint32_t *header)
     if (got != sizeof raw)
         return std::ferror(file) ? HEADER_ERROR : HEADER_END;
     for (uint32_t i = 0; i < AIF_WORDS; ++i)
-        header[i] = word_of(raw + 4 * i);
+        header[i] = ImageFileWord(raw + 4 * i);
     return HEADER_OK;
 }
 
@@ -266,18 +249,6 @@ uint64_t data_size(const uint32_t *header)
     return static_cast<uint64_t>(header[AIF_RO_SIZE_WORD]) + header[AIF_RW_SIZE_WORD];
 }
 
-void report_text(DownLoadStatusStrCallback cb, const char *text)
-{
-    if (cb)
-        cb(text);
-}
-
-void report_percent(DownLoadStatusCallback cb, int percent)
-{
-    if (cb)
-        cb(percent);
-}
-
 // ---------------------------------------------------------------------------
 // LOAD_AREA.
 
@@ -288,31 +259,49 @@ struct AreaAnswer {
 
 // One LOAD_AREA command: 0 with the answer, else the mailbox status
 // (gErrorData set, the failure printed).
-uint32_t load_area(int board, uint8_t flag, uint8_t sub, uint8_t area, uint32_t address, uint32_t length,
-                   const uint8_t *data, uint32_t dataBytes, AreaAnswer *answer)
+// A load command of the absolute paths: flag at 4, address at 8, length at
+// 12, and a piece's bytes from 20 (that offset at 16), each group of four
+// file bytes as a host-order word. Answers the command's bytes.
+uint8_t *fill_load(MBOX_CMD *m, uint8_t code, uint8_t flag, uint32_t address, uint32_t length, const uint8_t *data,
+                   uint32_t dataBytes)
 {
-    MBOX_CMD m;
-    std::memset(&m, 0, sizeof m);
-    m.mbxCommand = MBX_LOAD_AREA;
-    uint8_t *b = reinterpret_cast<uint8_t *>(&m);
+    std::memset(m, 0, sizeof *m);
+    m->mbxCommand = code;
+    uint8_t *b = reinterpret_cast<uint8_t *>(m);
     b[4] = flag;
-    b[6] = sub;
-    b[7] = area;
     mbox_put_u32(b, 8, address);
     mbox_put_u32(b, 12, length);
     if (data) {
         mbox_put_u32(b, 16, kDataOffset);
-        // Each group of four file bytes goes as a host-order word.
         for (uint32_t i = 0; i < dataBytes; ++i)
             b[kDataOffset + (i ^ 3u)] = data[i];
     }
-    uint32_t r = IssueMbox1(board, &m, 8, 44);
+    return b;
+}
+
+// 0, or the failed command's mailbox status with gErrorData set and
+// `failText` printed.
+uint32_t send_load(int board, MBOX_CMD *m, const char *failText)
+{
+    uint32_t r = IssueMbox1(board, m, 8, 44);
     if (r != 0) {
-        gErrorData.command = m.mbxCommand;
-        gErrorData.status = m.mbxStatus;
-        QBprintf("LOAD_AREA Mailbox Error\n");
-        return r;
+        gErrorData.command = m->mbxCommand;
+        gErrorData.status = m->mbxStatus;
+        QBprintf("%s", failText);
     }
+    return r;
+}
+
+uint32_t load_area(int board, uint8_t flag, uint8_t sub, uint8_t area, uint32_t address, uint32_t length,
+                   const uint8_t *data, uint32_t dataBytes, AreaAnswer *answer)
+{
+    MBOX_CMD m;
+    uint8_t *b = fill_load(&m, MBX_LOAD_AREA, flag, address, length, data, dataBytes);
+    b[6] = sub;
+    b[7] = area;
+    uint32_t r = send_load(board, &m, "LOAD_AREA Mailbox Error\n");
+    if (r != 0)
+        return r;
     answer->progress = b[5];
     answer->address = mbox_u32(b, 8);
     return 0;
@@ -380,7 +369,7 @@ DOWNLOAD_STATUS load_data(int board, FILE *file, const uint32_t *header, uint64_
         }
         if (percent != shown) {
             shown = percent;
-            report_percent(percentCallback, percent);
+            ReportDownloadPercent(percentCallback, percent);
         }
     }
     if (answer.progress != LOAD_AREA_LOADED) {
@@ -407,7 +396,7 @@ uint32_t GetAbsImageType(FILE *file, uint8_t *markedId)
     uint8_t raw[4];
     if (std::fread(raw, 1, sizeof raw, file) != sizeof raw)
         return static_cast<uint32_t>(kReadError);
-    const uint32_t word = word_of(raw);
+    const uint32_t word = ImageFileWord(raw);
     const uint8_t id = static_cast<uint8_t>(word >> 16);
     for (const FamilyOfId &f : kImageFamilies) {
         if (f.id != id)
@@ -431,7 +420,7 @@ uint32_t GetImageType(FILE *file)
     const bool read = std::fread(raw, 1, sizeof raw, file) == sizeof raw;
     if (std::fseek(file, pos, SEEK_SET) != 0 || !read)
         return static_cast<uint32_t>(kReadError);
-    return word_of(raw) == NOP_IMAGE_TYPE ? 1 : 2;
+    return ImageFileWord(raw) == NOP_IMAGE_TYPE ? 1 : 2;
 }
 
 DOWNLOAD_STATUS CheckAbsImageFile(int board, FILE *file, const uint32_t *aifHeader)
@@ -458,7 +447,7 @@ DOWNLOAD_STATUS CheckAbsImageFile(int board, FILE *file, const uint32_t *aifHead
         uint8_t raw[4];
         if (std::fread(raw, 1, sizeof raw, file) != sizeof raw)
             return kReadError;
-        const uint8_t fileId = static_cast<uint8_t>(word_of(raw) >> 16);
+        const uint8_t fileId = static_cast<uint8_t>(ImageFileWord(raw) >> 16);
         if (style && checkVPDProgType(vpd.V3, kVpdAnyType, fileId) == 0) {
             vpd_line("VPD Style OK %s %x %x\n", kVpdAnyType, fileId);
             byStyle = true;
@@ -568,7 +557,7 @@ DOWNLOAD_STATUS ProcessLoadAreaAbs2MbWithFeedback(int board, int32_t fileKind, i
     QBprintf("ImageBase %lx Len %lx\n", static_cast<unsigned long>(header[AIF_BASE_WORD]),
              static_cast<unsigned long>(stated));
     // The whole image, counted from its own start, must be in the file.
-    const long size = size_of(file);
+    const long size = ImageFileSize(file);
     if (size < 0 || static_cast<uint64_t>(offset) + stated > static_cast<uint64_t>(size)) {
         QBprintf("Invalid Image - Short Image\n");
         return kShortImage;
@@ -631,28 +620,28 @@ DOWNLOAD_STATUS ProcessLoadAreaAbs2MbWithFeedback(int board, int32_t fileKind, i
 
     if (std::fseek(file, offset, SEEK_SET) != 0)
         return kReadError;
-    report_text(textCallback, "Validating Checksum");
+    ReportDownloadText(textCallback, "Validating Checksum");
     if (checksumKind == 1 && ValidateFileChecksum(file, static_cast<uint32_t>(stated / 4 - 1)) != 0) {
         QBprintf("CheckSum Error\n");
         return BAD_CHECKSUM_ERROR;
     }
-    report_text(textCallback, "Checksum OK");
+    ReportDownloadText(textCallback, "Checksum OK");
     if (std::fseek(file, offset + static_cast<long>(kHeaderBytes), SEEK_SET) != 0)
         return kReadError;
 
-    report_text(textCallback, "Erasing Flash ROM Sectors");
-    report_percent(percentCallback, 0);
+    ReportDownloadText(textCallback, "Erasing Flash ROM Sectors");
+    ReportDownloadPercent(percentCallback, 0);
     DOWNLOAD_STATUS r = erase_area(board, header);
     if (r != DOWNLOAD_OK)
         return r;
-    report_percent(percentCallback, 100);
+    ReportDownloadPercent(percentCallback, 100);
 
-    report_text(textCallback, "Loading Image");
-    report_percent(percentCallback, 0);
+    ReportDownloadText(textCallback, "Loading Image");
+    ReportDownloadPercent(percentCallback, 0);
     r = load_data(board, file, header, stated, percentCallback);
     if (r != DOWNLOAD_OK)
         return r;
-    report_percent(percentCallback, 100);
+    ReportDownloadPercent(percentCallback, 100);
 
     if (header[AIF_KIND_WORD] == AIF_DWC_IMAGE) {
         int32_t w = BuildWakeupParms2Mb_DWC(board, fileKind, setMode, file, offset, header, copy);
@@ -664,7 +653,7 @@ DOWNLOAD_STATUS ProcessLoadAreaAbs2MbWithFeedback(int board, int32_t fileKind, i
         if (w < 0)
             return static_cast<DOWNLOAD_STATUS>(w);
     }
-    report_text(textCallback, "Image Successfully Downloaded");
+    ReportDownloadText(textCallback, "Image Successfully Downloaded");
     return DOWNLOAD_OK;
 }
 
@@ -674,7 +663,7 @@ DOWNLOAD_STATUS StartAbsDownload2MbWithFeedback(int board, int32_t fileKind, FIL
 {
     if (!file)
         return kReadError;
-    const long size = size_of(file);
+    const long size = ImageFileSize(file);
     if (size < 0)
         return kReadError;
     const bool all = fileKind == ALLext;
@@ -746,9 +735,9 @@ DOWNLOAD_STATUS StartAbsDownload2MbWithFeedback(int board, int32_t fileKind, FIL
         if (all) {
             char text[32];
             std::snprintf(text, sizeof text, "Reading AIF Header #%d", n);
-            report_text(textCallback, text);
+            ReportDownloadText(textCallback, text);
         } else {
-            report_text(textCallback, "Reading AIF Header");
+            ReportDownloadText(textCallback, "Reading AIF Header");
         }
         uint32_t header[AIF_WORDS];
         if (std::fseek(file, offset, SEEK_SET) != 0)
@@ -771,7 +760,7 @@ DOWNLOAD_STATUS StartAbsDownload2MbWithFeedback(int board, int32_t fileKind, FIL
     }
 
     if (std::memcmp(&neu, &old, sizeof neu) != 0) {
-        report_text(textCallback, "Updating Wakeup Parameters");
+        ReportDownloadText(textCallback, "Updating Wakeup Parameters");
         DOWNLOAD_STATUS r = UpdateAbsWakeupParms(board, &neu);
         if (r != DOWNLOAD_OK) {
             QBprintf("Update Wakeup Parameters Error %08lx\n", static_cast<unsigned long>(static_cast<uint32_t>(r)));
@@ -821,24 +810,8 @@ const OldFamily *old_family(uint32_t family)
 uint32_t load_sm(int board, uint8_t flag, uint32_t address, uint32_t length, const uint8_t *data, uint32_t dataBytes)
 {
     MBOX_CMD m;
-    std::memset(&m, 0, sizeof m);
-    m.mbxCommand = MBX_LOAD_SM;
-    uint8_t *b = reinterpret_cast<uint8_t *>(&m);
-    b[4] = flag;
-    mbox_put_u32(b, 8, address);
-    mbox_put_u32(b, 12, length);
-    if (data) {
-        mbox_put_u32(b, 16, kDataOffset);
-        for (uint32_t i = 0; i < dataBytes; ++i)
-            b[kDataOffset + (i ^ 3u)] = data[i];
-    }
-    uint32_t r = IssueMbox1(board, &m, 8, 44);
-    if (r != 0) {
-        gErrorData.command = m.mbxCommand;
-        gErrorData.status = m.mbxStatus;
-        QBprintf("LOAD_SM Mailbox Error\n");
-    }
-    return r;
+    fill_load(&m, MBX_LOAD_SM, flag, address, length, data, dataBytes);
+    return send_load(board, &m, "LOAD_SM Mailbox Error\n");
 }
 
 } // namespace
@@ -851,7 +824,7 @@ DOWNLOAD_STATUS StartAbsDownloadWithFeedback(int board, FILE *file, int checksum
     if (!file)
         return kReadError;
     const long start = std::ftell(file);
-    const long size = size_of(file);
+    const long size = ImageFileSize(file);
     uint32_t header[AIF_WORDS];
     if (start < 0 || size < 0 || read_aif_header(file, header) != HEADER_OK || header[0] != NOP_IMAGE_TYPE) {
         QBprintf("Invalid Image - Error Reading File\n");
@@ -912,7 +885,7 @@ DOWNLOAD_STATUS StartAbsDownloadWithFeedback(int board, FILE *file, int checksum
         }
     }
     if (highBase) {
-        report_text(textCallback, "Not in SLI-2: Do NOT proceed");
+        ReportDownloadText(textCallback, "Not in SLI-2: Do NOT proceed");
         return static_cast<DOWNLOAD_STATUS>(NOT_IN_SLI2);
     }
 

@@ -91,23 +91,6 @@ const long kDwcPrgStart = 132;
 const uint32_t kPrgListEnd = 0xFFFFFFFFu;
 const uint32_t kAifHeaderBytes = 128;
 
-uint32_t word_of(const uint8_t *b)
-{
-    return static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 | static_cast<uint32_t>(b[2]) << 8 |
-           b[3];
-}
-
-long size_of(FILE *file)
-{
-    long pos = std::ftell(file);
-    if (pos < 0 || std::fseek(file, 0, SEEK_END) != 0)
-        return -1;
-    long size = std::ftell(file);
-    if (std::fseek(file, pos, SEEK_SET) != 0)
-        return -1;
-    return size;
-}
-
 enum WalkStep { WALK_ON, WALK_STOP };
 
 // Walks the PRGs of the DWC image at `offset`, calling visit(header, start)
@@ -119,13 +102,13 @@ template <typename Visit> DOWNLOAD_STATUS walk_dwc_prgs(FILE *file, long offset,
 {
     if (!file || offset < 0 || std::fseek(file, offset, SEEK_SET) != 0)
         return kReadError;
-    const long size = size_of(file);
+    const long size = ImageFileSize(file);
     uint8_t aif[kAifHeaderBytes];
     if (size < 0 || std::fread(aif, 1, sizeof aif, file) != sizeof aif)
         return kReadError;
     // The image's data: read-only plus read-write bytes behind the header,
     // and never past the file.
-    uint64_t end = static_cast<uint64_t>(offset) + kAifHeaderBytes + word_of(aif + 4 * 5) + word_of(aif + 4 * 6);
+    uint64_t end = static_cast<uint64_t>(offset) + kAifHeaderBytes + ImageFileWord(aif + 4 * 5) + ImageFileWord(aif + 4 * 6);
     if (end > static_cast<uint64_t>(size))
         end = static_cast<uint64_t>(size);
     uint64_t at = static_cast<uint64_t>(offset) + kDwcPrgStart;
@@ -138,7 +121,7 @@ template <typename Visit> DOWNLOAD_STATUS walk_dwc_prgs(FILE *file, long offset,
         const size_t want = end - at < PRG_HEADER_SIZE ? static_cast<size_t>(end - at) : PRG_HEADER_SIZE;
         if (std::fread(raw, 1, want, file) != want)
             return kReadError;
-        const uint32_t length = word_of(raw);
+        const uint32_t length = ImageFileWord(raw);
         if (length == kPrgListEnd)
             return DOWNLOAD_OK;
         if (want < PRG_HEADER_SIZE || length < PRG_HEADER_SIZE || at + length > end)
@@ -146,7 +129,7 @@ template <typename Visit> DOWNLOAD_STATUS walk_dwc_prgs(FILE *file, long offset,
         PRG_HEADER h;
         uint32_t *w = reinterpret_cast<uint32_t *>(&h);
         for (uint32_t i = 0; i < PRG_HEADER_SIZE / 4; ++i)
-            w[i] = word_of(raw + 4 * i);
+            w[i] = ImageFileWord(raw + 4 * i);
         if (visit(h, static_cast<long>(at)) == WALK_STOP)
             return DOWNLOAD_OK;
         at += length;

@@ -90,12 +90,6 @@ DOWNLOAD_STATUS fail(DOWNLOAD_STATUS status)
     return status;
 }
 
-void report_text(DownLoadStatusStrCallback cb, const char *text)
-{
-    if (cb)
-        cb(text);
-}
-
 // The absolute form of `path` when it can be had, else the path as given; a
 // path that does not fit the engine's 256-character buffer is refused.
 bool resolve_path(const char *path, char (&out)[kResolvedPathSize])
@@ -151,7 +145,7 @@ DOWNLOAD_STATUS object_flash(int board, const char *resolved)
 DOWNLOAD_STATUS classic_download(int board, const char *path, int32_t kind, DownLoadStatusStrCallback textCallback,
                                  DownLoadStatusCallback percentCallback)
 {
-    report_text(textCallback, "Opening File");
+    ReportDownloadText(textCallback, "Opening File");
     FILE *f = std::fopen(path, "rb");
     if (!f) {
         QBprintf("Open File Error\n");
@@ -234,6 +228,18 @@ DOWNLOAD_STATUS classic_download(int board, const char *path, int32_t kind, Down
 }
 
 } // namespace
+
+void ReportDownloadText(DownLoadStatusStrCallback cb, const char *text)
+{
+    if (cb)
+        cb(text);
+}
+
+void ReportDownloadPercent(DownLoadStatusCallback cb, int percent)
+{
+    if (cb)
+        cb(percent);
+}
 
 int32_t GetDownloadFileKind(const char *path)
 {

@@ -58,6 +58,9 @@ inline DOWNLOAD_STATUS DownloadStatusOf(DOWNLOAD_STATUS cls, int32_t sub)
 // Progress callbacks of a download; either may be null.
 typedef void (*DownLoadStatusStrCallback)(const char *text);
 typedef void (*DownLoadStatusCallback)(int percent);
+// One step text / one percentage to a download's callback, when it has one.
+void ReportDownloadText(DownLoadStatusStrCallback cb, const char *text);
+void ReportDownloadPercent(DownLoadStatusCallback cb, int percent);
 
 // The last result of the object-flash and converged paths and of the
 // warm-start reset.

@@ -33,18 +33,6 @@ const uint32_t kMaxFlashEntries = 64;
 const uint32_t kBootCheckFamilies[] = {0xF100, 0xF10B, 0x338F, 0xF104, 0xF112, 0xF111, 0xF180};
 const uint32_t kSignedFamily = 0xF180;
 
-void report_text(DownLoadStatusStrCallback cb, const char *text)
-{
-    if (cb)
-        cb(text);
-}
-
-void report_percent(DownLoadStatusCallback cb, int percent)
-{
-    if (cb)
-        cb(percent);
-}
-
 uint8_t type_of(uint32_t programId0)
 {
     return static_cast<uint8_t>(programId0 >> 24);
@@ -170,17 +158,6 @@ uint32_t send_piece(int board, FILE *file, uint32_t count, bool last, bool dwc, 
     return send_down_load(board, m, false);
 }
 
-long file_size(FILE *file)
-{
-    long here = std::ftell(file);
-    if (here < 0 || std::fseek(file, 0, SEEK_END) != 0)
-        return -1;
-    long end = std::ftell(file);
-    if (std::fseek(file, here, SEEK_SET) != 0)
-        return -1;
-    return end;
-}
-
 // The first `count` words at the position, each in host order.
 bool read_words(FILE *file, uint32_t *words, uint32_t count)
 {
@@ -211,7 +188,7 @@ DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode,
         return kReadError;
     const long imageStart = dwc ? p0 : 0;
 
-    report_text(textCallback, "Reading Header");
+    ReportDownloadText(textCallback, "Reading Header");
     uint32_t words[kHeaderWords];
     DOWNLOAD_STATUS r = ReadPRGImageHeader(file, words);
     if (r != DOWNLOAD_OK)
@@ -273,13 +250,13 @@ DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode,
     if (!seek_to(file, imageStart))
         return kReadError;
 
-    report_text(textCallback, "Validating Checksum");
+    ReportDownloadText(textCallback, "Validating Checksum");
     if (ValidateFileChecksum(file, n / 4 - 1) != 0) {
         QBprintf("Bad CheckSum\n");
         return BAD_CHECKSUM_ERROR;
     }
 
-    report_text(textCallback, "Erasing Sector(s) In Flash ROM");
+    ReportDownloadText(textCallback, "Erasing Sector(s) In Flash ROM");
     if (eraseMode == RELATIVE_ERASE_FIRST) {
         uint32_t st = send_erase(board, n, programId);
         if (st == DOWN_LOAD_NO_FLASH) {
@@ -295,8 +272,8 @@ DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode,
 
     if (!seek_to(file, imageStart))
         return kReadError;
-    report_text(textCallback, "Loading Image");
-    report_percent(percentCallback, 0);
+    ReportDownloadText(textCallback, "Loading Image");
+    ReportDownloadPercent(percentCallback, 0);
     int lastPercent = 0;
     uint32_t remaining = n;
     while (remaining > 0) {
@@ -304,7 +281,7 @@ DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode,
         remaining -= piece;
         int percent = static_cast<int>(99 - static_cast<uint64_t>(remaining) * 100 / n);
         if (percent != lastPercent) {
-            report_percent(percentCallback, percent);
+            ReportDownloadPercent(percentCallback, percent);
             lastPercent = percent;
         }
         bool readFailed = false;
@@ -318,10 +295,10 @@ DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode,
             return static_cast<DOWNLOAD_STATUS>(st);
         }
     }
-    report_percent(percentCallback, 100);
+    ReportDownloadPercent(percentCallback, 100);
 
     if (!dwc) {
-        report_text(textCallback, "Updating Wakeup Parameters");
+        ReportDownloadText(textCallback, "Updating Wakeup Parameters");
         r = UpdateWakeupParms(board, programId);
         if (r != DOWNLOAD_OK && r != WAKEUP_SLOT_ERROR) {
             QBprintf("Failed to update Wakeup Parameters\n");
@@ -340,7 +317,7 @@ DOWNLOAD_STATUS StartRelativeDownloadWithFeedback(int board, uint16_t eraseMode,
             ++NumPRGs_inDWC;
         }
     }
-    report_text(textCallback, "Image Successfully Downloaded");
+    ReportDownloadText(textCallback, "Image Successfully Downloaded");
     return DOWNLOAD_OK;
 }
 
@@ -357,7 +334,7 @@ DOWNLOAD_STATUS ProcessDWCviaPRGs(int board, FILE *file, int reserved, WAKEUP_PA
     if ((first & kEndMarkBit) == 0 && std::fseek(file, -4, SEEK_CUR) != 0)
         return kReadError;
     const long base = std::ftell(file);
-    const long size = file_size(file);
+    const long size = ImageFileSize(file);
     if (base < 0 || size < 0)
         return kReadError;
     NumPRGs_inDWC = 0;
