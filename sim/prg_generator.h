@@ -30,7 +30,9 @@ const uint32_t kPrgHeaderSize = 48;
 const uint32_t kPrgKeyBlockSize = 264;
 const uint8_t kPrgTypeBoot = 3;
 const uint8_t kPrgTypeSli3 = 11;
-// Ids the default machine's SLI-3 HBA (device 0xFE00) accepts.
+// Ids the program-id tables of family 0xFE00 accept. The default machine's
+// SLI-3 HBA also carries a VPD style (V3 "T0B:4C,T03:49") that decides
+// alone there: images for it take ids 0x4C and 0x49.
 const uint8_t kPrgDefaultSli3Id = 0xBE;
 const uint8_t kPrgDefaultBootId = 0x5E;
 const uint16_t kPrgDefaultDeviceId = 0xFE00;
