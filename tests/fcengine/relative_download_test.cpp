@@ -602,3 +602,47 @@ TEST(RelativeDownloadSigned, KeyStepBeforeTheDownload)
 }
 
 } // namespace
+
+// A boot PRG on an adapter of the 2 MB family: the boot and expansion-ROM
+// slots both take the image, the adapter loads it into its expansion ROM
+// before the record is written, and the next discovery shows the boot code.
+TEST(RelativeDownloadEndToEnd, BootCodeOnATwoMegabyteAdapter)
+{
+    fctest::FcHost host;
+    ASSERT_TRUE(host.built());
+    const int board = host.board(7, 0);
+    PrgRecipe boot;
+    boot.type = hlvdsim::kPrgTypeBoot;
+    boot.id = 0x49; // the boot id the default machine's VPD style names
+    boot.rev = 0x6130;
+    boot.size = 600;
+    const std::string path = host.root() + "/boot.prg";
+    std::string err;
+    ASSERT_TRUE(hlvdsim::write_prg(boot, path, &err)) << err;
+    DiscoveredDevice before;
+    ASSERT_EQ(0, GetDiscoveredAdapterProperty(static_cast<uint32_t>(board), before));
+    host.clear_log();
+
+    EXPECT_EQ(DOWNLOAD_OK, UpdateEmbertipFirmwareWithFeedback(board, path.c_str(), nullptr, nullptr));
+    const uint32_t id = hlvdsim::prg_program_id(boot);
+    uint32_t w[15] = {};
+    ASSERT_EQ(0, ReadWakeupParms(board, reinterpret_cast<uint8_t *>(w)));
+    EXPECT_EQ(id, w[3]);
+    EXPECT_EQ(id, w[13]);
+    // Expansion-ROM load first (it writes the record it loaded), then the
+    // record write of the download.
+    std::vector<int> order;
+    for (const json &e : host.log()) {
+        const int m = e.value("mbox", -1);
+        if (m == 0x9C || m == MBX_UPDATE_CFG)
+            order.push_back(m);
+    }
+    ASSERT_GE(order.size(), 2u);
+    EXPECT_EQ(0x9C, order.front());
+    EXPECT_EQ(MBX_UPDATE_CFG, order.back());
+
+    ASSERT_TRUE(host.rebuild());
+    DiscoveredDevice after;
+    ASSERT_EQ(0, GetDiscoveredAdapterProperty(static_cast<uint32_t>(host.board(7, 0)), after));
+    EXPECT_NE(before.bootCode.active_version, after.bootCode.active_version);
+}
