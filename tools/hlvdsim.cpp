@@ -14,6 +14,7 @@
 #include "sim/aif_generator.h"
 #include "sim/grp_generator.h"
 #include "sim/prg_generator.h"
+#include "sim/raw_generator.h"
 #include "sim/machine.h"
 #include "sim/ufi_generator.h"
 #include "sim/varrow_object.h"
@@ -35,6 +36,8 @@ int usage()
                  "                        [--device-id N] [--kek ID] [--fault NAME]... -o FILE\n"
                  "           a PRG image (type 3: a boot image); faults: header-checksum, file-checksum,\n"
                  "           extra-byte, short\n"
+                 "       hlvdsim make-raw --size N [--fault bad-vector|bad-ninth|odd]... -o FILE\n"
+                 "           a raw flash image for direct programming (odd: an odd --size)\n"
                  "       hlvdsim make-aif [--all] [IMAGE] [--image IMAGE]... -o FILE\n"
                  "           IMAGE: [--kind awc|dwc|bwc|fwc] [--area N] [--base N] [--erase N] [--ro N] [--rw N]\n"
                  "                  [--version N] [--id N] [--prg TYPE:ID[:VERSION]]... [--checksum-kind 1|2]\n"
@@ -370,6 +373,23 @@ int cmd_make_prg(int argc, char **argv)
     return 0;
 }
 
+int cmd_make_raw(int argc, char **argv)
+{
+    hlvdsim::RawRecipe recipe;
+    std::string output, err;
+    if (!hlvdsim::raw_recipe_from_args(std::vector<std::string>(argv + 2, argv + argc), recipe, output, &err)) {
+        std::fprintf(stderr, "hlvdsim make-raw: %s\n", err.c_str());
+        usage();
+        return 2;
+    }
+    if (!hlvdsim::write_raw(recipe, output, &err)) {
+        std::fprintf(stderr, "hlvdsim make-raw: %s\n", err.c_str());
+        return 1;
+    }
+    std::printf("raw flash image written to %s\n", output.c_str());
+    return 0;
+}
+
 int cmd_make_aif(int argc, char **argv)
 {
     std::vector<hlvdsim::AifRecipe> recipes;
@@ -424,6 +444,8 @@ int run(int argc, char **argv)
         return cmd_make_grp(argc, argv);
     if (std::strcmp(argv[1], "make-prg") == 0)
         return cmd_make_prg(argc, argv);
+    if (std::strcmp(argv[1], "make-raw") == 0)
+        return cmd_make_raw(argc, argv);
     if (std::strcmp(argv[1], "make-aif") == 0)
         return cmd_make_aif(argc, argv);
     if (std::strcmp(argv[1], "make-obj") == 0)

@@ -10,6 +10,7 @@
 #include "sim/cfi_flash.h"
 #include "sim/command_log.h"
 #include "sim/fc_hba.h"
+#include "sim/raw_generator.h"
 #include "support/sim_host.h"
 
 namespace {
@@ -369,6 +370,70 @@ TEST(CfiFlash, DumpOfConfigRegionsReadsTheChip)
     EXPECT_EQ(0x12, after[0]);
     EXPECT_EQ(0x34, after[1]);
     EXPECT_EQ(0xFF, after[2]);
+}
+
+uint32_t reversed_word(const std::vector<uint8_t> &b, size_t w)
+{
+    return static_cast<uint32_t>(b[4 * w]) | static_cast<uint32_t>(b[4 * w + 1]) << 8 |
+           static_cast<uint32_t>(b[4 * w + 2]) << 16 | static_cast<uint32_t>(b[4 * w + 3]) << 24;
+}
+
+TEST(MakeRaw, LayoutOfVectorsNinthWordAndSize)
+{
+    const struct {
+        std::vector<std::string> args;
+        uint32_t size, vector3, ninth;
+    } cases[] = {
+        {{"--size", "0x1000"}, 0x1000, 0xE59FF3F8, 0},
+        {{"--size", "36"}, 36, 0xE59FF3F8, 0},
+        {{"--size", "101", "--fault", "odd"}, 101, 0xE59FF3F8, 0},
+        {{"--size", "64", "--fault", "bad-vector"}, 64, 0xE59FF3F9, 0},
+        {{"--size", "64", "--fault", "bad-ninth"}, 64, 0xE59FF3F8, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.args[1]);
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"-o", "x.bin"});
+        hlvdsim::RawRecipe recipe;
+        std::string out, err;
+        ASSERT_TRUE(hlvdsim::raw_recipe_from_args(args, recipe, out, &err)) << err;
+        EXPECT_EQ("x.bin", out);
+        std::vector<uint8_t> b;
+        ASSERT_TRUE(hlvdsim::build_raw(recipe, b, &err)) << err;
+        ASSERT_EQ(c.size, b.size());
+        for (size_t w = 0; w < 8; ++w)
+            EXPECT_EQ(w == 3 ? c.vector3 : 0xE59FF3F8u, reversed_word(b, w)) << w;
+        EXPECT_EQ(c.ninth, reversed_word(b, 8));
+        EXPECT_EQ(0xF8, b[0]); // stored low byte first
+        for (uint32_t i = 36; i < b.size(); ++i)
+            ASSERT_EQ(hlvdsim::raw_body_byte(i), b[i]) << i;
+    }
+}
+
+TEST(MakeRaw, RefusesBadArguments)
+{
+    const std::vector<std::string> cases[] = {
+        {"-o", "x.bin"},                                   // no size
+        {"--size", "0x1000"},                              // no output
+        {"--size", "35", "-o", "x.bin"},                   // smaller than the vectors
+        {"--size", "101", "-o", "x.bin"},                  // odd without the fault
+        {"--size", "100", "--fault", "odd", "-o", "x.bin"}, // even with it
+        {"--size", "-4", "-o", "x.bin"},
+        {"--size", "0x2000000", "-o", "x.bin"},
+        {"--size", "100", "--fault", "short", "-o", "x.bin"},
+        {"--size", "100", "--bogus", "1", "-o", "x.bin"},
+        {"--size", "100", "-o"},
+    };
+    for (const auto &args : cases) {
+        std::string joined;
+        for (const std::string &a : args)
+            joined += a + " ";
+        SCOPED_TRACE(joined);
+        hlvdsim::RawRecipe recipe;
+        std::string out, err;
+        EXPECT_FALSE(hlvdsim::raw_recipe_from_args(args, recipe, out, &err));
+        EXPECT_FALSE(err.empty());
+    }
 }
 
 } // namespace
