@@ -12,6 +12,7 @@
 
 #include <sys/stat.h>
 
+#include "sim/cfi_flash.h"
 #include "sim/command_log.h"
 #include "sim/fault_plan.h"
 #include "sim/fc_objects.h"
@@ -351,6 +352,10 @@ json default_state(const Machine &m, const FcRef &r, const FcCaps &caps)
     const json fcdoc = fdoc.contains("fc") && fdoc["fc"].is_object() ? fdoc["fc"] : json::object();
     if (fcdoc.contains("images"))
         images = images_of(fcdoc["images"]);
+    // An adapter with a directly programmable flash chip keeps its first
+    // image at 0x40004 and its config regions at the chip's top.
+    if (fcdoc.contains("cfi_flash") && !images.empty())
+        images[0].address = 0x40004;
     std::vector<Image> ram(images.begin(), images.begin() + (images.empty() ? 0 : 1));
     if (fcdoc.contains("ram_images"))
         ram = images_of(fcdoc["ram_images"]);
@@ -2161,6 +2166,78 @@ std::vector<FcRef> fc_listing(const Machine &m)
     return out;
 }
 
+namespace
+{
+
+// ---------------------------------------------------------------------------
+// The function's flash chip (a "cfi_flash" state key)
+
+bool has_chip(const json &st)
+{
+    return st.contains("cfi_flash");
+}
+
+// The chip as stored, or fresh with the function's config regions laid in.
+bool load_chip(const Board &b, const json &st, CfiChip &chip)
+{
+    if (!cfi_configure(st["cfi_flash"], static_cast<int>(b.ref.function & 1), chip, nullptr))
+        return false;
+    if (cfi_load(cfi_chip_path(b.sysroot, b.ref.adapter, b.ref.function), chip))
+        return true;
+    if (region_base(st) != kCfiRegionBase || !st.contains("regions") || !st["regions"].is_object())
+        return true;
+    for (auto it = st["regions"].begin(); it != st["regions"].end(); ++it) {
+        char *end = nullptr;
+        unsigned long n = std::strtoul(it.key().c_str(), &end, 10);
+        if (end == it.key().c_str() || *end != '\0' || n >= (0x200000 - kCfiRegionBase) / kCfiRegionSize)
+            continue;
+        Bytes data = from_hex(it.value().value("data", ""));
+        cfi_put_bytes(chip, kCfiRegionBase + static_cast<uint32_t>(n) * kCfiRegionSize, data.data(),
+                      std::min<size_t>(data.size(), kCfiRegionSize));
+    }
+    return true;
+}
+
+// A chip register access the in-memory chip did not take: ownership writes,
+// and any access while no request is held.
+int chip_register(const Board &b, const json &st, bool write, uint32_t reg, uint32_t value, uint32_t *out,
+                  json &extra)
+{
+    CfiCacheLock hold;
+    CfiChip *chip = cfi_cache_find(b.sysroot, b.index);
+    if (write && reg == kCfiRegOwnership && value == 1) {
+        if (!chip) {
+            CfiChip fresh;
+            if (!load_chip(b, st, fresh))
+                return FC_KPL_FAILED;
+            chip = &cfi_cache_put(b.sysroot, b.index, std::move(fresh));
+        }
+        cfi_write_reg(*chip, reg, value);
+        return FC_KPL_OK;
+    }
+    if (write && reg == kCfiRegOwnership && (value == 0 || value == 5)) {
+        if (!chip)
+            return FC_KPL_OK;
+        cfi_write_reg(*chip, reg, value);
+        extra["flash"] = cfi_take_summary(*chip);
+        int r = cfi_save(cfi_chip_path(b.sysroot, b.ref.adapter, b.ref.function), *chip, nullptr) ? FC_KPL_OK
+                                                                                                   : FC_KPL_FAILED;
+        cfi_cache_drop(b.sysroot, b.index);
+        return r;
+    }
+    if (chip && write) {
+        cfi_write_reg(*chip, reg, value);
+    } else if (chip) {
+        *out = cfi_read_reg(*chip, reg);
+    } else if (!write) {
+        // Nothing held: the last release stands acknowledged, no read is valid.
+        *out = reg == kCfiRegOwnership ? kCfiAck : 0;
+    }
+    return FC_KPL_OK;
+}
+
+} // namespace
+
 json fc_state(const std::string &sysroot, int board)
 {
     Board b;
@@ -2346,6 +2423,20 @@ int fc_dump_region(const std::string &sysroot, int board, int type, int region_n
         return FC_KPL_FAILED;
     }
     Bytes r = region_bytes(s.st, region_no);
+    // On a chip at the top of the flash, the regions are the chip's bytes.
+    if (has_chip(s.st) && region_base(s.st) == kCfiRegionBase && region_no >= 0 &&
+        static_cast<uint32_t>(region_no) < (0x200000 - kCfiRegionBase) / kCfiRegionSize) {
+        uint32_t at = kCfiRegionBase + static_cast<uint32_t>(region_no) * kCfiRegionSize;
+        r.assign(kCfiRegionSize, 0);
+        CfiCacheLock hold;
+        CfiChip *held = cfi_cache_find(sysroot, board);
+        CfiChip loaded;
+        if (!held && !load_chip(b, s.st, loaded)) {
+            log_entry(&b, sysroot, call, board, args, FC_KPL_FAILED);
+            return FC_KPL_FAILED;
+        }
+        cfi_get_bytes(held ? *held : loaded, at, r.data(), r.size());
+    }
     size_t avail = offset < r.size() ? r.size() - offset : 0;
     size_t n = std::min<size_t>(*count, avail);
     if (short_len >= 0)
@@ -2410,6 +2501,11 @@ int fc_simple_call(const std::string &sysroot, const char *call, int board, cons
                    uint32_t *out)
 {
     std::string c = call;
+    // A held flash chip answers its registers from memory.
+    if ((c == "ReadCtlReg" || c == "WriteCtlReg") && !args.empty() &&
+        cfi_fast_call(sysroot, board, c == "WriteCtlReg", static_cast<uint32_t>(args[0]),
+                      args.size() > 1 ? static_cast<uint32_t>(args[1]) : 0, out))
+        return FC_KPL_OK;
     json jargs = json::array();
     for (long a : args)
         jargs.push_back(a);
@@ -2478,6 +2574,15 @@ int fc_simple_call(const std::string &sysroot, const char *call, int board, cons
         if (out)
             *out = static_cast<uint32_t>(jnum(s.st, "link_state", 0));
         extra["link_state"] = jnum(s.st, "link_state", 0);
+    } else if ((c == "ReadCtlReg" || c == "WriteCtlReg") && has_chip(s.st) && cfi_register(arg(0))) {
+        uint32_t v = 0;
+        result = chip_register(b, s.st, c == "WriteCtlReg", static_cast<uint32_t>(arg(0)),
+                               static_cast<uint32_t>(arg(1)), &v, extra);
+        if (c == "ReadCtlReg") {
+            if (out)
+                *out = v;
+            extra["value"] = v;
+        }
     } else if (c == "ReadCtlReg") {
         uint32_t v = static_cast<uint32_t>(jnum(s.st["registers"], std::to_string(arg(0)).c_str(), 0));
         if (out)

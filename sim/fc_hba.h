@@ -82,6 +82,16 @@
 //                      matches its sub-command (byte 7). Such a function
 //                      stores a downloaded PRG only when its key block
 //                      names the key held (else status 3851)
+//   "cfi_flash"        the function's flash chip behind control registers
+//                      80, 84, 92, 96 and 100 (kind, channel, contents,
+//                      faults: see sim/cfi_flash.h); its first load-list
+//                      image then sits at 0x40004 and DUMP type 2 reads
+//                      region n from the chip at 0x1E0000 + 4096 * n
+//                      (seeded from "regions"). While a process holds the
+//                      ownership the chip answers from that process's
+//                      memory (planned faults of those calls do not fire);
+//                      release or hand-back writes it to
+//                      .hlvdsim/cfi_flash/ and logs a summary ("flash")
 //   "temperature"      board temperature, null = not available
 //   "persist_link_down", "link_state", "dump_env", "loopback", "board_env",
 //   "resets", "registers", "ula", "nvparms", "config", "status"
