@@ -106,7 +106,7 @@ int intel_status_until_ready(uint32_t reads)
         IssueSequenceCmd(sectorBase, INTEL_READ_STATUS);
         if (poll_read(sectorBase, &v) != 0)
             break;
-        if (v & INTEL_READY)
+        if (data_word(v) & INTEL_READY)
             return static_cast<int>(data_word(v) & 0xFF);
     }
     QBprintf("Timeout Reading status = %04lx\n", static_cast<unsigned long>(data_word(v)));
@@ -423,12 +423,12 @@ int ReleaseOwnership()
 
 int waitForReady_INTEL()
 {
-    return intel_status_until_ready(FLASH_WAIT_READY_READS);
+    return intel_status_until_ready(FLASH_READY_READS);
 }
 
 int ReadFlashStatus_INTEL()
 {
-    return intel_status_until_ready(FLASH_STATUS_READS);
+    return intel_status_until_ready(FLASH_READY_READS);
 }
 
 int checkSuccessfulProgram()

@@ -37,12 +37,14 @@ const uint32_t CFI_COMMAND_SET_INTEL_STANDARD = 3;
 const uint32_t CFI_SIZE_2MB = 0x15;
 const uint32_t CFI_SIZE_4MB = 0x16;
 
-// Bounds of the polls; reaching one ends the download.
+// Bounds of the polls; reaching one ends the download. The Intel ready
+// waits take fewer reads than the 0x1FFFFF and 0xFFFFFF of old: each is a
+// whole status sequence of register round trips, and a chip that never gets
+// ready must give up within seconds.
 const uint32_t FLASH_VALID_READS = 0xFFFFFF;         // valid bit of one read
 const uint32_t FLASH_ERASE_VERIFY_READS = 0xFFFFFF;  // AMD erase, both words
 const uint32_t FLASH_PROGRAM_POLL_READS = 0x1FFFFFF; // AMD program
-const uint32_t FLASH_WAIT_READY_READS = 0x1FFFFF;    // waitForReady_INTEL
-const uint32_t FLASH_STATUS_READS = 0xFFFFFF;        // ReadFlashStatus_INTEL
+const uint32_t FLASH_READY_READS = 0x2000;           // Intel ready waits
 
 // The ready waits answer a status byte or this when the chip never got
 // ready (the flash has then been handed back).
