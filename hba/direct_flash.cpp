@@ -721,6 +721,8 @@ int PciInterfaceDownload(int board, uint32_t base, uint32_t ignored, uint32_t ch
     if (RequestOwnership() != 0) {
         QBprintf("\nRom Access is not granted\n");
         std::fclose(image);
+        // The request is withdrawn, so the adapter is not left waiting on it.
+        ReleaseOwnership();
         return 1;
     }
     QBprintf("Granted\n");

@@ -38,10 +38,10 @@ const uint32_t CFI_SIZE_2MB = 0x15;
 const uint32_t CFI_SIZE_4MB = 0x16;
 
 // Bounds of the polls; reaching one ends the download. The Intel ready
-// waits take fewer reads than the 0x1FFFFF and 0xFFFFFF of old: each is a
-// whole status sequence of register round trips, and a chip that never gets
-// ready must give up within seconds.
-const uint32_t FLASH_VALID_READS = 0xFFFFFF;         // valid bit of one read
+// waits and the valid-bit poll take fewer reads than the 0x1FFFFF and
+// 0xFFFFFF of old: each read is a register round trip through the driver,
+// and a chip that never answers must give up within seconds.
+const uint32_t FLASH_VALID_READS = 0x10000;          // valid bit of one read
 const uint32_t FLASH_ERASE_VERIFY_READS = 0xFFFFFF;  // AMD erase, both words
 const uint32_t FLASH_PROGRAM_POLL_READS = 0x1FFFFFF; // AMD program
 const uint32_t FLASH_READY_READS = 0x2000;           // Intel ready waits

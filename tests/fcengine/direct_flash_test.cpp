@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -246,6 +247,194 @@ TEST_F(DirectFlash, ImageChecks)
         EXPECT_TRUE(std::equal(image.begin(), image.end() - 1, chip.begin()));
     }
     EXPECT_EQ(PciInterfaceDownload(0, 0, 0, 0, "/nonexistent/image.bin"), 1);
+}
+
+} // namespace
+
+namespace {
+
+// Standard input holds a 'c' that must still be there after the download.
+class ConsoleGuard {
+public:
+    ConsoleGuard()
+    {
+        int p[2];
+        if (pipe(p) != 0)
+            return;
+        saved_ = dup(0);
+        dup2(p[0], 0);
+        close(p[0]);
+        writer_ = p[1];
+        (void)!write(writer_, "c\n", 2);
+    }
+    ~ConsoleGuard()
+    {
+        if (saved_ >= 0) {
+            dup2(saved_, 0);
+            close(saved_);
+        }
+        if (writer_ >= 0)
+            close(writer_);
+    }
+    bool untouched() const
+    {
+        int n = 0;
+        struct pollfd p = {0, POLLIN, 0};
+        if (poll(&p, 1, 0) != 1)
+            return false;
+        char b[4];
+        n = static_cast<int>(read(0, b, sizeof b));
+        return n == 2 && b[0] == 'c';
+    }
+
+private:
+    int saved_ = -1;
+    int writer_ = -1;
+};
+
+// A chip that does not answer ends the download with a failure within a
+// bounded time, the flash released, and the console never read.
+TEST_F(DirectFlash, FaultsEndTheDownload)
+{
+    struct Case {
+        const char *name;
+        ChipKind kind;
+        json faults;
+        bool handBack;
+    } cases[] = {
+        {"never granted", kKinds[4], {{"grant_reads", -1}}, false},
+        {"c3 never ready", kKinds[4], {{"never_ready", true}}, true},
+        {"j3 never ready", kKinds[8], {{"never_ready", true}}, true},
+        {"valid bit never set", kKinds[4], {{"never_valid", true}}, true},
+        {"c3 erase error", kKinds[4], {{"erase_error_at", 0x30000}}, false},
+        {"c3 program error", kKinds[4], {{"program_error_at", 0x100}}, false},
+        {"j3 program error", kKinds[8], {{"program_error_at", 0x2000}}, false},
+    };
+    const std::vector<uint8_t> image = image_bytes(kImageBytes);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const json desc = chip_of(c.kind, c.faults);
+        fctest::FcHost host(machine_with_chip(c.kind.channel, desc));
+        const std::string path = write_image(host, image);
+        host.clear_log();
+        ConsoleGuard console;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_NE(PciInterfaceDownload(host.board(0x10, c.kind.channel), 0, 0, c.kind.channel, path.c_str()), 0);
+        const auto seconds =
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_LT(seconds, 120);
+        EXPECT_TRUE(console.untouched());
+        const std::vector<long> w = ownership_writes(host);
+        ASSERT_FALSE(w.empty());
+        EXPECT_EQ(w.back(), static_cast<long>(FLASH_OWNERSHIP_RELEASE));
+        // A wait that gave up handed the flash back before the release.
+        if (c.handBack) {
+            EXPECT_GE(merged_summary(host)["hand_backs"].get<int>(), 1);
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+const uint32_t kRegionBytes = 4096;
+const uint32_t kRegions = 32;
+
+std::vector<uint8_t> region_data(uint32_t n)
+{
+    std::vector<uint8_t> d(kRegionBytes);
+    for (uint32_t i = 0; i < kRegionBytes; ++i)
+        d[i] = static_cast<uint8_t>(n * 31 + i * 3 + 1);
+    return d;
+}
+
+json all_regions()
+{
+    static const char digits[] = "0123456789abcdef";
+    json regions = json::object();
+    for (uint32_t n = 0; n < kRegions; ++n) {
+        std::string hex;
+        for (uint8_t b : region_data(n)) {
+            hex += digits[b >> 4];
+            hex += digits[b & 0xF];
+        }
+        regions[std::to_string(n)] = {{"data", hex}, {"recreate", false}};
+    }
+    return regions;
+}
+
+// "save_cfg.cfg" is written in the working directory: the test's sysroot.
+class KeepRegions : public DirectFlash {
+protected:
+    void SetUp() override
+    {
+        DirectFlash::SetUp();
+        char cwd[4096];
+        ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+        cwd_ = cwd;
+    }
+    void TearDown() override
+    {
+        if (!cwd_.empty()) {
+            EXPECT_EQ(chdir(cwd_.c_str()), 0);
+        }
+        DirectFlash::TearDown();
+    }
+    std::string cwd_;
+};
+
+// The regions survive the rewrite, all but the wakeup region, which the
+// image gives; the dump reads the kept regions back.
+TEST_F(KeepRegions, RegionsKeptAndWakeupFromImage)
+{
+    const ChipKind amd = kKinds[0];
+    const json desc = chip_of(amd);
+    fctest::FcHost host(machine_with_chip(0, desc, all_regions()));
+    const int board = host.board(0x10, 0);
+    const std::vector<uint8_t> image = image_bytes(CFG_WAKEUP_END);
+    const std::string path = write_image(host, image);
+    ASSERT_EQ(chdir(host.root().c_str()), 0);
+    host.clear_log();
+    g_save_cfg_flag = 1;
+
+    EXPECT_EQ(PciInterfaceDownload(board, 0, 0, 0, path.c_str()), 0);
+    expect_released(host);
+    const std::vector<uint8_t> chip = chip_bytes(host, 0, desc, CFG_REGIONS_END);
+    EXPECT_TRUE(std::equal(image.begin(), image.begin() + CFG_REGIONS_START, chip.begin()));
+    for (uint32_t n = 0; n < kRegions; ++n) {
+        SCOPED_TRACE(n);
+        const uint32_t at = CFG_REGIONS_START + n * kRegionBytes;
+        const std::vector<uint8_t> want =
+            at == CFG_WAKEUP_START ? std::vector<uint8_t>(image.begin() + at, image.begin() + at + kRegionBytes)
+                                   : region_data(n);
+        EXPECT_TRUE(std::equal(want.begin(), want.end(), chip.begin() + at));
+        if (at == CFG_WAKEUP_START)
+            continue;
+        std::vector<uint8_t> dumped(kRegionBytes);
+        uint32_t read = 0;
+        ASSERT_EQ(DumpConfigurationData(board, dumped.data(), static_cast<int>(n), kRegionBytes / 4, 0, &read), 0);
+        EXPECT_EQ(read, kRegionBytes);
+        EXPECT_EQ(dumped, want);
+    }
+    EXPECT_EQ(hlvdtest::read_file(host.root() + "/save_cfg.cfg").size(), CFG_REGIONS_END - CFG_REGIONS_START);
+}
+
+// A save that cannot be written stops the download before the erase.
+TEST_F(KeepRegions, FailedSaveStopsBeforeErase)
+{
+    const json desc = chip_of(kKinds[4]);
+    fctest::FcHost host(machine_with_chip(0, desc, all_regions()));
+    const std::string path = write_image(host, image_bytes(kImageBytes));
+    ASSERT_EQ(chdir(host.root().c_str()), 0);
+    ASSERT_EQ(mkdir("save_cfg.cfg", 0755), 0);
+    host.clear_log();
+    g_save_cfg_flag = 1;
+
+    EXPECT_NE(PciInterfaceDownload(host.board(0x10, 0), 0, 0, 0, path.c_str()), 0);
+    EXPECT_TRUE(merged_summary(host)["erased"].empty());
+    expect_released(host);
+    EXPECT_EQ(chip_bytes(host, 0, desc, kImageBytes)[100], 0xFF);
 }
 
 } // namespace
