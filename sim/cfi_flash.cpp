@@ -467,6 +467,18 @@ bool cfi_load(const std::string &path, CfiChip &chip)
     return true;
 }
 
+bool cfi_read_stored(const std::string &path, uint32_t addr, uint8_t *bytes, size_t n)
+{
+    if (addr > kCfiChipBytes || n > kCfiChipBytes - addr)
+        return false;
+    FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    bool ok = std::fseek(f, static_cast<long>(addr), SEEK_SET) == 0 && std::fread(bytes, 1, n, f) == n;
+    std::fclose(f);
+    return ok;
+}
+
 bool cfi_save(const std::string &path, const CfiChip &chip, std::string *err)
 {
     std::string b(kCfiChipBytes + kCfiLockBlocks, '\0');
@@ -546,20 +558,33 @@ void cfi_cache_drop(const std::string &sysroot, int board)
 bool cfi_fast_call(const std::string &sysroot, int board, bool write, uint32_t reg, uint32_t value,
                    uint32_t *out)
 {
+    return cfi_fast_call(sysroot.c_str(), board, write, reg, value, out);
+}
+
+bool cfi_fast_call(const char *sysroot, int board, bool write, uint32_t reg, uint32_t value, uint32_t *out)
+{
     if (!cfi_register(reg) || (write && reg == kCfiRegOwnership))
         return false;
+    const char *root = sysroot ? sysroot : "";
     CfiCacheLock hold;
-    CfiChip *c = cfi_cache_find(sysroot, board);
-    if (!c || !c->active)
-        return false;
-    if (write) {
-        cfi_write_reg(*c, reg, value);
-    } else {
-        uint32_t v = cfi_read_reg(*c, reg);
-        if (out)
-            *out = v;
+    // Few chips are held at once: a walk finds one without building a key,
+    // which keeps a register access cheap over a whole-chip download.
+    for (auto &e : g_cache) {
+        if (e.first.second != board || e.first.first != root)
+            continue;
+        CfiChip *c = e.second.get();
+        if (!c || !c->active)
+            return false;
+        if (write) {
+            cfi_write_reg(*c, reg, value);
+        } else {
+            uint32_t v = cfi_read_reg(*c, reg);
+            if (out)
+                *out = v;
+        }
+        return true;
     }
-    return true;
+    return false;
 }
 
 } // namespace hlvdsim

@@ -136,6 +136,9 @@ nlohmann::json cfi_take_summary(CfiChip &chip);
 // Contents and lock bits: the chip's bytes then one byte per lock block.
 bool cfi_load(const std::string &path, CfiChip &chip);
 bool cfi_save(const std::string &path, const CfiChip &chip, std::string *err);
+// n bytes of a stored chip from byte address addr, without loading it
+// whole; false when there is no stored chip or the range is outside it.
+bool cfi_read_stored(const std::string &path, uint32_t addr, uint8_t *bytes, size_t n);
 
 // <state dir>/cfi_flash/a<adapter>-f<function>.bin
 std::string cfi_chip_path(const std::string &sysroot, size_t adapter, size_t function);
@@ -145,6 +148,7 @@ std::string cfi_chip_path(const std::string &sysroot, size_t adapter, size_t fun
 // excluded: those go the slow way) and says whether it did.
 bool cfi_fast_call(const std::string &sysroot, int board, bool write, uint32_t reg, uint32_t value,
                    uint32_t *out);
+bool cfi_fast_call(const char *sysroot, int board, bool write, uint32_t reg, uint32_t value, uint32_t *out);
 CfiChip *cfi_cache_find(const std::string &sysroot, int board);
 CfiChip &cfi_cache_put(const std::string &sysroot, int board, CfiChip &&chip);
 void cfi_cache_drop(const std::string &sysroot, int board);

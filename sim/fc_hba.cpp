@@ -698,6 +698,12 @@ void dump_memory(Mbx &x)
     x.note["words"] = n;
 }
 
+// The chip behind a function's config regions (defined with the chip's
+// register access below).
+bool chip_holds_region(const json &st, int n);
+bool chip_region_read(const Board &b, const json &st, int n, Bytes &out);
+bool chip_region_write(const Board &b, const json &st, int n, const Bytes &data);
+
 void dump_region(Mbx &x)
 {
     int reg = get16(&x.w[8]);
@@ -707,6 +713,10 @@ void dump_region(Mbx &x)
     if (separate)
         off = 0;
     Bytes r = region_bytes(x.s.st, reg);
+    if (chip_holds_region(x.s.st, reg) && !chip_region_read(x.b, x.s.st, reg, r)) {
+        fail(x, FC_MBX_UNKNOWN_COMMAND);
+        return;
+    }
     size_t avail = off < r.size() ? r.size() - off : 0;
     size_t fit = separate ? x.data_out : reply_room(x, 20);
     size_t n = std::min<size_t>({want, avail, fit});
@@ -774,6 +784,10 @@ void update_config(Mbx &x)
     }
     if (d.size() < len) {
         // More data announced than sent: refuse rather than write garbage.
+        fail(x, FC_MBX_UNKNOWN_COMMAND);
+        return;
+    }
+    if (chip_holds_region(x.s.st, reg) && !chip_region_write(x.b, x.s.st, reg, d)) {
         fail(x, FC_MBX_UNKNOWN_COMMAND);
         return;
     }
@@ -2236,6 +2250,53 @@ int chip_register(const Board &b, const json &st, bool write, uint32_t reg, uint
     return FC_KPL_OK;
 }
 
+
+// Whether config region n of this function lies on its chip (a chip at the
+// top of its flash).
+bool chip_holds_region(const json &st, int n)
+{
+    return has_chip(st) && region_base(st) == kCfiRegionBase && n >= 0 &&
+           static_cast<uint32_t>(n) < (0x200000 - kCfiRegionBase) / kCfiRegionSize;
+}
+
+// Config region n read from the chip (the held one while owned): false when
+// the chip cannot be loaded.
+bool chip_region_read(const Board &b, const json &st, int n, Bytes &out)
+{
+    const uint32_t at = kCfiRegionBase + static_cast<uint32_t>(n) * kCfiRegionSize;
+    out.assign(kCfiRegionSize, 0);
+    CfiCacheLock hold;
+    if (CfiChip *held = cfi_cache_find(b.sysroot, b.index)) {
+        cfi_get_bytes(*held, at, out.data(), out.size());
+        return true;
+    }
+    // A stored chip is read in place: a region dump need not load it whole.
+    if (cfi_read_stored(cfi_chip_path(b.sysroot, b.ref.adapter, b.ref.function), at, out.data(), out.size()))
+        return true;
+    CfiChip loaded;
+    if (!load_chip(b, st, loaded))
+        return false;
+    cfi_get_bytes(loaded, at, out.data(), out.size());
+    return true;
+}
+
+// A region write reaches the chip too, so that later dumps read it back.
+bool chip_region_write(const Board &b, const json &st, int n, const Bytes &data)
+{
+    const uint32_t at = kCfiRegionBase + static_cast<uint32_t>(n) * kCfiRegionSize;
+    const size_t len = std::min<size_t>(data.size(), kCfiRegionSize);
+    CfiCacheLock hold;
+    if (CfiChip *held = cfi_cache_find(b.sysroot, b.index)) {
+        cfi_put_bytes(*held, at, data.data(), len);
+        return true;
+    }
+    CfiChip chip;
+    if (!load_chip(b, st, chip))
+        return false;
+    cfi_put_bytes(chip, at, data.data(), len);
+    return cfi_save(cfi_chip_path(b.sysroot, b.ref.adapter, b.ref.function), chip, nullptr);
+}
+
 } // namespace
 
 json fc_state(const std::string &sysroot, int board)
@@ -2424,18 +2485,9 @@ int fc_dump_region(const std::string &sysroot, int board, int type, int region_n
     }
     Bytes r = region_bytes(s.st, region_no);
     // On a chip at the top of the flash, the regions are the chip's bytes.
-    if (has_chip(s.st) && region_base(s.st) == kCfiRegionBase && region_no >= 0 &&
-        static_cast<uint32_t>(region_no) < (0x200000 - kCfiRegionBase) / kCfiRegionSize) {
-        uint32_t at = kCfiRegionBase + static_cast<uint32_t>(region_no) * kCfiRegionSize;
-        r.assign(kCfiRegionSize, 0);
-        CfiCacheLock hold;
-        CfiChip *held = cfi_cache_find(sysroot, board);
-        CfiChip loaded;
-        if (!held && !load_chip(b, s.st, loaded)) {
-            log_entry(&b, sysroot, call, board, args, FC_KPL_FAILED);
-            return FC_KPL_FAILED;
-        }
-        cfi_get_bytes(held ? *held : loaded, at, r.data(), r.size());
+    if (chip_holds_region(s.st, region_no) && !chip_region_read(b, s.st, region_no, r)) {
+        log_entry(&b, sysroot, call, board, args, FC_KPL_FAILED);
+        return FC_KPL_FAILED;
     }
     size_t avail = offset < r.size() ? r.size() - offset : 0;
     size_t n = std::min<size_t>(*count, avail);

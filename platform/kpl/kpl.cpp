@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include "sim/command_log.h"
+#include "sim/cfi_flash.h"
 #include "sim/fc_hba.h"
 #include "sim/machine.h"
 #include "sim/sim_cost.h"
@@ -372,6 +373,9 @@ extern "C" int ReadCtlReg(int index, uint32_t *value, uint32_t reg)
         if (!value)
             return 1;
         uint32_t v = 0;
+        // A held flash chip answers from memory, without the call's records.
+        if (hlvdsim::cfi_fast_call(std::getenv("HLVD_SYSROOT"), index, false, reg, 0, value))
+            return 0;
         int r = hlvdsim::fc_simple_call(hlvdsim::current_sysroot(), "ReadCtlReg", index, {static_cast<long>(reg)},
                                         &v);
         if (r == 0)
@@ -386,6 +390,8 @@ extern "C" int WriteCtlReg(int index, uint32_t *value, uint32_t reg)
     return guarded(1, [&]() -> int {
         if (!value)
             return 1;
+        if (hlvdsim::cfi_fast_call(std::getenv("HLVD_SYSROOT"), index, true, reg, *value, nullptr))
+            return 0;
         return hlvdsim::fc_simple_call(hlvdsim::current_sysroot(), "WriteCtlReg", index,
                                        {static_cast<long>(reg), static_cast<long>(*value)}, nullptr);
     });
