@@ -141,16 +141,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     std::string scratch = hlvdfuzz::scratch_dir("fc_download");
     gRoot = scratch + "/host";
-    std::FILE *in = std::fopen(hlvdsim::default_machine_path().c_str(), "rb");
-    if (!in)
-        die("no default machine");
-    std::string text;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, in)) > 0)
-        text.append(buf, n);
-    std::fclose(in);
-    nlohmann::json doc = nlohmann::json::parse(text);
+    nlohmann::json doc = nlohmann::json::parse(hlvdfuzz::default_machine_text());
     for (nlohmann::json &a : doc["adapters"])
         if (a["name"] == "fc-sli3") {
             a["functions"][0]["device_id"] = "0xF180";

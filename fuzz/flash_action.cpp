@@ -44,16 +44,7 @@ enum { AW2, AW3, TRELMONT, VARROW };
 // the back end makes an adapter group for.
 std::string machine_file(const std::string &dir)
 {
-    std::FILE *in = std::fopen(hlvdsim::default_machine_path().c_str(), "rb");
-    if (!in)
-        die("no default machine");
-    std::string text;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, in)) > 0)
-        text.append(buf, n);
-    std::fclose(in);
-    nlohmann::json doc = nlohmann::json::parse(text);
+    nlohmann::json doc = nlohmann::json::parse(hlvdfuzz::default_machine_text());
     for (nlohmann::json &a : doc["adapters"])
         if (a.value("generation", "") == "Varrow")
             for (nlohmann::json &f : a["functions"])

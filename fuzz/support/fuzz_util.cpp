@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "sim/machine.h"
+
 namespace hlvdfuzz
 {
 
@@ -76,6 +78,22 @@ void make_dirs(const std::string &path)
         if (at == path.size() || path[at] == '/')
             mkdir(path.substr(0, at).c_str(), 0755);
     }
+}
+
+std::string default_machine_text()
+{
+    std::FILE *in = std::fopen(hlvdsim::default_machine_path().c_str(), "rb");
+    if (!in) {
+        std::fprintf(stderr, "fuzz: no default machine\n");
+        std::abort();
+    }
+    std::string text;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, in)) > 0)
+        text.append(buf, n);
+    std::fclose(in);
+    return text;
 }
 
 } // namespace hlvdfuzz

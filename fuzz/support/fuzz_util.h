@@ -20,6 +20,10 @@ void write_file(const std::string &path, const uint8_t *data, size_t size);
 // Makes every directory of `path`.
 void make_dirs(const std::string &path);
 
+// The text of the simulator's default machine description; aborts when it
+// cannot be read.
+std::string default_machine_text();
+
 } // namespace hlvdfuzz
 
 #endif
