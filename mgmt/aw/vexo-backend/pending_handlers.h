@@ -132,4 +132,14 @@ constexpr property_function handle_logical_link_status = nullptr; // Arcwright/i
 constexpr property_function handle_activeport = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration; network configuration
 constexpr property_function handle_discoveryparams = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 
+// Link configurations and profiles: LinkConfig, Profile, Protocol, and Port
+// and Function below ActiveProfile and ConfiguredProfile
+
+constexpr property_function handle_AProf_SRIOVState = nullptr; // Arcwright/ProfileManagement/ActiveProfile/Port/Function; network configuration
+constexpr property_function handle_ConfiguredProfile_Port_MCType = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port; network configuration
+constexpr property_function handle_ConfiguredProfile_Port_Function_Protocol = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
+constexpr property_function handle_ProfileManagement_ConfiguredProfile_Port_Function_MACAddress = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
+constexpr property_function handle_CProf_SRIOVState = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
+constexpr property_function handle_AvailableProtocols = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
+
 #endif
