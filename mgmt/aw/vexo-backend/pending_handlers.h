@@ -182,4 +182,14 @@ constexpr property_function handle_app_feature_vars = nullptr; // Arcwright/Port
 constexpr property_function handle_apptlv_feature_vars = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/ApplicationTLVGroups/*/ApplicationTLV; network configuration
 constexpr property_function handle_update_qcn_props = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/QCN; network configuration
 
+// Link configurations and profiles: LinkConfig, Profile, Protocol, and Port
+// and Function below ActiveProfile and ConfiguredProfile
+
+constexpr property_function handle_AProf_SRIOVState = nullptr; // Arcwright/ProfileManagement/ActiveProfile/Port/Function; network configuration
+constexpr property_function handle_ConfiguredProfile_Port_MCType = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port; network configuration
+constexpr property_function handle_ConfiguredProfile_Port_Function_Protocol = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
+constexpr property_function handle_ProfileManagement_ConfiguredProfile_Port_Function_MACAddress = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
+constexpr property_function handle_CProf_SRIOVState = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
+constexpr property_function handle_AvailableProtocols = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
+
 #endif
