@@ -192,4 +192,11 @@ constexpr property_function handle_ProfileManagement_ConfiguredProfile_Port_Func
 constexpr property_function handle_CProf_SRIOVState = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
 constexpr property_function handle_AvailableProtocols = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
 
+// NC-SI configurations, firmware trace modules and modes, event-log entries:
+// NCSIStaticConfiguration, NCSIDynamicConfiguration, ExtFATModule,
+// ExtFATMode, EventLogEntry (handle_ncsi_static_configuration is listed above)
+
+constexpr property_function handle_ncsi_dynamic_configuration = nullptr; // Arcwright/NCSI/NCSIDynamicConfiguration; network configuration
+constexpr property_function handle_current_mode_properties = nullptr; // Arcwright/ExtFATData/ExtFATModule/ExtFATMode; back end
+
 #endif
