@@ -1,5 +1,6 @@
-// The node tables of the adapter, NIC-function and iSCSI-function groups as
-// the tests expect them, written out by hand row by row in creation order.
+// The node tables of the adapter, NIC-function, iSCSI-function and port groups,
+// and of the repeated groups below them, as the tests expect them, written
+// out by hand row by row in creation order.
 //
 // One text per node:
 //   "G Name"  or  "G Name | group_handler"   opens a fixed subgroup
@@ -30,6 +31,28 @@ extern const ExpectedTable kiSCSIPhysicalHBATable;
 extern const ExpectedTable kRouteTableEntryTable;
 extern const ExpectedTable kARPTableEntryTable;
 extern const ExpectedTable kiSNSServerTable;
+
+// Repeated groups below an adapter group, filled in by the back end.
+extern const ExpectedTable kLinkConfigTable;
+extern const ExpectedTable kProfileTable;
+extern const ExpectedTable kProfileProtocolTable;
+extern const ExpectedTable kActiveProfilePortTable;
+extern const ExpectedTable kActiveProfilePortFunctionTable;
+extern const ExpectedTable kConfiguredProfilePortTable;
+extern const ExpectedTable kConfiguredProfilePortFunctionTable;
+extern const ExpectedTable kNCSIStaticConfigurationTable;
+extern const ExpectedTable kNCSIDynamicConfigurationTable;
+extern const ExpectedTable kExtFATModuleTable;
+extern const ExpectedTable kExtFATModeTable;
+extern const ExpectedTable kEventLogEntryTable;
+extern const ExpectedTable kPortDiscoveryAndConfigurationTable;
+extern const ExpectedTable kChannelTable;
+extern const ExpectedTable kAdministratorPGTable;
+extern const ExpectedTable kPeerPGTable;
+extern const ExpectedTable kOperationalPGTable;
+extern const ExpectedTable kAdministratorApplicationTLVTable;
+extern const ExpectedTable kPeerApplicationTLVTable;
+extern const ExpectedTable kOperationalApplicationTLVTable;
 
 } // namespace nodestest
 

@@ -72,7 +72,8 @@ struct Bindings {
 // own group record), and records its handlers in `b`.
 void expect_instance_matches(node *instance, const ExpectedTable &t, Bindings *b);
 // Every handler name is bound to one function at most, distinct names to
-// distinct functions, and handle_internal_property exactly where named.
+// distinct functions, handle_internal_property exactly where named, and
+// null only for the handlers declared pending.
 void expect_bindings_consistent(const Bindings &b);
 
 // The fixed group at `path` ("Network/TCPIPConfiguration/RouteTable")

@@ -1,8 +1,11 @@
 // One adapter with iSCSI functions (with routes, ARP entries and iSNS
-// servers) and NIC functions (with virtual functions), built through the
-// builders the back end calls, compared with the expected tables.
+// servers), NIC functions (with virtual functions), and the repeated groups
+// the back end adds below it (profiles, NC-SI, trace modules, event log,
+// ports with channels, priority groups and application entries), built
+// through the builders the back end calls, compared with the expected tables.
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -10,7 +13,10 @@
 #include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/nodes_iscsi.h"
+#include "mgmt/aw/vexo-backend/nodes_ncsi_logs.h"
 #include "mgmt/aw/vexo-backend/nodes_nic.h"
+#include "mgmt/aw/vexo-backend/nodes_port.h"
+#include "mgmt/aw/vexo-backend/nodes_profile.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/vexo_api.h"
 #include "node_table_check.h"
@@ -84,6 +90,28 @@ TEST(NodeTableData, CountsPerInstance)
         {&kNICLogicalHBATable, {1, 4, 0}},    {&kiSCSIPhysicalHBATable, {12, 53, 24}},
         {&kRouteTableEntryTable, {1, 3, 0}},  {&kARPTableEntryTable, {1, 2, 0}},
         {&kiSNSServerTable, {1, 2, 0}},
+        // The port subtree: the port itself, BaseT10G and the LLDP and DCBX
+        // subtrees, every one of its nodes built in one call.
+        {&kPortDiscoveryAndConfigurationTable, {26, 148, 9}},
+        {&kChannelTable, {1, 9, 1}},
+        {&kAdministratorPGTable, {1, 2, 1}},
+        {&kPeerPGTable, {1, 2, 0}},
+        {&kOperationalPGTable, {1, 2, 0}},
+        {&kAdministratorApplicationTLVTable, {1, 4, 0}},
+        {&kPeerApplicationTLVTable, {1, 4, 0}},
+        {&kOperationalApplicationTLVTable, {1, 4, 0}},
+        {&kLinkConfigTable, {1, 2, 0}},
+        {&kProfileTable, {1, 2, 0}},
+        {&kProfileProtocolTable, {1, 2, 0}},
+        {&kActiveProfilePortTable, {1, 6, 0}},
+        {&kActiveProfilePortFunctionTable, {1, 4, 0}},
+        {&kConfiguredProfilePortTable, {1, 1, 0}},
+        {&kConfiguredProfilePortFunctionTable, {1, 6, 0}},
+        {&kNCSIStaticConfigurationTable, {1, 6, 0}},
+        {&kNCSIDynamicConfigurationTable, {1, 5, 0}},
+        {&kExtFATModuleTable, {1, 2, 0}},
+        {&kExtFATModeTable, {1, 4, 0}},
+        {&kEventLogEntryTable, {1, 5, 0}},
     };
     for (const CountCase &c : cases) {
         NodeCounts n = count_rows(parse_table(*c.table));
@@ -259,6 +287,181 @@ TEST_F(NodeTables, BuildersKeepTheCreatingActionInTheCreationRecord)
 
     // The function itself, built by enumeration, has none.
     EXPECT_EQ(VEXO_STATUS_FAILURE, VEXO_get_persistence_info(fn->node_tag, &info));
+}
+
+// A repeated group built under a parent a number of times, and the table
+// every instance must match.
+struct Placement {
+    const ExpectedTable *table;
+    builder build;
+    node *parent;
+    int count;
+};
+
+TEST_F(NodeTables, TheRepeatedGroupsBelowAnAdapterMatchTheTablesNodeByNode)
+{
+    node *adapter = build(initialize_Arcwright, get_node(0), count_rows(parse_table(kArcwrightTable)).total());
+    ASSERT_NE(nullptr, adapter);
+    const int port_nodes = count_rows(parse_table(kPortDiscoveryAndConfigurationTable)).total();
+    ASSERT_EQ(183, port_nodes);
+
+    std::vector<std::pair<const ExpectedTable *, node *>> built;
+    auto place = [&](const Placement &p) {
+        std::vector<node *> made;
+        EXPECT_NE(nullptr, p.parent) << p.table->group;
+        if (!p.parent)
+            return made;
+        const int nodes = count_rows(parse_table(*p.table)).total();
+        for (int i = 0; i < p.count; ++i) {
+            node *g = build(p.build, p.parent, nodes);
+            if (!g)
+                break;
+            EXPECT_EQ(i, g->u.grp->multi_instance->instance) << p.table->group;
+            built.emplace_back(p.table, g);
+            made.push_back(g);
+        }
+        return made;
+    };
+
+    // Profiles and link configurations, in the back end's order.
+    place({&kLinkConfigTable, initialize_LinkConfig, fixed_group(adapter, "LinkReconfiguration"), 2});
+    std::vector<node *> profiles =
+        place({&kProfileTable, initialize_Profile, fixed_group(adapter, "ProfileManagement"), 2});
+    ASSERT_EQ(2u, profiles.size());
+    place({&kProfileProtocolTable, initialize_Profile_Protocol, profiles[1], 2});
+    std::vector<node *> active = place({&kActiveProfilePortTable, initialize_ActiveProfile_Port,
+                                        fixed_group(adapter, "ProfileManagement/ActiveProfile"), 2});
+    ASSERT_EQ(2u, active.size());
+    place({&kActiveProfilePortFunctionTable, initialize_ActiveProfile_Port_Function, active[0], 2});
+    std::vector<node *> configured = place({&kConfiguredProfilePortTable, initialize_ConfiguredProfile_Port,
+                                            fixed_group(adapter, "ProfileManagement/ConfiguredProfile"), 2});
+    ASSERT_EQ(2u, configured.size());
+    place({&kConfiguredProfilePortFunctionTable, initialize_ConfiguredProfile_Port_Function, configured[1], 2});
+
+    // NC-SI, trace modules with their two modes, event-log entries.
+    place({&kNCSIStaticConfigurationTable, initialize_NCSIStaticConfiguration, fixed_group(adapter, "NCSI"), 1});
+    place({&kNCSIDynamicConfigurationTable, initialize_NCSIDynamicConfiguration, fixed_group(adapter, "NCSI"), 1});
+    for (node *module :
+         place({&kExtFATModuleTable, initialize_ExtFATModule, fixed_group(adapter, "ExtFATData"), 2}))
+        place({&kExtFATModeTable, initialize_ExtFATMode, module, 2});
+    place({&kEventLogEntryTable, initialize_EventLogEntry, fixed_group(adapter, "EventLog"), 3});
+
+    // Ports, each followed by its priority groups, application entries
+    // (administrator, operational, peer) and channels.
+    std::vector<node *> ports = place({&kPortDiscoveryAndConfigurationTable,
+                                       initialize_PortDiscoveryAndConfiguration, adapter, 2});
+    ASSERT_EQ(2u, ports.size());
+    for (node *port : ports) {
+        const char *pg = "DCBX/PriorityGroups/";
+        const char *tlv = "DCBX/ApplicationTLVGroups/";
+        place({&kAdministratorPGTable, initialize_AdministratorPGSetting_PG,
+               fixed_group(port, (std::string(pg) + "AdministratorPGSetting").c_str()), 8});
+        place({&kOperationalPGTable, initialize_OperationalPGSettings_PG,
+               fixed_group(port, (std::string(pg) + "OperationalPGSettings").c_str()), 8});
+        place({&kPeerPGTable, initialize_PeerPGSetting_PG,
+               fixed_group(port, (std::string(pg) + "PeerPGSetting").c_str()), 8});
+        place({&kAdministratorApplicationTLVTable, initialize_AdministratorTLVSetting_ApplicationTLV,
+               fixed_group(port, (std::string(tlv) + "AdministratorTLVSetting").c_str()), 2});
+        place({&kOperationalApplicationTLVTable, initialize_OperationalTLVSettings_ApplicationTLV,
+               fixed_group(port, (std::string(tlv) + "OperationalTLVSettings").c_str()), 2});
+        place({&kPeerApplicationTLVTable, initialize_PeerTLVSetting_ApplicationTLV,
+               fixed_group(port, (std::string(tlv) + "PeerTLVSetting").c_str()), 2});
+        place({&kChannelTable, initialize_Channel, fixed_group(port, "ChannelManagement"), 2});
+    }
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_EQ(2u + 2 + 2 + 2 + 2 + 2 + 2 + 1 + 1 + 2 + 4 + 3 + 2 + 2 * (24 + 6 + 2), built.size());
+
+    // Node by node; the adapter's own table joins the bindings so that a
+    // handler it shares with these groups is bound alike everywhere.
+    Bindings bindings;
+    expect_instance_matches(adapter, kArcwrightTable, &bindings);
+    for (const auto &b : built) {
+        SCOPED_TRACE(std::string(b.second->parent->node_name) + "/" + b.second->node_name);
+        expect_instance_matches(b.second, *b.first, &bindings);
+        expect_creation_order(b.second);
+    }
+    expect_bindings_consistent(bindings);
+
+    // Where the instances hang: after the fixed children of their parent.
+    EXPECT_EQ(plus(names_of_rows(kArcwrightTable),
+                   {"PortDiscoveryAndConfiguration0", "PortDiscoveryAndConfiguration1"}),
+              child_names(adapter));
+    EXPECT_EQ(std::vector<std::string>({"ActiveLinkConfigID", "ConfiguredLinkConfigID",
+                                        "SetLinkConfigFactoryDefaults", "SetLinkConfigID", "LinkConfig0",
+                                        "LinkConfig1"}),
+              child_names(fixed_group(adapter, "LinkReconfiguration")));
+    EXPECT_EQ(std::vector<std::string>({"RebootRequired", "MaxFunctionsPerPort", "ActiveProfile",
+                                        "ConfiguredProfile", "SetProfileId", "SaveProfile", "SetFactoryDefaults",
+                                        "Profile0", "Profile1"}),
+              child_names(fixed_group(adapter, "ProfileManagement")));
+    EXPECT_EQ(std::vector<std::string>({"ProfileId", "Port0", "Port1"}),
+              child_names(fixed_group(adapter, "ProfileManagement/ActiveProfile")));
+    EXPECT_EQ(std::vector<std::string>({"NCSIVersion", "NCSISupport", "NCSIAWHandShake", "NCSIStaticConfiguration0",
+                                        "NCSIDynamicConfiguration0"}),
+              child_names(fixed_group(adapter, "NCSI")));
+    EXPECT_EQ(std::vector<std::string>({"Mode", "PortMask", "PCIFunctionMask", "TraceLevel"}),
+              child_names(get_first_instance(get_first_instance(fixed_group(adapter, "ExtFATData"), "ExtFATModule"),
+                                             "ExtFATMode")));
+    for (node *port : ports) {
+        EXPECT_EQ(std::vector<std::string>({"Channel0", "Channel1"}),
+                  child_names(fixed_group(port, "ChannelManagement")));
+        EXPECT_EQ(std::vector<std::string>({"Advertise", "Enabled", "Willing", "AddApplicationTLV",
+                                            "DeleteApplicationTLV", "ApplicationTLV0", "ApplicationTLV1"}),
+                  child_names(fixed_group(port, "DCBX/ApplicationTLVGroups/AdministratorTLVSetting")));
+        EXPECT_EQ(std::vector<std::string>({"PG15PriorityMemberShip", "Error", "OperationalMode", "Synced",
+                                            "NumPGSupported", "PG0", "PG1", "PG2", "PG3", "PG4", "PG5", "PG6",
+                                            "PG7"}),
+                  child_names(fixed_group(port, "DCBX/PriorityGroups/OperationalPGSettings")));
+    }
+
+    // The single NC-SI instances and same-named groups on different paths
+    // are reached by their display names.
+    node_tag_t tag = -1;
+    char name[VEXO_VALUE_SIZE] = "NCSIDynamicConfiguration0";
+    ASSERT_EQ(VEXO_STATUS_SUCCESS,
+              VEXO_get_node_tag(fixed_group(adapter, "NCSI")->node_tag, name, &tag, VEXO_NODE_GROUP));
+    EXPECT_STREQ("NCSIDynamicConfiguration", get_node(tag)->node_name);
+    std::strcpy(name, "Port1");
+    ASSERT_EQ(VEXO_STATUS_SUCCESS,
+              VEXO_get_node_tag(fixed_group(adapter, "ProfileManagement/ConfiguredProfile")->node_tag, name, &tag,
+                                VEXO_NODE_GROUP));
+    EXPECT_EQ(configured[1]->node_tag, tag);
+}
+
+TEST_F(NodeTables, PortActionRecordsAreSharedByInstancesAndDistinctPerAction)
+{
+    // Two ports on two adapters, each with a channel and an administrator
+    // priority group.
+    node *a[2];
+    node *port[2];
+    node *channel[2];
+    node *pg[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_NE(nullptr, a[i] = initialize_Arcwright(get_node(0), nullptr, nullptr, nullptr));
+        ASSERT_NE(nullptr, port[i] = initialize_PortDiscoveryAndConfiguration(a[i], nullptr, nullptr, nullptr));
+        channel[i] = initialize_Channel(fixed_group(port[i], "ChannelManagement"), nullptr, nullptr, nullptr);
+        pg[i] = initialize_AdministratorPGSetting_PG(
+            fixed_group(port[i], "DCBX/PriorityGroups/AdministratorPGSetting"), nullptr, nullptr, nullptr);
+        ASSERT_TRUE(channel[i] && pg[i]);
+    }
+    std::vector<const action *> records;
+    node *first[] = {port[0], channel[0], pg[0]};
+    node *second[] = {port[1], channel[1], pg[1]};
+    for (size_t k = 0; k < 3; ++k) {
+        std::vector<OwnNode> x = own_nodes(first[k]);
+        std::vector<OwnNode> y = own_nodes(second[k]);
+        ASSERT_EQ(x.size(), y.size());
+        for (size_t i = 0; i < x.size(); ++i) {
+            if (x[i].n->node_type != VEXO_NODE_ACTION)
+                continue;
+            EXPECT_EQ(x[i].n->u.act, y[i].n->u.act) << x[i].n->node_name;
+            records.push_back(x[i].n->u.act);
+        }
+    }
+    EXPECT_EQ(9u + 1u + 1u, records.size());
+    for (size_t i = 0; i < records.size(); ++i)
+        for (size_t j = i + 1; j < records.size(); ++j)
+            EXPECT_NE(records[i], records[j]) << "actions " << i << " and " << j << " share a record";
 }
 
 } // namespace
