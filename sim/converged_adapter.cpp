@@ -12,6 +12,7 @@
 #include "sim/fault_plan.h"
 #include "sim/function_config.h"
 #include "sim/flash_model.h"
+#include "sim/port_model.h"
 #include "sim/fw_context.h"
 
 namespace hlvdsim
@@ -607,6 +608,7 @@ const FwCommand kCommands[] = {
     {1, 67, -1, cmd_set_boot_config},
     {1, 72, -1, cmd_read_pci_config},
     {1, 76, -1, cmd_oem_attributes},
+    {1, 77, -1, cmd_port_name},
     {1, 78, -1, cmd_get_config_signature},
     {1, 79, -1, cmd_set_config_signature},
     {1, 81, 0, fw_config_row<fw_get_aw_config, FwContext>},
@@ -626,6 +628,7 @@ const FwCommand kCommands[] = {
     {1, 191, -1, cmd_set_features},
     {11, 20, -1, cmd_get_loopback_mode},
     {11, 21, -1, cmd_coredump_properties},
+    {16, 1, -1, cmd_dcbx_config},
     {18, 8, -1, cmd_baset_stats},
     {19, 3, -1, cmd_read_fru},
 };

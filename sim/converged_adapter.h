@@ -22,7 +22,7 @@
 // configuration); "fleet_view" ("enabled", "disabled", "unsupported");
 // "chip_state" (0 alive, 1 dead); "reset_needed"; "loopback_mode";
 // "base_t" (10GBASE-T ports); "pcie" {"speed", "width"}; "vpd" and "fru"
-// (hex bytes). Of a function: "vf" (it answers as an SR-IOV virtual
+// (hex bytes); "phy" and "ports" (the physical ports, see port_model.h). Of a function: "vf" (it answers as an SR-IOV virtual
 // function), "vfs", "mtu", "link_down_reason".
 #ifndef HLVD_SIM_CONVERGED_ADAPTER_H
 #define HLVD_SIM_CONVERGED_ADAPTER_H

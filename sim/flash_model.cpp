@@ -484,15 +484,6 @@ void cmd_flash_write(FwContext &c)
     note_version(c, data);
 }
 
-void cmd_phy_details(FwContext &c)
-{
-    const json &a = adapter_doc(c);
-    const json phy = a.contains("phy") ? a.at("phy") : json::object();
-    c.answer.assign(24, 0);
-    uint32_t type = phy.value("type", 0u), interface_type = phy.value("interface_type", 3u);
-    put32(c.answer, 0, (type & 0xFFFF) | (interface_type & 0xFFFF) << 16);
-}
-
 void cmd_write_object(FwContext &c)
 {
     if (c.req_len < kObjectRecordSize || !c.sysroot) {

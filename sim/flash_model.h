@@ -44,7 +44,6 @@
 //                  with a reboot between; cleared by the reboot
 //   "change_status" the change status (0 to 255) the last "/prg" chunk
 //                  answers, in place of the one from the versions
-// and "phy": {"type": N, "interface_type": M} for the PHY details (opcode 102).
 #ifndef HLVD_SIM_FLASH_MODEL_H
 #define HLVD_SIM_FLASH_MODEL_H
 
@@ -99,7 +98,6 @@ bool reboot_adapters(const std::string &sysroot, const std::string &name, std::v
 // Command handlers of the command table.
 void cmd_flash_read(FwContext &c);   // 1/6
 void cmd_flash_write(FwContext &c);  // 1/7
-void cmd_phy_details(FwContext &c);  // 1/102
 void cmd_read_object(FwContext &c);  // 1/171, version 1
 void cmd_write_object(FwContext &c); // 1/172, version 1
 

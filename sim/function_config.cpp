@@ -19,6 +19,7 @@ const uint8_t DESC_PCIE = 0x50;
 const uint8_t DESC_NIC = 0x51;
 const uint8_t DESC_ISCSI = 0x52;
 const uint8_t DESC_FCOE = 0x53;
+const uint8_t DESC_RDMA = 0x54;
 const uint8_t DESC_PORT = 0x55;
 const size_t DESC_SIZE = 88;
 const uint32_t MAC_ADDR_VALID = 1u << 25;
@@ -139,24 +140,49 @@ std::vector<uint8_t> descriptor(uint8_t type, uint32_t flags, uint32_t pf)
     return d;
 }
 
-// The protocol descriptor of a function: its MAC and physical port.
-std::vector<uint8_t> protocol_descriptor(const Function &f, uint32_t flags, const uint8_t mac[6])
+// A field of a function's description that may be a flag or a number.
+long function_value(const FwCall &c, size_t f, const char *key, long dflt)
 {
-    if (f.kind == "iscsi") {
-        std::vector<uint8_t> d = descriptor(DESC_ISCSI, flags, f.function);
+    const json &doc = function_doc(c, f);
+    if (doc.contains(key) && doc.at(key).is_boolean())
+        return doc.at(key).get<bool>() ? 1 : 0;
+    return function_field(c.m, c.adapter, f, key, dflt);
+}
+
+// The protocol descriptor of function `f`: its MAC, physical port (link
+// number), logical link state, VLAN and bandwidths. A template gives no
+// link settings.
+std::vector<uint8_t> protocol_descriptor(const FwCall &c, size_t f, uint32_t flags, const uint8_t mac[6])
+{
+    const Function &fn = card(c).functions[f];
+    bool tmpl = (flags & VF_TEMPLATE) != 0;
+    uint32_t link = static_cast<uint32_t>(fn.port) & 0x3F;
+    uint32_t lld = !tmpl && function_value(c, f, "lld", 0) ? 1u << 9 : 0;
+    uint32_t bw_min = tmpl ? 0 : static_cast<uint32_t>(function_field(c.m, c.adapter, f, "bw_min", 0));
+    uint32_t bw_max = tmpl ? 0 : static_cast<uint32_t>(function_field(c.m, c.adapter, f, "bw_max", 0));
+    if (fn.kind == "iscsi") {
+        std::vector<uint8_t> d = descriptor(DESC_ISCSI, flags, fn.function);
         std::memcpy(&d[14], mac, 6);
-        put32(&d[32], static_cast<uint32_t>(f.port) & 0x3F);
+        put32(&d[32], link | lld);
+        put32(&d[36], bw_min);
+        put32(&d[40], bw_max);
         return d;
     }
-    if (f.kind == "fcoe") {
-        std::vector<uint8_t> d = descriptor(DESC_FCOE, flags, f.function);
+    if (fn.kind == "fcoe") {
+        std::vector<uint8_t> d = descriptor(DESC_FCOE, flags, fn.function);
         std::memcpy(&d[40], mac, 6);
-        put32(&d[52], static_cast<uint32_t>(f.port) & 0x3F);
+        put32(&d[52], link | lld);
+        put32(&d[56], bw_min);
+        put32(&d[60], bw_max);
         return d;
     }
-    std::vector<uint8_t> d = descriptor(DESC_NIC, flags, f.function);
+    std::vector<uint8_t> d = descriptor(DESC_NIC, flags, fn.function);
     std::memcpy(&d[10], mac, 6);
-    put32(&d[44], static_cast<uint32_t>(f.port) & 0x3F);
+    if (!tmpl)
+        put16(&d[36], static_cast<uint16_t>(function_field(c.m, c.adapter, f, "vlan_id", 0)));
+    put32(&d[44], link | lld);
+    put32(&d[48], bw_min);
+    put32(&d[52], bw_max);
     return d;
 }
 
@@ -185,7 +211,7 @@ void fw_get_profile_config(FwCall &c)
         const Function &fn = fns[f];
         std::vector<uint8_t> pcie = descriptor(DESC_PCIE, 0, fn.function);
         pcie[12] = 0; // sriov_state
-        pcie[13] = 1; // pf_state: enabled
+        pcie[13] = static_cast<uint8_t>(function_value(c, f, "pf_state", 1));
         pcie[14] = profile_pf_type(fn.kind);
         put16(&pcie[16], static_cast<uint16_t>(function_field(c.m, c.adapter, f, "vfs", 0)));
         pcie[20] = mission_roles(c, fn);
@@ -194,14 +220,16 @@ void fw_get_profile_config(FwCall &c)
             continue;
         if (fn.kind == "nic" && function_field(c.m, c.adapter, f, "vfs", 0) > 0) {
             const uint8_t none[6] = {0, 0, 0, 0, 0, 0};
-            list.push_back(protocol_descriptor(fn, VF_TEMPLATE, none));
+            list.push_back(protocol_descriptor(c, f, VF_TEMPLATE, none));
         }
         uint8_t mac[6];
         if (config_type == 2)
             booted_mac(c, f, mac);
         else
             configured_mac(c, f, mac);
-        list.push_back(protocol_descriptor(fn, MAC_ADDR_VALID, mac));
+        list.push_back(protocol_descriptor(c, f, MAC_ADDR_VALID, mac));
+        if (fn.kind == "nic" && function_value(c, f, "roce", 0))
+            list.push_back(descriptor(DESC_RDMA, 0, fn.function));
         bool known = false;
         for (int p : ports)
             known = known || p == fn.port;

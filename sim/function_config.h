@@ -7,7 +7,10 @@
 // Fields of a function's description read here: "mac" (the factory MAC) and
 // "permanent_mac" (the configured MAC the adapter booted with; "mac" when
 // absent), "vfs" (a NIC function with virtual functions also lists a
-// virtual-function template descriptor, before its own). A configured MAC
+// virtual-function template descriptor, before its own), "pf_state" (byte 13
+// of its PCIe descriptor, 1 by default), "lld" (its logical link is down),
+// "vlan_id", "bw_min" and "bw_max" (its NIC, iSCSI or FCoE descriptor) and
+// "roce" (an RDMA descriptor follows its NIC descriptor). A configured MAC
 // written through either command is kept in the adapter's firmware state
 // ("configured_mac" by PCI name) and shown by the configured configuration
 // and the legacy record; the active configuration keeps what the adapter

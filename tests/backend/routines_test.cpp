@@ -180,27 +180,12 @@ TEST_F(CallbackQueries, DomainNumberOfAnIscsiFunction)
 
 TEST_F(CallbackQueries, PortGroupStartUpData)
 {
-    // Port groups come with port discovery; a stand-in shows what the
-    // start-up operations read and write on one.
-    static const hm_node_row rows[] = {
-        HM_PROPERTY("PortNumber", "port", VEXO_PROP_READONLY, VEXO_TYPE_STRING, 0, 255, "1", nullptr,
-                    handle_internal_property),
-        HM_GROUP("BaseT10G", "10GBASE-T", nullptr),
-        HM_PROPERTY("IsClearCountersSupported", "clear", VEXO_PROP_READONLY, VEXO_TYPE_STRING, 0, 255, "x", nullptr,
-                    handle_internal_property),
-        HM_END(),
-    };
-    static uint8_t bits[HM_BIT_FIELD_BYTES(4, 16)];
-    static const hm_group_type port = {"PortDiscoveryAndConfiguration", "port", 4, 0, nullptr, bits, sizeof bits,
-                                       rows, HM_ROW_COUNT(rows)};
+    // What the start-up operations read and write on the port groups that
+    // port discovery built.
     node *aw3 = get_node(tag_at("Arcwright0", VEXO_NODE_GROUP));
-    node *trelmont = get_node(tag_at("Arcwright1", VEXO_NODE_GROUP));
-    node *p0 = hm_build_group(&port, aw3, nullptr, nullptr, nullptr);
-    node *p1 = hm_build_group(&port, trelmont, nullptr, nullptr, nullptr);
-    ASSERT_TRUE(p0 && p1);
-    node_handle h0 = {};
-    h0.aw_port_number = 2;
-    p0->u.grp->handle = &h0;
+    node *p0 = get_node(tag_at("Arcwright0/PortDiscoveryAndConfiguration0", VEXO_NODE_GROUP));
+    node *p1 = get_node(tag_at("Arcwright1/PortDiscoveryAndConfiguration0", VEXO_NODE_GROUP));
+    ASSERT_TRUE(aw3 && p0 && p1);
 
     EXPECT_EQ(0, VEXO_update_diagnostics_prop(aw3));
     EXPECT_EQ("True", value_at("Arcwright0/Diagnostics/IsLoopbackSupported"));
@@ -209,17 +194,14 @@ TEST_F(CallbackQueries, PortGroupStartUpData)
     EXPECT_EQ("False", value_at("Arcwright0/Diagnostics/IsLoopbackSupported"));
 
     clear_log(host_.root());
-    EXPECT_EQ(0, VEXO_update_is_clear_counter(2, p0));
+    EXPECT_EQ(0, VEXO_update_is_clear_counter(get_port_number(p0), p0));
     EXPECT_EQ("N/A", value_at("Arcwright0/PortDiscoveryAndConfiguration0/BaseT10G/IsClearCountersSupported"));
     EXPECT_TRUE(fw_commands(host_.root()).empty());
-    EXPECT_EQ(0, VEXO_update_is_clear_counter(4, p1));
+    EXPECT_EQ(0, VEXO_update_is_clear_counter(get_port_number(p1), p1));
     EXPECT_EQ("False", value_at("Arcwright1/PortDiscoveryAndConfiguration0/BaseT10G/IsClearCountersSupported"));
     set_adapter_field(host_.root(), 1, "base_t", 1);
-    EXPECT_EQ(0, VEXO_update_is_clear_counter(4, p1));
+    EXPECT_EQ(0, VEXO_update_is_clear_counter(get_port_number(p1), p1));
     EXPECT_EQ("True", value_at("Arcwright1/PortDiscoveryAndConfiguration0/BaseT10G/IsClearCountersSupported"));
-    p0->u.grp->handle = nullptr;
-    delete_node(p0);
-    delete_node(p1);
 }
 
 TEST_F(CallbackQueries, FunctionIdentityWithoutAttributes)

@@ -147,8 +147,13 @@ TEST_F(BackendStart, StartUpCommandsInTheirOrder)
     // Then each live adapter: OEM, personalities, additional attributes.
     EXPECT_LT(first({1, 76}), first({1, 113}));
     EXPECT_LT(first({1, 113}), first({1, 121}));
-    // No port group exists yet, so no loopback query is sent.
-    EXPECT_EQ(cmds.end(), std::find(cmds.begin(), cmds.end(), std::make_pair(11, 20)));
+    // Port discovery (names, PHY details, DCBX, profile configuration) comes
+    // before the loopback query on the first port group.
+    EXPECT_LT(first({1, 77}), first({1, 102}));
+    EXPECT_LT(first({1, 102}), first({16, 1}));
+    EXPECT_LT(first({16, 1}), first({1, 164}));
+    EXPECT_LT(first({1, 164}), first({11, 20}));
+    EXPECT_LT(first({11, 20}), first({1, 121}));
 }
 
 TEST_F(BackendStart, DeadAdapterGetsNoStartUpData)

@@ -55,11 +55,13 @@ const DiscoveredDevice *find(const std::vector<DiscoveredDevice> &devices, const
 
 TEST(FcoeLinkByBusAndSerial, TableAndDiscoveryFile)
 {
-    // The management library lists no port groups yet (their builder below
-    // the adapter group is still to come), so every controller has no ports:
-    // the WWPN pass meets no empty WWPN and the bus-and-serial pass never
-    // runs. Remove this skip once port groups are listed.
-    GTEST_SKIP() << "waits for the port groups of the management tree: without them no controller port has an empty WWPN, so the bus-and-serial pass never runs";
+    // Controllers now list their ports, but a port's FCoEWWPN reads its
+    // cached "0" until its property handler comes: no port has an empty
+    // WWPN, so the bus-and-serial pass still never runs. The expectations
+    // below also need a look then: a controller with NIC functions always
+    // has bit 0x20 of CONTROLLER_HAS_FCOE (0x28) set, and in a trial run the
+    // FCoE function on a bus of its own was missing from the discovery file.
+    GTEST_SKIP() << "waits for the FCoEWWPN handler of the port groups: without it no controller port has an empty WWPN, so the bus-and-serial pass never runs";
 
     const struct {
         const char *what;

@@ -144,7 +144,13 @@ TEST_F(MalMachine, FunctionRecords)
     std::vector<uint32_t> iscsis = functions(adapters_[AW3], MAL_HBA_ISCSI);
     ASSERT_EQ(2u, nics.size());
     ASSERT_EQ(1u, iscsis.size());
-    EXPECT_TRUE(functions(adapters_[AW3], MAL_HBA_PORT).empty());
+    // Port discovery gives the adapter one port group per physical port.
+    std::vector<uint32_t> ports = functions(adapters_[AW3], MAL_HBA_PORT);
+    ASSERT_EQ(2u, ports.size());
+    MAL_Group_PortDiscoveryAndConfiguration port;
+    std::memset(&port, 0, sizeof port);
+    EXPECT_EQ(RM_STATUS_OK, MAL_GetGroup_PortDiscoveryAndConfiguration(static_cast<node_tag_t>(ports[1]), &port));
+    EXPECT_EQ(1, port.PortNumber);
 
     MAL_NicPhysicalProperties nic;
     std::memset(&nic, 0, sizeof nic);

@@ -16,6 +16,7 @@
 #include "mgmt/aw/vexo-backend/linux/driver_discovery.h"
 #include "mgmt/aw/vexo-backend/linux/os_services.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
+#include "mgmt/aw/vexo-backend/port_discovery.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"
 #include "mgmt/vexo/core/debug.h"

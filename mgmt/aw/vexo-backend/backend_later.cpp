@@ -9,7 +9,6 @@
 //                                          VEXO_get_active_profiles,
 //                                          VEXO_get_configured_profiles,
 //                                          VEXO_get_link_reconfig_details
-//   port discovery and channels .......... VEXO_get_port_discovery_config
 //   extended trace ....................... VEXO_extfat_modules
 //   NC-SI ................................ VEXO_get_ncsi_attributes
 //   MAC addresses (function enumeration) . VEXO_update_fd_mac
@@ -45,11 +44,6 @@ int VEXO_get_configured_profiles(node *)
 }
 
 int VEXO_get_link_reconfig_details(node *, int)
-{
-    return 1;
-}
-
-int VEXO_get_port_discovery_config(node *)
 {
     return 1;
 }

@@ -1,5 +1,5 @@
 // Steps of back-end start, and helpers of the function enumeration, whose
-// code comes with later work (port discovery and channels, event log, NC-SI,
+// code comes with later work (event log, NC-SI,
 // extended trace, login options, the profile and iSCSI services).
 //
 // They are called through their real names now, so that the start runs the
@@ -19,7 +19,6 @@ int VEXO_list_available_profiles(node *adapter);
 int VEXO_get_active_profiles(node *adapter);
 int VEXO_get_configured_profiles(node *adapter);
 int VEXO_get_link_reconfig_details(node *adapter, int flag);
-int VEXO_get_port_discovery_config(node *adapter);
 int VEXO_extfat_modules(node *adapter);
 int VEXO_get_ncsi_attributes(int aw_port_number, unsigned int phba_port, node *ncsi, node *parent, int domain,
                              int flag);

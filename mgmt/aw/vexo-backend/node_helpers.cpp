@@ -95,10 +95,11 @@ const FamilyRange kFamilies[] = {
     {0x0722, 0x0723, AW_TYPE_TRELMONT}, {0x0728, 0x0728, AW_TYPE_TRELMONT},
 };
 
-// Deletes one instance and, when it is gone, releases its node handle.
+// Deletes one instance and, when it is gone, releases its node handle. A
+// port group holds its function's handle, which only the function frees.
 VEXO_status_t delete_instance(node *n)
 {
-    void *handle = is_group(n) ? n->u.grp->handle : nullptr;
+    void *handle = is_group(n) && !named(n, "PortDiscoveryAndConfiguration") ? n->u.grp->handle : nullptr;
     VEXO_status_t st = delete_node(n);
     // A node that stays keeps its handle.
     if (st == VEXO_STATUS_SUCCESS && handle)

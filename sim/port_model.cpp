@@ -1,0 +1,141 @@
+#include "sim/port_model.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "sim/converged_adapter.h"
+
+namespace hlvdsim
+{
+
+using json = nlohmann::json;
+
+namespace
+{
+
+const size_t kPortNameSize = 4;
+const size_t kPhyDetailsSize = 24;
+const size_t kDcbxSize = 312;
+const size_t kDcbxAppOffset = 72;
+const size_t kDcbxAppSize = 16;
+const size_t kDcbxApps = 15;
+
+void put16(std::vector<uint8_t> &b, size_t at, uint32_t v)
+{
+    b[at] = static_cast<uint8_t>(v);
+    b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+void put32(std::vector<uint8_t> &b, size_t at, uint32_t v)
+{
+    put16(b, at, v & 0xFFFF);
+    put16(b, at + 2, v >> 16);
+}
+
+// A number of the description, written as a number or as a text.
+long number(const json &j, const char *key, long dflt)
+{
+    if (!j.is_object() || !j.contains(key))
+        return dflt;
+    const json &v = j.at(key);
+    if (v.is_string())
+        return std::strtol(v.get<std::string>().c_str(), nullptr, 0);
+    if (v.is_boolean())
+        return v.get<bool>() ? 1 : 0;
+    if (v.is_number())
+        return v.get<long>();
+    return dflt;
+}
+
+const json &adapter_doc(const FwContext &c)
+{
+    return c.m.doc.at("adapters").at(c.adapter);
+}
+
+// The description of physical port `p`, or an empty object.
+json port_doc(const FwContext &c, size_t p)
+{
+    const json &a = adapter_doc(c);
+    if (a.contains("ports") && a.at("ports").is_array() && p < a.at("ports").size() && a.at("ports").at(p).is_object())
+        return a.at("ports").at(p);
+    return json::object();
+}
+
+void fail(FwContext &c, uint8_t status)
+{
+    c.status = status;
+    if (status == FW_STATUS_FAILED)
+        c.additional = FW_ADDL_INVALID_REQUEST;
+    c.answer.clear();
+}
+
+} // namespace
+
+void cmd_port_name(FwContext &c)
+{
+    bool aw2 = c.m.adapters[c.adapter].generation == "AW2";
+    // Version 0 is the AW2 generation's command; the later ones answer version 1.
+    if (aw2 != (c.hdr.version == 0)) {
+        fail(c, FW_STATUS_NOT_SUPPORTED);
+        return;
+    }
+    size_t ports = aw2 ? 2 : 4;
+    c.answer.assign(kPortNameSize, 0);
+    for (size_t p = 0; p < ports; ++p) {
+        json port = port_doc(c, p);
+        std::string name = port.contains("name") && port.at("name").is_string() ? port.at("name").get<std::string>()
+                                                                                 : std::string();
+        c.answer[p] = name.empty() ? static_cast<uint8_t>('0' + p) : static_cast<uint8_t>(name[0]);
+    }
+}
+
+void cmd_phy_details(FwContext &c)
+{
+    const json &a = adapter_doc(c);
+    json phy = a.contains("phy") ? a.at("phy") : json::object();
+    json port = port_doc(c, c.hdr.port_number);
+    if (port.contains("phy") && port.at("phy").is_object())
+        for (auto it = port.at("phy").begin(); it != port.at("phy").end(); ++it)
+            phy[it.key()] = it.value();
+    c.answer.assign(kPhyDetailsSize, 0);
+    put16(c.answer, 0, static_cast<uint32_t>(number(phy, "type", 0)));
+    put16(c.answer, 2, static_cast<uint32_t>(number(phy, "interface_type", 3)));
+    put16(c.answer, 8, static_cast<uint32_t>(number(phy, "extended", 0)));
+    put16(c.answer, 12, static_cast<uint32_t>(number(phy, "auto_speeds", 0)));
+    put16(c.answer, 14, static_cast<uint32_t>(number(phy, "fixed_speeds", 0)));
+}
+
+void cmd_dcbx_config(FwContext &c)
+{
+    static const char *const kSets[] = {"administrator", "operational", "peer"};
+    if (c.hdr.version != 0 || c.req_len < 1) {
+        fail(c, c.hdr.version != 0 ? FW_STATUS_NOT_SUPPORTED : FW_STATUS_FAILED);
+        return;
+    }
+    uint8_t type = c.req[0];
+    if (type > 2) {
+        fail(c, FW_STATUS_FAILED);
+        return;
+    }
+    c.answer.assign(kDcbxSize, 0);
+    c.answer[0] = type;
+    json port = port_doc(c, c.hdr.port_number);
+    json dcbx = port.contains("dcbx") ? port.at("dcbx") : json::object();
+    if (!dcbx.is_object() || !dcbx.contains(kSets[type]) || !dcbx.at(kSets[type]).is_array())
+        return;
+    const json &apps = dcbx.at(kSets[type]);
+    for (size_t k = 0; k < apps.size() && k < kDcbxApps; ++k) {
+        const json &app = apps.at(k);
+        size_t at = kDcbxAppOffset + k * kDcbxAppSize;
+        put16(c.answer, at, static_cast<uint32_t>(number(app, "protocol", 0)));
+        c.answer[at + 2] = static_cast<uint8_t>(number(app, "selector", 0));
+        c.answer[at + 3] = static_cast<uint8_t>(number(app, "valid", 1));
+        put32(c.answer, at + 4, static_cast<uint32_t>(number(app, "oui", 0x001b21)));
+        if (app.contains("priorities") && app.at("priorities").is_array())
+            for (const json &p : app.at("priorities"))
+                if (p.is_number_integer() && p.get<long>() >= 0 && p.get<long>() < 8)
+                    c.answer[at + 8 + static_cast<size_t>(p.get<long>())] = 1;
+    }
+}
+
+} // namespace hlvdsim
