@@ -105,20 +105,22 @@ TEST_F(PathAccess, PathFormsReadTheProperty)
     struct Case {
         std::string path;
         RM_STATUS result;
-        bool looks_up; // whether names are looked up
+        bool looks_up;     // whether names are looked up
+        const char *value; // the value read on success
     } cases[] = {
-        {kVersionPath, RM_STATUS_OK, true},
-        {"\\Arcwright0\\ActiveFirmwareVersion", RM_STATUS_OK, true},
-        {"//Arcwright0//ActiveFirmwareVersion", RM_STATUS_OK, true},
-        {"\\/arcwright0/\\\\activefirmwareversion/", RM_STATUS_OK, true},
-        {just_fits, RM_STATUS_OK, true},
-        {"Arcwright0/ActiveFirmwareVersion", RM_STATUS_ERROR_INVALID_ARGUMENT, false},
-        {"/A", RM_STATUS_ERROR_INVALID_ARGUMENT, false},
-        {"///", RM_STATUS_ERROR_INVALID_ARGUMENT, false},
-        {cut_to_fit, RM_STATUS_ERROR_INVALID_ARGUMENT, false},
-        {"/Arcwright0/NoSuchProperty", RM_STATUS_ERROR_PATH_NOT_FOUND, true},
-        {"/Arcwright9/ActiveFirmwareVersion", RM_STATUS_ERROR_PATH_NOT_FOUND, true},
-        {"/Arcwright0", RM_STATUS_ERROR_MANAGEMENT_LIBRARY, true}, // a group has no value
+        {kVersionPath, RM_STATUS_OK, true, kVersion},
+        {"\\Arcwright0\\ActiveFirmwareVersion", RM_STATUS_OK, true, kVersion},
+        {"//Arcwright0//ActiveFirmwareVersion", RM_STATUS_OK, true, kVersion},
+        {"\\/arcwright0/\\\\activefirmwareversion/", RM_STATUS_OK, true, kVersion},
+        {just_fits, RM_STATUS_OK, true, kVersion},
+        {"/Arcwright0/NICPhysicalHBA1/PCI/FunctionNumber", RM_STATUS_OK, true, "0x1"},
+        {"Arcwright0/ActiveFirmwareVersion", RM_STATUS_ERROR_INVALID_ARGUMENT, false, nullptr},
+        {"/A", RM_STATUS_ERROR_INVALID_ARGUMENT, false, nullptr},
+        {"///", RM_STATUS_ERROR_INVALID_ARGUMENT, false, nullptr},
+        {cut_to_fit, RM_STATUS_ERROR_INVALID_ARGUMENT, false, nullptr},
+        {"/Arcwright0/NoSuchProperty", RM_STATUS_ERROR_PATH_NOT_FOUND, true, nullptr},
+        {"/Arcwright9/ActiveFirmwareVersion", RM_STATUS_ERROR_PATH_NOT_FOUND, true, nullptr},
+        {"/Arcwright0", RM_STATUS_ERROR_MANAGEMENT_LIBRARY, true, nullptr}, // a group has no value
     };
     start_trace();
     for (const Case &c : cases) {
@@ -129,7 +131,7 @@ TEST_F(PathAccess, PathFormsReadTheProperty)
         VEXO_status_t status = static_cast<VEXO_status_t>(-5);
         EXPECT_EQ(c.result, MAL_GetPropValFromPath(c.path.c_str(), value, &size, &status)) << c.path;
         if (c.result == RM_STATUS_OK)
-            EXPECT_STREQ(kVersion, value) << c.path;
+            EXPECT_STREQ(c.value, value) << c.path;
         else
             EXPECT_EQ('x', value[0]) << c.path;
         EXPECT_EQ(sizeof value, size) << c.path;
