@@ -1,7 +1,8 @@
 // hlvdbench: what the library's exported calls cost beside the firmware
 // commands they send. For hosts of 1, 4, 8 and 16 converged adapters (eight
 // functions each, plus the default machine's FC HBAs) it times each call of
-// the main road in a child process of its own, on a fresh simulated host,
+// the main road, and the read of one property of every adapter by its path,
+// in a child process of its own, on a fresh simulated host,
 // and prints one table: CPU, commands, CPU per command, the simulator's
 // share, bytes moved per image byte against one read and CRC-32 of the
 // image, peak memory, and how the CPU grows with the number of adapters.
@@ -57,10 +58,14 @@ typedef int (*flash_pci_fn)(const char *, int, int, int, int, int);
 typedef int (*dump_pci_fn)(const char *, int, int, int, int, int);
 typedef int (*adapter_info_fn)(void *, int *, const char *);
 typedef int (*vexo_fn)(void);
+typedef int32_t (*mal_init_fn)(char *, char *);
+typedef int32_t (*mal_exit_fn)(void);
+typedef int32_t (*mal_instances_fn)(int32_t, const char *, int *, int *);
+typedef int32_t (*path_get_fn)(const char *, char *, uint32_t *, int32_t *);
 
 struct Options {
     std::vector<int> sizes = {1, 4, 8, 16};
-    std::vector<std::string> calls = {"discovery", "flash", "flash-pci", "dump", "info", "vexo"};
+    std::vector<std::string> calls = {"discovery", "flash", "flash-pci", "dump", "info", "vexo", "path-get"};
     std::string library;
     std::string workdir;
     int repeat = 3; // runs per measurement; the least CPU is kept
@@ -374,6 +379,34 @@ int child_main(const Job &job, int out)
         vexo_fn fini = c.sym<vexo_fn>("VEXO_exit");
         put(out, measure(c, [&] { return init(); }));
         put(out, measure(c, [&] { return fini(); }));
+    } else if (job.call == "path-get") {
+        // One property of each adapter by its path, the library started once
+        // beforehand (not measured).
+        char service[256], hierarchy[256];
+        if (c.sym<mal_init_fn>("MAL_VEXO_Init")(service, hierarchy) != 0)
+            return 5;
+        std::vector<int> instances(1024);
+        int count = static_cast<int>(instances.size());
+        if (c.sym<mal_instances_fn>("MAL_get_valid_instances")(0, "Arcwright", instances.data(), &count) != 0)
+            return 5;
+        std::vector<std::string> paths;
+        for (int i = 0; i < count; ++i)
+            paths.push_back("/Arcwright" + std::to_string(instances[static_cast<size_t>(i)]) +
+                            "/ActiveFirmwareVersion");
+        path_get_fn get = c.sym<path_get_fn>("MAL_GetPropValFromPath");
+        put(out, measure(c, [&] {
+            int rc = paths.empty() ? -1 : 0;
+            for (const std::string &p : paths) {
+                char value[256];
+                uint32_t size = sizeof value;
+                int32_t status = 0;
+                int r = get(p.c_str(), value, &size, &status);
+                if (r != 0 && rc == 0)
+                    rc = r;
+            }
+            return rc;
+        }));
+        c.sym<mal_exit_fn>("MAL_VEXO_Exit")();
     } else {
         return 2;
     }
@@ -436,7 +469,7 @@ bool run_child(const Job &job, size_t expect, std::vector<Sample> &samples)
 // adapter table and then answers 7 by design.
 bool expected(const std::string &call, int rc)
 {
-    if (call == "discovery" || call == "dump" || call == "VEXO_init" || call == "VEXO_exit")
+    if (call == "discovery" || call == "dump" || call == "VEXO_init" || call == "VEXO_exit" || call == "path-get")
         return rc == 0;
     if (call == "flash" || call == "flash-pci")
         return rc == 0 || rc == 1;
@@ -547,6 +580,7 @@ const char *kCallNames[][2] = {
     {"info", "oem_get_adapter_info"},
     {"VEXO_init", "VEXO_init"},
     {"VEXO_exit", "VEXO_exit"},
+    {"path-get", "MAL_GetPropValFromPath"},
 };
 
 const char *long_name(const std::string &call)
@@ -699,7 +733,7 @@ void print_table(const std::vector<Row> &rows, const std::vector<int> &sizes, in
 int usage()
 {
     std::fprintf(stderr,
-                 "usage: hlvdbench [--sizes 1,4,8,16] [--calls discovery,flash,flash-pci,dump,info,vexo]\n"
+                 "usage: hlvdbench [--sizes 1,4,8,16] [--calls discovery,flash,flash-pci,dump,info,vexo,path-get]\n"
                  "                 [--repeat 3] [--library PATH] [--workdir DIR] [--keep]\n"
                  "Times the library's exported calls on simulated hosts of N converged adapters, each\n"
                  "call in a child process of its own on a fresh host, --repeat times; the run of least\n"
@@ -738,7 +772,7 @@ bool parse_args(int argc, char **argv, Options &o)
             o.calls = split(argv[++i]);
             for (const std::string &c : o.calls)
                 if (c != "discovery" && c != "flash" && c != "flash-pci" && c != "dump" && c != "info" &&
-                    c != "vexo")
+                    c != "vexo" && c != "path-get")
                     return false;
         } else if (a == "--library" && has_value) {
             o.library = argv[++i];

@@ -3,8 +3,9 @@
 # the default machine description, generates firmware images for it and runs
 # the whole road the way a host's update framework does: discovery, the
 # adapter information (count, then fill), flash with file, the results read
-# back from the discovery file, a reboot of the adapters, and a second
-# discovery and adapter information that show the new active versions.
+# back from the discovery file, a reboot of the adapters, a second discovery
+# and adapter information that show the new active versions, and a property
+# and a small subtree of the management hierarchy reached by their paths.
 set -eu
 cd "$(dirname "$0")/.."
 JOBS=$(nproc 2>/dev/null || echo 2)
@@ -68,6 +69,14 @@ echo
 echo "== adapter information after the reboot"
 if [ "$status" -eq 0 ]; then
     $BIN/hlvdhost --log "$WORK/debug.log" info "$WORK/images" || status=$?
+fi
+
+# The first adapter's firmware version, and one function's PCI group, by path.
+echo
+echo "== management nodes by path"
+if [ "$status" -eq 0 ]; then
+    $BIN/hlvdhost get /Arcwright0/ActiveFirmwareVersion || status=$?
+    $BIN/hlvdhost tree /Arcwright0/NICPhysicalHBA0/PCI || status=$?
 fi
 
 echo

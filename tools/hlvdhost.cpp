@@ -2,6 +2,7 @@
 // loads libhlvdflash.so with dlopen and calls its exported functions.
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +28,31 @@ typedef int (*adapter_info_fn)(ven_adapter_info *, int *, const char *);
 typedef int (*version_fn)(char *, int);
 typedef const char *(*text_fn)(int);
 typedef int (*debug_fn)(const char *);
+
+// The management client calls, with the library's integer codes as plain
+// fixed-width integers (node tags, RM_STATUS and VEXO_status_t values).
+typedef int32_t (*mal_init_fn)(char *, char *);
+typedef int32_t (*mal_exit_fn)(void);
+typedef int32_t (*mal_lock_fn)(void);
+typedef int32_t (*get_path_fn)(const char *, char *, uint32_t *, int32_t *);
+typedef int32_t (*set_path_fn)(const char *, const char *, int, int32_t *);
+typedef int32_t (*do_path_fn)(const char *, int, const char *const *, int32_t *);
+typedef int32_t (*last_status_fn)(int32_t *, char *);
+typedef int32_t (*node_tag_fn)(int32_t, const char *, int32_t *, int);
+typedef int32_t (*property_val_fn)(int32_t, int32_t, char *, int);
+typedef int32_t (*child_tags_fn)(int32_t, int32_t *, unsigned int *, int);
+typedef int32_t (*node_name_fn)(int32_t, char *, int);
+typedef int32_t (*parent_tag_fn)(int32_t, int32_t *);
+
+// Sizes of the management texts (terminator included).
+const int kValueSize = 256;
+const int kNameSize = 35;
+const int kStatusTextSize = 600;
+// The child-tag call writes one entry per child without a bound; no group
+// of the hierarchy comes near this.
+const unsigned kChildRoom = 8192;
+// Node kinds, and the child selections of the child-tag call.
+const int kGroup = 1, kProperty = 2, kAction = 3;
 
 struct Library {
     void *handle = nullptr;
@@ -68,6 +94,11 @@ int usage()
                  "  version\n"
                  "  text CODE\n"
                  "  debug LOGFILE\n"
+                 "  get PATH                  read a property, e.g. /Arcwright0/ActiveFirmwareVersion\n"
+                 "  set PATH VALUE            write a property\n"
+                 "  do PATH [NAME=VALUE...]   run an action with its parameters\n"
+                 "  tree [PATH]               the groups, properties (with values) and actions below PATH\n"
+                 "PATH names management nodes from the root, separated by / or \\.\n"
                  "--log FILE switches the library's debug log on for the command.\n"
                  "HLVD_SYSROOT names the simulated host; HLVD_FLASH_LIBRARY the library to load.\n");
     return 2;
@@ -189,6 +220,171 @@ int report(Library &lib, const char *what, int code)
     return (code == 0 || code == 1) ? 0 : 1;
 }
 
+// The management commands: each starts the library, runs, and stops it.
+struct Mgmt {
+    Library &lib;
+    mal_lock_fn enter;
+    mal_lock_fn leave;
+
+    explicit Mgmt(Library &l)
+        : lib(l), enter(l.sym<mal_lock_fn>("MAL_EnterCriticalSection")),
+          leave(l.sym<mal_lock_fn>("MAL_LeaveCriticalSection"))
+    {
+    }
+
+    void print_last_status()
+    {
+        int32_t code = 0;
+        char text[kStatusTextSize] = "";
+        int32_t rc = lib.sym<last_status_fn>("MAL_get_last_status")(&code, text);
+        if (rc != 0)
+            std::printf("last status: unreadable (%d)\n", rc);
+        else if (text[0])
+            std::printf("last status: %d (%s)\n", code, field_text(text, sizeof text).c_str());
+        else
+            std::printf("last status: %d\n", code);
+    }
+
+    // The name of a node of the given kind, or "?".
+    std::string name_of(int32_t tag, int kind)
+    {
+        char name[kNameSize] = "";
+        enter();
+        int32_t rc = lib.sym<node_name_fn>("VEXO_get_node_name")(tag, name, kind);
+        leave();
+        return rc == 0 ? field_text(name, sizeof name) : std::string("?");
+    }
+
+    std::vector<int32_t> children(int32_t group, int kind)
+    {
+        std::vector<int32_t> tags(kChildRoom);
+        unsigned int count = kChildRoom;
+        enter();
+        int32_t rc = lib.sym<child_tags_fn>("VEXO_get_child_tags")(group, tags.data(), &count, kind);
+        leave();
+        if (rc != 0 || count > kChildRoom)
+            count = 0;
+        tags.resize(count);
+        return tags;
+    }
+
+    bool is_child_of(int32_t tag, int32_t group)
+    {
+        int32_t parent = -1;
+        enter();
+        int32_t rc = lib.sym<parent_tag_fn>("VEXO_get_parent_tag")(tag, &parent);
+        leave();
+        return rc == 0 && parent == group;
+    }
+
+    // Properties with their values, then actions, then the subgroups.
+    void print_tree(int32_t group, int depth)
+    {
+        property_val_fn read = lib.sym<property_val_fn>("MAL_get_property_val");
+        std::string indent(static_cast<size_t>(depth) * 2, ' ');
+        for (int32_t t : children(group, kProperty)) {
+            char value[kValueSize] = "";
+            int32_t rc = read(group, t, value, sizeof value);
+            if (rc == 0)
+                std::printf("%s%s = %s\n", indent.c_str(), name_of(t, kProperty).c_str(),
+                            field_text(value, sizeof value).c_str());
+            else
+                std::printf("%s%s (unreadable: %d)\n", indent.c_str(), name_of(t, kProperty).c_str(), rc);
+        }
+        // The root's actions of wide scope are listed for every group; only
+        // the group's own are shown.
+        for (int32_t t : children(group, kAction))
+            if (is_child_of(t, group))
+                std::printf("%s%s (action)\n", indent.c_str(), name_of(t, kAction).c_str());
+        for (int32_t t : children(group, kGroup)) {
+            std::printf("%s%s/\n", indent.c_str(), name_of(t, kGroup).c_str());
+            print_tree(t, depth + 1);
+        }
+    }
+
+    // The group a path names, through the client's lookup of each element.
+    int32_t find_group(const char *path, int32_t &group)
+    {
+        node_tag_fn lookup = lib.sym<node_tag_fn>("MAL_get_node_tag");
+        group = 0;
+        std::string element;
+        for (const char *p = path;; ++p) {
+            if (*p && *p != '/' && *p != '\\') {
+                element += *p;
+                continue;
+            }
+            if (!element.empty()) {
+                int32_t rc = lookup(group, element.c_str(), &group, kGroup);
+                if (rc != 0) {
+                    std::printf("no group %s below the path before it: %d\n", element.c_str(), rc);
+                    return rc;
+                }
+                element.clear();
+            }
+            if (!*p)
+                return 0;
+        }
+    }
+
+    int run(const std::string &cmd, int nargs, char **a)
+    {
+        char service[kValueSize] = "";
+        char hierarchy[kValueSize] = "";
+        int32_t rc = lib.sym<mal_init_fn>("MAL_VEXO_Init")(service, hierarchy);
+        int status = 1;
+        if (rc != 0) {
+            std::printf("start: %d\n", rc);
+            print_last_status();
+        } else {
+            status = command(cmd, nargs, a);
+        }
+        // Stopped whatever the start answered: a failed start may leave it running.
+        int32_t stop = lib.sym<mal_exit_fn>("MAL_VEXO_Exit")();
+        if (stop != 0) {
+            std::printf("stop: %d\n", stop);
+            status = 1;
+        }
+        return status;
+    }
+
+    int command(const std::string &cmd, int nargs, char **a)
+    {
+        int32_t out = 0;
+        int32_t rc = 0;
+        if (cmd == "get") {
+            char value[kValueSize] = "";
+            uint32_t size = sizeof value;
+            rc = lib.sym<get_path_fn>("MAL_GetPropValFromPath")(a[0], value, &size, &out);
+            std::printf("get %s: %d\n", a[0], rc);
+            if (rc == 0)
+                std::printf("value: %s\n", value);
+            else if (rc == 7)
+                std::printf("value needs %u characters\n", size);
+        } else if (cmd == "set") {
+            rc = lib.sym<set_path_fn>("MAL_SetPropValFromPath")(a[0], a[1], static_cast<int>(std::strlen(a[1])),
+                                                                 &out);
+            std::printf("set %s: %d\n", a[0], rc);
+        } else if (cmd == "do") {
+            std::vector<const char *> params(a + 1, a + nargs);
+            rc = lib.sym<do_path_fn>("MAL_DoActionFromPath")(a[0], nargs - 1, params.data(), &out);
+            std::printf("do %s: %d\n", a[0], rc);
+        } else { // tree
+            int32_t group = 0;
+            const char *path = nargs > 0 ? a[0] : "/";
+            rc = find_group(path, group);
+            if (rc == 0) {
+                std::printf("%s\n", path);
+                print_tree(group, 1);
+            }
+            std::printf("tree %s: %d\n", path, rc);
+            return rc == 0 ? 0 : 1;
+        }
+        std::printf("status: %d\n", out);
+        print_last_status();
+        return rc == 0 ? 0 : 1;
+    }
+};
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -280,5 +476,10 @@ int main(int argc, char **argv)
     }
     if (cmd == "debug" && nargs == 1)
         return report(lib, "debug log", lib.sym<debug_fn>("oem_get_debug_info")(a[0]));
+    if ((cmd == "get" && nargs == 1) || (cmd == "set" && nargs == 2) || (cmd == "do" && nargs >= 1) ||
+        (cmd == "tree" && nargs <= 1)) {
+        Mgmt mgmt(lib);
+        return mgmt.run(cmd, nargs, a);
+    }
     return usage();
 }

@@ -193,7 +193,6 @@ constexpr property_function handle_CProf_SRIOVState = nullptr; // Arcwright/Prof
 constexpr property_function handle_AvailableProtocols = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
 
 // NC-SI configurations, firmware trace modules and modes, event-log entries:
-
 // NCSIStaticConfiguration, NCSIDynamicConfiguration, ExtFATModule,
 // ExtFATMode, EventLogEntry (handle_ncsi_static_configuration is listed above)
 
