@@ -132,4 +132,54 @@ constexpr property_function handle_logical_link_status = nullptr; // Arcwright/i
 constexpr property_function handle_activeport = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration; network configuration
 constexpr property_function handle_discoveryparams = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 
+// iSCSI initiator: LogicalHBA, SendTargetPortal, Target, TargetPortal, Session, Connection, LUN
+
+constexpr property_function handle_iSCSIPhysicalHBA_LogicalHBA_Enabled = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA; iSCSI initiator
+constexpr property_function handle_name_params = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatoriSCSIName; iSCSI initiator
+constexpr property_function handle_initiator_loginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatorLoginOptions; iSCSI initiator
+constexpr property_function handle_authentication_initiator_loginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatorLoginOptions/Authentication; iSCSI initiator
+constexpr property_function handle_iscsi_bandwidth_softcap = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIQoS; network configuration
+constexpr property_function handle_MaxBytesPerSecond = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIQoS; iSCSI initiator
+constexpr property_function handle_MaxIosPerSecond = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIQoS; iSCSI initiator
+constexpr property_function handle_NodeAttr_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
+constexpr property_function handle_intrInstStat_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
+constexpr property_function handle_intrLoginStat_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
+constexpr group_function group_Discovery = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
+constexpr property_function handle_DiscoverBootTargetThruDHCP = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
+constexpr action_function do_AddSendTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
+constexpr action_function do_DeleteSendTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
+constexpr action_function do_RefreshAvailableTargets = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
+constexpr property_function handle_stploginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery/SendTargetPortal/SendTargetPortalLoginOptions; iSCSI initiator
+constexpr property_function handle_authentication_stploginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery/SendTargetPortal/SendTargetPortalLoginOptions/Authentication; iSCSI initiator
+constexpr action_function do_DiscoverTargets = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery/SendTargetPortal; iSCSI initiator
+constexpr action_function do_ConfigureCHAP = nullptr; // LogicalHBA/InitiatorLoginOptions, SendTargetPortal/SendTargetPortalLoginOptions, Target/TargetLoginOptions (Authentication); iSCSI initiator
+constexpr action_function do_DeleteCHAP = nullptr; // LogicalHBA/InitiatorLoginOptions, SendTargetPortal/SendTargetPortalLoginOptions, Target/TargetLoginOptions (Authentication); iSCSI initiator
+constexpr action_function do_AddTarget = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA; iSCSI initiator
+constexpr action_function do_DeleteTarget = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA; iSCSI initiator
+constexpr group_function group_Target = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
+constexpr property_function handle_target_loginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/TargetLoginOptions; iSCSI initiator
+constexpr property_function handle_authentication_target_loginopts = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/TargetLoginOptions/Authentication; iSCSI initiator
+constexpr property_function handle_TargetAlias = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
+constexpr property_function handle_Target_ETO = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
+constexpr property_function handle_target_type = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
+constexpr action_function do_Login = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
+constexpr action_function do_DeleteTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
+constexpr action_function do_AddTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
+constexpr action_function do_Logout = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
+constexpr action_function do_ReScanLUNS = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
+constexpr group_function group_Session = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session; iSCSI initiator
+constexpr property_function handle_SsnAttr_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session/iSCSISessionStatistics; iSCSI initiator
+constexpr property_function handle_session_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session; iSCSI initiator
+constexpr property_function handle_boot_session = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session; iSCSI initiator
+constexpr property_function handle_BootTargetPriority = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session; iSCSI initiator
+constexpr action_function do_ConfigureBootTarget = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session; iSCSI initiator
+constexpr property_function handle_connection_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session/Connection; iSCSI initiator
+constexpr group_function group_LUN = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/LUN; iSCSI initiator
+constexpr property_function handle_LUNNumber = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/LUN; iSCSI initiator
+constexpr property_function handle_lun_block_size = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/LUN; iSCSI initiator
+constexpr property_function handle_StdInquiry_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/LUN; iSCSI initiator
+constexpr property_function handle_BootLUN = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/LUN; iSCSI initiator
+constexpr action_function do_StdInquiry = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/LUN; iSCSI initiator
+constexpr action_function do_SCSIWrite = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/LUN; iSCSI initiator
+
 #endif
