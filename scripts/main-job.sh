@@ -71,11 +71,13 @@ if [ "$status" -eq 0 ]; then
     $BIN/hlvdhost --log "$WORK/debug.log" info "$WORK/images" || status=$?
 fi
 
-# The first adapter's firmware version, and one function's PCI group, by path.
+# The first adapter's firmware version and its first port's name, and one
+# function's PCI group, by path.
 echo
 echo "== management nodes by path"
 if [ "$status" -eq 0 ]; then
     $BIN/hlvdhost get /Arcwright0/ActiveFirmwareVersion || status=$?
+    $BIN/hlvdhost get /Arcwright0/PortDiscoveryAndConfiguration0/PortName || status=$?
     $BIN/hlvdhost tree /Arcwright0/NICPhysicalHBA0/PCI || status=$?
 fi
 

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "flash/ovnflashlib.h"
 #include "flashfront_fixture.h"
+#include "support/host_program.h"
 
 using fronttest::make_ufi;
 
@@ -274,54 +274,13 @@ TEST(AdapterInfo, ImageDirectoryPaths)
     }
 }
 
-// Runs hlvdhost with its arguments; its standard output, and its exit
-// status in `status`.
-std::string run_hlvdhost(const std::vector<std::string> &args, int &status)
-{
-    std::vector<std::string> all;
-#if defined(__i386__)
-    // The 32-bit tool runs under the emulator, as the tests do.
-    all.push_back("qemu-i386");
-#endif
-    all.push_back(hlvdtest::binary_path("bin/hlvdhost"));
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char *> argv;
-    for (std::string &a : all)
-        argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    int fds[2];
-    status = -1;
-    if (pipe(fds) != 0)
-        return std::string();
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], 1);
-        close(fds[0]);
-        close(fds[1]);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string out;
-    char buf[4096];
-    ssize_t got;
-    while ((got = read(fds[0], buf, sizeof buf)) > 0)
-        out.append(buf, static_cast<size_t>(got));
-    close(fds[0]);
-    int st = 0;
-    while (waitpid(pid, &st, 0) < 0) {
-    }
-    status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return out;
-}
-
 TEST(AdapterInfo, HlvdhostPrintsTheRecords)
 {
     hlvdtest::SimHost host(machine({aw3(0, 4, "00:00:C9:B3:00:20"), trelmont(5)}));
     Images images;
     make_ufi(images.dir + "/aw3.ufi", 3, "10.2.380.1");
     int status = 0;
-    std::string out = run_hlvdhost({"info", images.dir}, status);
+    std::string out = hlvdtest::run_hlvdhost({"info", images.dir}, status);
     EXPECT_EQ(0, status) << out;
     const char *lines[] = {
         "adapter functions listed: 2\n",
@@ -334,7 +293,7 @@ TEST(AdapterInfo, HlvdhostPrintsTheRecords)
     for (const char *line : lines)
         EXPECT_NE(std::string::npos, out.find(line)) << line << "\nin\n" << out;
 
-    out = run_hlvdhost({"info", "/" + std::string(300, 'd')}, status);
+    out = hlvdtest::run_hlvdhost({"info", "/" + std::string(300, 'd')}, status);
     EXPECT_EQ(1, status);
     EXPECT_NE(std::string::npos, out.find("adapter info: 10000 (Invalid arguments passed to function)\n")) << out;
 }

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "flash/engine_log.h"
@@ -19,6 +18,7 @@
 #include "mgmt/vexo/core/hm_builder.h"
 #include "sim/machine.h"
 #include "sim/ufi_generator.h"
+#include "support/host_program.h"
 #include "support/sim_host.h"
 
 namespace {
@@ -114,6 +114,8 @@ TEST_F(PathAccess, PathFormsReadTheProperty)
         {"\\/arcwright0/\\\\activefirmwareversion/", RM_STATUS_OK, true, kVersion},
         {just_fits, RM_STATUS_OK, true, kVersion},
         {"/Arcwright0/NICPhysicalHBA1/PCI/FunctionNumber", RM_STATUS_OK, true, "0x1"},
+        {"/Arcwright0/PortDiscoveryAndConfiguration0/PortName", RM_STATUS_OK, true, "A"},
+        {"/Arcwright0/PortDiscoveryAndConfiguration1/PortName", RM_STATUS_OK, true, "B"},
         {"Arcwright0/ActiveFirmwareVersion", RM_STATUS_ERROR_INVALID_ARGUMENT, false, nullptr},
         {"/A", RM_STATUS_ERROR_INVALID_ARGUMENT, false, nullptr},
         {"///", RM_STATUS_ERROR_INVALID_ARGUMENT, false, nullptr},
@@ -296,78 +298,38 @@ TEST_F(PathAccess, LowerCaseNameFlashesTheImage)
     EXPECT_EQ(VEXO_STATUS_FILE_NOT_FOUND, status) << message;
 }
 
-// Runs hlvdhost with its arguments; its standard output, and its exit
-// status in `status`.
-std::string run_hlvdhost(const std::vector<std::string> &args, int &status)
-{
-    std::vector<std::string> all;
-#if defined(__i386__)
-    all.push_back("qemu-i386"); // the 32-bit tool runs under the emulator
-#endif
-    all.push_back(hlvdtest::binary_path("bin/hlvdhost"));
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char *> argv;
-    for (std::string &a : all)
-        argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    int fds[2];
-    status = -1;
-    if (pipe(fds) != 0)
-        return std::string();
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], 1);
-        close(fds[0]);
-        close(fds[1]);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string out;
-    char buf[4096];
-    ssize_t got;
-    while ((got = read(fds[0], buf, sizeof buf)) > 0)
-        out.append(buf, static_cast<size_t>(got));
-    close(fds[0]);
-    int st = 0;
-    while (waitpid(pid, &st, 0) < 0) {
-    }
-    status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return out;
-}
-
 TEST(PathHost, CommandsPrintResultValueAndStatus)
 {
     hlvdtest::SimHost host;
     int status = -1;
-    std::string out = run_hlvdhost({"get", kVersionPath}, status);
+    std::string out = hlvdtest::run_hlvdhost({"get", kVersionPath}, status);
     EXPECT_EQ(0, status) << out;
     EXPECT_EQ(std::string("get ") + kVersionPath + ": 0\nvalue: " + kVersion + "\nstatus: 0\nlast status: 0\n", out);
 
-    out = run_hlvdhost({"get", "/Arcwright0/Nope"}, status);
+    out = hlvdtest::run_hlvdhost({"get", "/Arcwright0/Nope"}, status);
     EXPECT_EQ(1, status) << out;
     EXPECT_EQ(0u, out.find("get /Arcwright0/Nope: 27\n")) << out;
 
     const std::string missing = host.path("/tmp/none.ufi");
-    out = run_hlvdhost({"do", "/Arcwright0/UpgradeFlashROM", "ufifilename=" + missing}, status);
+    out = hlvdtest::run_hlvdhost({"do", "/Arcwright0/UpgradeFlashROM", "ufifilename=" + missing}, status);
     EXPECT_EQ(1, status) << out;
     EXPECT_EQ(0u, out.find("do /Arcwright0/UpgradeFlashROM: 114\nstatus: 1\nlast status: 39 (")) << out;
 
-    out = run_hlvdhost({"do", "/Arcwright0/UpgradeFlashROM"}, status);
+    out = hlvdtest::run_hlvdhost({"do", "/Arcwright0/UpgradeFlashROM"}, status);
     EXPECT_EQ(1, status) << out;
     EXPECT_EQ(0u, out.find("do /Arcwright0/UpgradeFlashROM: 4\n")) << out;
 
-    out = run_hlvdhost({"set", "/Arcwright0/AdvancedMode", "Disabled"}, status);
+    out = hlvdtest::run_hlvdhost({"set", "/Arcwright0/AdvancedMode", "Disabled"}, status);
     EXPECT_EQ(0, status) << out;
     EXPECT_EQ(0u, out.find("set /Arcwright0/AdvancedMode: 0\nstatus: 0\n")) << out;
 
-    out = run_hlvdhost({"tree", "/Arcwright0/NICPhysicalHBA0/PCI"}, status);
+    out = hlvdtest::run_hlvdhost({"tree", "/Arcwright0/NICPhysicalHBA0/PCI"}, status);
     EXPECT_EQ(0, status) << out;
     EXPECT_EQ(0u, out.find("/Arcwright0/NICPhysicalHBA0/PCI\n  VendorID = 0x19a2\n")) << out;
     EXPECT_NE(std::string::npos, out.find("\n  DumpNICPCIConfigRegion (action)\ntree /Arcwright0/NICPhysicalHBA0/PCI: 0\n"))
         << out;
 
-    out = run_hlvdhost({"tree", "/Arcwright0/ProfileManagement"}, status);
+    out = hlvdtest::run_hlvdhost({"tree", "/Arcwright0/ProfileManagement"}, status);
     EXPECT_EQ(0, status) << out;
     EXPECT_NE(std::string::npos, out.find("\n  ActiveProfile/\n    ProfileId = 0\n")) << out;
 }

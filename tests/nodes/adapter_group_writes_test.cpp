@@ -20,23 +20,6 @@ using namespace nodestest;
 
 namespace {
 
-int property_calls = 0;
-int action_calls = 0;
-char action_params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE];
-
-VEXO_status_t property_probe(node *, char *, int type)
-{
-    property_calls += type == 1;
-    return VEXO_STATUS_SUCCESS;
-}
-
-VEXO_status_t action_probe(node *, node *, char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE])
-{
-    action_calls++;
-    std::memcpy(action_params, params, sizeof action_params);
-    return VEXO_STATUS_SUCCESS;
-}
-
 const char kPort[] = "PortDiscoveryAndConfiguration0";
 const char kBaseT[] = "PortDiscoveryAndConfiguration0/BaseT10G";
 const char kChannel[] = "PortDiscoveryAndConfiguration0/ChannelManagement/Channel0";
@@ -161,31 +144,7 @@ TEST_F(AdapterGroupWrites, PropertyWritesAreCheckedAgainstTheTables)
 {
     for (const WriteCase &c : kWrites) {
         SCOPED_TRACE(std::string(c.group) + " " + c.property + " = \"" + c.value + "\"");
-        node *group = fixed_group(adapter_, c.group);
-        ASSERT_NE(nullptr, group);
-        node *p = internal_get_node(group, c.property, VEXO_NODE_PROPERTY);
-        ASSERT_NE(nullptr, p);
-
-        // The probe stands in for the property's handler during the call.
-        property_function bound = p->u.prop->func;
-        p->u.prop->func = property_probe;
-        property_calls = 0;
-        char value[VEXO_VALUE_SIZE];
-        std::snprintf(value, sizeof value, "%s", c.value);
-        VEXO_status_t r = VEXO_set_property_val(group->node_tag, p->node_tag, value, sizeof value);
-        p->u.prop->func = bound;
-
-        VEXO_status_t code = VEXO_STATUS_UNKNOWN_ERROR;
-        char text[VEXO_LAST_STATUS_SIZE];
-        VEXO_get_last_status(&code, text);
-        if (c.status == 0) {
-            EXPECT_EQ(VEXO_STATUS_SUCCESS, r) << text;
-            EXPECT_EQ(1, property_calls);
-        } else {
-            EXPECT_EQ(VEXO_STATUS_FAILURE, r);
-            EXPECT_EQ(c.status, static_cast<int>(code)) << text;
-            EXPECT_EQ(0, property_calls) << "a refused value reached the handler";
-        }
+        expect_write_checked(fixed_group(adapter_, c.group), c.property, c.value, c.status);
     }
 }
 
@@ -193,45 +152,7 @@ TEST_F(AdapterGroupWrites, ActionParametersAreCheckedAgainstTheTables)
 {
     for (const ActionCase &c : kActions) {
         SCOPED_TRACE(std::string(c.group) + " " + c.action);
-        node *group = fixed_group(adapter_, c.group);
-        ASSERT_NE(nullptr, group);
-        node_tag_t act = -1;
-        char name[VEXO_VALUE_SIZE];
-        std::snprintf(name, sizeof name, "%s", c.action);
-        ASSERT_EQ(VEXO_STATUS_SUCCESS, VEXO_get_node_tag(group->node_tag, name, &act, VEXO_NODE_ACTION));
-        char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE];
-        std::memset(params, 0, sizeof params);
-        for (int i = 0; i < VEXO_MAX_PARAMS; ++i)
-            params[i][0] = static_cast<char>(VEXO_PARAM_ABSENT);
-        for (size_t i = 0; i < c.params.size(); ++i)
-            if (c.params[i])
-                std::snprintf(params[i], VEXO_VALUE_SIZE, "%s", c.params[i]);
-
-        action *record = get_node(act)->u.act;
-        action_function bound = record->func;
-        record->func = action_probe;
-        action_calls = 0;
-        node_tag_t new_tags[VEXO_MAX_NEW_TAGS];
-        VEXO_status_t r = VEXO_do_action(group->node_tag, act, params, new_tags);
-        record->func = bound;
-
-        VEXO_status_t code = VEXO_STATUS_UNKNOWN_ERROR;
-        char text[VEXO_LAST_STATUS_SIZE] = "";
-        VEXO_get_last_status(&code, text);
-        if (c.status != 0) {
-            EXPECT_EQ(VEXO_STATUS_FAILURE, r);
-            EXPECT_EQ(c.status, static_cast<int>(code));
-            EXPECT_STREQ(c.text, text);
-            EXPECT_EQ(0, action_calls) << "refused parameters reached the handler";
-            continue;
-        }
-        EXPECT_EQ(VEXO_STATUS_SUCCESS, r) << text;
-        ASSERT_EQ(1, action_calls);
-        for (size_t i = 0; i < c.params.size(); ++i) {
-            if (c.params[i]) {
-                EXPECT_STREQ(c.params[i], action_params[i]);
-            }
-        }
+        expect_action_checked(fixed_group(adapter_, c.group), c.action, c.params, c.status, c.text);
     }
 }
 

@@ -31,21 +31,6 @@ int nodes_of(const ExpectedTable &t)
     return count_rows(parse_table(t)).total();
 }
 
-std::vector<std::string> names_of_rows(const ExpectedTable &t)
-{
-    std::vector<std::string> names;
-    for (const ExpectedNode &e : parse_table(t))
-        if (e.depth == 0)
-            names.push_back(e.name);
-    return names;
-}
-
-std::vector<std::string> plus(std::vector<std::string> head, const std::vector<std::string> &tail)
-{
-    head.insert(head.end(), tail.begin(), tail.end());
-    return head;
-}
-
 int instance_of(node *g)
 {
     return g ? g->u.grp->multi_instance->instance : -1;
@@ -408,14 +393,6 @@ TEST_F(InitiatorTree, TheInitiatorsNameGroupAndPropertyAreFoundByKind)
     EXPECT_EQ(VEXO_STATUS_FAILURE, VEXO_get_node_tag(g->node_tag, name, &tag, VEXO_NODE_GROUP));
 }
 
-int probe_writes = 0;
-
-VEXO_status_t write_probe(node *, char *, int type)
-{
-    probe_writes += type == 1;
-    return VEXO_STATUS_SUCCESS;
-}
-
 struct WriteCase {
     const char *group;
     const char *property;
@@ -454,40 +431,8 @@ TEST_F(InitiatorTree, WritesAreCheckedAgainstTheTables)
 {
     for (const WriteCase &c : kWrites) {
         SCOPED_TRACE(std::string(c.group) + " " + c.property + " = \"" + c.value + "\"");
-        node *g = group(c.group);
-        ASSERT_NE(nullptr, g);
-        node *p = internal_get_node(g, c.property, VEXO_NODE_PROPERTY);
-        ASSERT_NE(nullptr, p);
-
-        // The probe stands in for the property's handler during the call.
-        property_function bound = p->u.prop->func;
-        p->u.prop->func = write_probe;
-        probe_writes = 0;
-        char value[VEXO_VALUE_SIZE];
-        std::snprintf(value, sizeof value, "%s", c.value);
-        VEXO_status_t r = VEXO_set_property_val(g->node_tag, p->node_tag, value, sizeof value);
-        p->u.prop->func = bound;
-
-        VEXO_status_t code = VEXO_STATUS_UNKNOWN_ERROR;
-        char text[VEXO_LAST_STATUS_SIZE];
-        VEXO_get_last_status(&code, text);
-        if (c.status == 0) {
-            EXPECT_EQ(VEXO_STATUS_SUCCESS, r) << text;
-            EXPECT_EQ(1, probe_writes);
-        } else {
-            EXPECT_EQ(VEXO_STATUS_FAILURE, r);
-            EXPECT_EQ(c.status, static_cast<int>(code)) << text;
-            EXPECT_EQ(0, probe_writes) << "a refused value reached the handler";
-        }
+        expect_write_checked(group(c.group), c.property, c.value, c.status);
     }
-}
-
-int probe_calls = 0;
-
-VEXO_status_t action_probe(node *, node *, char[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE])
-{
-    probe_calls++;
-    return VEXO_STATUS_SUCCESS;
 }
 
 struct ParamCase {
@@ -537,38 +482,7 @@ TEST_F(InitiatorTree, ActionParametersAreValidatedAsTheTablesSay)
 {
     for (const ParamCase &c : kParams) {
         SCOPED_TRACE(std::string(c.group) + " " + c.action);
-        node *g = group(c.group);
-        ASSERT_NE(nullptr, g);
-        node *act = internal_get_node(g, c.action, VEXO_NODE_ACTION);
-        ASSERT_NE(nullptr, act);
-        char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE];
-        std::memset(params, 0, sizeof params);
-        for (int i = 0; i < VEXO_MAX_PARAMS; ++i)
-            params[i][0] = static_cast<char>(VEXO_PARAM_ABSENT);
-        for (size_t i = 0; i < c.params.size(); ++i)
-            if (c.params[i])
-                std::snprintf(params[i], VEXO_VALUE_SIZE, "%s", c.params[i]);
-
-        action *record = act->u.act;
-        action_function bound = record->func;
-        record->func = action_probe;
-        probe_calls = 0;
-        node_tag_t new_tags[VEXO_MAX_NEW_TAGS];
-        VEXO_status_t r = VEXO_do_action(g->node_tag, act->node_tag, params, new_tags);
-        record->func = bound;
-
-        VEXO_status_t code = VEXO_STATUS_UNKNOWN_ERROR;
-        char text[VEXO_LAST_STATUS_SIZE] = "";
-        VEXO_get_last_status(&code, text);
-        if (c.status == 0) {
-            EXPECT_EQ(VEXO_STATUS_SUCCESS, r) << text;
-            EXPECT_EQ(1, probe_calls);
-        } else {
-            EXPECT_EQ(VEXO_STATUS_FAILURE, r);
-            EXPECT_EQ(c.status, static_cast<int>(code));
-            EXPECT_STREQ(c.text, text);
-            EXPECT_EQ(0, probe_calls) << "refused parameters reached the handler";
-        }
+        expect_action_checked(group(c.group), c.action, c.params, c.status, c.text);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "node_table_check.h"
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <regex>
@@ -427,6 +428,116 @@ int registered_nodes()
     for (node_tag_t tag = 0; tag < hierarchy_name_.max_nodes; ++tag)
         count += get_node(tag) != nullptr;
     return count;
+}
+
+namespace {
+
+int probe_writes = 0;
+std::string probe_value;
+int probe_actions = 0;
+char probe_params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE];
+
+VEXO_status_t write_probe(node *, char *value, int type)
+{
+    if (type == 1) {
+        probe_writes++;
+        probe_value = value;
+    }
+    return VEXO_STATUS_SUCCESS;
+}
+
+VEXO_status_t action_probe(node *, node *, char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE])
+{
+    probe_actions++;
+    std::memcpy(probe_params, params, sizeof probe_params);
+    return VEXO_STATUS_SUCCESS;
+}
+
+} // namespace
+
+std::vector<std::string> names_of_rows(const ExpectedTable &t)
+{
+    std::vector<std::string> names;
+    for (const ExpectedNode &e : parse_table(t))
+        if (e.depth == 0)
+            names.push_back(e.name);
+    return names;
+}
+
+std::vector<std::string> plus(std::vector<std::string> head, const std::vector<std::string> &tail)
+{
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+void expect_write_checked(node *group, const char *property, const char *value, int status)
+{
+    ASSERT_NE(nullptr, group);
+    node *p = internal_get_node(group, property, VEXO_NODE_PROPERTY);
+    ASSERT_NE(nullptr, p) << property;
+
+    property_function bound = p->u.prop->func;
+    p->u.prop->func = write_probe;
+    probe_writes = 0;
+    probe_value.clear();
+    char buf[VEXO_VALUE_SIZE];
+    std::snprintf(buf, sizeof buf, "%s", value);
+    VEXO_status_t r = VEXO_set_property_val(group->node_tag, p->node_tag, buf, sizeof buf);
+    p->u.prop->func = bound;
+
+    VEXO_status_t code = VEXO_STATUS_UNKNOWN_ERROR;
+    char text[VEXO_LAST_STATUS_SIZE] = "";
+    VEXO_get_last_status(&code, text);
+    if (status == 0) {
+        EXPECT_EQ(VEXO_STATUS_SUCCESS, r) << text;
+        EXPECT_EQ(1, probe_writes);
+        EXPECT_EQ(value, probe_value);
+    } else {
+        EXPECT_EQ(VEXO_STATUS_FAILURE, r);
+        EXPECT_EQ(status, static_cast<int>(code)) << text;
+        EXPECT_EQ(0, probe_writes) << "a refused value reached the handler";
+    }
+}
+
+void expect_action_checked(node *group, const char *action_name, const std::vector<const char *> &params, int status,
+                           const char *text)
+{
+    ASSERT_NE(nullptr, group);
+    node *act = internal_get_node(group, action_name, VEXO_NODE_ACTION);
+    ASSERT_NE(nullptr, act) << action_name;
+    char block[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE];
+    std::memset(block, 0, sizeof block);
+    for (int i = 0; i < VEXO_MAX_PARAMS; ++i)
+        block[i][0] = static_cast<char>(VEXO_PARAM_ABSENT);
+    for (size_t i = 0; i < params.size() && i < VEXO_MAX_PARAMS; ++i)
+        if (params[i])
+            std::snprintf(block[i], VEXO_VALUE_SIZE, "%s", params[i]);
+
+    action *record = act->u.act;
+    action_function bound = record->func;
+    record->func = action_probe;
+    probe_actions = 0;
+    node_tag_t new_tags[VEXO_MAX_NEW_TAGS];
+    VEXO_status_t r = VEXO_do_action(group->node_tag, act->node_tag, block, new_tags);
+    record->func = bound;
+
+    VEXO_status_t code = VEXO_STATUS_UNKNOWN_ERROR;
+    char last[VEXO_LAST_STATUS_SIZE] = "";
+    VEXO_get_last_status(&code, last);
+    if (status != 0) {
+        EXPECT_EQ(VEXO_STATUS_FAILURE, r);
+        EXPECT_EQ(status, static_cast<int>(code));
+        EXPECT_STREQ(text, last);
+        EXPECT_EQ(0, probe_actions) << "refused parameters reached the handler";
+        return;
+    }
+    EXPECT_EQ(VEXO_STATUS_SUCCESS, r) << last;
+    ASSERT_EQ(1, probe_actions);
+    for (size_t i = 0; i < params.size() && i < VEXO_MAX_PARAMS; ++i) {
+        if (params[i]) {
+            EXPECT_STREQ(params[i], probe_params[i]);
+        }
+    }
 }
 
 } // namespace nodestest

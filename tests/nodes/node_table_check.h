@@ -45,6 +45,11 @@ struct ExpectedNode {
 // Parses a table; a malformed row fails the test and is left out.
 std::vector<ExpectedNode> parse_table(const ExpectedTable &t);
 
+// Names of a table's top rows (the instance's own children), in order.
+std::vector<std::string> names_of_rows(const ExpectedTable &t);
+// `head` followed by `tail`.
+std::vector<std::string> plus(std::vector<std::string> head, const std::vector<std::string> &tail);
+
 // Node counts of one instance, the instance group included.
 struct NodeCounts {
     int groups = 0;
@@ -83,6 +88,19 @@ node *fixed_group(node *from, const char *path);
 std::vector<std::string> child_names(node *g);
 // Nodes registered in the hierarchy.
 int registered_nodes();
+
+// Writes `value` to `property` of `group` through VEXO_set_property_val
+// with a probe standing in for the property's handler. Status 0: accepted
+// and handed to the handler unchanged; any other: refused with that last
+// status, never reaching the handler.
+void expect_write_checked(node *group, const char *property, const char *value, int status);
+
+// Runs `action` of `group` through VEXO_do_action with a probe standing in
+// for its handler; a null parameter is absent. Status 0: accepted, each
+// given parameter reaching the handler as given; any other: refused with
+// that last status and text, never reaching the handler.
+void expect_action_checked(node *group, const char *action, const std::vector<const char *> &params, int status,
+                           const char *text);
 
 extern const char kNoAdapterMachine[];
 

@@ -60,21 +60,6 @@ protected:
     }
 };
 
-std::vector<std::string> names_of_rows(const ExpectedTable &t)
-{
-    std::vector<std::string> names;
-    for (const ExpectedNode &e : parse_table(t))
-        if (e.depth == 0)
-            names.push_back(e.name);
-    return names;
-}
-
-std::vector<std::string> plus(std::vector<std::string> head, const std::vector<std::string> &tail)
-{
-    head.insert(head.end(), tail.begin(), tail.end());
-    return head;
-}
-
 // Node counts of one instance of each group, its own group included.
 struct CountCase {
     const ExpectedTable *table;

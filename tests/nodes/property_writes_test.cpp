@@ -17,18 +17,6 @@ using namespace nodestest;
 
 namespace {
 
-int probe_writes = 0;
-std::string probe_value;
-
-VEXO_status_t probe(node *, char *value, int type)
-{
-    if (type == 1) {
-        probe_writes++;
-        probe_value = value;
-    }
-    return VEXO_STATUS_SUCCESS;
-}
-
 struct WriteCase {
     const char *group; // path below Arcwright0, "" for the adapter group
     const char *property;
@@ -91,32 +79,7 @@ TEST_F(PropertyWrites, WritesAreCheckedAgainstTheTables)
 {
     for (const WriteCase &c : kWrites) {
         SCOPED_TRACE(std::string(c.group) + " " + c.property + " = \"" + c.value + "\"");
-        node *group = c.group[0] ? fixed_group(adapter_, c.group) : adapter_;
-        ASSERT_NE(nullptr, group);
-        node *p = internal_get_node(group, c.property, VEXO_NODE_PROPERTY);
-        ASSERT_NE(nullptr, p);
-
-        // The probe stands in for the property's handler during the call.
-        property_function bound = p->u.prop->func;
-        p->u.prop->func = probe;
-        probe_writes = 0;
-        char value[VEXO_VALUE_SIZE];
-        std::snprintf(value, sizeof value, "%s", c.value);
-        VEXO_status_t r = VEXO_set_property_val(group->node_tag, p->node_tag, value, sizeof value);
-        p->u.prop->func = bound;
-
-        VEXO_status_t code = VEXO_STATUS_UNKNOWN_ERROR;
-        char text[VEXO_LAST_STATUS_SIZE];
-        VEXO_get_last_status(&code, text);
-        if (c.status == 0) {
-            EXPECT_EQ(VEXO_STATUS_SUCCESS, r) << text;
-            EXPECT_EQ(1, probe_writes);
-            EXPECT_EQ(c.value, probe_value);
-        } else {
-            EXPECT_EQ(VEXO_STATUS_FAILURE, r);
-            EXPECT_EQ(c.status, static_cast<int>(code)) << text;
-            EXPECT_EQ(0, probe_writes) << "a refused value reached the handler";
-        }
+        expect_write_checked(c.group[0] ? fixed_group(adapter_, c.group) : adapter_, c.property, c.value, c.status);
     }
 }
 

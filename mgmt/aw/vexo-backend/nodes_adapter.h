@@ -5,14 +5,15 @@
 //   NICPhysicalHBA, NICLogicalHBA                   nodes_nic.h
 //   iSCSIPhysicalHBA, RouteTableEntry,
 //   ARPTableEntry, iSNSServer                       nodes_iscsi.h
-// Builders not written yet (the fixed groups they hang under already exist):
-//   LinkConfig (LinkReconfiguration); Profile, Protocol (ProfileManagement);
-//   Port and Function below ActiveProfile and below ConfiguredProfile;
-//   the NCSI configurations, ExtFATModule and EventLogEntry;
-//   PortDiscoveryAndConfiguration with its LLDP and DCBX groups (with it,
-//   the skip of FcoeLinkByBusAndSerial in tests/discovery/fc_linking_test.cpp
-//   goes: an FCoE function linked by bus and serial needs controller ports);
-//   LogicalHBA (below iSCSIPhysicalHBA) with its targets, sessions and LUNs.
+//   LogicalHBA, SendTargetPortal                    nodes_initiator.h
+//   Target, TargetPortal, Session, Connection, LUN  nodes_target.h
+//   LinkConfig, Profile, Protocol, and Port and
+//   Function below ActiveProfile/ConfiguredProfile  nodes_profile.h
+//   NCSIStaticConfiguration,
+//   NCSIDynamicConfiguration, ExtFATModule,
+//   ExtFATMode, EventLogEntry                       nodes_ncsi_logs.h
+//   PortDiscoveryAndConfiguration, Channel, PG,
+//   ApplicationTLV                                  nodes_port.h
 #ifndef HLVD_MGMT_AW_VEXO_BACKEND_NODES_ADAPTER_H
 #define HLVD_MGMT_AW_VEXO_BACKEND_NODES_ADAPTER_H
 
