@@ -17,6 +17,10 @@ WORK=${HLVD_WORK:-build/mainjob}
 rm -rf "$WORK"
 mkdir -p "$WORK/images"
 SYSROOT="$WORK/host"
+case "$SYSROOT" in
+/*) ;;
+*) SYSROOT="$PWD/$SYSROOT" ;;
+esac
 $BIN/hlvdsim create "$SYSROOT"
 $BIN/hlvdsim show "$SYSROOT"
 
@@ -30,7 +34,7 @@ $BIN/hlvdsim make-ufi --generation 3 --version 10.2.370.15 -o "$WORK/images/aw3-
 $BIN/hlvdsim make-ufi --generation 4 --version 11.1.183.30 -o "$WORK/images/trelmont-11.1.183.30.ufi"
 ls "$WORK/images"
 
-export HLVD_SYSROOT="$PWD/$SYSROOT"
+export HLVD_SYSROOT="$SYSROOT"
 XML="$WORK/discovery.xml"
 status=0
 

@@ -409,6 +409,10 @@ TEST_F(KeepRegions, RegionsKeptAndWakeupFromImage)
             at == CFG_WAKEUP_START ? std::vector<uint8_t>(image.begin() + at, image.begin() + at + kRegionBytes)
                                    : region_data(n);
         EXPECT_TRUE(std::equal(want.begin(), want.end(), chip.begin() + at));
+        // Reading a region back through the adapter is slow under emulation:
+        // the first, the wakeup and the last region show that road.
+        if (n != 0 && at != CFG_WAKEUP_START && n != kRegions - 1)
+            continue;
         std::vector<uint8_t> dumped(kRegionBytes);
         uint32_t read = 0;
         ASSERT_EQ(DumpConfigurationData(board, dumped.data(), static_cast<int>(n), kRegionBytes / 4, 0, &read), 0);
