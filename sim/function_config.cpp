@@ -58,9 +58,10 @@ void refuse(FwCall &c)
     c.answer.clear();
 }
 
-void not_supported(FwCall &c)
+void unknown_command(FwCall &c)
 {
-    c.status = FW_STATUS_NOT_SUPPORTED;
+    c.status = FW_STATUS_FAILED;
+    c.additional = FW_ADDL_UNKNOWN_COMMAND;
     c.answer.clear();
 }
 
@@ -205,7 +206,7 @@ std::vector<uint8_t> protocol_descriptor(const FwCall &c, size_t f, uint32_t fla
 void fw_get_profile_config(FwCall &c)
 {
     if (card(c).generation == "AW2") {
-        not_supported(c);
+        unknown_command(c);
         return;
     }
     if (c.req_len < 4) {
@@ -298,7 +299,7 @@ void fw_get_profile_config(FwCall &c)
 void fw_set_profile_config(FwCall &c)
 {
     if (card(c).generation == "AW2") {
-        not_supported(c);
+        unknown_command(c);
         return;
     }
     if (c.req_len < 8) {
@@ -401,7 +402,7 @@ void fw_get_aw_config_any(FwCall &c, bool v1)
 {
     const std::string &gen = card(c).generation;
     if (gen != "AW2" && gen != "AW3") {
-        not_supported(c);
+        unknown_command(c);
         return;
     }
     size_t rec_size = v1 ? AW_RECORD_SIZE_V1 : AW_RECORD_SIZE;
@@ -449,7 +450,7 @@ void fw_set_aw_config_any(FwCall &c, bool v1)
 {
     const std::string &gen = card(c).generation;
     if (gen != "AW2" && gen != "AW3") {
-        not_supported(c);
+        unknown_command(c);
         return;
     }
     size_t rec_size = v1 ? AW_RECORD_SIZE_V1 : AW_RECORD_SIZE;

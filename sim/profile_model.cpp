@@ -62,6 +62,13 @@ void fail(FwContext &c, uint8_t status)
     c.answer.clear();
 }
 
+void unknown_command(FwContext &c)
+{
+    c.status = FW_STATUS_FAILED;
+    c.additional = FW_ADDL_UNKNOWN_COMMAND;
+    c.answer.clear();
+}
+
 bool need(FwContext &c, uint32_t len)
 {
     if (c.req_len >= len)
@@ -76,7 +83,7 @@ bool has_profiles(FwContext &c)
 {
     if (gen_is(c, "Trelmont") || (gen_is(c, "AW3") && adoc(c).value("profile_commands", true)))
         return true;
-    fail(c, FW_STATUS_NOT_SUPPORTED);
+    unknown_command(c);
     return false;
 }
 
@@ -232,7 +239,7 @@ void cmd_profile_capacities(FwContext &c)
     if (!has_profiles(c) || !need(c, 4))
         return;
     if (c.hdr.version != 1) {
-        fail(c, FW_STATUS_NOT_SUPPORTED);
+        unknown_command(c);
         return;
     }
     json list = profiles(c);
@@ -297,7 +304,7 @@ void cmd_set_active_profile(FwContext &c)
 void cmd_get_ari(FwContext &c)
 {
     if (!gen_is(c, "Trelmont")) {
-        fail(c, FW_STATUS_NOT_SUPPORTED);
+        unknown_command(c);
         return;
     }
     if (!need(c, 4))
@@ -314,7 +321,7 @@ void cmd_get_ari(FwContext &c)
 void cmd_set_ari(FwContext &c)
 {
     if (!gen_is(c, "Trelmont")) {
-        fail(c, FW_STATUS_NOT_SUPPORTED);
+        unknown_command(c);
         return;
     }
     if (!need(c, 4))
@@ -335,7 +342,7 @@ void cmd_set_ari(FwContext &c)
 void cmd_get_link_reconfig(FwContext &c)
 {
     if (!gen_is(c, "Trelmont")) {
-        fail(c, FW_STATUS_NOT_SUPPORTED);
+        unknown_command(c);
         return;
     }
     if (!need(c, 8))
@@ -357,7 +364,7 @@ void cmd_get_link_reconfig(FwContext &c)
 void cmd_set_link_reconfig(FwContext &c)
 {
     if (!gen_is(c, "Trelmont")) {
-        fail(c, FW_STATUS_NOT_SUPPORTED);
+        unknown_command(c);
         return;
     }
     if (!need(c, 4))
@@ -392,7 +399,7 @@ void cmd_capabilities(FwContext &c)
 void cmd_configured_personality(FwContext &c)
 {
     if (gen_is(c, "Varrow")) {
-        fail(c, FW_STATUS_NOT_SUPPORTED);
+        unknown_command(c);
         return;
     }
     if (!need(c, 4))
@@ -416,7 +423,7 @@ void cmd_configured_personality(FwContext &c)
 void cmd_common_profile_config(FwContext &c)
 {
     if (!gen_is(c, "Varrow")) {
-        fail(c, FW_STATUS_NOT_SUPPORTED);
+        unknown_command(c);
         return;
     }
     if (!need(c, 4))

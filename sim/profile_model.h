@@ -31,6 +31,10 @@
 namespace hlvdsim
 {
 
+// Additional status of a command the firmware does not know (status 2):
+// the management library sees 213 and falls back to the older command.
+const uint16_t FW_ADDL_UNKNOWN_COMMAND = 30;
+
 // The PCIe state of one function as a profile configuration shows it.
 struct PcieState {
     uint8_t pf_state;

@@ -28,6 +28,7 @@ const char *const kVarrow = "0000:06:00.0";
 struct Reply {
     bool answered = false;
     uint8_t status = 0xFF;
+    uint16_t additional = 0;
     uint32_t length = 0;
     std::vector<uint8_t> data;
 };
@@ -52,6 +53,7 @@ Reply send(const std::string &root, const std::string &pci, uint8_t opcode, uint
     hlvdsim::FwResponseHeader rsp;
     std::memcpy(&rsp, buf.data(), sizeof rsp);
     r.status = rsp.status;
+    r.additional = rsp.additional_status;
     r.length = rsp.response_length;
     r.data.assign(buf.begin() + sizeof h, buf.end());
     return r;
@@ -150,7 +152,9 @@ void reboot(const std::string &root, const char *name)
 
 } // namespace
 
-// Which adapter answers which command, and how long the answer is.
+// Which adapter answers which command, and how long the answer is. A
+// command the generation does not know answers status 2 with additional
+// status 30 (the library's "invalid opcode").
 TEST(ProfileSim, CommandsAnswerByGeneration)
 {
     hlvdtest::SimHost host;
@@ -170,16 +174,18 @@ TEST(ProfileSim, CommandsAnswerByGeneration)
         {kTrelmont, "nic", 123, 0, 12, 0, 12},
         {kTrelmont, "nic", 114, 0, 8, 0, 3},
         {kTrelmont, "nic", 164, 1, 3, 2, 0}, // shorter than its record
+        {kTrelmont, "nic", 81, 0, 836, 2, 0},
+        {kAw2, "nic", 164, 1, 22620, 2, 0},
         {kAw3Iscsi, "iscsi", 166, 0, 52120, 0, 4},
         {kAw3Iscsi, "iscsi", 81, 1, 1092, 0, 1092},
         {kAw3Iscsi, "iscsi", 81, 0, 836, 0, 836},
-        {kAw3Iscsi, "iscsi", 94, 0, 4, 66, 0},
+        {kAw3Iscsi, "iscsi", 94, 0, 4, 2, 0},
         {kAw2, "nic", 81, 1, 1092, 0, 1092},
-        {kAw2, "nic", 166, 0, 52120, 66, 0},
+        {kAw2, "nic", 166, 0, 52120, 2, 0},
         {kAw2, "nic", 114, 0, 8, 0, 3},
-        {kVarrow, "nic", 114, 0, 8, 66, 0},
+        {kVarrow, "nic", 114, 0, 8, 2, 0},
         {kVarrow, "nic", 164, 0, 18436, 0, 18436},
-        {kVarrow, "nic", 166, 0, 52120, 66, 0},
+        {kVarrow, "nic", 166, 0, 52120, 2, 0},
     };
     for (const Case &k : cases) {
         SCOPED_TRACE(std::string(k.pci) + " opcode " + std::to_string(k.opcode) + " v" + std::to_string(k.version));
@@ -187,6 +193,9 @@ TEST(ProfileSim, CommandsAnswerByGeneration)
         ASSERT_TRUE(r.answered);
         EXPECT_EQ(k.status, r.status);
         EXPECT_EQ(k.length, r.length);
+        if (k.status == 2 && k.length == 0 && k.payload > 4) {
+            EXPECT_EQ(30, r.additional);
+        }
     }
 }
 
@@ -373,7 +382,7 @@ TEST(ProfileSim, PlannedFaults)
     hlvdtest::SimHost host;
     std::string err;
     ASSERT_GT(hlvdsim::fault_add_json(host.root(),
-                                      {{"match", {{"opcode", 166}}}, {"kind", "status"}, {"status", 66}}, &err),
+                                      {{"match", {{"opcode", 166}}}, {"kind", "status"}, {"status", 2}, {"additional_status", 30}}, &err),
               0)
         << err;
     ASSERT_GT(hlvdsim::fault_add_json(host.root(),
@@ -382,7 +391,9 @@ TEST(ProfileSim, PlannedFaults)
                                       &err),
               0)
         << err;
-    EXPECT_EQ(66, send(host.root(), kTrelmont, 166, 0, std::vector<uint8_t>(52120, 0)).status);
+    Reply unknown = send(host.root(), kTrelmont, 166, 0, std::vector<uint8_t>(52120, 0));
+    EXPECT_EQ(2, unknown.status);
+    EXPECT_EQ(30, unknown.additional);
     EXPECT_EQ(2, send(host.root(), kTrelmont, 165, 1, table_write(5)).status);
     Reply conf = send(host.root(), kTrelmont, 164, 1, config_request(0, false));
     EXPECT_EQ(0, pcie_of(conf.data, 0)[12]);
@@ -395,5 +406,7 @@ TEST(ProfileSim, PlannedFaults)
         if (a.value("generation", "") == "AW3")
             a["profile_commands"] = false;
     hlvdtest::SimHost old(doc.dump());
-    EXPECT_EQ(66, send(old.root(), kAw3Iscsi, 167, 0, std::vector<uint8_t>(4, 0), "iscsi").status);
+    Reply r = send(old.root(), kAw3Iscsi, 167, 0, std::vector<uint8_t>(4, 0), "iscsi");
+    EXPECT_EQ(2, r.status);
+    EXPECT_EQ(30, r.additional);
 }
