@@ -13,6 +13,7 @@
 #include "sim/function_config.h"
 #include "sim/flash_model.h"
 #include "sim/port_model.h"
+#include "sim/profile_model.h"
 #include "sim/fw_context.h"
 
 namespace hlvdsim
@@ -612,20 +613,33 @@ const FwCommand kCommands[] = {
     {1, 78, -1, cmd_get_config_signature},
     {1, 79, -1, cmd_set_config_signature},
     {1, 81, 0, fw_config_row<fw_get_aw_config, FwContext>},
+    {1, 81, 1, fw_config_row<fw_get_aw_config_v1, FwContext>},
     {1, 82, 0, fw_config_row<fw_set_aw_config, FwContext>},
+    {1, 82, 1, fw_config_row<fw_set_aw_config_v1, FwContext>},
     {1, 84, -1, cmd_reset_needed},
     {1, 88, -1, cmd_start_management_service},
     {1, 91, -1, cmd_vpd},
+    {1, 94, -1, cmd_get_ari},
+    {1, 95, -1, cmd_set_ari},
     {1, 102, -1, cmd_phy_details},
     {1, 113, -1, cmd_available_personalities},
+    {1, 114, -1, cmd_configured_personality},
     {1, 121, -1, cmd_additional_attributes},
+    {1, 123, -1, cmd_capabilities},
     {1, 124, -1, cmd_set_switch_type},
     {1, 147, -1, cmd_mac_list},
+    {1, 161, 1, cmd_profile_capacities},
+    {1, 164, 0, cmd_common_profile_config},
     {1, 164, 1, fw_config_row<fw_get_profile_config, FwContext>},
     {1, 165, 1, fw_config_row<fw_set_profile_config, FwContext>},
+    {1, 166, -1, cmd_profile_list},
+    {1, 167, -1, cmd_get_active_profile},
+    {1, 168, -1, cmd_set_active_profile},
     {1, 171, 1, cmd_read_object},
     {1, 172, 1, cmd_write_object},
     {1, 191, -1, cmd_set_features},
+    {1, 201, -1, cmd_get_link_reconfig},
+    {1, 202, -1, cmd_set_link_reconfig},
     {11, 20, -1, cmd_get_loopback_mode},
     {11, 21, -1, cmd_coredump_properties},
     {16, 1, -1, cmd_dcbx_config},

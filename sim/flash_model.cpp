@@ -1,4 +1,5 @@
 #include "sim/flash_model.h"
+#include "sim/profile_model.h"
 
 #include <algorithm>
 #include <cctype>
@@ -358,6 +359,7 @@ bool reboot_adapters(const std::string &sysroot, const std::string &name, std::v
             a["flash_options"].erase("dual_reboot");
         // The new firmware runs: nothing waits for a reset any more.
         a["fw_state"]["reset_needed"] = 0;
+        profile_reboot(a);
         fc_reboot(m);
         if (!save_adapter(sysroot, i, m, err))
             return false;

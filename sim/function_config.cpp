@@ -5,6 +5,7 @@
 #include <string>
 
 #include "sim/converged_adapter.h"
+#include "sim/profile_model.h"
 
 namespace hlvdsim
 {
@@ -21,14 +22,16 @@ const uint8_t DESC_ISCSI = 0x52;
 const uint8_t DESC_FCOE = 0x53;
 const uint8_t DESC_RDMA = 0x54;
 const uint8_t DESC_PORT = 0x55;
+const uint8_t DESC_ISAP = 0x56;
 const size_t DESC_SIZE = 88;
+const size_t ISAP_SIZE = 68;
 const uint32_t MAC_ADDR_VALID = 1u << 25;
 const uint32_t VF_TEMPLATE = 1u << 27;
 
 // Legacy configuration-and-resources record.
 const size_t AW_RECORDS = 16;
 const size_t AW_RECORD_SIZE = 52;
-const size_t AW_CONFIG_SIZE = 4 + AW_RECORDS * AW_RECORD_SIZE;
+const size_t AW_RECORD_SIZE_V1 = 68;
 
 void put16(uint8_t *p, uint16_t v)
 {
@@ -55,9 +58,10 @@ void refuse(FwCall &c)
     c.answer.clear();
 }
 
-void not_supported(FwCall &c)
+void unknown_command(FwCall &c)
 {
-    c.status = FW_STATUS_NOT_SUPPORTED;
+    c.status = FW_STATUS_FAILED;
+    c.additional = FW_ADDL_UNKNOWN_COMMAND;
     c.answer.clear();
 }
 
@@ -118,9 +122,17 @@ bool function_by_number(const FwCall &c, uint32_t pf, const char *kind, size_t *
     return false;
 }
 
-uint8_t profile_pf_type(const std::string &kind)
+// The function of the card with PCI function number `pf`, of any kind.
+bool function_number(const FwCall &c, uint32_t pf, size_t *out)
 {
-    return kind == "iscsi" ? 2 : (kind == "fcoe" ? 4 : 1);
+    const std::vector<Function> &fns = card(c).functions;
+    for (size_t f = 0; f < fns.size(); ++f) {
+        if (fns[f].function == pf) {
+            *out = f;
+            return true;
+        }
+    }
+    return false;
 }
 
 uint8_t mission_roles(const FwCall &c, const Function &f)
@@ -194,7 +206,7 @@ std::vector<uint8_t> protocol_descriptor(const FwCall &c, size_t f, uint32_t fla
 void fw_get_profile_config(FwCall &c)
 {
     if (card(c).generation == "AW2") {
-        not_supported(c);
+        unknown_command(c);
         return;
     }
     if (c.req_len < 4) {
@@ -204,21 +216,50 @@ void fw_get_profile_config(FwCall &c)
     uint32_t word = get32(c.req);
     uint32_t config_type = (word >> 8) & 0x3;
     bool census = (word >> 10) & 0x1;
+    uint32_t profile_id = word & 0xFF;
+    const json &a = c.m.doc.at("adapters").at(c.adapter);
+    json counts = a.value("pf_counts", json::object());
+    if (config_type == 1) {
+        json list = a.value("profiles", json::array());
+        const json *p = nullptr;
+        for (const json &e : list)
+            if (e.value("id", -1L) == static_cast<long>(profile_id))
+                p = &e;
+        if (!p) {
+            refuse(c);
+            return;
+        }
+        counts = p->value("counts", json::object());
+    }
+    bool configured = config_type == 0;
     const std::vector<Function> &fns = card(c).functions;
     std::vector<std::vector<uint8_t>> list;
     std::vector<int> ports;
     for (size_t f = 0; f < fns.size(); ++f) {
         const Function &fn = fns[f];
+        const json &doc = function_doc(c, f);
+        PcieState s = pcie_state(c.m, c.adapter, f, c.fw, configured);
         std::vector<uint8_t> pcie = descriptor(DESC_PCIE, 0, fn.function);
-        pcie[12] = 0; // sriov_state
-        pcie[13] = static_cast<uint8_t>(function_value(c, f, "pf_state", 1));
-        pcie[14] = profile_pf_type(fn.kind);
-        put16(&pcie[16], static_cast<uint16_t>(function_field(c.m, c.adapter, f, "vfs", 0)));
-        pcie[20] = mission_roles(c, fn);
+        pcie[12] = s.sriov_state;
+        pcie[13] = s.pf_state;
+        pcie[14] = s.pf_type;
+        put16(&pcie[16], s.number_vfs);
+        uint32_t w20 = doc.contains("mission_roles") ? doc.at("mission_roles").get<uint32_t>() & 0xFF
+                                                      : mission_roles(c, fn);
+        if (doc.value("presentation_chg", false))
+            w20 |= 1u << 27;
+        if (doc.value("sriov_chg", fn.kind == "nic"))
+            w20 |= 1u << 28;
+        put32(&pcie[20], w20);
         list.push_back(pcie);
+        bool known = false;
+        for (int p : ports)
+            known = known || p == fn.port;
+        if (!known)
+            ports.push_back(fn.port);
         if (census)
             continue;
-        if (fn.kind == "nic" && function_field(c.m, c.adapter, f, "vfs", 0) > 0) {
+        if (fn.kind == "nic" && s.number_vfs > 0) {
             const uint8_t none[6] = {0, 0, 0, 0, 0, 0};
             list.push_back(protocol_descriptor(c, f, VF_TEMPLATE, none));
         }
@@ -230,16 +271,16 @@ void fw_get_profile_config(FwCall &c)
         list.push_back(protocol_descriptor(c, f, MAC_ADDR_VALID, mac));
         if (fn.kind == "nic" && function_value(c, f, "roce", 0))
             list.push_back(descriptor(DESC_RDMA, 0, fn.function));
-        bool known = false;
-        for (int p : ports)
-            known = known || p == fn.port;
-        if (!known)
-            ports.push_back(fn.port);
     }
+    uint32_t max_pf = static_cast<uint32_t>(a.value("max_pf_count", static_cast<long>(fns.size())));
     for (int p : ports) {
         std::vector<uint8_t> port = descriptor(DESC_PORT, 0, 0);
-        put32(&port[4], (static_cast<uint32_t>(p) & 0x3F) | 1u << 8); // link_number, mc_type None
-        put32(&port[12], static_cast<uint32_t>(fns.size()) & 0xFFF); // max_pf_count
+        uint8_t mc = port_mc_type(c.m, c.adapter, static_cast<size_t>(p), c.fw, configured);
+        put32(&port[4], (static_cast<uint32_t>(p) & 0x3F) | static_cast<uint32_t>(mc) << 8);
+        uint32_t storage = counts.value("storage", 0u) & 0xFFF;
+        put32(&port[12], (max_pf & 0xFFF) | storage << 16);
+        put32(&port[16], (counts.value("nic", 0u) & 0xFFF) | (counts.value("roce", 0u) & 0xFFF) << 16);
+        put32(&port[20], (counts.value("iscsi", 0u) & 0xFFF) | (counts.value("fcoe", 0u) & 0xFFF) << 16);
         list.push_back(port);
     }
     c.answer.assign(4, 0);
@@ -248,19 +289,24 @@ void fw_get_profile_config(FwCall &c)
         c.answer.insert(c.answer.end(), d.begin(), d.end());
 }
 
-// 1/165 version 1: a configuration write. The MAC of a NIC or iSCSI
-// descriptor that marks it valid becomes the function's configured MAC;
-// the other fields of a write are not modelled.
+// 1/165 version 1: a configuration write into the configured
+// configuration, in either shape: descriptors of single functions (profile
+// 0), or the whole table of a profile ending in an ISAP descriptor. A PCIe
+// descriptor sets the function's state, type and SR-IOV (pf_state 0xFF
+// leaves state and type); a valid MAC of a NIC or iSCSI descriptor becomes
+// the configured MAC; an ISAP descriptor gives the ports' multichannel
+// types. The whole request is checked before anything changes.
 void fw_set_profile_config(FwCall &c)
 {
     if (card(c).generation == "AW2") {
-        not_supported(c);
+        unknown_command(c);
         return;
     }
     if (c.req_len < 8) {
         refuse(c);
         return;
     }
+    bool isap = (get32(c.req) >> 31) & 1;
     uint32_t count = get32(c.req + 4);
     size_t at = 8;
     struct Change {
@@ -268,6 +314,12 @@ void fw_set_profile_config(FwCall &c)
         uint8_t mac[6];
     };
     std::vector<Change> changes;
+    struct PcieChange {
+        uint32_t pf;
+        PcieState s;
+    };
+    std::vector<PcieChange> pcie;
+    std::vector<uint8_t> mc;
     for (uint32_t i = 0; i < count; ++i) {
         if (c.req_len - at < 8 || c.req[at + 1] < 8 || c.req[at + 1] > c.req_len - at) {
             refuse(c);
@@ -278,6 +330,31 @@ void fw_set_profile_config(FwCall &c)
         uint8_t type = d[0];
         uint32_t pf = (get32(d + 4) >> 16) & 0x3FF;
         at += d[1];
+        if (type == DESC_ISAP) {
+            if (!isap || i + 1 != count || d[1] < ISAP_SIZE) {
+                refuse(c);
+                return;
+            }
+            mc.assign(d + 52, d + 56);
+            continue;
+        }
+        if (type == DESC_PCIE) {
+            size_t f = 0;
+            if (d[1] < DESC_SIZE || !function_number(c, pf, &f)) {
+                refuse(c);
+                return;
+            }
+            PcieState s = pcie_state(c.m, c.adapter, f, c.fw, true);
+            if (d[13] != 0xFF) {
+                s.pf_state = d[13];
+                s.pf_type = d[14];
+            }
+            s.sriov_state = d[12];
+            if (d[13] != 0xFF || isap)
+                s.number_vfs = static_cast<uint16_t>(d[16] | d[17] << 8);
+            pcie.push_back(PcieChange{pf, s});
+            continue;
+        }
         if ((type != DESC_NIC && type != DESC_ISCSI) || !(word0 & MAC_ADDR_VALID) || (word0 & VF_TEMPLATE))
             continue;
         size_t mac_at = type == DESC_NIC ? 10 : 14;
@@ -291,80 +368,160 @@ void fw_set_profile_config(FwCall &c)
     }
     for (const Change &ch : changes)
         set_configured_mac(c, ch.function, ch.mac);
+    for (const PcieChange &p : pcie)
+        set_configured_pcie(c.fw, p.pf, p.s);
+    for (size_t p = 0; p < mc.size(); ++p)
+        if (mc[p] != 0)
+            set_configured_mc_type(c.fw, p, mc[p]);
+    if (!pcie.empty() || !mc.empty()) {
+        raise_reset_needed(c.fw);
+        c.dirty = true;
+    }
     c.answer.assign(4, 0);
 }
 
-// 1/81 version 0: the legacy record of the AW2 and AW3 generations. Each
-// function gives its PCIe record and then the record of its personality;
-// the record holds eight functions at most.
-void fw_get_aw_config(FwCall &c)
+namespace
+{
+
+// Legacy personality codes (0 NIC, 1 iSCSI, 2 FCoE) against profile codes.
+uint8_t legacy_type(uint8_t pf_type)
+{
+    return pf_type == 2 ? 1 : (pf_type == 4 ? 2 : 0);
+}
+
+uint8_t profile_type(uint8_t legacy)
+{
+    return legacy == 1 ? 2 : (legacy == 2 ? 4 : 1);
+}
+
+// The legacy record of the AW2 and AW3 generations, version 0 (52-byte
+// records) or 1 (68-byte records). Each function gives its PCIe record and
+// then the record of its personality; the record holds eight functions at
+// most. A configured function shows its configured personality and SR-IOV.
+void fw_get_aw_config_any(FwCall &c, bool v1)
 {
     const std::string &gen = card(c).generation;
     if (gen != "AW2" && gen != "AW3") {
-        not_supported(c);
+        unknown_command(c);
         return;
     }
+    size_t rec_size = v1 ? AW_RECORD_SIZE_V1 : AW_RECORD_SIZE;
     const std::vector<Function> &fns = card(c).functions;
     std::vector<uint8_t> &b = c.answer;
-    b.assign(AW_CONFIG_SIZE, 0);
+    b.assign(4 + AW_RECORDS * rec_size, 0);
     uint32_t count = 0;
     for (size_t f = 0; f < fns.size() && count + 2 <= AW_RECORDS; ++f) {
         const Function &fn = fns[f];
-        uint8_t *pcie = &b[4 + count * AW_RECORD_SIZE];
+        PcieState s = pcie_state(c.m, c.adapter, f, c.fw, true);
+        uint8_t *pcie = &b[4 + count * rec_size];
+        uint8_t *part = pcie + 4;
         pcie[0] = 0; // resource_type: PCIe
-        pcie[4] = static_cast<uint8_t>(fn.function);
-        pcie[5] = 0; // pf_state
-        pcie[6] = fn.kind == "iscsi" ? 1 : (fn.kind == "fcoe" ? 2 : 0);
-        pcie[7] = gen == "AW2" ? 255 : 0; // sriov_state
-        put32(pcie + 16, static_cast<uint32_t>(fn.port));
-        uint8_t *part = pcie + AW_RECORD_SIZE;
-        part[0] = fn.kind == "iscsi" ? 2 : (fn.kind == "fcoe" ? 3 : 1);
-        part[4] = static_cast<uint8_t>(fn.function);
+        part[0] = static_cast<uint8_t>(fn.function);
+        part[1] = 0; // pf_state: enabled in the legacy record
+        part[2] = legacy_type(s.pf_type);
+        uint8_t sriov = gen == "AW2" ? 255 : s.sriov_state;
+        if (v1) {
+            part[8] = sriov;
+            part[12] = static_cast<uint8_t>(s.number_vfs);
+            part[13] = static_cast<uint8_t>(s.number_vfs >> 8);
+            put32(part + 16, static_cast<uint32_t>(fn.port));
+        } else {
+            part[3] = sriov;
+            part[6] = static_cast<uint8_t>(s.number_vfs);
+            part[7] = static_cast<uint8_t>(s.number_vfs >> 8);
+            put32(part + 12, static_cast<uint32_t>(fn.port));
+        }
+        uint8_t *pers = pcie + rec_size;
+        pers[0] = fn.kind == "iscsi" ? 2 : (fn.kind == "fcoe" ? 3 : 1);
+        pers[4] = static_cast<uint8_t>(fn.function);
         uint8_t mac[6];
         configured_mac(c, f, mac);
-        size_t mac_at = fn.kind == "iscsi" ? 8 : (fn.kind == "fcoe" ? 36 : 4);
-        std::memcpy(part + 4 + mac_at, mac, 6);
+        size_t mac_at = fn.kind == "iscsi" ? (v1 ? 14 : 8) : (fn.kind == "fcoe" ? (v1 ? 40 : 36) : (v1 ? 10 : 4));
+        std::memcpy(pers + 4 + mac_at, mac, 6);
         count += 2;
     }
     put32(&b[0], count);
 }
 
-// 1/82 version 0: a legacy record written back; the personality record
-// after each PCIe record gives that function's configured MAC.
-void fw_set_aw_config(FwCall &c)
+// A legacy record written back: each PCIe record sets its function's
+// personality and SR-IOV for the next boot, the record after it that
+// function's configured MAC.
+void fw_set_aw_config_any(FwCall &c, bool v1)
 {
     const std::string &gen = card(c).generation;
     if (gen != "AW2" && gen != "AW3") {
-        not_supported(c);
+        unknown_command(c);
         return;
     }
+    size_t rec_size = v1 ? AW_RECORD_SIZE_V1 : AW_RECORD_SIZE;
     if (c.req_len < 4) {
         refuse(c);
         return;
     }
     uint32_t count = get32(c.req);
-    if (count > AW_RECORDS || 4 + count * AW_RECORD_SIZE > c.req_len) {
+    if (count > AW_RECORDS || 4 + count * rec_size > c.req_len) {
         refuse(c);
         return;
     }
-    for (uint32_t i = 0; i + 1 < count; ++i) {
-        const uint8_t *rec = c.req + 4 + i * AW_RECORD_SIZE;
-        if (rec[0] != 0)
-            continue;
-        static const char *const kKinds[] = {"nic", "iscsi", "fcoe"};
-        uint8_t type = rec[6];
+    bool changed = false;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint8_t *rec = c.req + 4 + i * rec_size;
+        const uint8_t *part = rec + 4;
         size_t f = 0;
-        if (type > 2 || !function_by_number(c, rec[4], kKinds[type], &f))
+        if (rec[0] != 0 || part[2] > 2 || !function_number(c, part[0], &f))
             continue;
-        size_t mac_at = type == 1 ? 8 : (type == 2 ? 36 : 4);
+        PcieState s = pcie_state(c.m, c.adapter, f, c.fw, true);
+        PcieState n = s;
+        n.pf_type = profile_type(part[2]);
+        uint8_t sriov = v1 ? part[8] : part[3];
+        if (sriov != 255 && gen != "AW2") {
+            n.sriov_state = sriov;
+            n.number_vfs = static_cast<uint16_t>(v1 ? (part[12] | part[13] << 8) : (part[6] | part[7] << 8));
+        }
+        if (n.pf_type != s.pf_type || n.sriov_state != s.sriov_state || n.number_vfs != s.number_vfs) {
+            set_configured_pcie(c.fw, part[0], n);
+            changed = true;
+        }
+        if (i + 1 >= count)
+            continue;
+        const Function &fn = card(c).functions[f];
+        size_t mac_at = fn.kind == "iscsi" ? (v1 ? 14 : 8) : (fn.kind == "fcoe" ? (v1 ? 40 : 36) : (v1 ? 10 : 4));
         uint8_t mac[6];
-        std::memcpy(mac, rec + AW_RECORD_SIZE + 4 + mac_at, 6);
+        std::memcpy(mac, rec + rec_size + 4 + mac_at, 6);
         uint8_t old[6];
         configured_mac(c, f, old);
         if (std::memcmp(old, mac, 6) != 0)
             set_configured_mac(c, f, mac);
     }
+    if (changed) {
+        raise_reset_needed(c.fw);
+        c.dirty = true;
+    }
     c.answer.clear();
+}
+
+} // namespace
+
+// 1/81: the legacy record, version 0 or 1.
+void fw_get_aw_config(FwCall &c)
+{
+    fw_get_aw_config_any(c, false);
+}
+
+void fw_get_aw_config_v1(FwCall &c)
+{
+    fw_get_aw_config_any(c, true);
+}
+
+// 1/82: the legacy record written back, version 0 or 1.
+void fw_set_aw_config(FwCall &c)
+{
+    fw_set_aw_config_any(c, false);
+}
+
+void fw_set_aw_config_v1(FwCall &c)
+{
+    fw_set_aw_config_any(c, true);
 }
 
 } // namespace hlvdsim

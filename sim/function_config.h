@@ -1,8 +1,10 @@
 // The function configuration a simulated converged adapter keeps: its
 // SLI-4 profile configuration (opcodes 164 and 165, version 1) and, on the
 // AW2 and AW3 generations, the legacy configuration-and-resources record
-// (opcodes 81 and 82, version 0). Both carry the configured MAC address of
-// every function ("permanent override").
+// (opcodes 81 and 82, versions 0 and 1). Both carry the configured MAC
+// address of every function ("permanent override") and the configured PCIe
+// state (personality, SR-IOV) kept by sim/profile_model.h; a write of the
+// PCIe state or the ports' multichannel types raises the reset-needed flag.
 //
 // Fields of a function's description read here: "mac" (the factory MAC) and
 // "permanent_mac" (the configured MAC the adapter booted with; "mac" when
@@ -47,6 +49,8 @@ void fw_get_profile_config(FwCall &c);
 void fw_set_profile_config(FwCall &c);
 void fw_get_aw_config(FwCall &c);
 void fw_set_aw_config(FwCall &c);
+void fw_get_aw_config_v1(FwCall &c);
+void fw_set_aw_config_v1(FwCall &c);
 
 // A row handler of the command table in converged_adapter.cpp for one of
 // the handlers above: `Ctx` is that table's command context.
