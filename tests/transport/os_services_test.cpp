@@ -196,7 +196,7 @@ TEST(OsServices, DirectoriesAreMadeWithoutAShellAndCanBeEntered)
     hlvdtest::write_file(host.path("/etc/config/TAQ/vexo/savetgt.txt"), "");
     chmod(host.path("/etc/config/TAQ/vexo/savetgt.txt").c_str(), 0600);
     EXPECT_EQ(0, VEXO_config_dir_permssions());
-    EXPECT_EQ(0644u, mode_of(host.path("/etc/config/TAQ/vexo/savetgt.txt")));
+    EXPECT_EQ(0600u, mode_of(host.path("/etc/config/TAQ/vexo/savetgt.txt")));
 }
 
 TEST(OsServices, ScratchIsLeftAloneOnEsxi)

@@ -5,6 +5,7 @@
 #include <string>
 #include <strings.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "mgmt/aw/vexo-backend/adapter_startup.h"
@@ -17,6 +18,7 @@
 #include "mgmt/aw/vexo-backend/linux/os_services.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
 #include "mgmt/aw/vexo-backend/port_discovery.h"
+#include "mgmt/aw/vexo-backend/persistence_files.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"
 #include "mgmt/vexo/core/debug.h"
@@ -44,6 +46,7 @@ const PersistenceFile kPersistenceFiles[] = {
     {"/etc/config/TAQ/vexo/intr_logopts.txt", 14},
 };
 const char *const kPersistenceNames[] = {"savetgt.txt", "savestp.txt", "intr_logopts.txt"};
+const mode_t kSecretFileMode = 0600;
 
 // Rebuilds the client variant tries before it gives up.
 const int kMaxClientRebuilds = 8;
@@ -76,43 +79,6 @@ void free_handle(node *g)
         vexo_dfree(g->u.grp->handle);
         g->u.grp->handle = nullptr;
     }
-}
-
-int count_char(const char *s, char c)
-{
-    int n = 0;
-    for (; *s; ++s)
-        n += *s == c;
-    return n;
-}
-
-// The n-th comma-separated field of a line (0-based), or false.
-bool field(const char *line, int n, std::string *out)
-{
-    const char *p = line;
-    for (int i = 0; i < n; ++i) {
-        p = std::strchr(p, ',');
-        if (!p)
-            return false;
-        ++p;
-    }
-    const char *end = std::strchr(p, ',');
-    out->assign(p, end ? static_cast<size_t>(end - p) : std::strlen(p));
-    return true;
-}
-
-bool sound_line(const char *line, int commas)
-{
-    if (count_char(line, ',') != commas)
-        return false;
-    std::string f;
-    if (!field(line, 0, &f) || f.find("Arcwright") == std::string::npos)
-        return false;
-    if (field(line, 1, &f) && f.find("iSCSIPhysicalHBA") == std::string::npos)
-        return false;
-    if (field(line, 2, &f) && f.find("LogicalHBA") == std::string::npos)
-        return false;
-    return true;
 }
 
 // The whole of a file, or false when it cannot be read.
@@ -419,30 +385,12 @@ int VEXO_enumerate_serial_numbers(int *adapter_count, char *serial_num)
 
 extern "C" int VEXO_check_for_corrupted_database(void)
 {
+    // A damaged line costs only itself: the sound lines around it stay.
     for (const PersistenceFile &pf : kPersistenceFiles) {
-        std::string path = host_path(std::string(pf.path));
-        FILE *fp = std::fopen(path.c_str(), "r");
-        if (!fp)
-            continue;
-        char line[1024];
-        bool corrupted = false;
-        int commas = 0;
-        while (std::fgets(line, sizeof line, fp)) {
-            size_t len = std::strlen(line);
-            if (len > 0)
-                line[len - 1] = '\0';
-            if (!sound_line(line, pf.commas)) {
-                corrupted = true;
-                commas = count_char(line, ',');
-                break;
-            }
-        }
-        std::fclose(fp);
-        if (corrupted) {
-            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:tokens = %d, %s corrupted. So deleting it.\n", __func__,
-                   commas, pf.path);
-            VEXO_delete_file(path.c_str());
-        }
+        int dropped = vexo_drop_bad_lines(pf.path, pf.commas);
+        if (dropped != 0)
+            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:%s: %d corrupted lines dropped.\n", __func__, pf.path,
+                   dropped);
     }
     return 0;
 }
@@ -464,7 +412,11 @@ extern "C" int VEXO_backup_old_configuration(const char *old_file, const char *n
         return 1;
     }
     joined += old_text;
-    if (replace_file_atomically(new_file, joined.data(), joined.size(), 0644) != 0) {
+    // The saved iSCSI files hold CHAP secrets: owner only, also for a file
+    // that exists with a wider mode (the new one takes its mode).
+    chmod(new_file, kSecretFileMode);
+    if (replace_file_atomically(new_file, joined.data(), joined.size(), kSecretFileMode, ATOMIC_FILE_EXACT_MODE) !=
+        0) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "Failed to open %s to backup configurations\n", new_file);
         return 1;
     }
@@ -482,7 +434,8 @@ extern "C" int VEXO_save_file_configuration(void)
         for (const char *name : kPersistenceNames) {
             std::string from = host_path(std::string(dir) + name);
             std::string to = host_path(std::string("/etc/config/TAQ/vexo/") + name);
-            std::rename(from.c_str(), to.c_str());
+            if (std::rename(from.c_str(), to.c_str()) == 0)
+                chmod(to.c_str(), kSecretFileMode);
         }
     }
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "rename all the configuration files!\n");

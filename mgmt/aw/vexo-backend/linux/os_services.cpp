@@ -13,6 +13,7 @@
 #include <zlib.h>
 
 #include "mgmt/aw/vexo-backend/backend.h"
+#include "mgmt/aw/vexo-backend/persistence_files.h"
 #include "mgmt/vexo/core/debug.h"
 #include "mgmt/vexo/core/hm.h"
 #include "os/host_env.h"
@@ -340,14 +341,16 @@ extern "C" int VEXO_config_dir_permssions()
     ensure_dir(VEXO_CONFIG_DIRECTORY);
     std::memset(vexo_glob_timer, 0, sizeof vexo_glob_timer);
     VEXO_check_for_corrupted_database();
-    const char *files[] = {VEXO_SAVED_TARGETS_FILE, VEXO_SAVED_PORTALS_FILE};
+    // The saved iSCSI files hold CHAP secrets: owner only.
+    const char *files[] = {VEXO_SAVED_TARGETS_FILE, VEXO_SAVED_PORTALS_FILE, VEXO_SAVED_LOGOPTS_FILE};
     for (const char *f : files) {
         std::string path = host_path(std::string(f));
         FILE *fp = VEXO_file_open(path.c_str(), "r");
         if (!fp)
             continue;
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:File %s found.\n", __func__, path.c_str());
-        VEXO_change_permissions_file(path.c_str());
+        if (fchmod(fileno(fp), static_cast<mode_t>(vexo_persistence_mode(f))) != 0)
+            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "Failed change the permissions for %s file\n", path.c_str());
         VEXO_file_close(fp);
     }
     return 0;
