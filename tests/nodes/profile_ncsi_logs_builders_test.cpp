@@ -95,7 +95,7 @@ TEST_F(ProfileNcsiLogBuilders, EachBuilderMakesItsGroupUnderItsParentPerAdapter)
         build(initialize_EventLogEntry, fixed_group(a, "EventLog"), "EventLogEntry1", 6);
         ASSERT_FALSE(HasFailure());
 
-        // A few placeholders as the back end finds them before it writes.
+        // A few cached defaults, as the back end finds them before it writes its values.
         EXPECT_EQ("None", value_of(aport0, "MCType"));
         EXPECT_EQ("None", value_of(cport0, "MCType"));
         EXPECT_EQ("NIC", value_of(cfn, "AvailableProtocols"));

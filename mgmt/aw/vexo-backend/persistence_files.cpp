@@ -163,8 +163,13 @@ int set_cprof_field(const char *line, char (*fields)[VEXO_FIELD_SIZE], int, void
     parse_cprof(line, props);
     if (!cprof_matches(*k, props))
         return VEXO_LINE_KEEP;
-    for (int i = 0; i < VEXO_CPROF_FIELDS; ++i)
-        std::snprintf(fields[i], VEXO_FIELD_SIZE, "%s", i == k->prop_num ? k->value : props[i]);
+    for (int i = 0; i < VEXO_CPROF_FIELDS; ++i) {
+        // The new value was checked to fit a field before the rewrite.
+        const char *src = i == k->prop_num ? k->value : props[i];
+        size_t n = strnlen(src, VEXO_FIELD_SIZE - 1);
+        std::memcpy(fields[i], src, n);
+        fields[i][n] = '\0';
+    }
     return VEXO_LINE_CHANGE;
 }
 
@@ -517,7 +522,8 @@ int vexo_set_cprofile_field(const char *serial_num, const char *bus_num, const c
     if (!serial_num || !bus_num || !value || prop_num < 0 || prop_num >= VEXO_CPROF_FIELDS ||
         (comp_flag == 1 && !fun_num))
         return 1;
-    if (!vexo_field_storable(value)) {
+    // A value is stored whole or not at all.
+    if (!vexo_field_storable(value) || strnlen(value, VEXO_FIELD_SIZE) >= VEXO_FIELD_SIZE) {
         refuse_value(VEXO_CONFIG_PROFILE_FILE);
         return 1;
     }
