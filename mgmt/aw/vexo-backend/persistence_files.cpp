@@ -1,5 +1,6 @@
 #include "mgmt/aw/vexo-backend/persistence_files.h"
 
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -21,8 +22,16 @@ namespace
 {
 
 // An appender that opened a file a rewrite then replaced tries again on the
-// new one; a bound keeps a file replaced without pause from holding us.
-const int kMaxReopens = 50;
+// new one. Each replacement is another writer's progress, so the tries are
+// bounded by time, as the lock wait is, not by a count a busy writer can use up.
+const long long kReopenWaitMs = VEXO_LOCK_WAIT_MS;
+
+long long steady_ms()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 const char *const kSecretFiles[] = {VEXO_SAVED_TARGETS_FILE, VEXO_SAVED_PORTALS_FILE, VEXO_SAVED_LOGOPTS_FILE};
 
@@ -54,7 +63,8 @@ bool same_inode(const struct stat &a, const struct stat &b)
 // the one we opened while we waited.
 FILE *open_locked(const std::string &path, int flags, mode_t mode)
 {
-    for (int i = 0; i < kMaxReopens; ++i) {
+    const long long deadline = steady_ms() + kReopenWaitMs;
+    do {
         int fd = open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY, mode);
         if (fd < 0)
             return nullptr;
@@ -71,7 +81,7 @@ FILE *open_locked(const std::string &path, int flags, mode_t mode)
         if (fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 && same_inode(held, named))
             return fp;
         std::fclose(fp); // releases the lock on the replaced file
-    }
+    } while (steady_ms() < deadline);
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:%s keeps being replaced.\n", __func__, path.c_str());
     return nullptr;
 }
