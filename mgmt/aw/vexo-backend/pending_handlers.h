@@ -48,7 +48,6 @@ constexpr property_function handle_ChannelManagement_details = nullptr; // Arcwr
 constexpr property_function handle_PCIExpressLinkSpeed = nullptr; // Arcwright; network configuration
 constexpr property_function handle_PCIExpressBusWidth = nullptr; // Arcwright; network configuration
 constexpr property_function handle_FFVName = nullptr; // Arcwright; network configuration
-constexpr property_function handle_MaxFunctionsPerPort = nullptr; // Arcwright/ProfileManagement; network configuration
 constexpr property_function handle_IPLMaxFunctionNumber = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile; network configuration
 constexpr property_function handle_SettableMaxFunctionNumber = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile; network configuration
 constexpr property_function handle_MaxFunctionNumber = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile; network configuration
