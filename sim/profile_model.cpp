@@ -77,6 +77,17 @@ bool need(FwContext &c, uint32_t len)
     return false;
 }
 
+// A command only Trelmont knows, with a request of at least `len` bytes;
+// false with the refusal written.
+bool trelmont_request(FwContext &c, uint32_t len)
+{
+    if (!gen_is(c, "Trelmont")) {
+        unknown_command(c);
+        return false;
+    }
+    return need(c, len);
+}
+
 // Trelmont answers the profile commands; AW3 too unless its description
 // says its firmware lacks them.
 bool has_profiles(FwContext &c)
@@ -303,11 +314,7 @@ void cmd_set_active_profile(FwContext &c)
 // 1/94: ARI limits.
 void cmd_get_ari(FwContext &c)
 {
-    if (!gen_is(c, "Trelmont")) {
-        unknown_command(c);
-        return;
-    }
-    if (!need(c, 4))
+    if (!trelmont_request(c, 4))
         return;
     long active = ari_active(c);
     long next = fw_number(c, "ari_next", active);
@@ -320,11 +327,7 @@ void cmd_get_ari(FwContext &c)
 // 1/95: the ARI limit of the next boot; not above the adapter's maximum.
 void cmd_set_ari(FwContext &c)
 {
-    if (!gen_is(c, "Trelmont")) {
-        unknown_command(c);
-        return;
-    }
-    if (!need(c, 4))
+    if (!trelmont_request(c, 4))
         return;
     uint32_t w = get32(c.req);
     long next = (w & 0x80000000u) ? ari_max(c) : static_cast<long>(w & 0xFF);
@@ -341,11 +344,7 @@ void cmd_set_ari(FwContext &c)
 // 1/201: link configurations, 36 bytes each.
 void cmd_get_link_reconfig(FwContext &c)
 {
-    if (!gen_is(c, "Trelmont")) {
-        unknown_command(c);
-        return;
-    }
-    if (!need(c, 8))
+    if (!trelmont_request(c, 8))
         return;
     json list = adoc(c).value("link_configs", json::array());
     long active = link_active(c);
@@ -363,11 +362,7 @@ void cmd_get_link_reconfig(FwContext &c)
 // 1/202: the link configuration of the next boot.
 void cmd_set_link_reconfig(FwContext &c)
 {
-    if (!gen_is(c, "Trelmont")) {
-        unknown_command(c);
-        return;
-    }
-    if (!need(c, 4))
+    if (!trelmont_request(c, 4))
         return;
     uint32_t w = get32(c.req);
     long id = (w & 0x80000000u) ? adoc(c).value("link_config", 0L) : static_cast<long>(w & 0xFF);
