@@ -185,6 +185,14 @@ TEST_F(ProfileTree, ConfiguredProfileFileHoldsTheAdaptersLines)
     std::string want = k + ",0x0,NIC,Disabled\n" + k + ",0x0,NIC+RoCE,Disabled\n" + k + ",0x2,iSCSI,N/A\n" + k +
                        ",0x3,NIC,Disabled\n" + k + "NPAR,0x1,NIC,Disabled\n";
     EXPECT_EQ(want, hlvdtest::read_file(host_.path("/etc/config/TAQ/vexo/config_prof.txt")));
+
+    // A rebuild whose firmware read fails reports it and leaves no stale lines.
+    node *adapter = get_node(tag_at(t_, VEXO_NODE_GROUP));
+    ASSERT_NE(nullptr, adapter);
+    plan_status(host_.root(), 1, 164, 1);
+    EXPECT_EQ(1, VEXO_get_configured_profiles(adapter));
+    EXPECT_EQ(std::string::npos,
+              hlvdtest::read_file(host_.path("/etc/config/TAQ/vexo/config_prof.txt")).find("TRLTREE1"));
 }
 
 TEST_F(ProfileTree, FailedAriReadListsEveryActiveFunction)

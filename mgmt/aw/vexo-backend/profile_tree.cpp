@@ -258,8 +258,12 @@ int port_profile(node *adapter, node *parent, int profile_id, int config_type, u
             return 1;
     }
     GET_PROFILE_CONFIG_PARAMS *profile = VEXO_get_profile(adapter, config_type, profile_id, 0);
-    if (!profile)
+    if (!profile) {
+        // The rebuilt tree no longer matches the adapter's old lines.
+        if (configured)
+            VEXO_delete_cfg_prof_from_file(serial, bus);
         return 1;
+    }
     int rc = 0;
     std::string lines;
     const char *mc_text = "";
@@ -290,7 +294,9 @@ int port_profile(node *adapter, node *parent, int profile_id, int config_type, u
                             &link_number, prefix, configured ? &lines : nullptr);
     }
     vexo_dfree(profile);
-    if (configured && rc == 0 && vexo_replace_cprofile_lines(serial, bus, lines.c_str()) != 0)
+    if (configured && rc != 0)
+        VEXO_delete_cfg_prof_from_file(serial, bus);
+    else if (configured && vexo_replace_cprofile_lines(serial, bus, lines.c_str()) != 0)
         rc = 1;
     return rc;
 }
