@@ -5,10 +5,6 @@
 // answers 1.
 //
 //   event log ............................ VEXO_get_all_eventlog
-//   profiles and link reconfiguration .... VEXO_list_available_profiles,
-//                                          VEXO_get_active_profiles,
-//                                          VEXO_get_configured_profiles,
-//                                          VEXO_get_link_reconfig_details
 //   extended trace ....................... VEXO_extfat_modules
 //   NC-SI ................................ VEXO_get_ncsi_attributes
 //   MAC addresses (function enumeration) . VEXO_update_fd_mac
@@ -24,26 +20,6 @@
 extern "C" {
 
 int VEXO_get_all_eventlog(node *)
-{
-    return 1;
-}
-
-int VEXO_list_available_profiles(node *)
-{
-    return 1;
-}
-
-int VEXO_get_active_profiles(node *)
-{
-    return 1;
-}
-
-int VEXO_get_configured_profiles(node *)
-{
-    return 1;
-}
-
-int VEXO_get_link_reconfig_details(node *, int)
 {
     return 1;
 }

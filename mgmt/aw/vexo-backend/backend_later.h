@@ -11,14 +11,11 @@
 #ifndef HLVD_MGMT_AW_VEXO_BACKEND_BACKEND_LATER_H
 #define HLVD_MGMT_AW_VEXO_BACKEND_BACKEND_LATER_H
 
+#include "mgmt/aw/vexo-backend/profile_tree.h" // profile steps of the start
 #include "mgmt/vexo/core/hm_types.h"
 
 extern "C" {
 int VEXO_get_all_eventlog(node *adapter);
-int VEXO_list_available_profiles(node *adapter);
-int VEXO_get_active_profiles(node *adapter);
-int VEXO_get_configured_profiles(node *adapter);
-int VEXO_get_link_reconfig_details(node *adapter, int flag);
 int VEXO_extfat_modules(node *adapter);
 int VEXO_get_ncsi_attributes(int aw_port_number, unsigned int phba_port, node *ncsi, node *parent, int domain,
                              int flag);

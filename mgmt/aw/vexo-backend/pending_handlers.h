@@ -189,7 +189,6 @@ constexpr property_function handle_ConfiguredProfile_Port_MCType = nullptr; // A
 constexpr property_function handle_ConfiguredProfile_Port_Function_Protocol = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
 constexpr property_function handle_ProfileManagement_ConfiguredProfile_Port_Function_MACAddress = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
 constexpr property_function handle_CProf_SRIOVState = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
-constexpr property_function handle_AvailableProtocols = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
 
 // NC-SI configurations, firmware trace modules and modes, event-log entries:
 // NCSIStaticConfiguration, NCSIDynamicConfiguration, ExtFATModule,
