@@ -18,6 +18,7 @@
 #include "mgmt/aw/vexo-backend/linux/os_services.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
 #include "mgmt/aw/vexo-backend/port_discovery.h"
+#include "mgmt/aw/vexo-backend/profile_tree.h"
 #include "mgmt/aw/vexo-backend/persistence_files.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"

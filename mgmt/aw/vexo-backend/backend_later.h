@@ -11,7 +11,6 @@
 #ifndef HLVD_MGMT_AW_VEXO_BACKEND_BACKEND_LATER_H
 #define HLVD_MGMT_AW_VEXO_BACKEND_BACKEND_LATER_H
 
-#include "mgmt/aw/vexo-backend/profile_tree.h" // profile steps of the start
 #include "mgmt/vexo/core/hm_types.h"
 
 extern "C" {

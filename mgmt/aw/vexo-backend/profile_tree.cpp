@@ -153,6 +153,15 @@ int max_pf_count_of(node *adapter, node *parent, node *port, uint32_t *max_pf_co
     return 0;
 }
 
+// One configured-profile line: the adapter's prefix, the function and its
+// protocol and SR-IOV state.
+std::string cprofile_line(const char *prefix, uint32_t pf, const char *protocol, const char *sriov)
+{
+    char number[16];
+    std::snprintf(number, sizeof number, "0x%x", pf);
+    return std::string(prefix) + "," + number + "," + protocol + "," + sriov + "\n";
+}
+
 // Function walk of one port. `lines` is null for the active profile; for the
 // configured one it collects the port's lines of the configured-profile file.
 int walk_port_functions(node *adapter, node *port, uint32_t port_num, int config_type, int profile_id,
@@ -204,9 +213,7 @@ int walk_port_functions(node *adapter, node *port, uint32_t port_num, int config
             if (configured) {
                 set_prop_val(fn, "SRIOVState", "%s", s.sriov);
                 set_prop_val(fn, "State", "%s", s.pf_state == 1 ? "Enabled" : "Disabled");
-                char line[512];
-                std::snprintf(line, sizeof line, "%s,0x%x,%s,%s\n", prefix, pf, protocol, s.sriov);
-                *lines += line;
+                *lines += cprofile_line(prefix, pf, protocol, s.sriov);
             }
         } else if (type == RESC_DESC_RDMA && !vf_template(d) && *link_number == port_num) {
             if (get_first_instance(port, "Function")) {
@@ -214,10 +221,7 @@ int walk_port_functions(node *adapter, node *port, uint32_t port_num, int config
                 if (nic) {
                     set_prop_val(nic, "Protocol", "%s", configured || s.pf_state == 1 ? "NIC+RoCE" : "None");
                     if (configured) {
-                        char line[512];
-                        std::snprintf(line, sizeof line, "%s,0x%x,NIC+RoCE,%s\n", prefix, pf,
-                                      cached_value(nic, "SRIOVState"));
-                        *lines += line;
+                        *lines += cprofile_line(prefix, pf, "NIC+RoCE", cached_value(nic, "SRIOVState"));
                     }
                 }
                 continue;
