@@ -123,6 +123,16 @@ std::string value_at(const std::string &path)
     return r == VEXO_STATUS_SUCCESS ? std::string(value) : "error " + std::to_string(r);
 }
 
+std::string adapter_path(const std::string &serial)
+{
+    for (int a = 0; a < 16; ++a) {
+        std::string path = "Arcwright" + std::to_string(a);
+        if (value_at(path + "/SerialNumber") == serial)
+            return path;
+    }
+    return "";
+}
+
 VEXO_status_t set_at(const std::string &path, const std::string &value)
 {
     node_tag_t group = -1, prop = -1;

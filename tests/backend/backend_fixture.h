@@ -23,6 +23,9 @@ extern const char kEveryGeneration[];
 node_tag_t tag_at(const std::string &path, int type);
 // Value of a property by path through the management API, or "error N".
 std::string value_at(const std::string &path);
+// "ArcwrightN" of the adapter group whose SerialNumber is `serial`; empty
+// when there is none.
+std::string adapter_path(const std::string &serial);
 // Sets a property by path; the API's status.
 VEXO_status_t set_at(const std::string &path, const std::string &value);
 // The last status.

@@ -100,11 +100,9 @@ protected:
     // "ArcwrightN" of the adapter with this serial number.
     std::string adapter(const std::string &serial)
     {
-        for (int i = 0; i < 16; ++i) {
-            std::string name = "Arcwright" + std::to_string(i);
-            if (value_at(name + "/SerialNumber") == serial)
-                return name;
-        }
+        std::string name = adapter_path(serial);
+        if (!name.empty())
+            return name;
         ADD_FAILURE() << "no adapter " << serial;
         return "none";
     }

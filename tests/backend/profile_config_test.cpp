@@ -53,17 +53,6 @@ const char kProfiles[] = R"({
   ]
 })";
 
-// The adapter group with serial `serial`, e.g. "Arcwright2"; empty if none.
-std::string adapter_path(const std::string &serial)
-{
-    for (int a = 0; a < 8; ++a) {
-        std::string path = "Arcwright" + std::to_string(a);
-        if (value_at(path + "/SerialNumber") == serial)
-            return path;
-    }
-    return "";
-}
-
 std::string max_functions(const std::string &adapter)
 {
     return value_at(adapter + "/ProfileManagement/MaxFunctionsPerPort");

@@ -62,16 +62,6 @@ const char kTree[] = R"({
   ]
 })";
 
-std::string adapter_path(const std::string &serial)
-{
-    for (int a = 0; a < 8; ++a) {
-        std::string path = "Arcwright" + std::to_string(a);
-        if (value_at(path + "/SerialNumber") == serial)
-            return path;
-    }
-    return "";
-}
-
 bool exists(const std::string &path)
 {
     return tag_at(path, VEXO_NODE_GROUP) != -1;
