@@ -11,6 +11,7 @@
 #include "sim/driver_records.h"
 #include "sim/fault_plan.h"
 #include "sim/function_config.h"
+#include "sim/mac_model.h"
 #include "sim/flash_model.h"
 #include "sim/port_model.h"
 #include "sim/profile_model.h"
@@ -601,8 +602,9 @@ void cmd_read_fru(FwContext &c)
 // The modelled commands. Later features add their commands here.
 const FwCommand kCommands[] = {
     {1, 1, -1, cmd_mac_query},
+    {1, 5, -1, cmd_link_status},
     {1, 6, -1, cmd_flash_read},
-    {1, 7, -1, cmd_flash_write},
+    {1, 7, -1, cmd_flash_rom},
     {1, 32, -1, cmd_controller_attributes},
     {1, 58, -1, cmd_fw_config},
     {1, 66, -1, cmd_get_boot_config},
@@ -635,16 +637,18 @@ const FwCommand kCommands[] = {
     {1, 166, -1, cmd_profile_list},
     {1, 167, -1, cmd_get_active_profile},
     {1, 168, -1, cmd_set_active_profile},
-    {1, 171, 1, cmd_read_object},
+    {1, 171, 1, cmd_read_object_nic},
     {1, 172, 1, cmd_write_object},
     {1, 191, -1, cmd_set_features},
     {1, 201, -1, cmd_get_link_reconfig},
     {1, 202, -1, cmd_set_link_reconfig},
+    {2, 7, -1, cmd_nic_params},
     {11, 20, -1, cmd_get_loopback_mode},
     {11, 21, -1, cmd_coredump_properties},
     {16, 1, -1, cmd_dcbx_config},
     {18, 8, -1, cmd_baset_stats},
     {19, 3, -1, cmd_read_fru},
+    {21, 4, -1, cmd_oem_exec_cfg},
 };
 
 const FwCommand *lookup(uint8_t subsystem, uint8_t opcode, uint8_t version)

@@ -7,7 +7,6 @@
 //   event log ............................ VEXO_get_all_eventlog
 //   extended trace ....................... VEXO_extfat_modules
 //   NC-SI ................................ VEXO_get_ncsi_attributes
-//   MAC addresses (function enumeration) . VEXO_update_fd_mac
 //   current personality .................. VEXO_get_adapter_current_personality,
 //                                          VEXO_get_legacy_adapter_current_personality
 //   login options ........................ VEXO_set_lhba_prop
@@ -30,11 +29,6 @@ int VEXO_extfat_modules(node *)
 }
 
 int VEXO_get_ncsi_attributes(int, unsigned int, node *, node *, int, int)
-{
-    return 1;
-}
-
-int VEXO_update_fd_mac(int, node *, int)
 {
     return 1;
 }

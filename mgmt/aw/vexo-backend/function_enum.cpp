@@ -11,6 +11,7 @@
 #include "mgmt/aw/vexo-backend/cntr_attribs.h"
 #include "mgmt/aw/vexo-backend/function_attribs.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
+#include "mgmt/aw/vexo-backend/mac_addresses.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/nodes_iscsi.h"
 #include "mgmt/aw/vexo-backend/nodes_nic.h"

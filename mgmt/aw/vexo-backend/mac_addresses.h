@@ -9,6 +9,8 @@
 #ifndef HLVD_MGMT_AW_VEXO_BACKEND_MAC_ADDRESSES_H
 #define HLVD_MGMT_AW_VEXO_BACKEND_MAC_ADDRESSES_H
 
+#include <cstdint>
+
 #include "mgmt/vexo/core/hm_types.h"
 
 // Property handlers (type 0 read, type 1 write; any other type answers 0).
@@ -23,6 +25,47 @@ VEXO_status_t handle_iSCSIPhysicalHBA_Network_NICConfiguration_MACAddress(node *
 // cached value as it was, until the next read.
 VEXO_status_t handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress(node *property, char *value,
                                                                                     int type);
+
+// MAC of a function of the configured profile: the factory MAC the MAC list
+// answers for its FunctionNumber. Read-only.
+VEXO_status_t handle_ProfileManagement_ConfiguredProfile_Port_Function_MACAddress(node *property, char *value,
+                                                                                 int type);
+// Semi-volatile MAC of network boot (NICPhysicalHBA/NetworkBootConfiguration):
+// kept by the firmware across resets, not across a power cycle. A write of
+// the cached text sends nothing; a write leaves the cached text as it was.
+VEXO_status_t handle_VolatileMACAddress(node *property, char *value, int type);
+
+// ResetMACAddress of a NIC function and of an iSCSI function's
+// NICConfiguration: the factory MAC becomes the configured MAC (status 304).
+VEXO_status_t do_NICPhysicalHBA_ResetMACAddress(node *context, node *action,
+                                                char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE]);
+VEXO_status_t do_iSCSIPhysicalHBA_Network_NICConfiguration_ResetMACAddress(
+    node *context, node *action, char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE]);
+
+extern "C" {
+// FactoryDefaultMACAddress of a function as the enumeration adds it:
+// `phba` an iSCSIPhysicalHBA (driver_type 1; the value goes to its
+// Network/NICConfiguration) or a NICPhysicalHBA (2). AW2 and AW3 read the
+// type-9 MAC query (functions 0 to 7), Varrow and Trelmont the MAC list;
+// other families keep the value. 0 or 1 (status 76 when the firmware fails).
+int VEXO_update_fd_mac(int aw_port_number, node *phba, int driver_type);
+
+// NIC region object "/nicdata/Port<port>/Partition<partition>/Region1" of
+// the adapter, read through the NIC driver: a copy the caller frees with
+// vexo_dfree, its length in *size; null when it cannot be read or is empty.
+uint8_t *VEXO_read_nic_region(int aw_port_number, unsigned int domainid, unsigned int phba_port, int port,
+                              int partition, uint32_t *size);
+// Writes a region copy of `size` bytes back (its header and the TLV bytes
+// the header counts); 0, 1, or the command's status.
+int VEXO_write_nic_region(int aw_port_number, unsigned int domainid, unsigned int phba_port, int port,
+                          int partition, const uint8_t *region, uint32_t size);
+// Puts the MACAddress of every configured-profile function back into the MAC
+// TLVs of its NIC region; with virt_mode_flag 1 the function of instance 0
+// of each port is passed over. 1 when the adapter has no NIC function or no
+// configured ports, or a port has no function; else the result of the last
+// region write (0 when none was written).
+int VEXO_reset_virt_mac(node *adapter, char virt_mode_flag);
+}
 
 extern "C" {
 // The configured MAC of `function` into PermanentMACAddress of `target`
