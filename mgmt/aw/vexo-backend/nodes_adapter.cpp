@@ -3,7 +3,9 @@
 // that the back end later hangs below an adapter have builders of their own.
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 
+#include "mgmt/aw/vexo-backend/channel_management.h"
 #include "mgmt/aw/vexo-backend/cntr_attribs.h"
+#include "mgmt/aw/vexo-backend/configured_profile.h"
 #include "mgmt/aw/vexo-backend/firmware_flash.h"
 #include "mgmt/aw/vexo-backend/flash_dump.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"

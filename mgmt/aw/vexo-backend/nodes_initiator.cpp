@@ -6,6 +6,7 @@
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/nodes_iscsi.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
+#include "mgmt/aw/vexo-backend/persistence_files.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/hm_builder.h"
 

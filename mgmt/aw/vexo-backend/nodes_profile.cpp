@@ -1,6 +1,7 @@
 // Node tables of the repeated link-configuration and profile groups.
 #include "mgmt/aw/vexo-backend/nodes_profile.h"
 
+#include "mgmt/aw/vexo-backend/configured_profile.h"
 #include "mgmt/aw/vexo-backend/mac_addresses.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"

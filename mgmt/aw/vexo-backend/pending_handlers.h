@@ -43,7 +43,6 @@ constexpr action_function do_EnterLoopBackMode = nullptr; // Arcwright/Diagnosti
 constexpr action_function do_ExitLoopBackMode = nullptr; // Arcwright/Diagnostics; back end
 constexpr action_function do_NetworkLoopBackTest = nullptr; // Arcwright/Diagnostics; back end
 constexpr property_function handle_ConfiguredLinkConfigID = nullptr; // Arcwright/LinkReconfiguration; network configuration
-constexpr property_function handle_SupportedMCTypes = nullptr; // Arcwright/ChannelManagement; network configuration
 constexpr property_function handle_ChannelManagement_details = nullptr; // Arcwright/ChannelManagement; network configuration
 constexpr property_function handle_PCIExpressLinkSpeed = nullptr; // Arcwright; network configuration
 constexpr property_function handle_PCIExpressBusWidth = nullptr; // Arcwright; network configuration
@@ -51,7 +50,6 @@ constexpr property_function handle_FFVName = nullptr; // Arcwright; network conf
 constexpr property_function handle_IPLMaxFunctionNumber = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile; network configuration
 constexpr property_function handle_SettableMaxFunctionNumber = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile; network configuration
 constexpr property_function handle_MaxFunctionNumber = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile; network configuration
-constexpr property_function handle_ConfiguredProfile_ProfileId = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile; network configuration
 constexpr property_function handle_PortControllerName = nullptr; // Arcwright/NICCIM; network configuration
 constexpr property_function handle_ControllerType = nullptr; // Arcwright/NICCIM; network configuration
 constexpr property_function handle_ProtocolSupported = nullptr; // Arcwright/NICCIM; network configuration
@@ -180,9 +178,6 @@ constexpr property_function handle_update_qcn_props = nullptr; // Arcwright/Port
 // and Function below ActiveProfile and ConfiguredProfile
 
 constexpr property_function handle_AProf_SRIOVState = nullptr; // Arcwright/ProfileManagement/ActiveProfile/Port/Function; network configuration
-constexpr property_function handle_ConfiguredProfile_Port_MCType = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port; network configuration
-constexpr property_function handle_ConfiguredProfile_Port_Function_Protocol = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
-constexpr property_function handle_CProf_SRIOVState = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
 
 // NC-SI configurations, firmware trace modules and modes, event-log entries:
 // NCSIStaticConfiguration, NCSIDynamicConfiguration, ExtFATModule,
@@ -193,7 +188,6 @@ constexpr property_function handle_current_mode_properties = nullptr; // Arcwrig
 
 // iSCSI initiator: LogicalHBA, SendTargetPortal, Target, TargetPortal, Session, Connection, LUN
 
-constexpr property_function handle_iSCSIPhysicalHBA_LogicalHBA_Enabled = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA; iSCSI initiator
 constexpr property_function handle_name_params = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatoriSCSIName; iSCSI initiator
 constexpr property_function handle_initiator_loginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatorLoginOptions; iSCSI initiator
 constexpr property_function handle_authentication_initiator_loginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatorLoginOptions/Authentication; iSCSI initiator

@@ -575,3 +575,13 @@ int vexo_drop_bad_lines(const char *path, int commas)
         return 0;
     return vexo_rewrite_persistence_file(path, 0, drop_unsound, &b) == 0 ? b.dropped : -1;
 }
+
+VEXO_status_t handle_iSCSIPhysicalHBA_LogicalHBA_Enabled(node *property, char *value, int type)
+{
+    if (type == 1 && value && strcasecmp(value, "False") == 0) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:the LogicalHBA cannot be disabled.\n", __func__);
+        vexo_set_fixed_status(VEXO_STATUS_CANNOT_DISABLE);
+        return VEXO_STATUS_FAILURE;
+    }
+    return handle_internal_property(property, value, type);
+}

@@ -118,6 +118,11 @@ int vexo_set_cprofile_field(const char *serial_num, const char *bus_num, const c
 // written once. Creates the file when missing. 0, or 1.
 int vexo_replace_cprofile_lines(const char *serial_num, const char *bus_num, const char *lines);
 
+// Enabled of a LogicalHBA: the cached value; a set of "False" (any case) is
+// refused with last status VEXO_STATUS_CANNOT_DISABLE, any other value is
+// stored as by handle_internal_property.
+VEXO_status_t handle_iSCSIPhysicalHBA_LogicalHBA_Enabled(node *property, char *value, int type);
+
 // Mode of a file of this layer: 0600 for the iSCSI files (they hold CHAP
 // secrets), 0644 for others.
 unsigned int vexo_persistence_mode(const char *path);

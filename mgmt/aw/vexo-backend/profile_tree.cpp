@@ -254,13 +254,8 @@ int port_profile(node *adapter, node *parent, int profile_id, int config_type, u
         return 1;
     bool configured = strcasecmp(parent->node_name, "ConfiguredProfile") == 0;
     char serial[VEXO_VALUE_SIZE] = "", bus[VEXO_VALUE_SIZE] = "";
-    if (configured) {
-        node *f = target_function(adapter);
-        node *pci = f ? internal_get_node(f, "PCI", VEXO_NODE_GROUP) : nullptr;
-        if (!pci || internal_get_property(adapter, "SerialNumber", serial) != VEXO_STATUS_SUCCESS ||
-            internal_get_property(pci, "BusNumber", bus) != VEXO_STATUS_SUCCESS)
-            return 1;
-    }
+    if (configured && vexo_cprofile_key(adapter, serial, bus) != 0)
+        return 1;
     GET_PROFILE_CONFIG_PARAMS *profile = VEXO_get_profile(adapter, config_type, profile_id, 0);
     if (!profile) {
         // The rebuilt tree no longer matches the adapter's old lines.
@@ -339,6 +334,19 @@ node *profile_group(node *adapter, const char *name)
 }
 
 } // namespace
+
+int vexo_cprofile_key(node *adapter, char *serial, char *bus)
+{
+    if (!adapter || !serial || !bus)
+        return 1;
+    serial[0] = bus[0] = '\0';
+    if (internal_get_property(adapter, "SerialNumber", serial) != VEXO_STATUS_SUCCESS ||
+        VEXO_get_pci_bus_number(adapter, bus) != 0) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to get the serial or bus number.\n", __func__);
+        return 1;
+    }
+    return 0;
+}
 
 extern "C" int VEXO_get_profile_capacities(int profile_id, node *profile, node *adapter)
 {

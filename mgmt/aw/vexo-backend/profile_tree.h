@@ -17,6 +17,11 @@ int VEXO_get_configured_profiles(node *adapter);
 int VEXO_get_link_reconfig_details(node *adapter, int flag);
 }
 
+// Key of an adapter's lines in the configured-profile file: its
+// SerialNumber and the PCI BusNumber of its first iSCSI, else NIC, function
+// (256 bytes each). 0, or 1 when either cannot be read.
+int vexo_cprofile_key(node *adapter, char *serial, char *bus);
+
 // AvailableProtocols of a configured Function (read only).
 VEXO_status_t handle_AvailableProtocols(node *property, char *value, int type);
 
