@@ -8,8 +8,6 @@
 //   extended trace ....................... VEXO_extfat_modules
 //   NC-SI ................................ VEXO_get_ncsi_attributes
 //   MAC addresses (function enumeration) . VEXO_update_fd_mac
-//   current personality .................. VEXO_get_adapter_current_personality,
-//                                          VEXO_get_legacy_adapter_current_personality
 //   login options ........................ VEXO_set_lhba_prop
 //   iSCSI targets (client variant) ....... VEXO_refresh_backend_client_iscsi_targets
 //
@@ -35,16 +33,6 @@ int VEXO_get_ncsi_attributes(int, unsigned int, node *, node *, int, int)
 }
 
 int VEXO_update_fd_mac(int, node *, int)
-{
-    return 1;
-}
-
-int VEXO_get_adapter_current_personality(int, unsigned int, unsigned int, node *, node *)
-{
-    return 1;
-}
-
-int VEXO_get_legacy_adapter_current_personality(int, unsigned int, unsigned int, node *, node *)
 {
     return 1;
 }
