@@ -66,6 +66,16 @@ json varrow_fcoe()
     return {{"pcie_active", {{"2", {{"pf_type", 4}}}, {"3", {{"pf_type", 4}}}}}};
 }
 
+// Ten storage-capable functions running NIC, the last two FCoE: more than
+// the storage-function list holds.
+json many_storage_functions()
+{
+    json fns = json::array();
+    for (int f = 0; f < 10; ++f)
+        fns.push_back(trelmont(0x14, f, "nic", {{"mission_roles", 6}}));
+    return fns;
+}
+
 std::string machine()
 {
     json no_profiles = {{"profile_commands", false}};
@@ -82,6 +92,8 @@ std::string machine()
         // A storage-capable function running NIC.
         adapter("trlset", "Trelmont", "TRLSET01",
                 {trelmont(0x13, 0, "nic"), trelmont(0x13, 2, "nic", {{"mission_roles", 6}})}),
+        adapter("trlmany", "Trelmont", "TRLMANY1", many_storage_functions(),
+                {{"fw_state", {{"pcie_active", {{"8", {{"pf_type", 4}}}, {"9", {{"pf_type", 4}}}}}}}}),
         adapter("aw2isc", "AW2", "AW2ISC01", {aw("AW2", 0x20, 0, "nic"), aw("AW2", 0x20, 2, "iscsi"),
                                               aw("AW2", 0x20, 3, "iscsi")}),
         adapter("aw2mix", "AW2", "AW2MIX01", {aw("AW2", 0x21, 0, "nic"), aw("AW2", 0x21, 2, "iscsi"),
@@ -178,6 +190,7 @@ TEST_F(Personality, CurrentPersonalityAtStartPerFamily)
         {"TRLLAST1", "FCoE", "the last enabled storage function decides"},
         {"TRLILL01", "Illegal", "pf_type 8"},
         {"TRLSET01", "NIC", "storage-capable function running NIC"},
+        {"TRLMANY1", "NIC", "storage functions past the eighth are not listed"},
         {"AW2ISC01", "iSCSI", "legacy record, functions 2 and 3 iSCSI"},
         {"AW2MIX01", "Unknown", "legacy record, functions 2 and 3 differ"},
         {"AW3OLD01", "iSCSI", "profile commands refused: legacy record"},

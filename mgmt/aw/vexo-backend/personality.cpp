@@ -212,15 +212,16 @@ extern "C" VEXO_status_t VEXO_get_storage_functions(int aw_port_number, unsigned
         const SLI4_RESC_DESC_PCIE *pcie = reinterpret_cast<const SLI4_RESC_DESC_PCIE *>(d);
         if (!(pcie->roles_word & (PROFILE_ROLE_ISCSI | PROFILE_ROLE_FCOE)))
             continue;
+        bool counted = type == STORAGE_LIST_ALL || pcie->pf_state;
         if (count == VEXO_STORAGE_FUNCTIONS_MAX) {
-            overflow = true;
+            overflow = overflow || counted;
             continue;
         }
         storage_f[count] = static_cast<int>(resc_desc_pf_number(d));
         storage_fun_type[count] = pcie->pf_state ? pcie->pf_type : PROFILE_PF_NIC;
         // Read mode keeps only enabled functions: a disabled one's entry is
         // taken by the next.
-        if (type == STORAGE_LIST_ALL || pcie->pf_state)
+        if (counted)
             ++count;
     }
     vexo_dfree(conf);
