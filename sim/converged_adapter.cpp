@@ -632,8 +632,8 @@ const FwCommand kCommands[] = {
     {1, 147, -1, cmd_mac_list},
     {1, 161, 1, cmd_profile_capacities},
     {1, 164, 0, cmd_common_profile_config},
-    {1, 164, 1, fw_config_row<fw_get_profile_config, FwContext>},
-    {1, 165, 1, fw_config_row<fw_set_profile_config, FwContext>},
+    {1, 164, 1, cmd_get_profile_config},
+    {1, 165, 1, cmd_set_profile_config},
     {1, 166, -1, cmd_profile_list},
     {1, 167, -1, cmd_get_active_profile},
     {1, 168, -1, cmd_set_active_profile},
@@ -929,14 +929,14 @@ FwOutcome fw_execute(const std::string &sysroot, const FwTarget &target, uint8_t
     rsp.status = c.status;
     rsp.additional_status = c.additional;
     rsp.rsvd1 = 0;
-    rsp.response_length = copy;
+    rsp.response_length = c.reported_length >= 0 ? static_cast<uint32_t>(c.reported_length) : copy;
     rsp.actual_response_length = actual;
     std::memcpy(buf, &rsp, sizeof rsp);
 
     entry["outcome"] = "answered";
     entry["status"] = c.status;
     entry["additional_status"] = c.additional;
-    entry["response_length"] = copy;
+    entry["response_length"] = rsp.response_length;
     entry["actual_response_length"] = actual;
     if (faulted)
         entry["fault"] = fault.value("id", 0);

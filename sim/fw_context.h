@@ -32,6 +32,7 @@ struct FwContext {
     bool dirty = false;    // the machine document changed
     long write_limit = -1; // power loss: bytes a write may still change
     const std::string *sysroot = nullptr; // the host, for state kept beside the document
+    long reported_length = -1; // answer length the firmware reports when it is not the bytes copied
 };
 
 typedef void (*FwHandler)(FwContext &);

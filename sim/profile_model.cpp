@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sim/converged_adapter.h"
+#include "sim/function_config.h"
 
 namespace hlvdsim
 {
@@ -409,7 +410,40 @@ void cmd_configured_personality(FwContext &c)
         iscsi = iscsi || s.pf_type == 2;
     }
     std::string text = fcoe ? "FCoE" : (iscsi ? "iSCSI" : "NIC");
+    text = adoc(c).value("configured_personality", text);
+    if (text.size() > c.req_len) {
+        // The answer fills the request; the length tells the whole text.
+        c.reported_length = static_cast<long>(text.size());
+        text.resize(c.req_len);
+    }
     c.answer.assign(text.begin(), text.end());
+}
+
+namespace
+{
+
+// Firmware whose description denies it the profile commands does not know
+// the version-1 configuration read and write either.
+bool has_profile_config(FwContext &c)
+{
+    if (adoc(c).value("profile_commands", true))
+        return true;
+    unknown_command(c);
+    return false;
+}
+
+} // namespace
+
+void cmd_get_profile_config(FwContext &c)
+{
+    if (has_profile_config(c))
+        fw_config_row<fw_get_profile_config, FwContext>(c);
+}
+
+void cmd_set_profile_config(FwContext &c)
+{
+    if (has_profile_config(c))
+        fw_config_row<fw_set_profile_config, FwContext>(c);
 }
 
 // 1/164 version 0 (Varrow): the common profile configuration, one 72-byte

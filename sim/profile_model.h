@@ -9,7 +9,12 @@
 //                     "roce"], "counts": {"nic", "iscsi", "fcoe", "roce",
 //                     "storage"}}]: the profile list (Trelmont, AW3)
 //   "active_profile"  the profile running at first boot (first listed)
-//   "profile_commands" false: AW3 firmware without the profile commands
+//   "profile_commands" false: AW3 firmware without the profile commands;
+//                     on Varrow, firmware without the version-1 profile
+//                     configuration read and write (1/164, 1/165)
+//   "configured_personality" the text 1/114 answers instead of the one the
+//                     configured functions give; one longer than the
+//                     request is cut to it, with its full length reported
 //   "pf_counts"       per-port function counts of the running configuration
 //   "max_pf_count"    most functions per port (number of functions)
 //   "ari"             {"max_pf_id", "active_max_pf_id"}: ARI limits
@@ -67,6 +72,8 @@ void cmd_get_link_reconfig(FwContext &c);  // 1/201
 void cmd_set_link_reconfig(FwContext &c);  // 1/202
 void cmd_capabilities(FwContext &c);       // 1/123
 void cmd_configured_personality(FwContext &c); // 1/114
+void cmd_get_profile_config(FwContext &c);     // 1/164 v1
+void cmd_set_profile_config(FwContext &c);     // 1/165 v1
 void cmd_common_profile_config(FwContext &c);  // 1/164 v0 (Varrow)
 
 } // namespace hlvdsim

@@ -10,6 +10,7 @@
 #include "mgmt/aw/vexo-backend/backend_util.h"
 #include "mgmt/aw/vexo-backend/function_enum.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
+#include "mgmt/aw/vexo-backend/personality.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/aw/vexo-backend/vpd.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"

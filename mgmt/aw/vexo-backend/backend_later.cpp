@@ -7,8 +7,6 @@
 //   event log ............................ VEXO_get_all_eventlog
 //   extended trace ....................... VEXO_extfat_modules
 //   NC-SI ................................ VEXO_get_ncsi_attributes
-//   current personality .................. VEXO_get_adapter_current_personality,
-//                                          VEXO_get_legacy_adapter_current_personality
 //   login options ........................ VEXO_set_lhba_prop
 //   iSCSI targets (client variant) ....... VEXO_refresh_backend_client_iscsi_targets
 //
@@ -29,16 +27,6 @@ int VEXO_extfat_modules(node *)
 }
 
 int VEXO_get_ncsi_attributes(int, unsigned int, node *, node *, int, int)
-{
-    return 1;
-}
-
-int VEXO_get_adapter_current_personality(int, unsigned int, unsigned int, node *, node *)
-{
-    return 1;
-}
-
-int VEXO_get_legacy_adapter_current_personality(int, unsigned int, unsigned int, node *, node *)
 {
     return 1;
 }

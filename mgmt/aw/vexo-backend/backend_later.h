@@ -18,10 +18,6 @@ int VEXO_get_all_eventlog(node *adapter);
 int VEXO_extfat_modules(node *adapter);
 int VEXO_get_ncsi_attributes(int aw_port_number, unsigned int phba_port, node *ncsi, node *parent, int domain,
                              int flag);
-int VEXO_get_adapter_current_personality(int aw_port_number, unsigned int domain, unsigned int phba_port,
-                                         node *adapter, node *personality);
-int VEXO_get_legacy_adapter_current_personality(int aw_port_number, unsigned int domain, unsigned int phba_port,
-                                                node *adapter, node *personality);
 int VEXO_set_lhba_prop(void);
 int VEXO_refresh_backend_client_iscsi_targets(void);
 }
