@@ -79,7 +79,6 @@ constexpr property_function handle_nic_MTUSize = nullptr; // Arcwright/NICPhysic
 constexpr property_function handle_nic_logical_link_status = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_nic_bandwidth_softcap = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_portspeed = nullptr; // Arcwright/NICPhysicalHBA, Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration; network configuration
-constexpr property_function handle_NICPhysicalHBA_SRIOVState = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_VEPAState = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_ProtocolIfType = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
 constexpr property_function handle_LinkTechnology = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
@@ -184,7 +183,6 @@ constexpr property_function handle_update_qcn_props = nullptr; // Arcwright/Port
 // Link configurations and profiles: LinkConfig, Profile, Protocol, and Port
 // and Function below ActiveProfile and ConfiguredProfile
 
-constexpr property_function handle_AProf_SRIOVState = nullptr; // Arcwright/ProfileManagement/ActiveProfile/Port/Function; network configuration
 constexpr property_function handle_ConfiguredProfile_Port_MCType = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port; network configuration
 constexpr property_function handle_ConfiguredProfile_Port_Function_Protocol = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
 constexpr property_function handle_ProfileManagement_ConfiguredProfile_Port_Function_MACAddress = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile/Port/Function; network configuration
