@@ -29,9 +29,9 @@ using nlohmann::json;
 namespace {
 
 // AW3 with the profile commands (NIC 0 disabled, NIC 1 enabled); AW3 whose
-// firmware lacks them (port 1 configured for ZMR); a Trelmont of two NPAR
-// ports (NIC 1 enabled in its census only: its running state); a Trelmont
-// whose firmware rules SR-IOV out; Varrow with states 0, 7 and 1.
+// firmware lacks them (port 1 configured for ZMR); a Trelmont with an NPAR
+// and a UFP port (NIC 0 enabled, NIC 1 disabled); a Trelmont whose firmware
+// rules SR-IOV out; Varrow with states 0, 7 and 1.
 const char kSriov[] = R"({
   "adapters": [
     { "name": "aw2", "family": "converged", "generation": "AW2", "serial": "AW2SR01",
@@ -61,7 +61,7 @@ const char kSriov[] = R"({
       "firmware": { "active": "11.1.183.23", "flash": "11.1.183.23", "boot": "11.1.183.1" },
       "active_profile": 5,
       "profiles": [ { "id": 5, "description": "NIC", "caps": ["nic"], "counts": { "nic": 2 } } ],
-      "ports": [ { "mc_type": 5 }, { "mc_type": 5 } ],
+      "ports": [ { "mc_type": 5 }, { "mc_type": 6 } ],
       "functions": [
         { "bus": 5, "function": 0, "kind": "nic", "vendor": "0x19A2", "device_id": "0x0720", "port": 0,
           "mac": "00:00:C9:C4:00:30", "sriov_state": 1 },
@@ -428,7 +428,7 @@ TEST_F(SriovState, TrelmontWritesTheWholeTableAndShowsItAfterReboot)
     std::string fn = nic(5, 1);
     // The request expected: the configured PCIe descriptors of functions 0
     // and 1 (1 with SR-IOV on and 255 virtual functions), then the ISAP
-    // descriptor with both ports' configured mode (NPAR, 5).
+    // descriptor with each port's configured mode (NPAR 5, UFP 6).
     std::vector<uint8_t> want(8 + 2 * 88 + 68, 0);
     want[0] = 5;
     want[3] = 0x80;
@@ -452,7 +452,7 @@ TEST_F(SriovState, TrelmontWritesTheWholeTableAndShowsItAfterReboot)
     want[8 + 2 * 88] = 0x56;
     want[8 + 2 * 88 + 1] = 68;
     want[8 + 2 * 88 + 52] = 5;
-    want[8 + 2 * 88 + 53] = 5;
+    want[8 + 2 * 88 + 53] = 6;
     clear_log(host_.root());
     ASSERT_EQ(VEXO_STATUS_SUCCESS, set_at(fn + "/SRIOVState", "Enabled"));
     EXPECT_EQ(VEXO_STATUS_SRIOV_CHANGED_REBOOT, last_status().first);
@@ -474,7 +474,7 @@ TEST_F(SriovState, TrelmontWritesTheWholeTableAndShowsItAfterReboot)
     EXPECT_EQ(1, s.sriov_state);
     EXPECT_EQ(255, s.number_vfs);
     EXPECT_EQ(5, configured_mc(kTrelmont, 0));
-    EXPECT_EQ(5, configured_mc(kTrelmont, 1));
+    EXPECT_EQ(6, configured_mc(kTrelmont, 1));
 
     // The configured tree follows at once; what runs is unchanged.
     EXPECT_EQ("Enabled", value_at(conf1 + "/SRIOVState"));
