@@ -65,6 +65,11 @@ void unknown_command(FwCall &c)
     c.answer.clear();
 }
 
+// Additional status of a legacy write that would enable SR-IOV on a port
+// in ZMR channel mode.
+const uint16_t FW_ADDL_ZMR_ENABLED = 104;
+const uint8_t MC_TYPE_ZMR = 2;
+
 const Adapter &card(const FwCall &c)
 {
     return c.m.adapters[c.adapter];
@@ -73,6 +78,15 @@ const Adapter &card(const FwCall &c)
 const json &function_doc(const FwCall &c, size_t f)
 {
     return c.m.doc.at("adapters").at(c.adapter).at("functions").at(f);
+}
+
+// AW2 firmware knows no profile commands; an AW3 whose description says
+// "profile_commands": false does not either.
+bool lacks_profile_commands(const FwCall &c)
+{
+    const std::string &gen = card(c).generation;
+    return gen == "AW2" ||
+           (gen == "AW3" && !c.m.doc.at("adapters").at(c.adapter).value("profile_commands", true));
 }
 
 std::string mac_text(const uint8_t mac[6])
@@ -205,7 +219,7 @@ std::vector<uint8_t> protocol_descriptor(const FwCall &c, size_t f, uint32_t fla
 // function its PCIe and protocol descriptors, then one descriptor per port.
 void fw_get_profile_config(FwCall &c)
 {
-    if (card(c).generation == "AW2") {
+    if (lacks_profile_commands(c)) {
         unknown_command(c);
         return;
     }
@@ -298,7 +312,7 @@ void fw_get_profile_config(FwCall &c)
 // types. The whole request is checked before anything changes.
 void fw_set_profile_config(FwCall &c)
 {
-    if (card(c).generation == "AW2") {
+    if (lacks_profile_commands(c)) {
         unknown_command(c);
         return;
     }
@@ -462,6 +476,21 @@ void fw_set_aw_config_any(FwCall &c, bool v1)
     if (count > AW_RECORDS || 4 + count * rec_size > c.req_len) {
         refuse(c);
         return;
+    }
+    // Version 1 refuses the whole write when it would enable SR-IOV on a
+    // function whose port runs in ZMR mode.
+    for (uint32_t i = 0; v1 && i < count; ++i) {
+        const uint8_t *rec = c.req + 4 + i * rec_size;
+        size_t f = 0;
+        if (rec[0] != 0 || rec[4 + 8] != 1 || !function_number(c, rec[4], &f))
+            continue;
+        if (pcie_state(c.m, c.adapter, f, c.fw, true).sriov_state != 1 &&
+            port_mc_type(c.m, c.adapter, static_cast<size_t>(card(c).functions[f].port), c.fw, true) == MC_TYPE_ZMR) {
+            c.status = FW_STATUS_FAILED;
+            c.additional = FW_ADDL_ZMR_ENABLED;
+            c.answer.clear();
+            return;
+        }
     }
     bool changed = false;
     for (uint32_t i = 0; i < count; ++i) {

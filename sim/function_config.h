@@ -16,7 +16,10 @@
 // written through either command is kept in the adapter's firmware state
 // ("configured_mac" by PCI name) and shown by the configured configuration
 // and the legacy record; the active configuration keeps what the adapter
-// booted with.
+// booted with. AW3 firmware whose description says "profile_commands":
+// false answers the profile commands as unknown. A version-1 legacy write
+// that would enable SR-IOV on a function whose port is configured for ZMR
+// (multichannel type 2) is refused with additional status 104.
 #ifndef HLVD_SIM_FUNCTION_CONFIG_H
 #define HLVD_SIM_FUNCTION_CONFIG_H
 

@@ -73,7 +73,6 @@ constexpr property_function handle_nic_MTUSize = nullptr; // Arcwright/NICPhysic
 constexpr property_function handle_nic_logical_link_status = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_nic_bandwidth_softcap = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_portspeed = nullptr; // Arcwright/NICPhysicalHBA, Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration; network configuration
-constexpr property_function handle_NICPhysicalHBA_SRIOVState = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_VEPAState = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_ProtocolIfType = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
 constexpr property_function handle_LinkTechnology = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
@@ -171,11 +170,6 @@ constexpr property_function handle_bwg_props = nullptr; // Arcwright/PortDiscove
 constexpr property_function handle_app_feature_vars = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/ApplicationTLVGroups; network configuration
 constexpr property_function handle_apptlv_feature_vars = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/ApplicationTLVGroups/*/ApplicationTLV; network configuration
 constexpr property_function handle_update_qcn_props = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/QCN; network configuration
-
-// Link configurations and profiles: LinkConfig, Profile, Protocol, and Port
-// and Function below ActiveProfile and ConfiguredProfile
-
-constexpr property_function handle_AProf_SRIOVState = nullptr; // Arcwright/ProfileManagement/ActiveProfile/Port/Function; network configuration
 
 // NC-SI configurations, firmware trace modules and modes, event-log entries:
 // NCSIStaticConfiguration, NCSIDynamicConfiguration, ExtFATModule,
