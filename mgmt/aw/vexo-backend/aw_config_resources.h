@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "mgmt/aw/vexo-backend/ioctl_header.h" // PCIE_RESOURCE_DESCRIPTORS
+
 #define AW_RESOURCES_MAX 16
 #define AW_CONFIG_RESOURCES_SIZE 836
 #define AW_CONFIG_RESOURCES_V1_SIZE 1092
@@ -232,20 +234,6 @@ struct GENERIC_RESOURCE_DESCRIPTORS {
     uint32_t rsvd3[16];
 };
 
-struct PCIE_RESOURCE_DESCRIPTORS {
-    uint32_t word0; // descriptor_type 0-7, immediate 30, no_save 31
-    uint32_t word1; // pf_number 16-25
-    uint32_t rsvd3;
-    uint8_t sriov_state; // 0 disabled, 1 enabled
-    uint8_t pf_state;
-    uint8_t pf_type;
-    uint8_t rsvd4;
-    uint16_t num_of_vfs;
-    uint16_t rsvd5;
-    uint32_t roles_word; // mission_roles 0-7, pchg 27, schg 28, xchg 29, xrom 30-31
-    uint32_t rsvd7[12];
-};
-
 struct NIC_RESOURCE_DESCRIPTORS {
     uint32_t word0; // descriptor_type 0-7, vlv 26, vft 27, qun 28, del 29, immediate 30, no_save 31
     uint32_t word1; // vf_number 0-7, pf_number 16-25
@@ -303,9 +291,6 @@ static_assert(sizeof(AW_RESOURCES_V1) == 68, "V1 resource record is 68 bytes");
 static_assert(sizeof(GET_AW_CONFIGURATION_AND_RESOURCES_PARAMS_V1) == AW_CONFIG_RESOURCES_V1_SIZE, "1092-byte buffer");
 static_assert(sizeof(SET_AW_CONFIGURATION_AND_RESOURCES_PARAMS_V1) == AW_CONFIG_RESOURCES_V1_SIZE, "1092-byte buffer");
 static_assert(sizeof(GENERIC_RESOURCE_DESCRIPTORS) == 72, "common record is 72 bytes");
-static_assert(sizeof(PCIE_RESOURCE_DESCRIPTORS) == 72, "common PCIe record is 72 bytes");
-static_assert(offsetof(PCIE_RESOURCE_DESCRIPTORS, sriov_state) == 12, "common sriov_state at 12");
-static_assert(offsetof(PCIE_RESOURCE_DESCRIPTORS, roles_word) == 20, "common mission roles at 20");
 static_assert(sizeof(NIC_RESOURCE_DESCRIPTORS) == 72, "common NIC record is 72 bytes");
 static_assert(offsetof(NIC_RESOURCE_DESCRIPTORS, iface_caps_flags) == 40, "common NIC caps at 40");
 static_assert(offsetof(NIC_RESOURCE_DESCRIPTORS, bw_min) == 48, "common NIC bw_min at 48");
