@@ -14,6 +14,7 @@
 #include "sim/mac_model.h"
 #include "sim/flash_model.h"
 #include "sim/port_model.h"
+#include "sim/port_state_model.h"
 #include "sim/profile_model.h"
 #include "sim/fw_context.h"
 
@@ -606,9 +607,14 @@ const FwCommand kCommands[] = {
     {1, 6, -1, cmd_flash_read},
     {1, 7, -1, cmd_flash_rom},
     {1, 32, -1, cmd_controller_attributes},
+    {1, 37, -1, cmd_get_flow_control},
     {1, 58, -1, cmd_fw_config},
+    {1, 62, -1, cmd_set_port_state},
     {1, 66, -1, cmd_get_boot_config},
     {1, 67, -1, cmd_set_boot_config},
+    {1, 69, -1, cmd_set_beacon_state},
+    {1, 70, -1, cmd_get_beacon_state},
+    {1, 71, -1, cmd_get_port_state},
     {1, 72, -1, cmd_read_pci_config},
     {1, 76, -1, cmd_oem_attributes},
     {1, 77, -1, cmd_port_name},
@@ -629,6 +635,8 @@ const FwCommand kCommands[] = {
     {1, 121, -1, cmd_additional_attributes},
     {1, 123, -1, cmd_capabilities},
     {1, 124, -1, cmd_set_switch_type},
+    {1, 132, -1, cmd_set_tx_throttle},
+    {1, 133, -1, cmd_get_tx_throttle},
     {1, 147, -1, cmd_mac_list},
     {1, 161, 1, cmd_profile_capacities},
     {1, 164, 0, cmd_common_profile_config},
@@ -642,6 +650,7 @@ const FwCommand kCommands[] = {
     {1, 191, -1, cmd_set_features},
     {1, 201, -1, cmd_get_link_reconfig},
     {1, 202, -1, cmd_set_link_reconfig},
+    {1, 205, -1, cmd_manage_flow_control},
     {2, 7, -1, cmd_nic_params},
     {11, 20, -1, cmd_get_loopback_mode},
     {11, 21, -1, cmd_coredump_properties},

@@ -18,6 +18,7 @@
 #include "mgmt/aw/vexo-backend/linux/os_services.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
 #include "mgmt/aw/vexo-backend/port_discovery.h"
+#include "mgmt/aw/vexo-backend/port_state.h"
 #include "mgmt/aw/vexo-backend/profile_tree.h"
 #include "mgmt/aw/vexo-backend/persistence_files.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
@@ -574,7 +575,7 @@ extern "C" int backend_client_exit(int client_count)
                 strcasecmp(state, "Enabled") == 0) {
                 char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE] = {};
                 std::snprintf(params[2], VEXO_VALUE_SIZE, "Disabled");
-                run_action(port, "Beacon", params);
+                do_Beacon(port, internal_get_node(port, "Beacon", VEXO_NODE_ACTION), params);
             }
         });
         node *diagnostics = internal_get_node(adapter, "Diagnostics", VEXO_NODE_GROUP);

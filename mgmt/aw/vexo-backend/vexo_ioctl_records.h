@@ -468,6 +468,123 @@ struct VARROW_IOCTL_COMMON_READ_OBJECT_PARAMS_V1 {
     } params;
 };
 
+// Port state (opcode 71 read, opcode 62 write), 4 bytes.
+typedef union _IOCTL_COMMON_GET_PORT_STATUS_PARAMS {
+    struct {
+        uint32_t rsvd0;
+    } request;
+    struct {
+        uint32_t port_status; // 1 enabled
+    } response;
+} IOCTL_COMMON_GET_PORT_STATUS_PARAMS;
+
+typedef union _IOCTL_COMMON_ENABLE_DISABLE_PORT_PARAMS {
+    struct {
+        uint32_t port_status; // 1 enable, 0 disable
+    } request;
+    struct {
+        uint32_t rsvd0;
+    } response;
+} IOCTL_COMMON_ENABLE_DISABLE_PORT_PARAMS;
+
+// The Varrow forms (request version 1) name the link in the request.
+typedef union _VARROW_IOCTL_COMMON_GET_PORT_STATUS_PARAMS {
+    struct {
+        uint32_t rsvd0 : 16;
+        uint32_t linkNumber : 6;
+        uint32_t linkType : 2; // 0
+        uint32_t rsvd4_0 : 8;
+    } request;
+    struct {
+        uint32_t port_status : 1; // 1 enabled
+        uint32_t rsvd0 : 31;
+    } response;
+} VARROW_IOCTL_COMMON_GET_PORT_STATUS_PARAMS;
+
+typedef union _VARROW_IOCTL_COMMON_SET_PORT_STATUS_PARAMS {
+    struct {
+        uint32_t linkEnable : 1;
+        uint32_t rsvd0 : 15;
+        uint32_t linkNumber : 6;
+        uint32_t linkType : 2; // 0
+        uint32_t rsvd4_0 : 8;
+    } request;
+    struct {
+        uint32_t rsvd0;
+    } response;
+} VARROW_IOCTL_COMMON_SET_PORT_STATUS_PARAMS;
+
+// Transmit throttle (opcode 133 read, opcode 132 write), 4 bytes.
+typedef union _GET_TX_THROTTLE_PARAMS {
+    struct {
+        uint32_t rsvd0;
+    } request;
+    struct {
+        uint32_t tx_throttle;
+    } response;
+} GET_TX_THROTTLE_PARAMS;
+
+typedef union _SET_TX_THROTTLE_PARAMS {
+    struct {
+        uint32_t tx_throttle; // 1 slow, 2 fast reaction to PFC pause
+    } request;
+    struct {
+        uint32_t rsvd0;
+    } response;
+} SET_TX_THROTTLE_PARAMS;
+
+// Beacon (opcode 70 read, opcode 69 write), 4 bytes.
+typedef union _IOCTL_COMMON_GET_BEACON_STATE_PARAMS {
+    struct {
+        uint8_t port_num;
+        uint8_t rsvd0[3];
+    } request;
+    struct {
+        uint8_t beacon_state; // 1 on
+        uint8_t rsvd0[3];
+    } response;
+} IOCTL_COMMON_GET_BEACON_STATE_PARAMS;
+
+typedef union _IOCTL_COMMON_ENABLE_DISABLE_BEACON_PARAMS {
+    struct {
+        uint8_t port_num;
+        uint8_t beacon_state; // 1 on, 0 off
+        uint8_t beacon_duration;
+        uint8_t status_duration;
+    } request;
+    struct {
+        uint32_t rsvd0;
+    } response;
+} IOCTL_COMMON_ENABLE_DISABLE_BEACON_PARAMS;
+
+// The parameters of a flow-control query or write (opcode 205), carried in
+// IOCTL_COMMON_MANAGE_FLOW_CONTROL's params.
+#define FLOW_CTRL_MODE_QUERY 0
+#define FLOW_CTRL_MODE_SET 1
+typedef struct _MANAGE_FLOW_CTRL_IN_PARAMETERS {
+    uint32_t tx_flow_control : 4; // 1 enabled
+    uint32_t rx_flow_control : 4;
+    uint32_t lock : 1;   // 1 under NPAR
+    uint32_t active : 1; // 1 under NPAR
+    uint32_t immediate : 1;
+    uint32_t mode : 2;
+    uint32_t rsvd0 : 11;
+    uint32_t port_number : 6;
+    uint32_t port_type : 2; // 0
+    uint32_t rsvd1;
+} MANAGE_FLOW_CTRL_IN_PARAMETERS;
+
+typedef struct _MANAGE_FLOW_CTRL_OUT_PARAMETERS {
+    uint32_t tx_flow_control : 4;
+    uint32_t rx_flow_control : 4;
+    uint32_t lock : 1;
+    uint32_t active : 1;
+    uint32_t rsvd0 : 14;
+    uint32_t port_number : 6;
+    uint32_t port_type : 2;
+    uint32_t rsvd1;
+} MANAGE_FLOW_CTRL_OUT_PARAMETERS;
+
 // ---------------------------------------------------------------------------
 // Sized byte areas, laid out by the features that use them.
 struct NTWK_MAC_SET_PARAMS {
@@ -494,26 +611,8 @@ struct GET_DOMAIN_CONFIG_PARAMS {
 struct SET_LINK_SPEED_PARAMS_V1 {
     uint8_t data[8];
 };
-struct IOCTL_COMMON_ENABLE_DISABLE_PORT_PARAMS {
-    uint8_t data[4];
-};
-struct VARROW_IOCTL_COMMON_SET_PORT_STATUS_PARAMS {
-    uint8_t data[4];
-};
 struct IOCTL_COMMON_GET_PHYSICAL_FUNCTION_CONFIG_PARAMS {
     uint8_t data[24];
-};
-struct IOCTL_COMMON_ENABLE_DISABLE_BEACON_PARAMS {
-    uint8_t data[4];
-};
-struct IOCTL_COMMON_GET_BEACON_STATE_PARAMS {
-    uint8_t data[4];
-};
-struct IOCTL_COMMON_GET_PORT_STATUS_PARAMS {
-    uint8_t data[4];
-};
-struct VARROW_IOCTL_COMMON_GET_PORT_STATUS_PARAMS {
-    uint8_t data[4];
 };
 struct IOCTL_COMMON_READ_TRANSRECEIVER_DATA_PARAMS {
     uint8_t data[264];
@@ -552,12 +651,6 @@ struct IOCTL_COMMON_GET_CAPABILITY_PARAMS {
     uint8_t data[12];
 };
 struct ARM_LOG_CREATE_SNAPSHOT_PARAMS {
-    uint8_t data[4];
-};
-struct SET_TX_THROTTLE_PARAMS {
-    uint8_t data[4];
-};
-struct GET_TX_THROTTLE_PARAMS {
     uint8_t data[4];
 };
 struct GET_LINK_SPEED_PARAMS {
@@ -903,6 +996,8 @@ static_assert(sizeof(IOCTL_COMMON_GET_CONFIG_SIGNATURE_PARAMS) == 132, "get conf
 static_assert(sizeof(IOCTL_COMMON_MANAGE_FAT_PARAMS) == 20, "IOCTL_COMMON_MANAGE_FAT_PARAMS is 20 bytes");
 static_assert(sizeof(IOCTL_COMMON_GET_FLOW_CONTROL) == 20, "IOCTL_COMMON_GET_FLOW_CONTROL is 20 bytes");
 static_assert(sizeof(IOCTL_COMMON_MANAGE_FLOW_CONTROL) == 24, "IOCTL_COMMON_MANAGE_FLOW_CONTROL is 24 bytes");
+static_assert(sizeof(MANAGE_FLOW_CTRL_IN_PARAMETERS) == 8, "MANAGE_FLOW_CTRL_IN_PARAMETERS is 8 bytes");
+static_assert(sizeof(MANAGE_FLOW_CTRL_OUT_PARAMETERS) == 8, "MANAGE_FLOW_CTRL_OUT_PARAMETERS is 8 bytes");
 static_assert(sizeof(AW_FW_CFG) == 156, "AW_FW_CFG is 156 bytes");
 static_assert(sizeof(COMMON_GET_VPD_DATA_PARAMS) == 1032, "VPD buffer is 1032 bytes");
 static_assert(sizeof(VARROW_COMMON_GET_VPD_DATA_PARAMS_V1) == 1032, "Varrow VPD buffer is 1032 bytes");
