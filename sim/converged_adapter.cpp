@@ -17,6 +17,7 @@
 #include "sim/port_state_model.h"
 #include "sim/profile_model.h"
 #include "sim/fw_context.h"
+#include "sim/wire.h"
 
 namespace hlvdsim
 {
@@ -71,25 +72,6 @@ bool need(FwContext &c, uint32_t len)
     return false;
 }
 
-void put8(std::vector<uint8_t> &b, size_t at, uint8_t v)
-{
-    if (b.size() < at + 1)
-        b.resize(at + 1);
-    b[at] = v;
-}
-
-void put16(std::vector<uint8_t> &b, size_t at, uint16_t v)
-{
-    put8(b, at, static_cast<uint8_t>(v));
-    put8(b, at + 1, static_cast<uint8_t>(v >> 8));
-}
-
-void put32(std::vector<uint8_t> &b, size_t at, uint32_t v)
-{
-    put16(b, at, static_cast<uint16_t>(v));
-    put16(b, at + 2, static_cast<uint16_t>(v >> 16));
-}
-
 void put_text(std::vector<uint8_t> &b, size_t at, size_t field, const std::string &s)
 {
     if (b.size() < at + field)
@@ -112,12 +94,6 @@ void put_mac(std::vector<uint8_t> &b, size_t at, const uint8_t mac[6])
     put16(b, at, 8); // SizeOfStructure of MAC_ADDRESS_FORMAT
     for (int i = 0; i < 6; ++i)
         put8(b, at + 2 + static_cast<size_t>(i), mac[i]);
-}
-
-uint32_t get32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
 }
 
 // Factory MAC of a function; zeros when the description has none.

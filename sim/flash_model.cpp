@@ -14,6 +14,7 @@
 #include "sim/fc_hba.h"
 #include "sim/ufi_generator.h"
 #include "sim/varrow_object.h"
+#include "sim/wire.h"
 
 namespace hlvdsim
 {
@@ -186,19 +187,6 @@ bool program(const std::string &sysroot, const std::string &adapter, uint32_t of
 
 // ---------------------------------------------------------------------------
 // Command helpers.
-
-uint32_t get32(const uint8_t *p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-void put32(std::vector<uint8_t> &b, size_t at, uint32_t v)
-{
-    if (b.size() < at + 4)
-        b.resize(at + 4);
-    for (int i = 0; i < 4; ++i)
-        b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 void refuse(FwContext &c, uint8_t status, uint16_t additional)
 {

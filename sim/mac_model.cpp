@@ -6,6 +6,7 @@
 
 #include "sim/converged_adapter.h"
 #include "sim/flash_model.h"
+#include "sim/wire.h"
 
 namespace hlvdsim
 {
@@ -19,24 +20,6 @@ const size_t kObjectHeader = 8;  // actual length, eof word
 const size_t kObjectName = 104;  // name field of the object request
 const uint32_t kEraseOp = 3;     // FLASHROM_PARAMS op code: erase
 const uint32_t kFcoeWwnType = 27; // FLASHROM_PARAMS op type: FCoE WWN region
-
-void put16(std::vector<uint8_t> &b, size_t at, uint16_t v)
-{
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void put32(std::vector<uint8_t> &b, size_t at, uint32_t v)
-{
-    put16(b, at, static_cast<uint16_t>(v));
-    put16(b, at + 2, static_cast<uint16_t>(v >> 16));
-}
-
-uint32_t get32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
 
 const Function &func(const FwContext &c)
 {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "sim/converged_adapter.h"
+#include "sim/wire.h"
 
 namespace hlvdsim
 {
@@ -19,33 +20,6 @@ const size_t kDcbxSize = 312;
 const size_t kDcbxAppOffset = 72;
 const size_t kDcbxAppSize = 16;
 const size_t kDcbxApps = 15;
-
-void put16(std::vector<uint8_t> &b, size_t at, uint32_t v)
-{
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void put32(std::vector<uint8_t> &b, size_t at, uint32_t v)
-{
-    put16(b, at, v & 0xFFFF);
-    put16(b, at + 2, v >> 16);
-}
-
-// A number of the description, written as a number or as a text.
-long number(const json &j, const char *key, long dflt)
-{
-    if (!j.is_object() || !j.contains(key))
-        return dflt;
-    const json &v = j.at(key);
-    if (v.is_string())
-        return std::strtol(v.get<std::string>().c_str(), nullptr, 0);
-    if (v.is_boolean())
-        return v.get<bool>() ? 1 : 0;
-    if (v.is_number())
-        return v.get<long>();
-    return dflt;
-}
 
 const json &adapter_doc(const FwContext &c)
 {
@@ -98,11 +72,11 @@ void cmd_phy_details(FwContext &c)
         for (auto it = port.at("phy").begin(); it != port.at("phy").end(); ++it)
             phy[it.key()] = it.value();
     c.answer.assign(kPhyDetailsSize, 0);
-    put16(c.answer, 0, static_cast<uint32_t>(number(phy, "type", 0)));
-    put16(c.answer, 2, static_cast<uint32_t>(number(phy, "interface_type", 3)));
-    put16(c.answer, 8, static_cast<uint32_t>(number(phy, "extended", 0)));
-    put16(c.answer, 12, static_cast<uint32_t>(number(phy, "auto_speeds", 0)));
-    put16(c.answer, 14, static_cast<uint32_t>(number(phy, "fixed_speeds", 0)));
+    put16(c.answer, 0, static_cast<uint32_t>(desc_number(phy, "type", 0)));
+    put16(c.answer, 2, static_cast<uint32_t>(desc_number(phy, "interface_type", 3)));
+    put16(c.answer, 8, static_cast<uint32_t>(desc_number(phy, "extended", 0)));
+    put16(c.answer, 12, static_cast<uint32_t>(desc_number(phy, "auto_speeds", 0)));
+    put16(c.answer, 14, static_cast<uint32_t>(desc_number(phy, "fixed_speeds", 0)));
 }
 
 void cmd_dcbx_config(FwContext &c)
@@ -127,10 +101,10 @@ void cmd_dcbx_config(FwContext &c)
     for (size_t k = 0; k < apps.size() && k < kDcbxApps; ++k) {
         const json &app = apps.at(k);
         size_t at = kDcbxAppOffset + k * kDcbxAppSize;
-        put16(c.answer, at, static_cast<uint32_t>(number(app, "protocol", 0)));
-        c.answer[at + 2] = static_cast<uint8_t>(number(app, "selector", 0));
-        c.answer[at + 3] = static_cast<uint8_t>(number(app, "valid", 1));
-        put32(c.answer, at + 4, static_cast<uint32_t>(number(app, "oui", 0x001b21)));
+        put16(c.answer, at, static_cast<uint32_t>(desc_number(app, "protocol", 0)));
+        c.answer[at + 2] = static_cast<uint8_t>(desc_number(app, "selector", 0));
+        c.answer[at + 3] = static_cast<uint8_t>(desc_number(app, "valid", 1));
+        put32(c.answer, at + 4, static_cast<uint32_t>(desc_number(app, "oui", 0x001b21)));
         if (app.contains("priorities") && app.at("priorities").is_array())
             for (const json &p : app.at("priorities"))
                 if (p.is_number_integer() && p.get<long>() >= 0 && p.get<long>() < 8)

@@ -5,6 +5,7 @@
 #include <strings.h>
 
 #include "sim/converged_adapter.h"
+#include "sim/wire.h"
 
 namespace hlvdsim
 {
@@ -26,18 +27,6 @@ struct PortSettings {
     uint32_t lock = 0;
     uint32_t active = 0;
 };
-
-uint32_t get32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-
-void put32(std::vector<uint8_t> &b, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 void fail(FwContext &c, uint8_t status, uint16_t additional = 0)
 {
@@ -64,21 +53,6 @@ const json &adapter_doc(const FwContext &c)
     return c.m.doc.at("adapters").at(c.adapter);
 }
 
-// A number of the description, written as a number, a boolean or a text.
-long number(const json &j, const char *key, long dflt)
-{
-    if (!j.is_object() || !j.contains(key))
-        return dflt;
-    const json &v = j.at(key);
-    if (v.is_string())
-        return std::strtol(v.get<std::string>().c_str(), nullptr, 0);
-    if (v.is_boolean())
-        return v.get<bool>() ? 1 : 0;
-    if (v.is_number())
-        return v.get<long>();
-    return dflt;
-}
-
 size_t port_count(const FwContext &c)
 {
     const json &a = adapter_doc(c);
@@ -101,14 +75,14 @@ void merge_settings(PortSettings &s, const json &j)
 {
     if (!j.is_object())
         return;
-    s.enabled = number(j, "enabled", s.enabled ? 1 : 0) != 0;
+    s.enabled = desc_number(j, "enabled", s.enabled ? 1 : 0) != 0;
     if (j.contains("beacon") && j.at("beacon").is_string())
         s.beacon = j.at("beacon").get<std::string>();
-    s.tx_throttle = static_cast<uint32_t>(number(j, "tx_throttle", s.tx_throttle));
-    s.tx_flow = static_cast<uint32_t>(number(j, "tx_flow_control", s.tx_flow));
-    s.rx_flow = static_cast<uint32_t>(number(j, "rx_flow_control", s.rx_flow));
-    s.lock = static_cast<uint32_t>(number(j, "lock", s.lock));
-    s.active = static_cast<uint32_t>(number(j, "active", s.active));
+    s.tx_throttle = static_cast<uint32_t>(desc_number(j, "tx_throttle", s.tx_throttle));
+    s.tx_flow = static_cast<uint32_t>(desc_number(j, "tx_flow_control", s.tx_flow));
+    s.rx_flow = static_cast<uint32_t>(desc_number(j, "rx_flow_control", s.rx_flow));
+    s.lock = static_cast<uint32_t>(desc_number(j, "lock", s.lock));
+    s.active = static_cast<uint32_t>(desc_number(j, "active", s.active));
 }
 
 // The description's starting values, then what the firmware was told since.
