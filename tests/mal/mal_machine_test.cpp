@@ -185,7 +185,7 @@ TEST_F(MalMachine, FunctionRecords)
     MAL_iSCSINicConfigProperties config;
     std::memset(&config, 0, sizeof config);
     EXPECT_EQ(RM_STATUS_OK, MAL_GetiSCSINicConfigProperties(static_cast<node_tag_t>(iscsis[0]), &config));
-    EXPECT_STREQ("Unknown", config.PortMaxSpeed);
+    EXPECT_STREQ("10Gb", config.PortMaxSpeed); // the NIC parameters of the iSCSI function
 }
 
 TEST_F(MalMachine, FailingReadsLeaveTheirFailureValues)

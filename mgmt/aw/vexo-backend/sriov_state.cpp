@@ -518,8 +518,11 @@ extern "C" int VEXO_conf_sriov_state(node *adapter, int pf_number, char *value)
                    number);
             if (number == pf_number) {
                 pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:Matched..\n", __func__);
-                set_prop_val(fn, "SRIOVState", "%s", value);
-                return result;
+                // Through the property's handler, so the configured-profile
+                // file that later reads come from carries the new state too.
+                char text[VEXO_VALUE_SIZE];
+                std::snprintf(text, sizeof text, "%s", value);
+                return internal_set_property(fn, "SRIOVState", text);
             }
         }
     }
