@@ -608,6 +608,7 @@ const FwCommand kCommands[] = {
     {1, 102, -1, cmd_phy_details},
     {1, 113, -1, cmd_available_personalities},
     {1, 114, -1, cmd_configured_personality},
+    {1, 120, -1, fw_config_row<fw_vnic_name, FwContext>},
     {1, 121, -1, cmd_additional_attributes},
     {1, 123, -1, cmd_capabilities},
     {1, 124, -1, cmd_set_switch_type},

@@ -1,5 +1,6 @@
 #include "sim/function_config.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -25,8 +26,13 @@ const uint8_t DESC_PORT = 0x55;
 const uint8_t DESC_ISAP = 0x56;
 const size_t DESC_SIZE = 88;
 const size_t ISAP_SIZE = 68;
+const uint32_t LLD_VALID = 1u << 23;
 const uint32_t MAC_ADDR_VALID = 1u << 25;
+const uint32_t VLAN_VALID = 1u << 26;
 const uint32_t VF_TEMPLATE = 1u << 27;
+const uint32_t IMMEDIATE = 1u << 30;
+const uint32_t LLD = 1u << 9; // in the link word
+const uint32_t BW_KEEP = 0xFFFFFFFF;
 
 // Legacy configuration-and-resources record.
 const size_t AW_RECORDS = 16;
@@ -178,14 +184,16 @@ long function_value(const FwCall &c, size_t f, const char *key, long dflt)
 // The protocol descriptor of function `f`: its MAC, physical port (link
 // number), logical link state, VLAN and bandwidths. A template gives no
 // link settings.
-std::vector<uint8_t> protocol_descriptor(const FwCall &c, size_t f, uint32_t flags, const uint8_t mac[6])
+std::vector<uint8_t> protocol_descriptor(const FwCall &c, size_t f, uint32_t flags, const uint8_t mac[6],
+                                         bool configured)
 {
     const Function &fn = card(c).functions[f];
     bool tmpl = (flags & VF_TEMPLATE) != 0;
+    ChannelSettings s = channel_settings(c.m, c.adapter, f, c.fw, configured);
     uint32_t link = static_cast<uint32_t>(fn.port) & 0x3F;
-    uint32_t lld = !tmpl && function_value(c, f, "lld", 0) ? 1u << 9 : 0;
-    uint32_t bw_min = tmpl ? 0 : static_cast<uint32_t>(function_field(c.m, c.adapter, f, "bw_min", 0));
-    uint32_t bw_max = tmpl ? 0 : static_cast<uint32_t>(function_field(c.m, c.adapter, f, "bw_max", 0));
+    uint32_t lld = !tmpl && s.lld ? LLD : 0;
+    uint32_t bw_min = tmpl ? 0 : s.bw_min;
+    uint32_t bw_max = tmpl ? 0 : s.bw_max;
     if (fn.kind == "iscsi") {
         std::vector<uint8_t> d = descriptor(DESC_ISCSI, flags, fn.function);
         std::memcpy(&d[14], mac, 6);
@@ -204,15 +212,72 @@ std::vector<uint8_t> protocol_descriptor(const FwCall &c, size_t f, uint32_t fla
     }
     std::vector<uint8_t> d = descriptor(DESC_NIC, flags, fn.function);
     std::memcpy(&d[10], mac, 6);
-    if (!tmpl)
-        put16(&d[36], static_cast<uint16_t>(function_field(c.m, c.adapter, f, "vlan_id", 0)));
-    put32(&d[44], link | lld);
+    uint32_t channel_id = 0;
+    if (!tmpl) {
+        put16(&d[36], s.vlan_id);
+        channel_id = (static_cast<uint32_t>(function_field(c.m, c.adapter, f, "channel_id", 0)) & 0xFFF) << 16;
+    }
+    put32(&d[44], link | lld | channel_id);
     put32(&d[48], bw_min);
     put32(&d[52], bw_max);
     return d;
 }
 
+const uint32_t NO_CHANNEL_CHANGE = 0xFFFFFFFF;
+
+// The channel settings a NIC, iSCSI or FCoE descriptor of a write changes:
+// lld with its valid bit, a NIC's vlan_id with its valid bit, and the
+// bandwidths unless all ones. *pf is NO_CHANNEL_CHANGE when it changes
+// none; false for a descriptor too short or of no function of the card.
+bool channel_change(const FwCall &c, const uint8_t *d, uint32_t *pf, ChannelSettings *s)
+{
+    *pf = NO_CHANNEL_CHANGE;
+    uint8_t type = d[0];
+    uint32_t word0 = get32(d);
+    size_t link = type == DESC_NIC ? 44 : (type == DESC_ISCSI ? 32 : 52);
+    size_t bw = link + 4;
+    bool lld_valid = (word0 & LLD_VALID) != 0;
+    bool vlan_valid = type == DESC_NIC && (word0 & VLAN_VALID) != 0;
+    bool bw_valid = d[1] >= DESC_SIZE && (get32(d + bw) != BW_KEEP || get32(d + bw + 4) != BW_KEEP);
+    if (!lld_valid && !vlan_valid && !bw_valid)
+        return true;
+    if (d[1] < DESC_SIZE)
+        return false;
+    uint32_t number = (get32(d + 4) >> 16) & 0x3FF;
+    size_t f = 0;
+    const char *kind = type == DESC_NIC ? "nic" : (type == DESC_ISCSI ? "iscsi" : "fcoe");
+    if (!function_by_number(c, number, kind, &f))
+        return false;
+    *s = channel_settings(c.m, c.adapter, f, c.fw, true);
+    if (lld_valid)
+        s->lld = (get32(d + link) & LLD) != 0;
+    if (vlan_valid)
+        s->vlan_id = static_cast<uint16_t>(d[36] | d[37] << 8);
+    if (get32(d + bw) != BW_KEEP)
+        s->bw_min = get32(d + bw);
+    if (get32(d + bw + 4) != BW_KEEP)
+        s->bw_max = get32(d + bw + 4);
+    *pf = number;
+    return true;
+}
+
 } // namespace
+
+// 1/120: the vNIC name of the function the command is aimed at, from its
+// description's "vnic_name" (12 bytes at most); none without one.
+void fw_vnic_name(FwCall &c)
+{
+    if (c.req_len < 92) {
+        refuse(c);
+        return;
+    }
+    std::string name = function_doc(c, c.function).value("vnic_name", "");
+    c.answer.assign(92, 0);
+    if (!function_doc(c, c.function).contains("vnic_name"))
+        return;
+    put32(&c.answer[0], 1);
+    std::memcpy(&c.answer[4], name.data(), std::min<size_t>(name.size(), 12));
+}
 
 // 1/164 version 1: the profile configuration. A census lists the PCIe
 // descriptors with their mission roles; the other configurations list per
@@ -275,14 +340,14 @@ void fw_get_profile_config(FwCall &c)
             continue;
         if (fn.kind == "nic" && s.number_vfs > 0) {
             const uint8_t none[6] = {0, 0, 0, 0, 0, 0};
-            list.push_back(protocol_descriptor(c, f, VF_TEMPLATE, none));
+            list.push_back(protocol_descriptor(c, f, VF_TEMPLATE, none, configured));
         }
         uint8_t mac[6];
         if (config_type == 2)
             booted_mac(c, f, mac);
         else
             configured_mac(c, f, mac);
-        list.push_back(protocol_descriptor(c, f, MAC_ADDR_VALID, mac));
+        list.push_back(protocol_descriptor(c, f, MAC_ADDR_VALID, mac, config_type != 2));
         if (fn.kind == "nic" && function_value(c, f, "roce", 0))
             list.push_back(descriptor(DESC_RDMA, 0, fn.function));
     }
@@ -334,6 +399,12 @@ void fw_set_profile_config(FwCall &c)
     };
     std::vector<PcieChange> pcie;
     std::vector<uint8_t> mc;
+    struct ChannelChange {
+        uint32_t pf;
+        ChannelSettings s;
+        bool immediate;
+    };
+    std::vector<ChannelChange> channels;
     for (uint32_t i = 0; i < count; ++i) {
         if (c.req_len - at < 8 || c.req[at + 1] < 8 || c.req[at + 1] > c.req_len - at) {
             refuse(c);
@@ -369,6 +440,27 @@ void fw_set_profile_config(FwCall &c)
             pcie.push_back(PcieChange{pf, s});
             continue;
         }
+        if (type == DESC_PORT) {
+            // One multichannel mode for every port of the card.
+            if (d[1] < DESC_SIZE) {
+                refuse(c);
+                return;
+            }
+            if (d[5] != 0)
+                for (const Function &fn : card(c).functions)
+                    mc.resize(std::max(mc.size(), static_cast<size_t>(fn.port) + 1), d[5]);
+            continue;
+        }
+        if ((type == DESC_NIC || type == DESC_ISCSI || type == DESC_FCOE) && !(word0 & VF_TEMPLATE)) {
+            ChannelChange ch;
+            if (!channel_change(c, d, &ch.pf, &ch.s)) {
+                refuse(c);
+                return;
+            }
+            ch.immediate = (word0 & IMMEDIATE) != 0;
+            if (ch.pf != NO_CHANNEL_CHANGE)
+                channels.push_back(ch);
+        }
         if ((type != DESC_NIC && type != DESC_ISCSI) || !(word0 & MAC_ADDR_VALID) || (word0 & VF_TEMPLATE))
             continue;
         size_t mac_at = type == DESC_NIC ? 10 : 14;
@@ -384,6 +476,10 @@ void fw_set_profile_config(FwCall &c)
         set_configured_mac(c, ch.function, ch.mac);
     for (const PcieChange &p : pcie)
         set_configured_pcie(c.fw, p.pf, p.s);
+    for (const ChannelChange &ch : channels)
+        set_channel_settings(c.fw, ch.pf, ch.s, ch.immediate);
+    if (!channels.empty())
+        c.dirty = true;
     for (size_t p = 0; p < mc.size(); ++p)
         if (mc[p] != 0)
             set_configured_mc_type(c.fw, p, mc[p]);

@@ -11,8 +11,11 @@
 // absent), "vfs" (a NIC function with virtual functions also lists a
 // virtual-function template descriptor, before its own), "pf_state" (byte 13
 // of its PCIe descriptor, 1 by default), "lld" (its logical link is down),
-// "vlan_id", "bw_min" and "bw_max" (its NIC, iSCSI or FCoE descriptor) and
-// "roce" (an RDMA descriptor follows its NIC descriptor). A configured MAC
+// "vlan_id", "bw_min", "bw_max" and "channel_id" (its NIC, iSCSI or FCoE
+// descriptor; a one-descriptor write changes lld, a NIC's vlan_id and the
+// bandwidths), "roce" (an RDMA descriptor follows its NIC descriptor) and
+// "vnic_name" (1/120). A port descriptor in a write sets the multichannel
+// type of every port of the card. A configured MAC
 // written through either command is kept in the adapter's firmware state
 // ("configured_mac" by PCI name) and shown by the configured configuration
 // and the legacy record; the active configuration keeps what the adapter
@@ -54,6 +57,8 @@ void fw_get_aw_config(FwCall &c);
 void fw_set_aw_config(FwCall &c);
 void fw_get_aw_config_v1(FwCall &c);
 void fw_set_aw_config_v1(FwCall &c);
+// 1/120: the vNIC name of a function.
+void fw_vnic_name(FwCall &c);
 
 // A row handler of the command table in converged_adapter.cpp for one of
 // the handlers above: `Ctx` is that table's command context.

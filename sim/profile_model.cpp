@@ -203,10 +203,49 @@ void raise_reset_needed(json &fw)
     fw["reset_needed"] = 1;
 }
 
+ChannelSettings channel_settings(const Machine &m, size_t adapter, size_t f, const json &fw, bool configured)
+{
+    const json &doc = m.doc.at("adapters").at(adapter).at("functions").at(f);
+    ChannelSettings s;
+    s.lld = doc.contains("lld") && doc.at("lld").is_boolean() ? doc.at("lld").get<bool>()
+                                                              : function_field(m, adapter, f, "lld", 0) != 0;
+    s.vlan_id = static_cast<uint16_t>(function_field(m, adapter, f, "vlan_id", 0));
+    s.bw_min = static_cast<uint32_t>(function_field(m, adapter, f, "bw_min", 0));
+    s.bw_max = static_cast<uint32_t>(function_field(m, adapter, f, "bw_max", 0));
+    std::string key = key_of(m.adapters[adapter].functions[f].function);
+    for (const char *layer : {"channel_active", "channel_configured"}) {
+        if (!configured && std::strcmp(layer, "channel_configured") == 0)
+            break;
+        if (!fw.contains(layer) || !fw.at(layer).contains(key))
+            continue;
+        const json &o = fw.at(layer).at(key);
+        s.lld = o.value("lld", s.lld);
+        s.vlan_id = o.value("vlan_id", s.vlan_id);
+        s.bw_min = o.value("bw_min", s.bw_min);
+        s.bw_max = o.value("bw_max", s.bw_max);
+    }
+    return s;
+}
+
+void set_channel_settings(json &fw, uint32_t pf, const ChannelSettings &s, bool immediate)
+{
+    for (const char *layer : {"channel_configured", "channel_active"}) {
+        if (!immediate && std::strcmp(layer, "channel_active") == 0)
+            break;
+        json &o = fw[layer][key_of(pf)];
+        o["lld"] = s.lld;
+        o["vlan_id"] = s.vlan_id;
+        o["bw_min"] = s.bw_min;
+        o["bw_max"] = s.bw_max;
+    }
+}
+
 void profile_reboot(json &a)
 {
     json &fw = a["fw_state"];
-    const char *const kPairs[][2] = {{"pcie_configured", "pcie_active"}, {"mc_configured", "mc_active"}};
+    const char *const kPairs[][2] = {{"pcie_configured", "pcie_active"},
+                                     {"mc_configured", "mc_active"},
+                                     {"channel_configured", "channel_active"}};
     for (const auto &p : kPairs) {
         if (!fw.contains(p[0]))
             continue;

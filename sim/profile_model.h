@@ -22,7 +22,8 @@
 //   "capabilities"    multichannel capability bits (1/123)
 //   "common_profile_count" Varrow: the count its common configuration reports
 // Per port ("ports"[i]): "mc_type". Per function: "sriov_state",
-// "mission_roles", "presentation_chg", "sriov_chg".
+// "mission_roles", "presentation_chg", "sriov_chg", and the channel settings
+// "lld", "vlan_id", "bw_min", "bw_max".
 #ifndef HLVD_SIM_PROFILE_MODEL_H
 #define HLVD_SIM_PROFILE_MODEL_H
 
@@ -57,6 +58,20 @@ uint8_t port_mc_type(const Machine &m, size_t adapter, size_t port, const nlohma
 void set_configured_mc_type(nlohmann::json &fw, size_t port, uint8_t mc_type);
 // A saved change waits for the reboot (answered by 1/84).
 void raise_reset_needed(nlohmann::json &fw);
+
+// The channel settings of function `f` (its NIC, iSCSI or FCoE descriptor):
+// the description's "lld", "vlan_id", "bw_min" and "bw_max", then what
+// writes changed. A write takes effect at once when marked immediate, else
+// at the next reboot.
+struct ChannelSettings {
+    bool lld;
+    uint16_t vlan_id;
+    uint32_t bw_min;
+    uint32_t bw_max;
+};
+ChannelSettings channel_settings(const Machine &m, size_t adapter, size_t f, const nlohmann::json &fw,
+                                 bool configured);
+void set_channel_settings(nlohmann::json &fw, uint32_t pf, const ChannelSettings &s, bool immediate);
 
 // The reboot: what was configured starts running. `adapter_doc` is the
 // adapter's description with its "fw_state".

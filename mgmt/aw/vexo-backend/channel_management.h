@@ -1,5 +1,6 @@
 // The adapter-level ChannelManagement group: which multichannel modes the
-// adapter supports.
+// adapter supports, which runs now and after the next boot, and the action
+// that switches them; and the bandwidth action of one channel.
 #ifndef HLVD_MGMT_AW_VEXO_BACKEND_CHANNEL_MANAGEMENT_H
 #define HLVD_MGMT_AW_VEXO_BACKEND_CHANNEL_MANAGEMENT_H
 
@@ -27,5 +28,18 @@ void vexo_mc_types_text(uint32_t capabilities, char *out);
 
 // SupportedMCTypes of the adapter's ChannelManagement group (read only).
 VEXO_status_t handle_SupportedMCTypes(node *property, char *value, int type);
+// CurrentManagementType and ConfiguredManagementType of the same group,
+// from the port descriptors of the active or configured profile (read only).
+VEXO_status_t handle_ChannelManagement_details(node *property, char *value, int type);
+
+// Switches multichannel operation of an AW3 on (in the mode ChannelType
+// names) or off; `context` is the adapter's ChannelManagement group. 0 (with
+// last status 284 when the change waits for a reboot) or 1.
+VEXO_status_t do_ConfigureChannelManagement(node *context, node *action,
+                                            char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE]);
+// Sets the minimum and maximum bandwidth of a channel; `context` is the
+// Channel group. 0, 1, or 285 itself when the configured mode owns the
+// bandwidths (vNIC1, UFP).
+VEXO_status_t do_ConfigureQoS(node *context, node *action, char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE]);
 
 #endif

@@ -4,6 +4,8 @@
 // below the DCBX settings groups.
 #include "mgmt/aw/vexo-backend/nodes_port.h"
 
+#include "mgmt/aw/vexo-backend/channel_management.h"
+#include "mgmt/aw/vexo-backend/multichannel.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/aw/vexo-backend/port_state.h"

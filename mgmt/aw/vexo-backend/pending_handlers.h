@@ -20,7 +20,6 @@
 
 constexpr action_function do_SetLinkConfigFactoryDefaults = nullptr; // Arcwright/LinkReconfiguration; network configuration
 constexpr action_function do_SetLinkConfigID = nullptr; // Arcwright/LinkReconfiguration; network configuration
-constexpr action_function do_ConfigureChannelManagement = nullptr; // Arcwright/ChannelManagement; network configuration
 constexpr action_function do_SetMaxFunctionNumber = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile; network configuration
 constexpr action_function do_SetProfileId = nullptr; // Arcwright/ProfileManagement; network configuration
 constexpr action_function do_SaveProfile = nullptr; // Arcwright/ProfileManagement; network configuration
@@ -42,7 +41,6 @@ constexpr action_function do_EnterLoopBackMode = nullptr; // Arcwright/Diagnosti
 constexpr action_function do_ExitLoopBackMode = nullptr; // Arcwright/Diagnostics; back end
 constexpr action_function do_NetworkLoopBackTest = nullptr; // Arcwright/Diagnostics; back end
 constexpr property_function handle_ConfiguredLinkConfigID = nullptr; // Arcwright/LinkReconfiguration; network configuration
-constexpr property_function handle_ChannelManagement_details = nullptr; // Arcwright/ChannelManagement; network configuration
 constexpr property_function handle_PCIExpressLinkSpeed = nullptr; // Arcwright; network configuration
 constexpr property_function handle_PCIExpressBusWidth = nullptr; // Arcwright; network configuration
 constexpr property_function handle_FFVName = nullptr; // Arcwright; network configuration
@@ -124,14 +122,12 @@ constexpr property_function handle_discoveryparams = nullptr; // Arcwright/iSCSI
 // Port groups PortDiscoveryAndConfiguration with ChannelManagement/Channel,
 // BaseT10G, and the LLDP and DCBX subtrees with PG and ApplicationTLV
 
-constexpr group_function group_Arcwright_PortDiscoveryAndConfiguration_ChannelManagement = nullptr; // Arcwright/PortDiscoveryAndConfiguration/ChannelManagement; network configuration
 constexpr group_function group_AdministratorTLVSetting = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/ApplicationTLVGroups/AdministratorTLVSetting; network configuration
 constexpr group_function group_PeerTLVSetting = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/ApplicationTLVGroups/PeerTLVSetting; network configuration
 constexpr group_function group_OperationalTLVSettings = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/ApplicationTLVGroups/OperationalTLVSettings; network configuration
 constexpr action_function do_SetPortSpeed = nullptr; // Arcwright/PortDiscoveryAndConfiguration; network configuration
 constexpr action_function do_DumpTransceiverData = nullptr; // Arcwright/PortDiscoveryAndConfiguration; back end
 constexpr action_function do_ErasePortandDiscoveryConfiguration = nullptr; // Arcwright/PortDiscoveryAndConfiguration; back end
-constexpr action_function do_ConfigureQoS = nullptr; // Arcwright/PortDiscoveryAndConfiguration/ChannelManagement/Channel; network configuration
 constexpr action_function do_SelfTest = nullptr; // Arcwright/PortDiscoveryAndConfiguration/BaseT10G; back end
 constexpr action_function do_RunTDR = nullptr; // Arcwright/PortDiscoveryAndConfiguration/BaseT10G; back end
 constexpr action_function do_ClearCounters = nullptr; // Arcwright/PortDiscoveryAndConfiguration/BaseT10G; back end
@@ -143,12 +139,6 @@ constexpr property_function handle_PHYType = nullptr; // Arcwright/PortDiscovery
 constexpr property_function handle_FCoEWWPN = nullptr; // Arcwright/PortDiscoveryAndConfiguration; network configuration
 constexpr property_function handle_get_link_speed_properties = nullptr; // Arcwright/PortDiscoveryAndConfiguration; network configuration
 constexpr property_function handle_FCoELinkSpeed = nullptr; // Arcwright/PortDiscoveryAndConfiguration; network configuration
-constexpr property_function handle_channel_vnic_name = nullptr; // Arcwright/PortDiscoveryAndConfiguration/ChannelManagement/Channel; network configuration
-constexpr property_function handle_LogicalLinkState = nullptr; // Arcwright/PortDiscoveryAndConfiguration/ChannelManagement/Channel; network configuration
-constexpr property_function handle_LPVID = nullptr; // Arcwright/PortDiscoveryAndConfiguration/ChannelManagement/Channel; network configuration
-constexpr property_function handle_channel_outer_vlan = nullptr; // Arcwright/PortDiscoveryAndConfiguration/ChannelManagement/Channel; network configuration
-constexpr property_function handle_MinBandWidth = nullptr; // Arcwright/PortDiscoveryAndConfiguration/ChannelManagement/Channel; network configuration
-constexpr property_function handle_MaxBandWidth = nullptr; // Arcwright/PortDiscoveryAndConfiguration/ChannelManagement/Channel; network configuration
 constexpr property_function handle_10GbaseT_properties = nullptr; // Arcwright/PortDiscoveryAndConfiguration/BaseT10G; network configuration
 constexpr property_function handle_over_temperature = nullptr; // Arcwright/PortDiscoveryAndConfiguration/BaseT10G; network configuration
 constexpr property_function handle_10baseT_nvpvalue = nullptr; // Arcwright/PortDiscoveryAndConfiguration/BaseT10G; network configuration

@@ -166,7 +166,7 @@ SET_PROFILE_CONFIG_PARAMS *profile_table_request(uint8_t profile_id, const uint8
     return req;
 }
 
-int profile_send_write(node *adapter, SET_PROFILE_CONFIG_PARAMS *req, size_t size)
+int profile_send_write(node *adapter, SET_PROFILE_CONFIG_PARAMS *req, size_t size, int phba_port)
 {
     node *function = target_function(adapter);
     if (!function || !req)
@@ -174,7 +174,8 @@ int profile_send_write(node *adapter, SET_PROFILE_CONFIG_PARAMS *req, size_t siz
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:res_count = %u\n", __func__, req->resource_descriptor_count);
     VEXO_status_t status =
         ioctl_set_profile_config(get_port_number(function), req, static_cast<uint16_t>(size), get_domain_id(function),
-                                 get_phba_port_number(function), adapter_driver(adapter));
+                                 phba_port < 0 ? get_phba_port_number(function) : static_cast<unsigned int>(phba_port),
+                                 adapter_driver(adapter));
     if (status != VEXO_STATUS_SUCCESS) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:ioctl_set_profile_config failed with status = %d\n", __func__,
                status);

@@ -423,9 +423,11 @@ SET_PROFILE_CONFIG_PARAMS *profile_table_request(uint8_t profile_id, const uint8
                                                  const uint8_t mc_type[4], size_t *size);
 
 // Sends a configuration write of `size` bytes through the adapter's first
-// iSCSI, else NIC, function. 0, or 1 with last status 283 when the command
-// failed (none when the adapter has no function).
-int profile_send_write(node *adapter, SET_PROFILE_CONFIG_PARAMS *req, size_t size);
+// iSCSI, else NIC, function, addressed to that function's physical port or,
+// when `phba_port` is not negative, to that one (a channel's own port). 0,
+// or 1 with last status 283 when the command failed (none when the adapter
+// has no function).
+int profile_send_write(node *adapter, SET_PROFILE_CONFIG_PARAMS *req, size_t size, int phba_port = -1);
 
 extern "C" {
 // Reads one configuration of `adapter` (an Arcwright group) through its
