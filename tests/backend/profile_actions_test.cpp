@@ -1,6 +1,7 @@
 // What an adapter runs after its next reboot: the profile, link and ARI
 // actions and the properties that show their staged values, run through the
 // management API against simulated adapters, with the commands they send.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -163,7 +164,7 @@ protected:
 const char kPM[] = "ProfileManagement";
 const char kCP[] = "ProfileManagement/ConfiguredProfile";
 const char kLR[] = "LinkReconfiguration";
-const long kNothing = -1;
+const int64_t kNothing = -1;
 const uint32_t kFd = 0x80000000u;
 
 // One step: an action (with `param`), or a read of `property` when action
@@ -180,7 +181,7 @@ struct Step {
     int status;           // 0: no status left
     const char *text;     // null: the status's own message
     int sent_opcode;      // the one set command sent, 0 none
-    long sent_word;       // its request word (kNothing: not checked)
+    int64_t sent_word;    // its request word (kNothing: not checked)
     const char *value;    // value read (reads only)
 };
 
