@@ -15,6 +15,7 @@
 #include "sim/flash_model.h"
 #include "sim/port_model.h"
 #include "sim/port_state_model.h"
+#include "sim/profile_actions_model.h"
 #include "sim/profile_model.h"
 #include "sim/fw_context.h"
 #include "sim/wire.h"
@@ -603,8 +604,8 @@ const FwCommand kCommands[] = {
     {1, 84, -1, cmd_reset_needed},
     {1, 88, -1, cmd_start_management_service},
     {1, 91, -1, cmd_vpd},
-    {1, 94, -1, cmd_get_ari},
-    {1, 95, -1, cmd_set_ari},
+    {1, 94, -1, cmd_get_ari_settings},
+    {1, 95, -1, cmd_set_ari_settings},
     {1, 102, -1, cmd_phy_details},
     {1, 113, -1, cmd_available_personalities},
     {1, 114, -1, cmd_configured_personality},

@@ -11,6 +11,7 @@
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/aw/vexo-backend/personality.h"
 #include "mgmt/aw/vexo-backend/platform_props.h"
+#include "mgmt/aw/vexo-backend/profile_actions.h"
 #include "mgmt/aw/vexo-backend/profile_config.h"
 #include "mgmt/aw/vexo-backend/vpd.h"
 #include "mgmt/vexo/core/hm.h"

@@ -18,12 +18,7 @@
 
 // Adapter group Arcwright and its fixed subgroups
 
-constexpr action_function do_SetLinkConfigFactoryDefaults = nullptr; // Arcwright/LinkReconfiguration; network configuration
-constexpr action_function do_SetLinkConfigID = nullptr; // Arcwright/LinkReconfiguration; network configuration
-constexpr action_function do_SetMaxFunctionNumber = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile; network configuration
-constexpr action_function do_SetProfileId = nullptr; // Arcwright/ProfileManagement; network configuration
 constexpr action_function do_SaveProfile = nullptr; // Arcwright/ProfileManagement; network configuration
-constexpr action_function do_SetFactoryDefaults = nullptr; // Arcwright/ProfileManagement; network configuration
 constexpr action_function do_RetrieveStratolinkCoreDump = nullptr; // Arcwright; back end
 constexpr action_function do_RetrieveFwCliData = nullptr; // Arcwright; back end
 constexpr action_function do_ResetFactoryDefaults = nullptr; // Arcwright; back end
@@ -40,13 +35,9 @@ constexpr action_function do_HostToDDRDMATest = nullptr; // Arcwright/Diagnostic
 constexpr action_function do_EnterLoopBackMode = nullptr; // Arcwright/Diagnostics; back end
 constexpr action_function do_ExitLoopBackMode = nullptr; // Arcwright/Diagnostics; back end
 constexpr action_function do_NetworkLoopBackTest = nullptr; // Arcwright/Diagnostics; back end
-constexpr property_function handle_ConfiguredLinkConfigID = nullptr; // Arcwright/LinkReconfiguration; network configuration
 constexpr property_function handle_PCIExpressLinkSpeed = nullptr; // Arcwright; network configuration
 constexpr property_function handle_PCIExpressBusWidth = nullptr; // Arcwright; network configuration
 constexpr property_function handle_FFVName = nullptr; // Arcwright; network configuration
-constexpr property_function handle_IPLMaxFunctionNumber = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile; network configuration
-constexpr property_function handle_SettableMaxFunctionNumber = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile; network configuration
-constexpr property_function handle_MaxFunctionNumber = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile; network configuration
 constexpr property_function handle_PortControllerName = nullptr; // Arcwright/NICCIM; network configuration
 constexpr property_function handle_ControllerType = nullptr; // Arcwright/NICCIM; network configuration
 constexpr property_function handle_ProtocolSupported = nullptr; // Arcwright/NICCIM; network configuration
