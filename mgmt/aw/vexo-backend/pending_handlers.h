@@ -22,7 +22,6 @@ constexpr action_function do_SetLinkConfigFactoryDefaults = nullptr; // Arcwrigh
 constexpr action_function do_SetLinkConfigID = nullptr; // Arcwright/LinkReconfiguration; network configuration
 constexpr action_function do_SetMaxFunctionNumber = nullptr; // Arcwright/ProfileManagement/ConfiguredProfile; network configuration
 constexpr action_function do_SetProfileId = nullptr; // Arcwright/ProfileManagement; network configuration
-constexpr action_function do_SaveProfile = nullptr; // Arcwright/ProfileManagement; network configuration
 constexpr action_function do_SetFactoryDefaults = nullptr; // Arcwright/ProfileManagement; network configuration
 constexpr action_function do_RetrieveStratolinkCoreDump = nullptr; // Arcwright; back end
 constexpr action_function do_RetrieveFwCliData = nullptr; // Arcwright; back end
