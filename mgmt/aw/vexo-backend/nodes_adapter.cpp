@@ -13,6 +13,7 @@
 #include "mgmt/aw/vexo-backend/platform_props.h"
 #include "mgmt/aw/vexo-backend/profile_actions.h"
 #include "mgmt/aw/vexo-backend/profile_config.h"
+#include "mgmt/aw/vexo-backend/save_profile.h"
 #include "mgmt/aw/vexo-backend/vpd.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/hm_builder.h"

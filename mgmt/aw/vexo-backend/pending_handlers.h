@@ -18,7 +18,6 @@
 
 // Adapter group Arcwright and its fixed subgroups
 
-constexpr action_function do_SaveProfile = nullptr; // Arcwright/ProfileManagement; network configuration
 constexpr action_function do_RetrieveStratolinkCoreDump = nullptr; // Arcwright; back end
 constexpr action_function do_RetrieveFwCliData = nullptr; // Arcwright; back end
 constexpr action_function do_ResetFactoryDefaults = nullptr; // Arcwright; back end

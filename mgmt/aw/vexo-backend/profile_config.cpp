@@ -95,6 +95,41 @@ size_t profile_census_entries(const GET_PROFILE_CONFIG_PARAMS *census, port_prot
     return n;
 }
 
+GET_PROFILE_CONFIG_PARAMS *profile_census_read(node *adapter, port_protocol *table, size_t *n, const char *caller)
+{
+    *n = 0;
+    std::memset(table, 0, VEXO_PROFILE_MAX_FUNCTIONS * sizeof *table);
+    GET_PROFILE_CONFIG_PARAMS *census = VEXO_get_profile(adapter, PROFILE_CONFIG_CONFIGURED, 0, 1);
+    if (!census)
+        return nullptr;
+    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:resource_desc_count = %d\n", caller,
+           static_cast<int>(census->word0 & 0xFFFF));
+    profile_walk w;
+    profile_walk_start(&w, census, VEXO_PROFILE_CONFIG_SIZE);
+    for (const uint8_t *d = profile_walk_next(&w); d; d = profile_walk_next(&w)) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:desc_type = %d\n", caller, resc_desc_type(d));
+        // Only whole PCIe descriptors are copied into a write, which has
+        // room for no more functions than the table.
+        if (resc_desc_type(d) != RESC_DESC_PCIE || resc_desc_length(d) < RESC_DESC_SIZE ||
+            *n == VEXO_PROFILE_MAX_FUNCTIONS)
+            continue;
+        table[*n].func_number = static_cast<uint16_t>(resc_desc_pf_number(d));
+        table[*n].pcie_res_desc = d;
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:psli4_resc->pf_number = 0x%0x\n", caller, table[*n].func_number);
+        ++*n;
+    }
+    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:pcie_count = %d\n", caller, static_cast<int>(*n));
+    if (w.malformed) {
+        // A census cut short would drop functions from the write.
+        vexo_dfree(census);
+        std::memset(table, 0, VEXO_PROFILE_MAX_FUNCTIONS * sizeof *table);
+        *n = 0;
+        vexo_set_fixed_status(VEXO_STATUS_GET_PROFILE_CONFIG_FAILED);
+        return nullptr;
+    }
+    return census;
+}
+
 void profile_one_desc_prepare(SET_PROFILE_CONFIG_PARAMS *req, const uint8_t *desc, uint32_t pf_number,
                               bool bandwidth)
 {

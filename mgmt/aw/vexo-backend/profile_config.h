@@ -405,6 +405,15 @@ struct port_protocol {
 // entries. `malformed` (may be null) tells whether the list was cut short.
 size_t profile_census_entries(const GET_PROFILE_CONFIG_PARAMS *census, port_protocol *table, bool *malformed);
 
+// Reads the census of `adapter` (configured profile 0, census mode) and
+// fills `table` (VEXO_PROFILE_MAX_FUNCTIONS entries, zeroed here) with its
+// PCIe functions in list order; functions past the table are left out of a
+// write. Their count in `*n`. The answer, which the entries point into, for
+// the caller to free with vexo_dfree; null when it cannot be read (last
+// status as VEXO_get_profile leaves it) or, with last status 278, when its
+// list breaks off. `caller` names the log lines.
+GET_PROFILE_CONFIG_PARAMS *profile_census_read(node *adapter, port_protocol *table, size_t *n, const char *caller);
+
 // Prepares a one-descriptor write in `req`: a copy of `desc` (a function's
 // or port's current descriptor, 88 bytes) with its type and length set
 // again, `pf_number` set in a function descriptor, no_save cleared, and the

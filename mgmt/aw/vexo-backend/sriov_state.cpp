@@ -370,39 +370,15 @@ extern "C" int VEXO_set_sli_sriov_state(node *adapter, int pf_number, char *valu
         return 1;
     }
 
-    GET_PROFILE_CONFIG_PARAMS *census = VEXO_get_profile(adapter, PROFILE_CONFIG_CONFIGURED, 0, 1);
-    if (!census)
-        return 1;
-    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:resource_desc_count = %d\n", __func__,
-           static_cast<int>(census->word0 & 0xFFFF));
     port_protocol *table =
         static_cast<port_protocol *>(vexo_dmalloc(VEXO_PROFILE_MAX_FUNCTIONS * sizeof(port_protocol)));
     if (!table) {
-        vexo_dfree(census);
         vexo_set_fixed_status(VEXO_STATUS_INSUFFICIENT_MEMORY);
         return 1;
     }
-    std::memset(table, 0, VEXO_PROFILE_MAX_FUNCTIONS * sizeof(port_protocol));
     size_t n = 0;
-    profile_walk w;
-    profile_walk_start(&w, census, VEXO_PROFILE_CONFIG_SIZE);
-    for (const uint8_t *d = profile_walk_next(&w); d; d = profile_walk_next(&w)) {
-        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:desc_type = %d\n", __func__, resc_desc_type(d));
-        // Only whole PCIe descriptors are copied into the write; the write
-        // has room for 256 functions.
-        if (resc_desc_type(d) != RESC_DESC_PCIE || resc_desc_length(d) < RESC_DESC_SIZE ||
-            n == VEXO_PROFILE_MAX_FUNCTIONS)
-            continue;
-        table[n].func_number = static_cast<uint16_t>(resc_desc_pf_number(d));
-        table[n].pcie_res_desc = d;
-        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:psli4_resc->pf_number = 0x%0x\n", __func__,
-               table[n].func_number);
-        ++n;
-    }
-    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:pcie_count = %d\n", __func__, static_cast<int>(n));
-    GET_PROFILE_CONFIG_PARAMS *conf = w.malformed ? nullptr : VEXO_get_profile(adapter, PROFILE_CONFIG_CONFIGURED, 0, 0);
-    if (w.malformed)
-        vexo_set_fixed_status(VEXO_STATUS_GET_PROFILE_CONFIG_FAILED); // a cut census would drop functions
+    GET_PROFILE_CONFIG_PARAMS *census = profile_census_read(adapter, table, &n, __func__);
+    GET_PROFILE_CONFIG_PARAMS *conf = census ? VEXO_get_profile(adapter, PROFILE_CONFIG_CONFIGURED, 0, 0) : nullptr;
     if (!conf) {
         vexo_dfree(table);
         vexo_dfree(census);
@@ -414,6 +390,7 @@ extern "C" int VEXO_set_sli_sriov_state(node *adapter, int pf_number, char *valu
     bool disabled[VEXO_PROFILE_MAX_FUNCTIONS] = {};
     size_t ports = 0;
     size_t cur = 0;
+    profile_walk w;
     profile_walk_start(&w, conf, VEXO_PROFILE_CONFIG_SIZE);
     // The whole list is walked, so that no port descriptor goes uncounted.
     const uint8_t *d = profile_walk_next(&w);
