@@ -1,5 +1,6 @@
 #include "sim/phy_model.h"
 
+#include <cstdlib>
 #include <string>
 
 #include "sim/converged_adapter.h"
@@ -31,6 +32,20 @@ void fail(FwContext &c, uint8_t status)
     c.status = status;
     c.additional = status == FW_STATUS_FAILED ? FW_ADDL_INVALID_REQUEST : 0;
     c.answer.clear();
+}
+
+// A 32-bit word of the description, as a number or a text ("0xFFFFFFFF"
+// needs more than a 32-bit long).
+uint32_t desc_word(const json &j, const char *key, uint32_t dflt)
+{
+    if (!j.is_object() || !j.contains(key))
+        return dflt;
+    const json &v = j.at(key);
+    if (v.is_string())
+        return static_cast<uint32_t>(std::strtoull(v.get<std::string>().c_str(), nullptr, 0));
+    if (v.is_number())
+        return static_cast<uint32_t>(v.get<long long>());
+    return dflt;
 }
 
 const json &adapter_doc(const FwContext &c)
@@ -93,12 +108,12 @@ void cmd_baset_stats(FwContext &c)
     bool cleared = port_state(c, port).value("cleared", false);
     uint32_t words[kSharedWords];
     for (size_t i = 0; i < kSharedWords; ++i) {
-        long dflt = i == 1 ? desc_number(adapter_doc(c), "temperature", 52) : 0;
-        words[i] = cleared && i >= kFirstCounter ? 0 : static_cast<uint32_t>(desc_number(stats, kStatWords[i], dflt));
+        uint32_t dflt = i == 1 ? desc_word(adapter_doc(c), "temperature", 52) : 0;
+        words[i] = cleared && i >= kFirstCounter ? 0 : desc_word(stats, kStatWords[i], dflt);
     }
-    uint32_t frames_lo = cleared ? 0 : static_cast<uint32_t>(desc_number(stats, "PHYFrameCtrLo", 0));
-    uint32_t frames_hi = cleared ? 0 : static_cast<uint32_t>(desc_number(stats, "PHYFrameCtrHi", 0));
-    uint32_t crc8 = cleared ? 0 : static_cast<uint32_t>(desc_number(stats, "MDICRC8Ctr", 0));
+    uint32_t frames_lo = cleared ? 0 : desc_word(stats, "PHYFrameCtrLo", 0);
+    uint32_t frames_hi = cleared ? 0 : desc_word(stats, "PHYFrameCtrHi", 0);
+    uint32_t crc8 = cleared ? 0 : desc_word(stats, "MDICRC8Ctr", 0);
 
     c.answer.assign(v1 ? 112 : 84, 0);
     for (size_t i = 0; i < kSharedWords; ++i)
@@ -128,7 +143,7 @@ void cmd_baset_selftest(FwContext &c)
         return;
     }
     c.answer.assign(555, 0);
-    put32(c.answer, 0, static_cast<uint32_t>(desc_number(adapter_doc(c), "self_test_result", 0)));
+    put32(c.answer, 0, desc_word(adapter_doc(c), "self_test_result", 0));
 }
 
 void cmd_baset_set_nvp(FwContext &c)
@@ -148,7 +163,7 @@ void cmd_baset_tdr(FwContext &c)
         return;
     const json &tdr = described(c, "tdr");
     c.answer.assign(24, 0);
-    put32(c.answer, 0, static_cast<uint32_t>(desc_number(tdr, "pair_status", 0)));
+    put32(c.answer, 0, desc_word(tdr, "pair_status", 0));
     if (tdr.contains("lengths") && tdr.at("lengths").is_array())
         for (size_t i = 0; i < 4 && i < tdr.at("lengths").size(); ++i)
             if (tdr.at("lengths").at(i).is_number())
