@@ -13,6 +13,7 @@
 #include "sim/function_config.h"
 #include "sim/mac_model.h"
 #include "sim/flash_model.h"
+#include "sim/phy_model.h"
 #include "sim/port_model.h"
 #include "sim/port_state_model.h"
 #include "sim/profile_actions_model.h"
@@ -546,18 +547,6 @@ void cmd_coredump_properties(FwContext &c)
     put32(c.answer, 16, 1);
 }
 
-// 18/8: 10GBASE-T statistics, on ports with a 10GBASE-T PHY only.
-void cmd_baset_stats(FwContext &c)
-{
-    if (adapter_number(c, "base_t", 0) == 0 || c.hdr.version != 1) {
-        c.status = FW_STATUS_NOT_SUPPORTED;
-        c.answer.clear();
-        return;
-    }
-    c.answer.assign(112, 0);
-    put32(c.answer, 4, static_cast<uint32_t>(adapter_number(c, "temperature", 52)));
-}
-
 // 19/3: FRU EEPROM bytes from an offset.
 void cmd_read_fru(FwContext &c)
 {
@@ -634,6 +623,10 @@ const FwCommand kCommands[] = {
     {11, 21, -1, cmd_coredump_properties},
     {16, 1, -1, cmd_dcbx_config},
     {18, 8, -1, cmd_baset_stats},
+    {18, 9, -1, cmd_baset_selftest},
+    {18, 10, -1, cmd_baset_set_nvp},
+    {18, 11, -1, cmd_baset_tdr},
+    {18, 12, -1, cmd_baset_get_nvp},
     {19, 3, -1, cmd_read_fru},
     {21, 4, -1, cmd_oem_exec_cfg},
 };

@@ -21,7 +21,7 @@
 // "personalities" (available personalities text); "native_mode" (boot
 // configuration); "fleet_view" ("enabled", "disabled", "unsupported");
 // "chip_state" (0 alive, 1 dead); "reset_needed"; "loopback_mode";
-// "base_t" (10GBASE-T ports); "pcie" {"speed", "width"}; "vpd" and "fru"
+// "base_t" (10GBASE-T ports, see phy_model.h); "pcie" {"speed", "width"}; "vpd" and "fru"
 // (hex bytes); "phy" and "ports" (the physical ports, see port_model.h). Of a function: "vf" (it answers as an SR-IOV virtual
 // function), "vfs", "mtu", "link_down_reason".
 #ifndef HLVD_SIM_CONVERGED_ADAPTER_H

@@ -405,7 +405,44 @@ typedef union _IOCTL_LOWLEVEL_GET_COREDUMP_PROPERTIES_PARAMS {
     } response;
 } IOCTL_LOWLEVEL_GET_COREDUMP_PROPERTIES_PARAMS;
 
-// 10GBASE-T statistics, version 1 (subsystem 18, opcode 8), 112 bytes.
+// 10GBASE-T statistics (subsystem 18, opcode 8). Both versions answer the
+// same words up to EMI10GEventCtr.
+typedef struct _BASET_STATS_WORDS {
+    uint32_t status;
+    uint32_t temperature;
+    uint32_t PairASNR;
+    uint32_t PairBSNR;
+    uint32_t PairCSNR;
+    uint32_t PairDSNR;
+    uint32_t LinkTimeHi;
+    uint32_t LinkTimeLo;
+    uint32_t PairAAvgMSE;
+    uint32_t PairBAvgMSE;
+    uint32_t PairCAvgMSE;
+    uint32_t PairDAvgMSE;
+    uint32_t LDPCFrameErrsHi;
+    uint32_t LDPCFrameErrsLo;
+    uint32_t PHYCRC8ErrsHi;
+    uint32_t PHYCRC8ErrsLo;
+    uint32_t MDIPLLEventCtr;
+    uint32_t MDI10GUptimeCtr;
+    uint32_t EMI10GEventCtr;
+} BASET_STATS_WORDS;
+
+// Version 0, 84 bytes.
+typedef union _GET_10GBASET_STATS_PARAMS {
+    struct {
+        uint32_t phy_addr;
+        uint8_t rsvd[80];
+    } request;
+    struct {
+        BASET_STATS_WORDS w;
+        uint32_t PHYFrameCtr;
+        uint32_t MDICRC8Ctr;
+    } response;
+} GET_10GBASET_STATS_PARAMS;
+
+// Version 1, 112 bytes: a 64-bit frame counter and a counter clear.
 typedef union _GET_10GBASET_STATS_PARAMS_V1 {
     struct {
         uint32_t phy_addr;
@@ -415,9 +452,67 @@ typedef union _GET_10GBASET_STATS_PARAMS_V1 {
         uint8_t rsvd2[96];
     } request;
     struct {
-        uint32_t words[28]; // status, temperature, SNR, MSE and error counters
+        BASET_STATS_WORDS w;
+        uint32_t PHYFrameCtrLo;
+        uint32_t MDICRC8Ctr;
+        uint32_t PHYFrameCtrHi;
+        uint32_t rsvd0[6];
     } response;
 } GET_10GBASET_STATS_PARAMS_V1;
+
+// 10GBASE-T PHY self test (subsystem 18, opcode 9), 555 bytes.
+typedef union _RUN_10GBASET_SELFTEST_PARAMS {
+    struct {
+        uint32_t phy_addr;
+        uint32_t testtype; // 1 noise, 2 non-linear, 5 cross-talk
+        uint32_t srccable; // 0 to 3: pair A to D
+        uint32_t tgtcable; // cross-talk only
+        uint8_t rsvd[539];
+    } request;
+    struct {
+        uint32_t result;
+        uint16_t elements_vs1[259];
+        uint8_t tone_vs1[33];
+    } response;
+} RUN_10GBASET_SELFTEST_PARAMS;
+
+// 10GBASE-T NVP value write (subsystem 18, opcode 10), 8 bytes.
+typedef union _SET_10GBASET_NVPVALUE_PARAMS {
+    struct {
+        uint32_t phy_addr;
+        uint32_t nvpvalue;
+    } request;
+    struct {
+        uint32_t rsvd0;
+        uint32_t rsvd1;
+    } response;
+} SET_10GBASET_NVPVALUE_PARAMS;
+
+// Cable test of the four pairs (subsystem 18, opcode 11), 24 bytes.
+typedef union _RUN_TDR_PARAMS {
+    struct {
+        uint32_t phy_addr;
+        uint8_t rsvd[20];
+    } request;
+    struct {
+        uint32_t PairStatus; // a 4-bit result per pair, pair A lowest
+        uint32_t PairALen;
+        uint32_t PairBLen;
+        uint32_t PairCLen;
+        uint32_t PairDLen;
+        uint32_t NVPUsed;
+    } response;
+} RUN_TDR_PARAMS;
+
+// 10GBASE-T NVP value read (subsystem 18, opcode 12), 4 bytes.
+typedef union _GET_10GBASET_NVPVALUE_PARAMS {
+    struct {
+        uint32_t phy_addr;
+    } request;
+    struct {
+        uint32_t nvpvalue;
+    } response;
+} GET_10GBASET_NVPVALUE_PARAMS;
 
 // FRU EEPROM read (subsystem 19, opcode 3); sent in a 1024-byte buffer.
 typedef union _READ_FRU_EEPROM_PARAMS {
@@ -824,21 +919,6 @@ struct DCBX_GET_DCBX_MODE_PARAMS {
 struct DCBX_SET_DCBX_MODE_PARAMS {
     uint8_t data[4];
 };
-struct GET_10GBASET_STATS_PARAMS {
-    uint8_t data[84];
-};
-struct RUN_10GBASET_SELFTEST_PARAMS {
-    uint8_t data[555];
-};
-struct SET_10GBASET_NVPVALUE_PARAMS {
-    uint8_t data[8];
-};
-struct RUN_TDR_PARAMS {
-    uint8_t data[24];
-};
-struct GET_10GBASET_NVPVALUE_PARAMS {
-    uint8_t data[4];
-};
 struct MANAGE_FFV_PARAMS {
     uint8_t data[36];
 };
@@ -981,6 +1061,9 @@ static_assert(sizeof(RUN_10GBASET_SELFTEST_PARAMS) == 555, "RUN_10GBASET_SELFTES
 static_assert(sizeof(SET_10GBASET_NVPVALUE_PARAMS) == 8, "SET_10GBASET_NVPVALUE_PARAMS is 8 bytes");
 static_assert(sizeof(RUN_TDR_PARAMS) == 24, "RUN_TDR_PARAMS is 24 bytes");
 static_assert(sizeof(GET_10GBASET_NVPVALUE_PARAMS) == 4, "GET_10GBASET_NVPVALUE_PARAMS is 4 bytes");
+static_assert(sizeof(BASET_STATS_WORDS) == 76, "BASET_STATS_WORDS is 76 bytes");
+static_assert(offsetof(GET_10GBASET_STATS_PARAMS_V1, response.PHYFrameCtrHi) == 84, "frame counter high word at 84");
+static_assert(offsetof(RUN_10GBASET_SELFTEST_PARAMS, response.tone_vs1) == 522, "self-test tones at 522");
 static_assert(sizeof(MANAGE_FFV_PARAMS) == 36, "MANAGE_FFV_PARAMS is 36 bytes");
 static_assert(sizeof(OEM_EXEC_CFG_CMD_PARAMS) == 48, "OEM_EXEC_CFG_CMD_PARAMS is 48 bytes");
 

@@ -18,7 +18,7 @@
 #include "mgmt/vexo/core/hm.h"
 #include "os/host_env.h"
 
-struct timeval vexo_glob_timer[16][2];
+struct timeval vexo_glob_timer[VEXO_TIMER_ADAPTERS][VEXO_TIMER_PORTS];
 
 namespace
 {
@@ -258,7 +258,7 @@ extern "C" int VEXO_get_system_time(short *month, short *year, short *hour, shor
 extern "C" int VEXO_start_clock(node *adapter)
 {
     int row = adapter_row(adapter);
-    if (row < 0 || row >= 16)
+    if (row < 0 || row >= VEXO_TIMER_ADAPTERS)
         return 1;
     gettimeofday(&vexo_glob_timer[row][0], nullptr);
     return 0;
@@ -267,7 +267,7 @@ extern "C" int VEXO_start_clock(node *adapter)
 extern "C" int VEXO_stop_clock(node *adapter, int *duration_ms)
 {
     int row = adapter_row(adapter);
-    if (row < 0 || row >= 16 || !duration_ms)
+    if (row < 0 || row >= VEXO_TIMER_ADAPTERS || !duration_ms)
         return 1;
     struct timeval now;
     gettimeofday(&now, nullptr);

@@ -31,8 +31,11 @@
 // Longest wait for a persistence file's lock.
 #define VEXO_LOCK_WAIT_MS 5000
 
-// Per adapter instance, one start time per port slot.
-extern struct timeval vexo_glob_timer[16][2];
+// Per adapter instance, one start time per port. Slot 0 also holds the
+// adapter's segment clock.
+#define VEXO_TIMER_ADAPTERS 16
+#define VEXO_TIMER_PORTS 4
+extern struct timeval vexo_glob_timer[VEXO_TIMER_ADAPTERS][VEXO_TIMER_PORTS];
 
 extern "C" {
 // Opens a file (one debug line per open); none when an argument is missing
