@@ -153,7 +153,7 @@ bool version_known(FwContext &c)
 {
     if (c.hdr.version == 0 || (c.hdr.version == 1 && knows_v1(c)))
         return true;
-    fail(c, FW_STATUS_NOT_SUPPORTED);
+    fail(c, FW_STATUS_FAILED); // invalid request: an unknown opcode to the driver
     return false;
 }
 

@@ -29,7 +29,7 @@
 //            "system_capabilities": "0x14" },
 //   "qos_modes": [1]  (one operating-parameter descriptor per entry)
 // The adapter's "dcbx_v1": true makes the firmware know the version-1 DCBX
-// record; without it a version-1 command is not supported. A write changes
+// record; without it a version-1 command fails as an invalid request. A write changes
 // only the port's administrator record (and the LLDP local switches, the DCBX
 // mode); what was written is kept in the adapter's firmware state.
 #ifndef HLVD_SIM_DCBX_MODEL_H
