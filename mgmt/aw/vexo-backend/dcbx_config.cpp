@@ -236,6 +236,29 @@ bool apply_property(node *property, const char *value, DCBX_SET_DCBX_CFG_PARAMS_
 
 } // namespace
 
+bool dcbx_operating_qos_not_available(const uint8_t *answer, size_t size)
+{
+    GET_OPERATING_PARAMS_RESP resp;
+    if (!answer || size < sizeof resp)
+        return false;
+    std::memcpy(&resp, answer, sizeof resp);
+    bool not_available = false;
+    size_t at = sizeof resp;
+    for (unsigned i = 0; i < resp.op_desc_cnt; ++i) {
+        OP_PARM_ELEMENT_DESC desc;
+        if (at > size || size - at < sizeof desc)
+            break;
+        std::memcpy(&desc, answer + at, sizeof desc);
+        if (desc.len < sizeof desc)
+            break; // it cannot step to the next one
+        unsigned qos_mode = (desc.link >> 8) & 0x7;
+        if (qos_mode == 0 || qos_mode == 2)
+            not_available = true;
+        at += desc.len;
+    }
+    return not_available;
+}
+
 bool dcbx_parse_number(const char *text, unsigned long *out)
 {
     if (!text)
@@ -452,24 +475,9 @@ extern "C" int VEXO_get_operating_value(int aw_port_number, unsigned int domain,
         vexo_dfree(buf);
         return 1;
     }
-    GET_OPERATING_PARAMS_RESP resp;
-    std::memcpy(&resp, buf, sizeof resp);
-    size_t at = sizeof resp;
-    // Descriptors must lie inside the answer; a descriptor shorter than its
-    // head ends the walk, as it cannot step to the next one.
-    for (unsigned i = 0; i < resp.op_desc_cnt; ++i) {
-        if (at + sizeof(OP_PARM_ELEMENT_DESC) > OPERATING_PARAMS_BUFFER_SIZE)
-            break;
-        OP_PARM_ELEMENT_DESC desc;
-        std::memcpy(&desc, buf + at, sizeof desc);
-        if (desc.len < sizeof desc)
-            break;
-        unsigned qos_mode = (desc.link >> 8) & 0x7;
-        if (qos_mode == 0 || qos_mode == 2) {
-            set_prop_val(group, "OperationalMode", "N/A");
-            *op_flag = 1;
-        }
-        at += desc.len;
+    if (dcbx_operating_qos_not_available(buf, OPERATING_PARAMS_BUFFER_SIZE)) {
+        set_prop_val(group, "OperationalMode", "N/A");
+        *op_flag = 1;
     }
     vexo_dfree(buf);
     return 0;

@@ -10,6 +10,7 @@
 #ifndef HLVD_MGMT_AW_VEXO_BACKEND_DCBX_CONFIG_H
 #define HLVD_MGMT_AW_VEXO_BACKEND_DCBX_CONFIG_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "mgmt/aw/vexo-backend/vexo_ioctl_records.h"
@@ -27,6 +28,11 @@
 #define DCBX_PARAM_ADMIN 0
 #define DCBX_PARAM_OPERATIONAL 1
 #define DCBX_PARAM_PEER 2
+
+// Whether an operating-parameters answer (`size` bytes) has a descriptor in
+// QoS mode 0 or 2. Descriptors are walked within the answer only; one
+// shorter than its head ends the walk.
+bool dcbx_operating_qos_not_available(const uint8_t *answer, size_t size);
 
 // A number with automatic base (decimal, 0x hexadecimal, leading-0 octal);
 // false for an empty text, a negative number, an overflow or trailing text.
