@@ -1,5 +1,6 @@
 #include "sim/dcbx_model.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -57,6 +58,20 @@ json sub(const json &j, const char *key)
     return j.is_object() && j.contains(key) ? j.at(key) : json::object();
 }
 
+// A 32-bit word of the description; a long cannot hold 0x80000000 on a
+// 32-bit host.
+uint32_t desc_word(const json &j, const char *key, uint32_t dflt)
+{
+    if (!j.is_object() || !j.contains(key))
+        return dflt;
+    const json &v = j.at(key);
+    if (v.is_string())
+        return static_cast<uint32_t>(std::strtoull(v.get<std::string>().c_str(), nullptr, 0));
+    if (v.is_number())
+        return static_cast<uint32_t>(v.get<int64_t>());
+    return dflt;
+}
+
 bool knows_v1(const FwContext &c)
 {
     return desc_number(adapter_doc(c), "dcbx_v1", 0) != 0;
@@ -96,10 +111,10 @@ std::vector<uint8_t> described_record(const FwContext &c, size_t port, uint8_t t
         r[0] = static_cast<uint8_t>(desc_number(set, "dcbx_state", 1));
         r[1] = static_cast<uint8_t>(desc_number(set, "params_valid", 1));
         r[3] = static_cast<uint8_t>(desc_number(set, "num_pgs", 8));
-        put32(r, 4, static_cast<uint32_t>(desc_number(set, "pg_state", 0)));
-        put32(r, 8, static_cast<uint32_t>(desc_number(set, "pfc_state", 0)));
-        put32(r, 12, static_cast<uint32_t>(desc_number(set, "qcn_state", 0)));
-        put32(r, 16, static_cast<uint32_t>(desc_number(set, "appl_state", 0)));
+        put32(r, 4, desc_word(set, "pg_state", 0));
+        put32(r, 8, desc_word(set, "pfc_state", 0));
+        put32(r, 12, desc_word(set, "qcn_state", 0));
+        put32(r, 16, desc_word(set, "appl_state", 0));
         for (size_t k = 0; k < 8; ++k) {
             const json bw = sub(set, "bandwidth");
             const json ids = sub(set, "pg_ids");
@@ -124,7 +139,7 @@ std::vector<uint8_t> described_record(const FwContext &c, size_t port, uint8_t t
             put16(r, at, static_cast<uint16_t>(desc_number(app, "protocol", 0)));
             r[at + 2] = static_cast<uint8_t>(desc_number(app, "selector", 0));
             r[at + 3] = static_cast<uint8_t>(desc_number(app, "valid", 1));
-            put32(r, at + 4, static_cast<uint32_t>(desc_number(app, "oui", 0x001b21)));
+            put32(r, at + 4, desc_word(app, "oui", 0x001b21));
             put_bits(r, at + 8, app, "priorities");
             if (r[at + 3] == 1)
                 ++valid;
