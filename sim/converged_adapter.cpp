@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sim/command_log.h"
+#include "sim/dcbx_model.h"
 #include "sim/driver_records.h"
 #include "sim/fault_plan.h"
 #include "sim/function_config.h"
@@ -596,6 +597,7 @@ const FwCommand kCommands[] = {
     {1, 94, -1, cmd_get_ari_settings},
     {1, 95, -1, cmd_set_ari_settings},
     {1, 102, -1, cmd_phy_details},
+    {1, 108, -1, cmd_operating_params},
     {1, 113, -1, cmd_available_personalities},
     {1, 114, -1, cmd_configured_personality},
     {1, 120, -1, fw_config_row<fw_vnic_name, FwContext>},
@@ -621,7 +623,14 @@ const FwCommand kCommands[] = {
     {2, 7, -1, cmd_nic_params},
     {11, 20, -1, cmd_get_loopback_mode},
     {11, 21, -1, cmd_coredump_properties},
+    {15, 1, -1, cmd_lldp_config},
+    {15, 2, -1, cmd_lldp_set_config},
+    {15, 3, -1, cmd_lldp_stats},
     {16, 1, -1, cmd_dcbx_config},
+    {16, 2, -1, cmd_dcbx_set_config},
+    {16, 3, -1, cmd_dcbx_mib},
+    {16, 4, -1, cmd_dcbx_mode},
+    {16, 5, -1, cmd_dcbx_set_mode},
     {18, 8, -1, cmd_baset_stats},
     {18, 9, -1, cmd_baset_selftest},
     {18, 10, -1, cmd_baset_set_nvp},

@@ -16,10 +16,6 @@ namespace
 
 const size_t kPortNameSize = 4;
 const size_t kPhyDetailsSize = 24;
-const size_t kDcbxSize = 312;
-const size_t kDcbxAppOffset = 72;
-const size_t kDcbxAppSize = 16;
-const size_t kDcbxApps = 15;
 
 const json &adapter_doc(const FwContext &c)
 {
@@ -77,39 +73,6 @@ void cmd_phy_details(FwContext &c)
     put16(c.answer, 8, static_cast<uint32_t>(desc_number(phy, "extended", 0)));
     put16(c.answer, 12, static_cast<uint32_t>(desc_number(phy, "auto_speeds", 0)));
     put16(c.answer, 14, static_cast<uint32_t>(desc_number(phy, "fixed_speeds", 0)));
-}
-
-void cmd_dcbx_config(FwContext &c)
-{
-    static const char *const kSets[] = {"administrator", "operational", "peer"};
-    if (c.hdr.version != 0 || c.req_len < 1) {
-        fail(c, c.hdr.version != 0 ? FW_STATUS_NOT_SUPPORTED : FW_STATUS_FAILED);
-        return;
-    }
-    uint8_t type = c.req[0];
-    if (type > 2) {
-        fail(c, FW_STATUS_FAILED);
-        return;
-    }
-    c.answer.assign(kDcbxSize, 0);
-    c.answer[0] = type;
-    json port = port_doc(c, c.hdr.port_number);
-    json dcbx = port.contains("dcbx") ? port.at("dcbx") : json::object();
-    if (!dcbx.is_object() || !dcbx.contains(kSets[type]) || !dcbx.at(kSets[type]).is_array())
-        return;
-    const json &apps = dcbx.at(kSets[type]);
-    for (size_t k = 0; k < apps.size() && k < kDcbxApps; ++k) {
-        const json &app = apps.at(k);
-        size_t at = kDcbxAppOffset + k * kDcbxAppSize;
-        put16(c.answer, at, static_cast<uint32_t>(desc_number(app, "protocol", 0)));
-        c.answer[at + 2] = static_cast<uint8_t>(desc_number(app, "selector", 0));
-        c.answer[at + 3] = static_cast<uint8_t>(desc_number(app, "valid", 1));
-        put32(c.answer, at + 4, static_cast<uint32_t>(desc_number(app, "oui", 0x001b21)));
-        if (app.contains("priorities") && app.at("priorities").is_array())
-            for (const json &p : app.at("priorities"))
-                if (p.is_number_integer() && p.get<long>() >= 0 && p.get<long>() < 8)
-                    c.answer[at + 8 + static_cast<size_t>(p.get<long>())] = 1;
-    }
 }
 
 } // namespace hlvdsim

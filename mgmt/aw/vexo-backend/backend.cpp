@@ -12,6 +12,7 @@
 #include "mgmt/aw/vexo-backend/backend_later.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
 #include "mgmt/aw/vexo-backend/cntr_additional_attribs.h"
+#include "mgmt/aw/vexo-backend/dcbx_features.h"
 #include "mgmt/aw/vexo-backend/function_attribs.h"
 #include "mgmt/aw/vexo-backend/function_enum.h"
 #include "mgmt/aw/vexo-backend/linux/driver_discovery.h"
@@ -456,6 +457,7 @@ extern "C" int VEXO_save_file_configuration(void)
 extern "C" int VEXO_free_all_node_handles(void)
 {
     for_each_instance(get_node(0), "Arcwright", [](node *adapter) {
+        dcbx_release_entry_indexes(adapter);
         for_each_instance(adapter, "NICPhysicalHBA", free_handle);
         for_each_instance(adapter, "iSCSIPhysicalHBA", [](node *iscsi) {
             free_handle(iscsi);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "mgmt/aw/vexo-backend/dcbx_features.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"
 #include "mgmt/aw/vexo-backend/vexo_mailbox.h"
 #include "mgmt/vexo/core/debug.h"
@@ -99,6 +100,8 @@ const FamilyRange kFamilies[] = {
 // port group holds its function's handle, which only the function frees.
 VEXO_status_t delete_instance(node *n)
 {
+    if (named(n, "PortDiscoveryAndConfiguration"))
+        dcbx_release_port_entry_indexes(n);
     void *handle = is_group(n) && !named(n, "PortDiscoveryAndConfiguration") ? n->u.grp->handle : nullptr;
     VEXO_status_t st = delete_node(n);
     // A node that stays keeps its handle.

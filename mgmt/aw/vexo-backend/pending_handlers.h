@@ -112,32 +112,13 @@ constexpr property_function handle_discoveryparams = nullptr; // Arcwright/iSCSI
 // Port groups PortDiscoveryAndConfiguration with ChannelManagement/Channel,
 // BaseT10G, and the LLDP and DCBX subtrees with PG and ApplicationTLV
 
-constexpr group_function group_AdministratorTLVSetting = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/ApplicationTLVGroups/AdministratorTLVSetting; network configuration
-constexpr group_function group_PeerTLVSetting = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/ApplicationTLVGroups/PeerTLVSetting; network configuration
-constexpr group_function group_OperationalTLVSettings = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/ApplicationTLVGroups/OperationalTLVSettings; network configuration
 constexpr action_function do_SetPortSpeed = nullptr; // Arcwright/PortDiscoveryAndConfiguration; network configuration
 constexpr action_function do_DumpTransceiverData = nullptr; // Arcwright/PortDiscoveryAndConfiguration; back end
 constexpr action_function do_ErasePortandDiscoveryConfiguration = nullptr; // Arcwright/PortDiscoveryAndConfiguration; back end
-constexpr action_function do_ConfigurePGSettings = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/PriorityGroups/AdministratorPGSetting/PG; network configuration
-constexpr action_function do_AddApplicationTLV = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/ApplicationTLVGroups/AdministratorTLVSetting; network configuration
-constexpr action_function do_DeleteApplicationTLV = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/ApplicationTLVGroups/AdministratorTLVSetting; network configuration
 constexpr property_function handle_PhysicalLinkStatus = nullptr; // Arcwright/PortDiscoveryAndConfiguration; network configuration
 constexpr property_function handle_FCoEWWPN = nullptr; // Arcwright/PortDiscoveryAndConfiguration; network configuration
 constexpr property_function handle_get_link_speed_properties = nullptr; // Arcwright/PortDiscoveryAndConfiguration; network configuration
 constexpr property_function handle_FCoELinkSpeed = nullptr; // Arcwright/PortDiscoveryAndConfiguration; network configuration
-constexpr property_function handle_LLDP_properties = nullptr; // Arcwright/PortDiscoveryAndConfiguration/LLDP/LocalConfiguration, Arcwright/PortDiscoveryAndConfiguration/LLDP/PeerConfiguration; network configuration
-constexpr property_function handle_lldp_stats_props = nullptr; // Arcwright/PortDiscoveryAndConfiguration/LLDP/LLDPStatistics; network configuration
-constexpr property_function handle_dcbx_port_vars = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/DCBXPortVars; network configuration
-constexpr property_function handle_DCBXState = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/DCBXPortVars; network configuration
-constexpr property_function handle_DCBXMode = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/DCBXPortVars; network configuration
-constexpr property_function handle_dcbx_stats_props = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/DCBXStatistics; network configuration
-constexpr property_function handle_pfc_feature_vars = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/PFC; network configuration
-constexpr property_function handle_pg15_membership = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/PriorityGroups; network configuration
-constexpr property_function handle_pg_feature_vars = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/PriorityGroups; network configuration
-constexpr property_function handle_bwg_props = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/PriorityGroups/*/PG; network configuration
-constexpr property_function handle_app_feature_vars = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/ApplicationTLVGroups; network configuration
-constexpr property_function handle_apptlv_feature_vars = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/ApplicationTLVGroups/*/ApplicationTLV; network configuration
-constexpr property_function handle_update_qcn_props = nullptr; // Arcwright/PortDiscoveryAndConfiguration/DCBX/QCN; network configuration
 
 // NC-SI configurations, firmware trace modules and modes, event-log entries:
 // NCSIStaticConfiguration, NCSIDynamicConfiguration, ExtFATModule,

@@ -7,6 +7,7 @@
 #include "mgmt/aw/vexo-backend/adapter_startup.h"
 #include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/dcbx_features.h"
 #include "mgmt/aw/vexo-backend/function_enum.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/aw/vexo-backend/nodes_port.h"
@@ -272,6 +273,7 @@ int port_apply_app_tlvs(node *settings, const DCBX_GET_DCBX_CFG_PARAMS *answer, 
         }
         if (!tlv)
             continue;
+        dcbx_keep_entry_index(tlv, static_cast<int>(k));
         set_prop_val(tlv, "ProtocolSelector", "%d", static_cast<int>(selector));
         set_prop_val(tlv, "ProtocolID", "0x%02x", protocol);
         set_prop_val(tlv, "OUI", "0x%02x", oui);

@@ -886,38 +886,240 @@ struct IOCTL_LOWLEVEL_GET_COREDUMP_COMPONENT_PROPERTIES_PARAMS {
 struct IOCTL_LOWLEVEL_GET_COREDUMP_SEGMENT_PROPERTIES_PARAMS {
     uint8_t data[16];
 };
-struct LLDP_GET_LLDP_CFG_PARAMS {
-    uint8_t data[1576];
+// LLDP configuration read (15/1): the request is the parameter type, the
+// answer is written over it.
+struct LLDP_GET_LLDP_CFG_PARAMS_OUT {
+    uint8_t port_config_admin_status; // bit 0 transmit, bit 1 receive
+    uint8_t port_description_tx_status;
+    uint8_t system_name_tx_status;
+    uint8_t system_description_tx_status;
+    uint8_t system_capabilities_tx_status;
+    uint8_t lldp_async_notification_status;
+    uint8_t rsvd0[2];
+    char chassis_id[256];
+    uint32_t chassis_id_type;
+    char port_id[256];
+    uint32_t port_id_type;
+    uint32_t ttl;
+    char system_name[256];
+    char system_description[256];
+    char port_name[256];
+    char port_description[256];
+    uint32_t system_capabilities;
+    uint8_t mgmt_ip_addr[16];
 };
+struct LLDP_GET_LLDP_CFG_PARAMS {
+    union {
+        uint8_t data[1576];
+        uint32_t parameter_type; // 0 local, 1 peer
+        LLDP_GET_LLDP_CFG_PARAMS_OUT response;
+    };
+};
+// LLDP configuration write (15/2): the first eight bytes of the read.
 struct LLDP_SET_LLDP_CFG_PARAMS {
-    uint8_t data[8];
+    union {
+        uint8_t data[8];
+        struct {
+            uint8_t port_config_admin_status;
+            uint8_t port_description_tx_status;
+            uint8_t system_name_tx_status;
+            uint8_t system_description_tx_status;
+            uint8_t system_capabilities_tx_status;
+            uint8_t lldp_async_notification_status;
+            uint8_t rsvd0[2];
+        } request;
+    };
+};
+struct LLDP_GET_LLDP_STATS_OUT {
+    uint32_t num_tx_packets;
+    uint32_t num_rx_packets;
+    uint32_t num_error_packets;
+    uint32_t num_packets_dropped;
+    uint32_t num_tlvs_unrecognised;
+    uint32_t num_agedout_total;
+    uint32_t num_org_tlvs;
+    uint32_t num_unrecog_org_tlvs;
+    uint32_t rsvd0[4];
 };
 struct LLDP_GET_LLDP_STATS {
-    uint8_t data[48];
+    union {
+        uint8_t data[48];
+        LLDP_GET_LLDP_STATS_OUT response;
+    };
+};
+
+// DCBX configuration (16/1 read, 16/2 write), versions 0 and 1.
+struct DCBX_PG_SETTINGS {
+    uint8_t bwg_id; // priority group of the priority; 15 = group 15
+    uint8_t not_used_1;
+    uint8_t not_used_2;
+    uint8_t not_used_3;
+};
+struct DCBX_PRIORITY_IN_BWG {
+    uint8_t bwg_percentage[8]; // share of groups 0..7; 255 = no limit
+    DCBX_PG_SETTINGS pg_up_settings[8]; // one per user priority
+};
+struct DCBX_PFC_SETTINGS {
+    uint8_t pfc_settings[8]; // 1 = PFC on for the priority
+};
+#define DCBX_APP_ENTRIES 15
+struct DCBX_APP_SETTINGS {
+    uint16_t app_protocol_id;
+    uint8_t protocol_selector; // 0 EtherType, 1 TCP port
+    uint8_t valid;             // 1 = entry in use
+    uint32_t oui;
+    uint8_t user_priority[8]; // 1 = the priority carries the application
+};
+struct DCBX_GET_DCBX_CFG_PARAMS_OUT {
+    uint8_t dcbx_state;
+    uint8_t dcbx_operational_params_valid;
+    uint8_t num_app_entries_valid;
+    uint8_t num_pgs_supported;
+    uint32_t pg_state;
+    uint32_t pfc_state;
+    uint32_t bcn_state; // qcn_state in version 1
+    uint32_t appl_state;
+    uint32_t logical_link_state;
+    DCBX_PRIORITY_IN_BWG priority_in_bwg;
+    DCBX_PFC_SETTINGS pfc;
+    DCBX_APP_SETTINGS app_settings[DCBX_APP_ENTRIES];
+};
+struct DCBX_SET_DCBX_CFG_PARAMS_IN {
+    uint8_t dcbx_state;
+    uint8_t num_app_entries_valid;
+    uint8_t unused[2];
+    uint32_t pg_state;
+    uint32_t pfc_state;
+    uint32_t bcn_state; // qcn_state in version 1
+    uint32_t appl_state;
+    uint32_t logical_link_state;
+    DCBX_PRIORITY_IN_BWG priority_in_bwg;
+    DCBX_PFC_SETTINGS pfc;
+    DCBX_APP_SETTINGS app_settings[DCBX_APP_ENTRIES];
+};
+struct DCBX_GET_DCBX_CFG_PARAMS_V1_OUT {
+    DCBX_GET_DCBX_CFG_PARAMS_OUT base;
+    uint8_t qcn_cnpv_bv; // priorities configured for congestion notification
+    uint8_t rsvd0[3];
+    uint8_t qcn_ready_priority_bv; // priorities available for it
+    uint8_t rsvd1[3];
+    uint32_t rsvd2[12];
+};
+struct DCBX_SET_DCBX_CFG_PARAMS_V1_IN {
+    DCBX_SET_DCBX_CFG_PARAMS_IN base;
+    uint8_t qcn_cnpv_bv;
+    uint8_t rsvd0[3];
+    uint32_t qcn_rsvd;
+    uint32_t rsvd1[12];
 };
 struct DCBX_GET_DCBX_CFG_PARAMS {
-    uint8_t data[312];
+    union {
+        uint8_t data[312];
+        uint8_t parameter_type; // 0 administrator, 1 operational, 2 peer
+        DCBX_GET_DCBX_CFG_PARAMS_OUT response;
+    };
 };
 struct DCBX_GET_DCBX_CFG_PARAMS_V1 {
-    uint8_t data[368];
+    union {
+        uint8_t data[368];
+        uint8_t parameter_type;
+        DCBX_GET_DCBX_CFG_PARAMS_V1_OUT response;
+    };
 };
 struct DCBX_SET_DCBX_CFG_PARAMS {
-    uint8_t data[312];
+    union {
+        uint8_t data[312];
+        DCBX_SET_DCBX_CFG_PARAMS_IN request;
+    };
 };
 struct DCBX_SET_DCBX_CFG_PARAMS_V1 {
-    uint8_t data[368];
+    union {
+        uint8_t data[368];
+        DCBX_SET_DCBX_CFG_PARAMS_V1_IN request;
+    };
+};
+
+// DCBX MIB (16/3): 108 bytes, 60 without reserved words on Varrow.
+struct DCBX_PORT_VARS {
+    uint8_t port_number;
+    uint8_t port_enable;
+    uint8_t port_operating_version;
+    uint8_t port_max_version;
+    uint32_t sequence_number;
+    uint32_t ack_number;
+    uint32_t Peer_sequence_number;
+    uint32_t peer_ack_number;
+    uint32_t rsvd0[4];
+};
+struct DCBX_FEATURE_VARS {
+    uint32_t app_feature_sequence_number;
+    uint32_t pg_feature_sequence_number;
+    uint32_t pfc_feature_sequence_number;
+    uint32_t rsvd0[4];
+};
+struct DCBX_STATISTICS {
+    uint32_t num_tx_packets;
+    uint32_t num_rx_packets;
+    uint32_t num_error_packets;
+    uint32_t num_packets_dropped;
+    uint32_t num_packets_pocessed;
+    uint32_t num_local_params_changed;
+    uint32_t num_remote_params_changed;
+    uint32_t rsvd0[4];
+};
+struct GET_DCBX_MIB_INFO_PARAMS_OUT {
+    DCBX_PORT_VARS port_vars;
+    DCBX_FEATURE_VARS feature_vars;
+    DCBX_STATISTICS stats;
 };
 struct GET_DCBX_MIB_INFO_PARAMS {
-    uint8_t data[108];
+    union {
+        uint8_t data[108];
+        GET_DCBX_MIB_INFO_PARAMS_OUT response;
+    };
+};
+struct VARROW_IOCTL_GET_DCBX_MIB_INFO_PARAMS_OUT {
+    uint8_t port_number;
+    uint8_t port_enable;
+    uint8_t port_operating_version;
+    uint8_t port_max_version;
+    uint32_t sequence_number;
+    uint32_t ack_number;
+    uint32_t Peer_sequence_number;
+    uint32_t peer_ack_number;
+    uint32_t app_feature_sequence_number;
+    uint32_t pg_feature_sequence_number;
+    uint32_t pfc_feature_sequence_number;
+    uint32_t num_tx_packets;
+    uint32_t num_rx_packets;
+    uint32_t num_error_packets;
+    uint32_t num_packets_dropped;
+    uint32_t num_packets_pocessed;
+    uint32_t num_local_params_changed;
+    uint32_t num_remote_params_changed;
 };
 struct VARROW_IOCTL_GET_DCBX_MIB_INFO_PARAMS {
-    uint8_t data[60];
+    union {
+        uint8_t data[60];
+        VARROW_IOCTL_GET_DCBX_MIB_INFO_PARAMS_OUT response;
+    };
 };
+
+// DCBX mode (16/4 read, 16/5 write): 0 CEE, 1 CIN, 2 Auto-CEE, 3 Auto-IEEE.
 struct DCBX_GET_DCBX_MODE_PARAMS {
-    uint8_t data[4];
+    union {
+        uint8_t data[4];
+        uint8_t dcbx_mode;
+    };
 };
 struct DCBX_SET_DCBX_MODE_PARAMS {
-    uint8_t data[4];
+    union {
+        uint8_t data[4];
+        struct {
+            uint8_t rsvd0;
+            uint8_t dcbx_mode;
+        } request;
+    };
 };
 struct MANAGE_FFV_PARAMS {
     uint8_t data[36];
@@ -939,6 +1141,26 @@ struct GET_EXT_FAT_CAPABILITES_PARAMS;
 struct GET_IF_INFO_PARAMS;
 struct GET_IF_INFO_PARAMS_V1;
 struct GET_OPERATING_PARAMS;
+// Its request and answer (the caller's buffer holds both in turn).
+#define OPERATING_PARAMS_BUFFER_SIZE 2080
+struct GET_OPERATING_PARAMS_REQ {
+    uint8_t op_query_type;
+    uint8_t rsvd0[3];
+    uint32_t link; // link_num bits 0-5, link_type bits 6-7
+    uint32_t rsvd2[6];
+};
+struct GET_OPERATING_PARAMS_RESP {
+    uint16_t op_desc_cnt;
+    uint16_t rsvd0;
+    uint32_t rsvd1[3];
+    // descriptors from here
+};
+struct OP_PARM_ELEMENT_DESC {
+    uint8_t type;
+    uint8_t rsvd0;
+    uint16_t len; // descriptor length in bytes
+    uint32_t link; // link_num bits 0-5, link_type bits 6-7, qos_mode bits 8-10
+};
 struct GET_PROFILE_CAPACITIES_PARAMS;
 struct GET_PROFILE_CONFIG_PARAMS;
 struct GET_PROFILE_LIST_PARAMS;
@@ -1055,6 +1277,30 @@ static_assert(sizeof(GET_DCBX_MIB_INFO_PARAMS) == 108, "GET_DCBX_MIB_INFO_PARAMS
 static_assert(sizeof(VARROW_IOCTL_GET_DCBX_MIB_INFO_PARAMS) == 60, "VARROW_IOCTL_GET_DCBX_MIB_INFO_PARAMS is 60 bytes");
 static_assert(sizeof(DCBX_GET_DCBX_MODE_PARAMS) == 4, "DCBX_GET_DCBX_MODE_PARAMS is 4 bytes");
 static_assert(sizeof(DCBX_SET_DCBX_MODE_PARAMS) == 4, "DCBX_SET_DCBX_MODE_PARAMS is 4 bytes");
+static_assert(sizeof(LLDP_GET_LLDP_CFG_PARAMS_OUT) == 1576, "LLDP configuration answer is 1576 bytes");
+static_assert(offsetof(LLDP_GET_LLDP_CFG_PARAMS_OUT, chassis_id_type) == 264, "chassis_id_type at 264");
+static_assert(offsetof(LLDP_GET_LLDP_CFG_PARAMS_OUT, ttl) == 528, "ttl at 528");
+static_assert(offsetof(LLDP_GET_LLDP_CFG_PARAMS_OUT, port_description) == 1300, "port_description at 1300");
+static_assert(offsetof(LLDP_GET_LLDP_CFG_PARAMS_OUT, system_capabilities) == 1556, "system_capabilities at 1556");
+static_assert(sizeof(GET_OPERATING_PARAMS_REQ) == 32, "operating parameters request is 32 bytes");
+static_assert(sizeof(GET_OPERATING_PARAMS_RESP) == 16, "descriptors start at 16");
+static_assert(sizeof(OP_PARM_ELEMENT_DESC) == 8, "descriptor head is 8 bytes");
+static_assert(sizeof(DCBX_PRIORITY_IN_BWG) == 40, "DCBX_PRIORITY_IN_BWG is 40 bytes");
+static_assert(sizeof(DCBX_APP_SETTINGS) == 16, "DCBX_APP_SETTINGS is 16 bytes");
+static_assert(sizeof(DCBX_GET_DCBX_CFG_PARAMS_OUT) == 312, "DCBX configuration answer is 312 bytes");
+static_assert(sizeof(DCBX_SET_DCBX_CFG_PARAMS_IN) == 312, "DCBX configuration write is 312 bytes");
+static_assert(offsetof(DCBX_GET_DCBX_CFG_PARAMS_OUT, priority_in_bwg) == 24, "priority_in_bwg at 24");
+static_assert(offsetof(DCBX_GET_DCBX_CFG_PARAMS_OUT, pfc) == 64, "pfc at 64");
+static_assert(offsetof(DCBX_GET_DCBX_CFG_PARAMS_OUT, app_settings) == 72, "app_settings at 72");
+static_assert(offsetof(DCBX_SET_DCBX_CFG_PARAMS_IN, app_settings) == 72, "app_settings at 72");
+static_assert(sizeof(DCBX_GET_DCBX_CFG_PARAMS_V1_OUT) == 368, "DCBX V1 answer is 368 bytes");
+static_assert(sizeof(DCBX_SET_DCBX_CFG_PARAMS_V1_IN) == 368, "DCBX V1 write is 368 bytes");
+static_assert(offsetof(DCBX_GET_DCBX_CFG_PARAMS_V1_OUT, qcn_ready_priority_bv) == 316, "ready bits at 316");
+static_assert(offsetof(DCBX_SET_DCBX_CFG_PARAMS_V1_IN, qcn_cnpv_bv) == 312, "CNPV bits at 312");
+static_assert(sizeof(GET_DCBX_MIB_INFO_PARAMS_OUT) == 108, "DCBX MIB answer is 108 bytes");
+static_assert(offsetof(GET_DCBX_MIB_INFO_PARAMS_OUT, stats) == 64, "statistics at 64");
+static_assert(sizeof(VARROW_IOCTL_GET_DCBX_MIB_INFO_PARAMS_OUT) == 60, "Varrow DCBX MIB answer is 60 bytes");
+static_assert(offsetof(VARROW_IOCTL_GET_DCBX_MIB_INFO_PARAMS_OUT, num_tx_packets) == 32, "Varrow tx count at 32");
 static_assert(sizeof(GET_10GBASET_STATS_PARAMS) == 84, "GET_10GBASET_STATS_PARAMS is 84 bytes");
 static_assert(sizeof(GET_10GBASET_STATS_PARAMS_V1) == 112, "GET_10GBASET_STATS_PARAMS_V1 is 112 bytes");
 static_assert(sizeof(RUN_10GBASET_SELFTEST_PARAMS) == 555, "RUN_10GBASET_SELFTEST_PARAMS is 555 bytes");
