@@ -420,3 +420,33 @@ TEST_F(PortSpeed, BandwidthCapFailures)
 }
 
 } // namespace
+
+namespace {
+
+// Inside a virtual function the reads answer "N/A" with status 256 and the
+// speed change is refused; the function's own speed is still shown, from
+// its share of the link.
+TEST_F(PortSpeed, VirtualFunction)
+{
+    json m = machine();
+    json &f = m["adapters"][kAw3]["functions"][0];
+    f["vf"] = 1;
+    f["qos_link_speed"] = 25;
+    start(m);
+    for (const char *path :
+         {"PortDiscoveryAndConfiguration0/PhysicalLinkStatus", "PortDiscoveryAndConfiguration0/FCoEWWPN",
+          "PortDiscoveryAndConfiguration0/FCoELinkSpeed", "PortDiscoveryAndConfiguration0/Mode",
+          "NICPhysicalHBA0/MinBitsPerSecond", "NICPhysicalHBA0/MaxBitsPerSecond"}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ("error 1", value_at(adapter(kAw3) + "/" + path));
+        EXPECT_EQ(VEXO_STATUS_OPERATION_NOT_SUPPORTED_ON_VM, last_status().first);
+    }
+    clear_log(root());
+    Outcome o = set_speed(port(kAw3, 0), "10Gb", "Auto-Negotiate", nullptr);
+    EXPECT_EQ(1, o.result);
+    EXPECT_EQ(VEXO_STATUS_OPERATION_NOT_SUPPORTED_ON_VM, o.status);
+    EXPECT_TRUE(sent(57).empty());
+    EXPECT_EQ("250Mb", value_at(adapter(kAw3) + "/NICPhysicalHBA0/PortSpeed"));
+}
+
+} // namespace
