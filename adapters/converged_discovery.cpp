@@ -357,6 +357,23 @@ int updateArcwrightAdapters()
     return 0;
 }
 
+namespace {
+
+// A port without an FCoE port name shows an empty text or eight zero
+// bytes; neither names a port, and zero would match every FCoE function
+// whose own name reads zero.
+bool names_fcoe_port(const char *wwpn)
+{
+    if (wwpn[0] == '\0')
+        return false;
+    for (const char *c = wwpn; *c; ++c)
+        if (*c != '0' && *c != ':')
+            return true;
+    return false;
+}
+
+} // namespace
+
 int getAdditionalFCoEProps()
 {
     if (gVEXO == 0)
@@ -378,7 +395,7 @@ int getAdditionalFCoEProps()
             _CB_Arcwright &cb = gCB_Arcwright[c];
             for (uint32_t p = 0; p < cb.portCount && cb.ports; ++p) {
                 const _CB_Port &port = cb.ports[p];
-                if (port.fcoeWwpn[0] == '\0') {
+                if (!names_fcoe_port(port.fcoeWwpn)) {
                     empty_wwpn = true;
                     continue;
                 }

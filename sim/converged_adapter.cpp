@@ -12,6 +12,7 @@
 #include "sim/driver_records.h"
 #include "sim/fault_plan.h"
 #include "sim/function_config.h"
+#include "sim/link_speed_model.h"
 #include "sim/mac_model.h"
 #include "sim/flash_model.h"
 #include "sim/phy_model.h"
@@ -496,6 +497,7 @@ void cmd_additional_attributes(FwContext &c)
     for (size_t i = 0; i < crc.size() && i < 8; ++i)
         b[516 + i] = static_cast<uint8_t>(crc[i]);
     put_text(b, 524, 16, object_text(bc, "ipl_file_name", gen_is(c, "Varrow") ? "VRWIPL01" : ""));
+    put_fcoe_wwpn(c);
 }
 
 // 1/124: switch type.
@@ -573,8 +575,10 @@ const FwCommand kCommands[] = {
     {1, 5, -1, cmd_link_status},
     {1, 6, -1, cmd_flash_read},
     {1, 7, -1, cmd_flash_rom},
+    {1, 27, -1, cmd_get_qos},
     {1, 32, -1, cmd_controller_attributes},
     {1, 37, -1, cmd_get_flow_control},
+    {1, 57, 1, cmd_set_link_speed},
     {1, 58, -1, cmd_fw_config},
     {1, 62, -1, cmd_set_port_state},
     {1, 66, -1, cmd_get_boot_config},
@@ -606,6 +610,7 @@ const FwCommand kCommands[] = {
     {1, 124, -1, cmd_set_switch_type},
     {1, 132, -1, cmd_set_tx_throttle},
     {1, 133, -1, cmd_get_tx_throttle},
+    {1, 134, -1, cmd_get_link_speed},
     {1, 147, -1, cmd_mac_list},
     {1, 161, 1, cmd_profile_capacities},
     {1, 164, 0, cmd_common_profile_config},

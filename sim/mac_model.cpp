@@ -60,12 +60,17 @@ void cmd_link_status(FwContext &c)
         return;
     long speed_dflt = generation(c) == "Varrow" ? 7 : 4; // 40 Gb, else 10 Gb
     uint8_t port = static_cast<uint8_t>(func(c).port);
-    uint8_t speed = static_cast<uint8_t>(field(c, "port_speed", speed_dflt));
+    long speed_code = field(c, "port_speed", speed_dflt);
+    // Each version may be given a speed of its own.
+    speed_code = field(c, c.hdr.version == 1 ? "physical_port_speed" : "mac_speed", speed_code);
+    uint8_t speed = static_cast<uint8_t>(speed_code);
     uint16_t qos = static_cast<uint16_t>(field(c, "qos_link_speed", 0));
     uint8_t logical = static_cast<uint8_t>(field(c, "logical_link", 1));
     c.answer.assign(12, 0);
-    // Version 1 packs the port into 6 bits; version 0 has it as a byte.
-    c.answer[0] = c.hdr.version == 1 ? static_cast<uint8_t>(port & 0x3F) : port;
+    // Version 1 packs the port into 6 bits; version 0 names the active port
+    // (15: none).
+    c.answer[0] = c.hdr.version == 1 ? static_cast<uint8_t>(port & 0x3F)
+                                     : static_cast<uint8_t>(field(c, "active_port", port));
     c.answer[1] = 1; // full duplex
     c.answer[2] = speed;
     put16(c.answer, 6, qos);

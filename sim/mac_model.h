@@ -9,8 +9,11 @@
 //          "max_speed", "link_state" and "max_frame_size" (defaults by
 //          generation) and its MAC.
 //   1/5    link status, version 0 (AW_LINK_STATUS) and version 1
-//          (AW_LINK_STATUS_V1): the function's port, "port_speed" code,
-//          "qos_link_speed" and "logical_link" (default 1, up).
+//          (AW_LINK_STATUS_V1): the function's port, "port_speed" code
+//          (version 0 "mac_speed" and version 1 "physical_port_speed"
+//          override it), "qos_link_speed" and "logical_link" (default 1,
+//          up); version 0 names the "active_port" (default the function's
+//          port).
 //   1/171  (version 1) reads of the NIC region objects
 //          "/nicdata/Port%d/Partition%d/Region1": a read that asks for no
 //          length answers the whole object with eof (an object never written

@@ -129,18 +129,3 @@ VEXO_status_t handle_NICprop(node *property, char *value, int)
     answer_cached(property, value);
     return VEXO_STATUS_SUCCESS;
 }
-
-VEXO_status_t handle_logical_link_status(node *property, char *value, int)
-{
-    node *group = property ? property->parent : nullptr;
-    node *network = group ? group->parent : nullptr;
-    node *function = network ? network->parent : nullptr;
-    node *adapter = function ? function->parent : nullptr;
-    if (!adapter)
-        return VEXO_STATUS_FAILURE;
-    if (get_logical_link_status(get_port_number(property), get_domain_id(property), get_phba_port_number(property),
-                                group, VEXO_DRIVER_ISCSI, instance_number(adapter)) != 0)
-        return VEXO_STATUS_FAILURE;
-    answer_cached(property, value);
-    return VEXO_STATUS_SUCCESS;
-}

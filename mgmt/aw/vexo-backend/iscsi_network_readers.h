@@ -29,7 +29,5 @@ int get_logical_link_status(int aw_port_number, unsigned int domainid, unsigned 
 
 // MaxMTUSize and PortMaxSpeed of an iSCSI function's NICConfiguration.
 VEXO_status_t handle_NICprop(node *property, char *value, int type);
-// LogicalLinkStatus of an iSCSI function's NICConfiguration.
-VEXO_status_t handle_logical_link_status(node *property, char *value, int type);
 
 #endif

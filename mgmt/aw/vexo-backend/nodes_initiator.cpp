@@ -3,6 +3,7 @@
 // The targets below a LogicalHBA have their own builders.
 #include "mgmt/aw/vexo-backend/nodes_initiator.h"
 
+#include "mgmt/aw/vexo-backend/bandwidth_caps.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/nodes_iscsi.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"

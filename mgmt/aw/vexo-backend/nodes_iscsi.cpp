@@ -9,6 +9,7 @@
 #include "mgmt/aw/vexo-backend/pci_config_dump.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/aw/vexo-backend/platform_props.h"
+#include "mgmt/aw/vexo-backend/port_speed.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/hm_builder.h"
 

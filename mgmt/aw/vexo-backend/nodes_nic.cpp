@@ -2,10 +2,12 @@
 // subgroups, and NICLogicalHBA.
 #include "mgmt/aw/vexo-backend/nodes_nic.h"
 
+#include "mgmt/aw/vexo-backend/bandwidth_caps.h"
 #include "mgmt/aw/vexo-backend/mac_addresses.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/pci_config_dump.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
+#include "mgmt/aw/vexo-backend/port_speed.h"
 #include "mgmt/aw/vexo-backend/sriov_state.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/hm_builder.h"

@@ -11,6 +11,7 @@
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/aw/vexo-backend/phy_baset.h"
+#include "mgmt/aw/vexo-backend/port_speed.h"
 #include "mgmt/aw/vexo-backend/port_state.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/hm_builder.h"

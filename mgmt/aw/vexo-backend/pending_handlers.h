@@ -59,8 +59,6 @@ constexpr property_function handle_vlan_properties = nullptr; // Arcwright/NICPh
 constexpr property_function handle_IsRoCEEnabled = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_nic_MTUSize = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_nic_logical_link_status = nullptr; // Arcwright/NICPhysicalHBA; network configuration
-constexpr property_function handle_nic_bandwidth_softcap = nullptr; // Arcwright/NICPhysicalHBA; network configuration
-constexpr property_function handle_portspeed = nullptr; // Arcwright/NICPhysicalHBA, Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration; network configuration
 constexpr property_function handle_VEPAState = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_ProtocolIfType = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
 constexpr property_function handle_LinkTechnology = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
@@ -106,19 +104,13 @@ constexpr property_function handle_InitiatorRoutableAddress = nullptr; // Arcwri
 constexpr property_function handle_DefaultIPv6Gateway = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
 constexpr property_function handle_iscsi_vnic_name_props = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration/vNIC; network configuration
 constexpr property_function handle_iscsi_vnic_stats = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration/vNIC; network configuration
-constexpr property_function handle_activeport = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration; network configuration
 constexpr property_function handle_discoveryparams = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 
 // Port groups PortDiscoveryAndConfiguration with ChannelManagement/Channel,
 // BaseT10G, and the LLDP and DCBX subtrees with PG and ApplicationTLV
 
-constexpr action_function do_SetPortSpeed = nullptr; // Arcwright/PortDiscoveryAndConfiguration; network configuration
 constexpr action_function do_DumpTransceiverData = nullptr; // Arcwright/PortDiscoveryAndConfiguration; back end
 constexpr action_function do_ErasePortandDiscoveryConfiguration = nullptr; // Arcwright/PortDiscoveryAndConfiguration; back end
-constexpr property_function handle_PhysicalLinkStatus = nullptr; // Arcwright/PortDiscoveryAndConfiguration; network configuration
-constexpr property_function handle_FCoEWWPN = nullptr; // Arcwright/PortDiscoveryAndConfiguration; network configuration
-constexpr property_function handle_get_link_speed_properties = nullptr; // Arcwright/PortDiscoveryAndConfiguration; network configuration
-constexpr property_function handle_FCoELinkSpeed = nullptr; // Arcwright/PortDiscoveryAndConfiguration; network configuration
 
 // NC-SI configurations, firmware trace modules and modes, event-log entries:
 // NCSIStaticConfiguration, NCSIDynamicConfiguration, ExtFATModule,
@@ -132,7 +124,6 @@ constexpr property_function handle_current_mode_properties = nullptr; // Arcwrig
 constexpr property_function handle_name_params = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatoriSCSIName; iSCSI initiator
 constexpr property_function handle_initiator_loginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatorLoginOptions; iSCSI initiator
 constexpr property_function handle_authentication_initiator_loginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatorLoginOptions/Authentication; iSCSI initiator
-constexpr property_function handle_iscsi_bandwidth_softcap = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIQoS; network configuration
 constexpr property_function handle_MaxBytesPerSecond = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIQoS; iSCSI initiator
 constexpr property_function handle_MaxIosPerSecond = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIQoS; iSCSI initiator
 constexpr property_function handle_NodeAttr_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
