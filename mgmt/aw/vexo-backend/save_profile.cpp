@@ -407,8 +407,12 @@ extern "C" int VEXO_save_mc_props(node *channel_mgmt, mc_properties (*props)[MC_
             m.vlan_id = strcasecmp(v, "N/A") == 0 ? 0 : static_cast<uint16_t>(std::strtoul(v, nullptr, 10));
         if (const char *v = cached_of(channel, "LogicalLinkState"))
             m.lld = strcasecmp(v, "Enabled") != 0 ? 1 : 0;
-        if (const char *v = cached_of(channel, "Type"))
-            std::snprintf(m.func_type, sizeof m.func_type, "%s", v);
+        if (const char *v = cached_of(channel, "Type")) {
+            // The record keeps 31 characters of the type; longer types are cut.
+            size_t n = strnlen(v, sizeof m.func_type - 1);
+            std::memcpy(m.func_type, v, n);
+            m.func_type[n] = '\0';
+        }
     }
     *channels = c;
     return 0;
