@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "mgmt/aw/vexo-backend/dcbx_features.h"
+#include "mgmt/aw/vexo-backend/function_enum.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"
 #include "mgmt/aw/vexo-backend/vexo_mailbox.h"
 #include "mgmt/vexo/core/debug.h"
@@ -280,4 +281,25 @@ extern "C" VEXO_status_t VEXO_DetermineIfDellSystem(node *adapter)
             return VEXO_STATUS_SUCCESS;
     }
     return VEXO_STATUS_FAILURE;
+}
+
+bool route_of_port(node *port, PortRoute *r)
+{
+    node *adapter = port ? port->parent : nullptr;
+    if (!port || !adapter)
+        return false;
+    r->port = port;
+    r->adapter = adapter;
+    r->aw_port_number = get_port_number(port);
+    r->domain = get_domain_id(port);
+    r->phba_port = get_phba_port_number(port);
+    r->driver = get_port_bitmap(get_aw_instance(port), static_cast<int>(r->phba_port));
+    return true;
+}
+
+bool route_of_property(node *property, PortRoute *r)
+{
+    if (!property || property->node_type != VEXO_NODE_PROPERTY || !property->u.prop)
+        return false;
+    return route_of_port(property->parent, r);
 }

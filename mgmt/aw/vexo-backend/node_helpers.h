@@ -80,6 +80,24 @@ node *get_selected_group_node(node *context, const char *group_name, const char 
 // number of domains the function supports, or 1 when the command fails.
 int get_lhba_count(node *phba, char *bus, char *device, char *function, char *port);
 
+// Where a port group's commands go: the port, its adapter, the function
+// index, domain and physical port, and the driver serving that port.
+struct PortRoute {
+    node *port;
+    node *adapter;
+    int aw_port_number;
+    unsigned int domain;
+    unsigned int phba_port;
+    int driver;
+};
+
+// The route of port group `port` (the adapter is its parent); false when
+// either is missing.
+bool route_of_port(node *port, PortRoute *r);
+// The route of a property's port group; false when `property` is no
+// property.
+bool route_of_property(node *property, PortRoute *r);
+
 // Deletes every instance of the repeated child group `name` of `parent`
 // (a Session's first Connection before the Session), releasing their node
 // handles; 0, or the status of the first deletion that fails.

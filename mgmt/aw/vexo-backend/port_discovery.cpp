@@ -88,24 +88,6 @@ bool named(const node *n, const char *name)
     return n && n->node_name && strcasecmp(n->node_name, name) == 0;
 }
 
-// Driver and port of a command for a port group.
-struct PortRoute {
-    node *adapter;
-    unsigned int domain;
-    unsigned int phba_port;
-    int driver;
-};
-
-PortRoute route_of(node *port)
-{
-    PortRoute r;
-    r.adapter = port->parent;
-    r.domain = get_domain_id(port);
-    r.phba_port = get_phba_port_number(port);
-    r.driver = get_port_bitmap(instance_number(r.adapter), static_cast<int>(r.phba_port));
-    return r;
-}
-
 // Reads the DCBX configuration of one kind for port j; false on failure.
 bool read_dcbx(int aw_port_number, node *adapter, int j, uint8_t parameter_type, DCBX_GET_DCBX_CFG_PARAMS *rec)
 {
@@ -358,7 +340,9 @@ extern "C" int VEXO_update_portname(int aw_port_number, node *port)
         return 1;
     if (vm_flag)
         set_prop_val(port, "PortName", "N/A");
-    PortRoute r = route_of(port);
+    PortRoute r;
+    if (!route_of_port(port, &r))
+        return 1;
     VEXO_status_t status;
     const uint8_t *names;
     unsigned count;
@@ -388,7 +372,9 @@ extern "C" int VEXO_update_interfacetype(int aw_port_number, node *port)
     node *adapter = port ? port->parent : nullptr;
     if (!port || !adapter || get_aw_type(adapter) == AW_TYPE_UNREADABLE)
         return 1;
-    PortRoute r = route_of(port);
+    PortRoute r;
+    if (!route_of_port(port, &r))
+        return 1;
     GET_PHY_DETAILS_PARAMS phy;
     std::memset(&phy, 0, sizeof phy);
     VEXO_status_t status = ioctl_get_phy_details(aw_port_number, &phy, r.domain, r.phba_port, r.driver);
@@ -405,7 +391,9 @@ extern "C" int VEXO_update_speed_props(int aw_port_number, node *port)
         return 1;
     if (family == AW_TYPE_AW2)
         return set_prop_val(port, "ANSpeedsSupported", "N/A") | set_prop_val(port, "ForceSpeedsSupported", "N/A");
-    PortRoute r = route_of(port);
+    PortRoute r;
+    if (!route_of_port(port, &r))
+        return 1;
     GET_PHY_DETAILS_PARAMS phy;
     std::memset(&phy, 0, sizeof phy);
     VEXO_status_t status = ioctl_get_phy_details(aw_port_number, &phy, r.domain, r.phba_port, r.driver);

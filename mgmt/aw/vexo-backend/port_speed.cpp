@@ -35,36 +35,6 @@ const size_t kFcoeWwpnAt = 348;
 const size_t kFcoeLinkWord = 52;
 const size_t kFcoeBwMax = 60;
 
-struct PortRoute {
-    node *port;
-    node *adapter;
-    int aw_port_number;
-    unsigned int domain;
-    unsigned int phba_port;
-    int driver;
-};
-
-bool route_of_port(node *port, PortRoute *r)
-{
-    node *adapter = port ? port->parent : nullptr;
-    if (!port || !adapter)
-        return false;
-    r->port = port;
-    r->adapter = adapter;
-    r->aw_port_number = get_port_number(port);
-    r->domain = get_domain_id(port);
-    r->phba_port = get_phba_port_number(port);
-    r->driver = get_port_bitmap(get_aw_instance(port), static_cast<int>(r->phba_port));
-    return true;
-}
-
-bool route_of_property(node *property, PortRoute *r)
-{
-    if (!property || property->node_type != VEXO_NODE_PROPERTY || !property->u.prop)
-        return false;
-    return route_of_port(property->parent, r);
-}
-
 uint16_t le16(const uint8_t *p)
 {
     return static_cast<uint16_t>(p[0] | p[1] << 8);

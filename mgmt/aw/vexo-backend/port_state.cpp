@@ -23,38 +23,6 @@ const char kDisabled[] = "Disabled";
 const char kNotAvailable[] = "N/A";
 const char kThrottleInvalid[] = "Invalid Value. Valid values are 1 or 2.";
 
-// Where a port group's commands go.
-struct PortRoute {
-    node *port;
-    node *adapter;
-    int aw_port_number;
-    unsigned int domain;
-    unsigned int phba_port;
-    int driver;
-};
-
-// The route of a property's port group (its parent; the adapter above it).
-bool route_of_port(node *port, PortRoute *r)
-{
-    node *adapter = port ? port->parent : nullptr;
-    if (!port || !adapter)
-        return false;
-    r->port = port;
-    r->adapter = adapter;
-    r->aw_port_number = get_port_number(port);
-    r->domain = get_domain_id(port);
-    r->phba_port = get_phba_port_number(port);
-    r->driver = get_port_bitmap(get_aw_instance(port), static_cast<int>(r->phba_port));
-    return true;
-}
-
-bool route_of_property(node *property, PortRoute *r)
-{
-    if (!property || property->node_type != VEXO_NODE_PROPERTY || !property->u.prop)
-        return false;
-    return route_of_port(property->parent, r);
-}
-
 bool is_enabled(const char *text)
 {
     return strcasecmp(text, kEnabled) == 0;
