@@ -81,6 +81,14 @@ const char kMachine[] = R"({
       "functions": [
         { "bus": 8, "function": 0, "kind": "nic", "vendor": "0x19A2", "device_id": "0x0710", "port": 0,
           "mac": "00:00:C9:B3:00:80" } ] },
+    { "name": "deadunk", "family": "converged", "generation": "AW3", "serial": "AW3DEAD1", "chip_state": 1,
+      "firmware": { "active": "10.2.370.15", "flash": "10.2.370.15", "boot": "10.2.370.1" },
+      "coredump": { "sli_intf": "0xC0000340", "max_components": 5,
+        "components": { "2": { "segments": [ { "max_length": 20 } ] }, "3": { "segments": [ { "max_length": 30 } ] },
+                        "4": { "segments": [ { "max_length": 40 } ] } } },
+      "functions": [
+        { "bus": 10, "function": 0, "kind": "nic", "vendor": "0x19A2", "device_id": "0x0710", "port": 0,
+          "mac": "00:00:C9:B3:00:A0" } ] },
     { "name": "iscsionly", "family": "converged", "generation": "AW3", "serial": "AW3ISCSI",
       "firmware": { "active": "10.2.370.15", "flash": "10.2.370.15", "boot": "10.2.370.1" },
       "functions": [
@@ -403,6 +411,80 @@ TEST_F(CoreDump, PieceFailingMidSegmentKeepsWhatArrivedAndMarksTheDump)
     EXPECT_EQ(0xFFFFFFFFu, d.trailer.coredump_status);
     EXPECT_EQ(want.size(), d.trailer.total_segements);
     EXPECT_STREQ("live", d.trailer.commandline);
+}
+
+TEST_F(CoreDump, DeadDumpOfALiveChipTakesTheDeadColumnAndAsksForAReboot)
+{
+    // Every segment command fails, so the dead rows cost one command per
+    // instance and no large segment is fetched.
+    plan({{"match", {{"subsystem", 11}, {"opcode", 24}}}, {"kind", "status"}, {"status", 2}, {"when", "always"}});
+    std::string file = dir_ + "/dead.bin";
+    Outcome o = dump("AW3CD001", "Dead", file);
+    EXPECT_EQ(VEXO_STATUS_SUCCESS, o.result);
+    EXPECT_EQ(VEXO_STATUS_IMMEDIATE_REBOOT_REQUIRED, o.status);
+
+    std::vector<Piece> want;
+    for (uint32_t r = 0; r < aw3_template.size(); ++r) {
+        const DUMP_TEMPLATE &t = aw3_template[r];
+        if (t.pbyte_code && t.dead_mode)
+            for (uint32_t k = 0; k <= t.max_instance; ++k)
+                want.push_back({1, r, k, 0, t.length < 64000 ? t.length : 64000, t.bc_length});
+    }
+    want.push_back({4, 0, 0, 0, 12, 0}); // components 2 and 3 are not collected
+    EXPECT_EQ(want, pieces());
+
+    DumpFile d = parse(hlvdtest::read_file(file));
+    ASSERT_TRUE(d.complete);
+    ASSERT_EQ(want.size(), d.segments.size()) << "a segment with no data still gets its record";
+    for (size_t i = 0; i < want.size(); ++i) {
+        const Segment &s = d.segments[i];
+        EXPECT_EQ(want[i].seg, s.h.segment_id);
+        bool packed = want[i].comp == 1 && aw3_template[want[i].seg].compress;
+        EXPECT_EQ(packed ? 1u : 0u, s.h.flag);
+        if (packed) {
+            ASSERT_GE(s.data.size(), 4u);
+            EXPECT_EQ(0u, le32(s.data.data() + s.data.size() - 4));
+        } else {
+            EXPECT_EQ(0u, s.h.length);
+        }
+    }
+    EXPECT_EQ(1, d.trailer.asic_state);
+    EXPECT_STREQ("Dead", d.trailer.commandline);
+    EXPECT_EQ(0xFFFFFFFFu, d.trailer.coredump_status);
+    EXPECT_EQ(want.size(), d.trailer.total_segements);
+}
+
+// A dead chip of a generation without templates: the dump type decides
+// whether components 2 and 3 are collected.
+struct DeadCase {
+    const char *type;
+    const char *resolved;
+    std::vector<uint32_t> components;
+};
+
+TEST_F(CoreDump, DeadChipResolvesTheTypeAndSkipsComponentsOfADeadDump)
+{
+    const DeadCase cases[] = {
+        {nullptr, "Dead", {4}},
+        {"live", "live", {2, 3, 4}},
+    };
+    for (const DeadCase &c : cases) {
+        SCOPED_TRACE(c.resolved);
+        std::string file = dir_ + "/deadchip.bin";
+        vexo_set_fixed_status(VEXO_STATUS_SUCCESS);
+        Outcome o = dump("AW3DEAD1", c.type, file);
+        EXPECT_EQ(VEXO_STATUS_SUCCESS, o.result);
+        EXPECT_EQ(VEXO_STATUS_SUCCESS, o.status) << "no reboot for a generation the dump does not know";
+        DumpFile d = parse(hlvdtest::read_file(file));
+        ASSERT_TRUE(d.complete);
+        std::vector<Expect> want;
+        for (uint32_t comp : c.components)
+            want.push_back({comp, 0, 0, 10 * comp, 0, 1, 0});
+        check_segments(d, want);
+        EXPECT_EQ(1, d.trailer.asic_state);
+        EXPECT_STREQ(c.resolved, d.trailer.commandline);
+        EXPECT_EQ(0u, d.trailer.coredump_status);
+    }
 }
 
 // Dumps that hold the trailer alone.
