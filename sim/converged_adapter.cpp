@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sim/command_log.h"
+#include "sim/coredump_model.h"
 #include "sim/dcbx_model.h"
 #include "sim/driver_records.h"
 #include "sim/fault_plan.h"
@@ -539,17 +540,6 @@ void cmd_get_loopback_mode(FwContext &c)
     put8(c.answer, 0, static_cast<uint8_t>(adapter_number(c, "loopback_mode", 0)));
 }
 
-// 11/21: core-dump properties, with the chip state.
-void cmd_coredump_properties(FwContext &c)
-{
-    if (refused_as_vf(c))
-        return;
-    c.answer.assign(20, 0);
-    put8(c.answer, 0, 1);
-    put8(c.answer, 2, static_cast<uint8_t>(adapter_number(c, "chip_state", 0)));
-    put32(c.answer, 16, 1);
-}
-
 // 19/3: FRU EEPROM bytes from an offset.
 void cmd_read_fru(FwContext &c)
 {
@@ -628,6 +618,9 @@ const FwCommand kCommands[] = {
     {2, 7, -1, cmd_nic_params},
     {11, 20, -1, cmd_get_loopback_mode},
     {11, 21, -1, cmd_coredump_properties},
+    {11, 22, -1, cmd_coredump_comp_properties},
+    {11, 23, -1, cmd_coredump_seg_properties},
+    {11, 24, -1, cmd_coredump_segment},
     {15, 1, -1, cmd_lldp_config},
     {15, 2, -1, cmd_lldp_set_config},
     {15, 3, -1, cmd_lldp_stats},

@@ -18,8 +18,6 @@
 
 // Adapter group Arcwright and its fixed subgroups
 
-constexpr action_function do_RetrieveStratolinkCoreDump = nullptr; // Arcwright; back end
-constexpr action_function do_RetrieveFwCliData = nullptr; // Arcwright; back end
 constexpr action_function do_ResetFactoryDefaults = nullptr; // Arcwright; back end
 constexpr action_function do_EraseAllConfiguration = nullptr; // Arcwright; back end
 constexpr action_function do_RetrieveARMLog = nullptr; // Arcwright/ExtFATData; back end

@@ -1350,4 +1350,30 @@ static_assert(offsetof(MGMT_HBA_ATTRIBUTES, phy_port) == 447, "phy_port at 447")
 static_assert(offsetof(MGMT_CONTROLLER_ATTRIBUTES, pci_bus_number) == 508, "bus number at 508");
 static_assert(offsetof(AW_FW_CFG, function_caps) == 120, "function_caps at 120");
 
+// Core-dump segment (subsystem 11, opcode 24): the request carries a byte-code
+// program or a command-line string at +24; the answer is a segment status,
+// the count of data bytes and the data. Sent with 64,008 bytes for a dump
+// piece and 65,000 for a command-line string.
+#define COREDUMP_SEG_BLOCK_SIZE 65000
+struct IOCTL_LOWLEVEL_GET_COREDUMP_SEGMENT_PARAMS {
+    union {
+        struct {
+            uint32_t component_id;
+            uint32_t segment_id;
+            uint32_t instance;
+            uint32_t offset;
+            uint32_t length;
+            uint32_t bytecode_length; // words of byte code, or characters of a string
+            uint8_t bytecode[COREDUMP_SEG_BLOCK_SIZE - 24];
+        } request;
+        struct {
+            uint32_t segment_status;
+            uint32_t length; // data bytes that follow
+            uint8_t data[COREDUMP_SEG_BLOCK_SIZE - 8];
+        } response;
+    };
+};
+static_assert(sizeof(IOCTL_LOWLEVEL_GET_COREDUMP_SEGMENT_PARAMS) == COREDUMP_SEG_BLOCK_SIZE,
+              "core-dump segment block is 65000 bytes");
+
 #endif
