@@ -22,14 +22,11 @@ constexpr action_function do_RetrieveStratolinkCoreDump = nullptr; // Arcwright;
 constexpr action_function do_RetrieveFwCliData = nullptr; // Arcwright; back end
 constexpr action_function do_ResetFactoryDefaults = nullptr; // Arcwright; back end
 constexpr action_function do_EraseAllConfiguration = nullptr; // Arcwright; back end
-constexpr action_function do_RetrieveARMLog = nullptr; // Arcwright/ExtFATData; back end
 constexpr action_function do_EnableLoggingOnAllModules = nullptr; // Arcwright/ExtFATData; back end
 constexpr action_function do_DisableLoggingOnAllModules = nullptr; // Arcwright/ExtFATData; back end
 constexpr action_function do_SetDefaultLoggingConfiguration = nullptr; // Arcwright/ExtFATData; back end
 constexpr action_function do_RefreshEventLog = nullptr; // Arcwright/EventLog; back end
 constexpr action_function do_ClearEventLog = nullptr; // Arcwright/EventLog; back end
-constexpr action_function do_RetrieveFATData = nullptr; // Arcwright/FATData; back end
-constexpr action_function do_ClearFATData = nullptr; // Arcwright/FATData; back end
 constexpr action_function do_HostToDDRDMATest = nullptr; // Arcwright/Diagnostics; back end
 constexpr action_function do_EnterLoopBackMode = nullptr; // Arcwright/Diagnostics; back end
 constexpr action_function do_ExitLoopBackMode = nullptr; // Arcwright/Diagnostics; back end
@@ -43,7 +40,6 @@ constexpr property_function handle_ProtocolSupported = nullptr; // Arcwright/NIC
 constexpr property_function handle_MaxSupportedController = nullptr; // Arcwright/NICCIM; network configuration
 constexpr property_function handle_get_ncsi_version = nullptr; // Arcwright/NCSI; network configuration
 constexpr property_function handle_ncsi_static_configuration = nullptr; // Arcwright/NCSI; network configuration
-constexpr property_function handle_FATDataValid = nullptr; // Arcwright/FATData; back end
 
 // NIC functions
 
