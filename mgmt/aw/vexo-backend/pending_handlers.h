@@ -22,9 +22,6 @@ constexpr action_function do_RetrieveStratolinkCoreDump = nullptr; // Arcwright;
 constexpr action_function do_RetrieveFwCliData = nullptr; // Arcwright; back end
 constexpr action_function do_ResetFactoryDefaults = nullptr; // Arcwright; back end
 constexpr action_function do_EraseAllConfiguration = nullptr; // Arcwright; back end
-constexpr action_function do_EnableLoggingOnAllModules = nullptr; // Arcwright/ExtFATData; back end
-constexpr action_function do_DisableLoggingOnAllModules = nullptr; // Arcwright/ExtFATData; back end
-constexpr action_function do_SetDefaultLoggingConfiguration = nullptr; // Arcwright/ExtFATData; back end
 constexpr action_function do_RefreshEventLog = nullptr; // Arcwright/EventLog; back end
 constexpr action_function do_ClearEventLog = nullptr; // Arcwright/EventLog; back end
 constexpr action_function do_HostToDDRDMATest = nullptr; // Arcwright/Diagnostics; back end
@@ -113,7 +110,6 @@ constexpr action_function do_ErasePortandDiscoveryConfiguration = nullptr; // Ar
 // ExtFATMode, EventLogEntry (handle_ncsi_static_configuration is listed above)
 
 constexpr property_function handle_ncsi_dynamic_configuration = nullptr; // Arcwright/NCSI/NCSIDynamicConfiguration; network configuration
-constexpr property_function handle_current_mode_properties = nullptr; // Arcwright/ExtFATData/ExtFATModule/ExtFATMode; back end
 
 // iSCSI initiator: LogicalHBA, SendTargetPortal, Target, TargetPortal, Session, Connection, LUN
 
