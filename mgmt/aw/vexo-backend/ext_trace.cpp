@@ -89,7 +89,8 @@ struct ModuleCursor {
 
 ModuleCursor first_module(uint8_t *block, uint32_t size)
 {
-    return ModuleCursor{block, size, config_head(block).num_modules, 0, sizeof(EXT_FAT_CONFIG_PARAMS)};
+    uint32_t count = size >= sizeof(EXT_FAT_CONFIG_PARAMS) ? config_head(block).num_modules : 0;
+    return ModuleCursor{block, size, count, 0, sizeof(EXT_FAT_CONFIG_PARAMS)};
 }
 
 bool module_valid(const ModuleCursor &c)
@@ -120,17 +121,6 @@ uint8_t *mode_record(const ModuleCursor &c, uint32_t j)
         return nullptr;
     uint64_t at = c.at + sizeof(EXT_FAT_MODULE) + uint64_t(j) * sizeof(EXT_FAT_MODE);
     return at + sizeof(EXT_FAT_MODE) <= c.size ? c.block + at : nullptr;
-}
-
-// The module record `module_index` and within it mode record `mode_index`.
-uint8_t *find_mode_record(uint8_t *block, uint32_t size, int module_index, int mode_index)
-{
-    if (module_index < 0 || mode_index < 0)
-        return nullptr;
-    ModuleCursor c = first_module(block, size);
-    for (int i = 0; i < module_index && module_valid(c); ++i)
-        next_module(&c);
-    return module_valid(c) ? mode_record(c, static_cast<uint32_t>(mode_index)) : nullptr;
 }
 
 EXT_FAT_MODE mode_of(const uint8_t *record)
@@ -193,6 +183,16 @@ void refuse_value(const char *text)
 }
 
 } // namespace
+
+uint8_t *ext_trace_mode_record(uint8_t *block, uint32_t size, int module_index, int mode_index)
+{
+    if (module_index < 0 || mode_index < 0)
+        return nullptr;
+    ModuleCursor c = first_module(block, size);
+    for (int i = 0; i < module_index && module_valid(c); ++i)
+        next_module(&c);
+    return module_valid(c) ? mode_record(c, static_cast<uint32_t>(mode_index)) : nullptr;
+}
 
 extern "C" int VEXO_extfat_modules(node *adapter)
 {
@@ -264,7 +264,7 @@ VEXO_status_t get_extfat_data(node *extfatdata, node *mode)
         result = VEXO_STATUS_FAILURE;
     } else {
         const uint8_t *record =
-            find_mode_record(block, EXT_FAT_BLOCK_SIZE, instance_number(module), instance_number(mode));
+            ext_trace_mode_record(block, EXT_FAT_BLOCK_SIZE, instance_number(module), instance_number(mode));
         if (record)
             set_mode_values(mode, mode_of(record));
         else
@@ -333,7 +333,7 @@ VEXO_status_t set_extfat_data(node *extfatdata, node *mode, const char *property
     } else {
         std::memcpy(changed, current, EXT_FAT_BLOCK_SIZE);
         uint8_t *record =
-            find_mode_record(changed, EXT_FAT_BLOCK_SIZE, instance_number(module), instance_number(mode));
+            ext_trace_mode_record(changed, EXT_FAT_BLOCK_SIZE, instance_number(module), instance_number(mode));
         if (record) {
             EXT_FAT_MODE m = mode_of(record);
             if (port_mask)

@@ -40,6 +40,11 @@ VEXO_status_t set_extfat_modes(node *extfatdata, char params[VEXO_MAX_PARAMS][VE
 VEXO_status_t update_trace_level_for_mode(node *extfatdata, const char *mode, uint8_t *block, uint32_t size,
                                           uint32_t trace_level);
 
+// The record of mode `mode_index` of module `module_index` in a
+// configuration block of `size` bytes; null when the counts or the block do
+// not hold it.
+uint8_t *ext_trace_mode_record(uint8_t *block, uint32_t size, int module_index, int mode_index);
+
 VEXO_status_t do_EnableLoggingOnAllModules(node *context, node *action,
                                            char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE]);
 VEXO_status_t do_DisableLoggingOnAllModules(node *context, node *action,
