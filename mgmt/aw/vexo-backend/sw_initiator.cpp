@@ -1,7 +1,5 @@
 #include "mgmt/aw/vexo-backend/sw_initiator.h"
 
-uint8_t OPEN_ISCSI_DRIVER_LOADED = 0;
-
 VEXO_status_t VEXO_add_open_iscsi_target(char *, char *, int, int, node *)
 {
     return VEXO_STATUS_SUCCESS;

@@ -9,10 +9,11 @@
 
 #include <cstdint>
 
+// OPEN_ISCSI_DRIVER_LOADED: 0 at load and never written; non-zero would
+// select the operations below. It lives with the driver flags of the
+// function queries.
+#include "mgmt/aw/vexo-backend/function_attribs.h"
 #include "mgmt/vexo/core/hm_types.h"
-
-// 0 at load and never written; non-zero would select the operations below.
-extern uint8_t OPEN_ISCSI_DRIVER_LOADED;
 
 VEXO_status_t VEXO_add_open_iscsi_target(char *target_name, char *ip_address, int port, int portal_group_tag,
                                          node *lhba);
