@@ -11,6 +11,7 @@
 #include "sim/coredump_model.h"
 #include "sim/dcbx_model.h"
 #include "sim/driver_records.h"
+#include "sim/fatlog_model.h"
 #include "sim/fault_plan.h"
 #include "sim/function_config.h"
 #include "sim/link_speed_model.h"
@@ -573,6 +574,7 @@ const FwCommand kCommands[] = {
     {1, 62, -1, cmd_set_port_state},
     {1, 66, -1, cmd_get_boot_config},
     {1, 67, -1, cmd_set_boot_config},
+    {1, 68, -1, cmd_manage_fat},
     {1, 69, -1, cmd_set_beacon_state},
     {1, 70, -1, cmd_get_beacon_state},
     {1, 71, -1, cmd_get_port_state},
@@ -598,6 +600,11 @@ const FwCommand kCommands[] = {
     {1, 121, -1, cmd_additional_attributes},
     {1, 123, -1, cmd_capabilities},
     {1, 124, -1, cmd_set_switch_type},
+    {1, 125, -1, cmd_get_ext_trace_config},
+    {1, 126, -1, cmd_set_ext_trace_config},
+    {1, 127, -1, cmd_trace_snapshot},
+    {1, 128, -1, cmd_trace_records},
+    {1, 130, -1, cmd_trace_string_table},
     {1, 132, -1, cmd_set_tx_throttle},
     {1, 133, -1, cmd_get_tx_throttle},
     {1, 134, -1, cmd_get_link_speed},

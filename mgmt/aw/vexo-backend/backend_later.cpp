@@ -5,7 +5,6 @@
 // answers 1.
 //
 //   event log ............................ VEXO_get_all_eventlog
-//   extended trace ....................... VEXO_extfat_modules
 //   NC-SI ................................ VEXO_get_ncsi_attributes
 //   login options ........................ VEXO_set_lhba_prop
 //   iSCSI targets (client variant) ....... VEXO_refresh_backend_client_iscsi_targets
@@ -17,11 +16,6 @@
 extern "C" {
 
 int VEXO_get_all_eventlog(node *)
-{
-    return 1;
-}
-
-int VEXO_extfat_modules(node *)
 {
     return 1;
 }

@@ -1,6 +1,6 @@
 // Steps of back-end start, and helpers of the function enumeration, whose
 // code comes with later work (event log, NC-SI,
-// extended trace, login options, the profile and iSCSI services).
+// login options, the profile and iSCSI services).
 //
 // They are called through their real names now, so that the start runs the
 // full sequence; until its work lands each one does nothing and answers 1
@@ -15,7 +15,6 @@
 
 extern "C" {
 int VEXO_get_all_eventlog(node *adapter);
-int VEXO_extfat_modules(node *adapter);
 int VEXO_get_ncsi_attributes(int aw_port_number, unsigned int phba_port, node *ncsi, node *parent, int domain,
                              int flag);
 int VEXO_set_lhba_prop(void);

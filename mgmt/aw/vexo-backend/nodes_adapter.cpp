@@ -7,6 +7,8 @@
 #include "mgmt/aw/vexo-backend/cntr_attribs.h"
 #include "mgmt/aw/vexo-backend/configured_profile.h"
 #include "mgmt/aw/vexo-backend/core_dump.h"
+#include "mgmt/aw/vexo-backend/ext_trace.h"
+#include "mgmt/aw/vexo-backend/fat_log.h"
 #include "mgmt/aw/vexo-backend/firmware_flash.h"
 #include "mgmt/aw/vexo-backend/flash_dump.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"

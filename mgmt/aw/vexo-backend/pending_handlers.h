@@ -20,14 +20,8 @@
 
 constexpr action_function do_ResetFactoryDefaults = nullptr; // Arcwright; back end
 constexpr action_function do_EraseAllConfiguration = nullptr; // Arcwright; back end
-constexpr action_function do_RetrieveARMLog = nullptr; // Arcwright/ExtFATData; back end
-constexpr action_function do_EnableLoggingOnAllModules = nullptr; // Arcwright/ExtFATData; back end
-constexpr action_function do_DisableLoggingOnAllModules = nullptr; // Arcwright/ExtFATData; back end
-constexpr action_function do_SetDefaultLoggingConfiguration = nullptr; // Arcwright/ExtFATData; back end
 constexpr action_function do_RefreshEventLog = nullptr; // Arcwright/EventLog; back end
 constexpr action_function do_ClearEventLog = nullptr; // Arcwright/EventLog; back end
-constexpr action_function do_RetrieveFATData = nullptr; // Arcwright/FATData; back end
-constexpr action_function do_ClearFATData = nullptr; // Arcwright/FATData; back end
 constexpr action_function do_HostToDDRDMATest = nullptr; // Arcwright/Diagnostics; back end
 constexpr action_function do_EnterLoopBackMode = nullptr; // Arcwright/Diagnostics; back end
 constexpr action_function do_ExitLoopBackMode = nullptr; // Arcwright/Diagnostics; back end
@@ -41,7 +35,6 @@ constexpr property_function handle_ProtocolSupported = nullptr; // Arcwright/NIC
 constexpr property_function handle_MaxSupportedController = nullptr; // Arcwright/NICCIM; network configuration
 constexpr property_function handle_get_ncsi_version = nullptr; // Arcwright/NCSI; network configuration
 constexpr property_function handle_ncsi_static_configuration = nullptr; // Arcwright/NCSI; network configuration
-constexpr property_function handle_FATDataValid = nullptr; // Arcwright/FATData; back end
 
 // NIC functions
 
@@ -115,7 +108,6 @@ constexpr action_function do_ErasePortandDiscoveryConfiguration = nullptr; // Ar
 // ExtFATMode, EventLogEntry (handle_ncsi_static_configuration is listed above)
 
 constexpr property_function handle_ncsi_dynamic_configuration = nullptr; // Arcwright/NCSI/NCSIDynamicConfiguration; network configuration
-constexpr property_function handle_current_mode_properties = nullptr; // Arcwright/ExtFATData/ExtFATModule/ExtFATMode; back end
 
 // iSCSI initiator: LogicalHBA, SendTargetPortal, Target, TargetPortal, Session, Connection, LUN
 

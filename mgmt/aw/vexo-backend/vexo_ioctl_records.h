@@ -1376,4 +1376,74 @@ struct IOCTL_LOWLEVEL_GET_COREDUMP_SEGMENT_PARAMS {
 static_assert(sizeof(IOCTL_LOWLEVEL_GET_COREDUMP_SEGMENT_PARAMS) == COREDUMP_SEG_BLOCK_SIZE,
               "core-dump segment block is 65000 bytes");
 
+// Firmware trace log and extended trace configuration (common opcodes 125 to
+// 130). Their commands carry a 64,000-byte payload; these are the fixed
+// parts at its start.
+#pragma pack(push, 1)
+// One trace record as the firmware hands it out and the log file holds it.
+struct ARM_TRACE_RECORD {
+    uint8_t version;
+    uint8_t phy_port;
+    uint16_t fid;
+    uint32_t trace_level;
+    uint64_t module_mask;
+    uint32_t trace_table_index;
+    uint32_t timestamp;
+    char str_data[16];
+    uint32_t data[6];
+};
+struct EXT_FAT_RETRIEVE_SNAPSHOT_PARAMS_IN {
+    uint32_t snapshot_mode; // 0 the snapshot in memory, 1 the log in flash
+    uint32_t start_index;
+    uint32_t num_log_entries;
+};
+struct EXT_FAT_RETRIEVE_SNAPSHOT_PARAMS_OUT {
+    uint32_t num_log_entries; // records that follow
+};
+struct EXT_FAT_READ_STRING_TABLE_IN {
+    uint32_t byte_offset;
+    uint32_t num_bytes;
+};
+struct EXT_FAT_READ_STRING_TABLE_OUT {
+    uint32_t num_returned_bytes; // table bytes that follow
+    uint32_t num_remaining_bytes;
+};
+struct ARM_LOG_CONFIGURE_SNAPSHOT_PARAMS_OUT {
+    uint32_t total_log_entries;
+};
+// The configuration block: this header, then num_modules module records,
+// each an EXT_FAT_MODULE followed by num_modes EXT_FAT_MODE records.
+struct EXT_FAT_CONFIG_PARAMS {
+    uint32_t max_log_entries;
+    uint32_t log_entry_size;
+    uint8_t logging_type; // 0 synchronous, 1 asynchronous
+    uint8_t max_logging_functions;
+    uint8_t max_logging_ports;
+    uint8_t rsvd0;
+    uint32_t supported_modes; // bit 0 UART, bit 1 RAM
+    uint32_t num_modules;
+};
+struct EXT_FAT_MODULE {
+    char module_str[32];
+    uint32_t module_id;
+    uint32_t num_modes;
+};
+struct EXT_FAT_MODE {
+    uint8_t mode; // 0 UART, 1 RAM, 2 NVRAM, 3 TFTP
+    uint8_t rsvd0;
+    uint16_t port_mask;
+    uint32_t trace_level;
+    uint64_t function_mask;
+};
+#pragma pack(pop)
+static_assert(sizeof(ARM_TRACE_RECORD) == 64, "ARM_TRACE_RECORD is 64 bytes");
+static_assert(sizeof(EXT_FAT_RETRIEVE_SNAPSHOT_PARAMS_IN) == 12, "snapshot request is 12 bytes");
+static_assert(sizeof(EXT_FAT_READ_STRING_TABLE_OUT) == 8, "string table answer header is 8 bytes");
+static_assert(sizeof(EXT_FAT_CONFIG_PARAMS) == 20, "EXT_FAT_CONFIG_PARAMS header is 20 bytes");
+static_assert(sizeof(EXT_FAT_MODULE) == 40, "EXT_FAT_MODULE header is 40 bytes");
+static_assert(sizeof(EXT_FAT_MODE) == 16, "EXT_FAT_MODE is 16 bytes");
+
+// Payload of the trace-log and trace-configuration commands.
+#define EXT_FAT_BLOCK_SIZE 64000u
+
 #endif
