@@ -4,7 +4,6 @@
 // LATER START-UP STEPS: waiting for their work, each does nothing and
 // answers 1.
 //
-//   event log ............................ VEXO_get_all_eventlog
 //   extended trace ....................... VEXO_extfat_modules
 //   NC-SI ................................ VEXO_get_ncsi_attributes
 //   login options ........................ VEXO_set_lhba_prop
@@ -15,11 +14,6 @@
 // ===========================================================================
 
 extern "C" {
-
-int VEXO_get_all_eventlog(node *)
-{
-    return 1;
-}
 
 int VEXO_extfat_modules(node *)
 {

@@ -26,14 +26,8 @@ constexpr action_function do_RetrieveARMLog = nullptr; // Arcwright/ExtFATData; 
 constexpr action_function do_EnableLoggingOnAllModules = nullptr; // Arcwright/ExtFATData; back end
 constexpr action_function do_DisableLoggingOnAllModules = nullptr; // Arcwright/ExtFATData; back end
 constexpr action_function do_SetDefaultLoggingConfiguration = nullptr; // Arcwright/ExtFATData; back end
-constexpr action_function do_RefreshEventLog = nullptr; // Arcwright/EventLog; back end
-constexpr action_function do_ClearEventLog = nullptr; // Arcwright/EventLog; back end
 constexpr action_function do_RetrieveFATData = nullptr; // Arcwright/FATData; back end
 constexpr action_function do_ClearFATData = nullptr; // Arcwright/FATData; back end
-constexpr action_function do_HostToDDRDMATest = nullptr; // Arcwright/Diagnostics; back end
-constexpr action_function do_EnterLoopBackMode = nullptr; // Arcwright/Diagnostics; back end
-constexpr action_function do_ExitLoopBackMode = nullptr; // Arcwright/Diagnostics; back end
-constexpr action_function do_NetworkLoopBackTest = nullptr; // Arcwright/Diagnostics; back end
 constexpr property_function handle_PCIExpressLinkSpeed = nullptr; // Arcwright; network configuration
 constexpr property_function handle_PCIExpressBusWidth = nullptr; // Arcwright; network configuration
 constexpr property_function handle_FFVName = nullptr; // Arcwright; network configuration
@@ -109,7 +103,6 @@ constexpr property_function handle_discoveryparams = nullptr; // Arcwright/iSCSI
 // Port groups PortDiscoveryAndConfiguration with ChannelManagement/Channel,
 // BaseT10G, and the LLDP and DCBX subtrees with PG and ApplicationTLV
 
-constexpr action_function do_DumpTransceiverData = nullptr; // Arcwright/PortDiscoveryAndConfiguration; back end
 constexpr action_function do_ErasePortandDiscoveryConfiguration = nullptr; // Arcwright/PortDiscoveryAndConfiguration; back end
 
 // NC-SI configurations, firmware trace modules and modes, event-log entries:
