@@ -10,8 +10,10 @@
 #include "sim/command_log.h"
 #include "sim/coredump_model.h"
 #include "sim/dcbx_model.h"
+#include "sim/diag_model.h"
 #include "sim/driver_records.h"
 #include "sim/fatlog_model.h"
+#include "sim/eventlog_model.h"
 #include "sim/fault_plan.h"
 #include "sim/function_config.h"
 #include "sim/link_speed_model.h"
@@ -185,6 +187,7 @@ void cmd_controller_attributes(FwContext &c)
     put_text(b, 384, 32, a.flash_version);
     put16(b, 420, 16);
     put16(b, 440, 30);
+    put32(b, 448, static_cast<uint32_t>(adapter_number(c, "functionalities", 0x100)));
     put8(b, 442, static_cast<uint8_t>(adapter_number(c, "iscsi_version", 0x11)));
     put8(b, 443, static_cast<uint8_t>(adapter_number(c, "max_domains", f.kind == "iscsi" ? 4 : 1)));
     put8(b, 445, static_cast<uint8_t>(adapter_number(c, "hba_status", 0)));
@@ -532,15 +535,6 @@ void cmd_set_features(FwContext &c)
     put32(c.answer, 8, fleet == "enabled" ? 1 : 0);
 }
 
-// 11/20: loopback mode of a port (254: loopback not supported).
-void cmd_get_loopback_mode(FwContext &c)
-{
-    if (!need(c, 4))
-        return;
-    c.answer.assign(4, 0);
-    put8(c.answer, 0, static_cast<uint8_t>(adapter_number(c, "loopback_mode", 0)));
-}
-
 // 19/3: FRU EEPROM bytes from an offset.
 void cmd_read_fru(FwContext &c)
 {
@@ -579,6 +573,7 @@ const FwCommand kCommands[] = {
     {1, 70, -1, cmd_get_beacon_state},
     {1, 71, -1, cmd_get_port_state},
     {1, 72, -1, cmd_read_pci_config},
+    {1, 73, -1, cmd_read_transceiver},
     {1, 76, -1, cmd_oem_attributes},
     {1, 77, -1, cmd_port_name},
     {1, 78, -1, cmd_get_config_signature},
@@ -623,6 +618,11 @@ const FwCommand kCommands[] = {
     {1, 202, -1, cmd_set_link_reconfig},
     {1, 205, -1, cmd_manage_flow_control},
     {2, 7, -1, cmd_nic_params},
+    {2, 62, -1, cmd_clear_event_log},
+    {2, 63, -1, cmd_read_event_log},
+    {11, 17, -1, cmd_ddr_dma_test},
+    {11, 18, -1, cmd_loopback_test},
+    {11, 19, -1, cmd_set_loopback_mode},
     {11, 20, -1, cmd_get_loopback_mode},
     {11, 21, -1, cmd_coredump_properties},
     {11, 22, -1, cmd_coredump_comp_properties},

@@ -14,6 +14,7 @@
 #include "mgmt/aw/vexo-backend/cntr_additional_attribs.h"
 #include "mgmt/aw/vexo-backend/dcbx_features.h"
 #include "mgmt/aw/vexo-backend/ext_trace.h"
+#include "mgmt/aw/vexo-backend/event_log.h"
 #include "mgmt/aw/vexo-backend/function_attribs.h"
 #include "mgmt/aw/vexo-backend/function_enum.h"
 #include "mgmt/aw/vexo-backend/linux/driver_discovery.h"

@@ -1,6 +1,5 @@
 // Steps of back-end start, and helpers of the function enumeration, whose
-// code comes with later work (event log, NC-SI,
-// login options, the profile and iSCSI services).
+// code comes with later work (NC-SI, login options, the iSCSI services).
 //
 // They are called through their real names now, so that the start runs the
 // full sequence; until its work lands each one does nothing and answers 1
@@ -14,7 +13,6 @@
 #include "mgmt/vexo/core/hm_types.h"
 
 extern "C" {
-int VEXO_get_all_eventlog(node *adapter);
 int VEXO_get_ncsi_attributes(int aw_port_number, unsigned int phba_port, node *ncsi, node *parent, int domain,
                              int flag);
 int VEXO_set_lhba_prop(void);

@@ -7,6 +7,7 @@
 #include "mgmt/aw/vexo-backend/channel_management.h"
 #include "mgmt/aw/vexo-backend/dcbx_features.h"
 #include "mgmt/aw/vexo-backend/lldp.h"
+#include "mgmt/aw/vexo-backend/loopback_diag.h"
 #include "mgmt/aw/vexo-backend/multichannel.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"

@@ -124,10 +124,9 @@ VEXO_status_t do_DumpNICPCIConfigRegion(node *context, node *action, char params
     if (count > kSpaceSize - offset)
         count = kSpaceSize - offset;
     char text[VEXO_PCI_TEXT_SIZE];
-    if (VEXO_get_varrow_pci_data(get_port_number(context), offset, count, text) != 0) {
-        vexo_set_fixed_status(VEXO_STATUS_CANNOT_READ_PCI_DATA);
+    // The driver's read failure has no status of its own.
+    if (VEXO_get_varrow_pci_data(get_port_number(context), offset, count, text) != 0)
         return VEXO_STATUS_FAILURE;
-    }
     vexo_set_last_status(VEXO_STATUS_DUMP_PCI_DATA, text);
     return VEXO_STATUS_SUCCESS;
 }

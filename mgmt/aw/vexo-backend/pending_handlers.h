@@ -20,12 +20,6 @@
 
 constexpr action_function do_ResetFactoryDefaults = nullptr; // Arcwright; back end
 constexpr action_function do_EraseAllConfiguration = nullptr; // Arcwright; back end
-constexpr action_function do_RefreshEventLog = nullptr; // Arcwright/EventLog; back end
-constexpr action_function do_ClearEventLog = nullptr; // Arcwright/EventLog; back end
-constexpr action_function do_HostToDDRDMATest = nullptr; // Arcwright/Diagnostics; back end
-constexpr action_function do_EnterLoopBackMode = nullptr; // Arcwright/Diagnostics; back end
-constexpr action_function do_ExitLoopBackMode = nullptr; // Arcwright/Diagnostics; back end
-constexpr action_function do_NetworkLoopBackTest = nullptr; // Arcwright/Diagnostics; back end
 constexpr property_function handle_PCIExpressLinkSpeed = nullptr; // Arcwright; network configuration
 constexpr property_function handle_PCIExpressBusWidth = nullptr; // Arcwright; network configuration
 constexpr property_function handle_FFVName = nullptr; // Arcwright; network configuration
@@ -100,7 +94,6 @@ constexpr property_function handle_discoveryparams = nullptr; // Arcwright/iSCSI
 // Port groups PortDiscoveryAndConfiguration with ChannelManagement/Channel,
 // BaseT10G, and the LLDP and DCBX subtrees with PG and ApplicationTLV
 
-constexpr action_function do_DumpTransceiverData = nullptr; // Arcwright/PortDiscoveryAndConfiguration; back end
 constexpr action_function do_ErasePortandDiscoveryConfiguration = nullptr; // Arcwright/PortDiscoveryAndConfiguration; back end
 
 // NC-SI configurations, firmware trace modules and modes, event-log entries:
