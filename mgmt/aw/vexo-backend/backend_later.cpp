@@ -6,7 +6,6 @@
 //
 //   event log ............................ VEXO_get_all_eventlog
 //   extended trace ....................... VEXO_extfat_modules
-//   NC-SI ................................ VEXO_get_ncsi_attributes
 //   login options ........................ VEXO_set_lhba_prop
 //   iSCSI targets (client variant) ....... VEXO_refresh_backend_client_iscsi_targets
 //
@@ -22,11 +21,6 @@ int VEXO_get_all_eventlog(node *)
 }
 
 int VEXO_extfat_modules(node *)
-{
-    return 1;
-}
-
-int VEXO_get_ncsi_attributes(int, unsigned int, node *, node *, int, int)
 {
     return 1;
 }

@@ -1,5 +1,5 @@
 // Steps of back-end start, and helpers of the function enumeration, whose
-// code comes with later work (event log, NC-SI,
+// code comes with later work (event log,
 // extended trace, login options, the profile and iSCSI services).
 //
 // They are called through their real names now, so that the start runs the
@@ -16,8 +16,6 @@
 extern "C" {
 int VEXO_get_all_eventlog(node *adapter);
 int VEXO_extfat_modules(node *adapter);
-int VEXO_get_ncsi_attributes(int aw_port_number, unsigned int phba_port, node *ncsi, node *parent, int domain,
-                             int flag);
 int VEXO_set_lhba_prop(void);
 int VEXO_refresh_backend_client_iscsi_targets(void);
 }

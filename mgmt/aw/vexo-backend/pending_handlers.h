@@ -34,15 +34,6 @@ constexpr action_function do_HostToDDRDMATest = nullptr; // Arcwright/Diagnostic
 constexpr action_function do_EnterLoopBackMode = nullptr; // Arcwright/Diagnostics; back end
 constexpr action_function do_ExitLoopBackMode = nullptr; // Arcwright/Diagnostics; back end
 constexpr action_function do_NetworkLoopBackTest = nullptr; // Arcwright/Diagnostics; back end
-constexpr property_function handle_PCIExpressLinkSpeed = nullptr; // Arcwright; network configuration
-constexpr property_function handle_PCIExpressBusWidth = nullptr; // Arcwright; network configuration
-constexpr property_function handle_FFVName = nullptr; // Arcwright; network configuration
-constexpr property_function handle_PortControllerName = nullptr; // Arcwright/NICCIM; network configuration
-constexpr property_function handle_ControllerType = nullptr; // Arcwright/NICCIM; network configuration
-constexpr property_function handle_ProtocolSupported = nullptr; // Arcwright/NICCIM; network configuration
-constexpr property_function handle_MaxSupportedController = nullptr; // Arcwright/NICCIM; network configuration
-constexpr property_function handle_get_ncsi_version = nullptr; // Arcwright/NCSI; network configuration
-constexpr property_function handle_ncsi_static_configuration = nullptr; // Arcwright/NCSI; network configuration
 constexpr property_function handle_FATDataValid = nullptr; // Arcwright/FATData; back end
 
 // NIC functions
@@ -60,10 +51,6 @@ constexpr property_function handle_IsRoCEEnabled = nullptr; // Arcwright/NICPhys
 constexpr property_function handle_nic_MTUSize = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_nic_logical_link_status = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_VEPAState = nullptr; // Arcwright/NICPhysicalHBA; network configuration
-constexpr property_function handle_ProtocolIfType = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
-constexpr property_function handle_LinkTechnology = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
-constexpr property_function handle_Arcwright_NICPhysicalHBA_CIM_Capabilities = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
-constexpr property_function handle_EnabledCapabilities = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
 constexpr property_function handle_niclogicalhba_macaddress = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
 constexpr property_function handle_niclogicalhba_vlanid = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
 constexpr property_function handle_LinkStatus = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
@@ -114,9 +101,8 @@ constexpr action_function do_ErasePortandDiscoveryConfiguration = nullptr; // Ar
 
 // NC-SI configurations, firmware trace modules and modes, event-log entries:
 // NCSIStaticConfiguration, NCSIDynamicConfiguration, ExtFATModule,
-// ExtFATMode, EventLogEntry (handle_ncsi_static_configuration is listed above)
+// ExtFATMode, EventLogEntry
 
-constexpr property_function handle_ncsi_dynamic_configuration = nullptr; // Arcwright/NCSI/NCSIDynamicConfiguration; network configuration
 constexpr property_function handle_current_mode_properties = nullptr; // Arcwright/ExtFATData/ExtFATModule/ExtFATMode; back end
 
 // iSCSI initiator: LogicalHBA, SendTargetPortal, Target, TargetPortal, Session, Connection, LUN
