@@ -18,6 +18,7 @@
 #include "sim/function_config.h"
 #include "sim/link_speed_model.h"
 #include "sim/mac_model.h"
+#include "sim/ncsi_model.h"
 #include "sim/flash_model.h"
 #include "sim/phy_model.h"
 #include "sim/port_model.h"
@@ -185,6 +186,7 @@ void cmd_controller_attributes(FwContext &c)
         drv_version = c.m.doc.at("drivers").at(drv).at("version").get<std::string>();
     put_text(b, 352, 32, drv_version);
     put_text(b, 384, 32, a.flash_version);
+    put_ncsi_version(c, b, 80);
     put16(b, 420, 16);
     put16(b, 440, 30);
     put32(b, 448, static_cast<uint32_t>(adapter_number(c, "functionalities", 0x100)));
@@ -583,6 +585,8 @@ const FwCommand kCommands[] = {
     {1, 82, 0, fw_config_row<fw_set_aw_config, FwContext>},
     {1, 82, 1, fw_config_row<fw_set_aw_config_v1, FwContext>},
     {1, 84, -1, cmd_reset_needed},
+    {1, 86, -1, cmd_ncsi_config},
+    {1, 87, -1, cmd_ncsi_set_dynamic},
     {1, 88, -1, cmd_start_management_service},
     {1, 91, -1, cmd_vpd},
     {1, 94, -1, cmd_get_ari_settings},
@@ -641,6 +645,7 @@ const FwCommand kCommands[] = {
     {18, 10, -1, cmd_baset_set_nvp},
     {18, 11, -1, cmd_baset_tdr},
     {18, 12, -1, cmd_baset_get_nvp},
+    {19, 2, -1, cmd_ffv},
     {19, 3, -1, cmd_read_fru},
     {21, 4, -1, cmd_oem_exec_cfg},
 };

@@ -20,6 +20,7 @@
 #include "mgmt/aw/vexo-backend/linux/driver_discovery.h"
 #include "mgmt/aw/vexo-backend/linux/os_services.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
+#include "mgmt/aw/vexo-backend/ncsi_config.h"
 #include "mgmt/aw/vexo-backend/port_discovery.h"
 #include "mgmt/aw/vexo-backend/port_state.h"
 #include "mgmt/aw/vexo-backend/profile_tree.h"

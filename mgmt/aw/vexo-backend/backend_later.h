@@ -1,5 +1,5 @@
 // Steps of back-end start, and helpers of the function enumeration, whose
-// code comes with later work (NC-SI, login options, the iSCSI services).
+// code comes with later work (login options, the iSCSI services).
 //
 // They are called through their real names now, so that the start runs the
 // full sequence; until its work lands each one does nothing and answers 1
@@ -13,8 +13,6 @@
 #include "mgmt/vexo/core/hm_types.h"
 
 extern "C" {
-int VEXO_get_ncsi_attributes(int aw_port_number, unsigned int phba_port, node *ncsi, node *parent, int domain,
-                             int flag);
 int VEXO_set_lhba_prop(void);
 int VEXO_refresh_backend_client_iscsi_targets(void);
 }

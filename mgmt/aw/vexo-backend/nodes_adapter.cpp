@@ -3,6 +3,7 @@
 // that the back end later hangs below an adapter have builders of their own.
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 
+#include "mgmt/aw/vexo-backend/adapter_network_props.h"
 #include "mgmt/aw/vexo-backend/channel_management.h"
 #include "mgmt/aw/vexo-backend/cntr_attribs.h"
 #include "mgmt/aw/vexo-backend/configured_profile.h"

@@ -2,6 +2,7 @@
 // modes, and the event-log entries.
 #include "mgmt/aw/vexo-backend/nodes_ncsi_logs.h"
 
+#include "mgmt/aw/vexo-backend/adapter_network_props.h"
 #include "mgmt/aw/vexo-backend/ext_trace.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"

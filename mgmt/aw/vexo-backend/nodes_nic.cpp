@@ -2,6 +2,7 @@
 // subgroups, and NICLogicalHBA.
 #include "mgmt/aw/vexo-backend/nodes_nic.h"
 
+#include "mgmt/aw/vexo-backend/adapter_network_props.h"
 #include "mgmt/aw/vexo-backend/bandwidth_caps.h"
 #include "mgmt/aw/vexo-backend/mac_addresses.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"

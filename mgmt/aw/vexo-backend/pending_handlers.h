@@ -20,15 +20,6 @@
 
 constexpr action_function do_ResetFactoryDefaults = nullptr; // Arcwright; back end
 constexpr action_function do_EraseAllConfiguration = nullptr; // Arcwright; back end
-constexpr property_function handle_PCIExpressLinkSpeed = nullptr; // Arcwright; network configuration
-constexpr property_function handle_PCIExpressBusWidth = nullptr; // Arcwright; network configuration
-constexpr property_function handle_FFVName = nullptr; // Arcwright; network configuration
-constexpr property_function handle_PortControllerName = nullptr; // Arcwright/NICCIM; network configuration
-constexpr property_function handle_ControllerType = nullptr; // Arcwright/NICCIM; network configuration
-constexpr property_function handle_ProtocolSupported = nullptr; // Arcwright/NICCIM; network configuration
-constexpr property_function handle_MaxSupportedController = nullptr; // Arcwright/NICCIM; network configuration
-constexpr property_function handle_get_ncsi_version = nullptr; // Arcwright/NCSI; network configuration
-constexpr property_function handle_ncsi_static_configuration = nullptr; // Arcwright/NCSI; network configuration
 
 // NIC functions
 
@@ -45,10 +36,6 @@ constexpr property_function handle_IsRoCEEnabled = nullptr; // Arcwright/NICPhys
 constexpr property_function handle_nic_MTUSize = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_nic_logical_link_status = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_VEPAState = nullptr; // Arcwright/NICPhysicalHBA; network configuration
-constexpr property_function handle_ProtocolIfType = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
-constexpr property_function handle_LinkTechnology = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
-constexpr property_function handle_Arcwright_NICPhysicalHBA_CIM_Capabilities = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
-constexpr property_function handle_EnabledCapabilities = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
 constexpr property_function handle_niclogicalhba_macaddress = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
 constexpr property_function handle_niclogicalhba_vlanid = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
 constexpr property_function handle_LinkStatus = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
@@ -95,12 +82,6 @@ constexpr property_function handle_discoveryparams = nullptr; // Arcwright/iSCSI
 // BaseT10G, and the LLDP and DCBX subtrees with PG and ApplicationTLV
 
 constexpr action_function do_ErasePortandDiscoveryConfiguration = nullptr; // Arcwright/PortDiscoveryAndConfiguration; back end
-
-// NC-SI configurations, firmware trace modules and modes, event-log entries:
-// NCSIStaticConfiguration, NCSIDynamicConfiguration, ExtFATModule,
-// ExtFATMode, EventLogEntry (handle_ncsi_static_configuration is listed above)
-
-constexpr property_function handle_ncsi_dynamic_configuration = nullptr; // Arcwright/NCSI/NCSIDynamicConfiguration; network configuration
 
 // iSCSI initiator: LogicalHBA, SendTargetPortal, Target, TargetPortal, Session, Connection, LUN
 
