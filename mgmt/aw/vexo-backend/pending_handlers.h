@@ -48,18 +48,10 @@ constexpr property_function handle_FATDataValid = nullptr; // Arcwright/FATData;
 // NIC functions
 
 constexpr group_function group_NICPhysicalHBA = nullptr; // Arcwright/NICPhysicalHBA; back end
-constexpr action_function do_SetNetworkBoot = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
-constexpr action_function do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
 constexpr action_function do_EraseNICConfiguration = nullptr; // Arcwright/NICPhysicalHBA; back end
 constexpr property_function handle_nic_vnic_name_props = nullptr; // Arcwright/NICPhysicalHBA/vNIC; network configuration
 constexpr property_function handle_nic_vnic_stats = nullptr; // Arcwright/NICPhysicalHBA/vNIC; network configuration
-constexpr property_function handle_AvailableNetworkBootMethods = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
-constexpr property_function handle_networkboot_config = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
-constexpr property_function handle_vlan_properties = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
-constexpr property_function handle_IsRoCEEnabled = nullptr; // Arcwright/NICPhysicalHBA; network configuration
-constexpr property_function handle_nic_MTUSize = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_nic_logical_link_status = nullptr; // Arcwright/NICPhysicalHBA; network configuration
-constexpr property_function handle_VEPAState = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_ProtocolIfType = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
 constexpr property_function handle_LinkTechnology = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
 constexpr property_function handle_Arcwright_NICPhysicalHBA_CIM_Capabilities = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
