@@ -19,6 +19,7 @@
 #include "sim/link_speed_model.h"
 #include "sim/mac_model.h"
 #include "sim/ncsi_model.h"
+#include "sim/nic_boot_model.h"
 #include "sim/flash_model.h"
 #include "sim/phy_model.h"
 #include "sim/port_model.h"
@@ -369,10 +370,11 @@ std::vector<uint8_t> adapter_fru(const FwContext &c)
     return v;
 }
 
-// 1/66: boot configuration; a set one lives in the firmware state.
+// 1/66: boot configuration; a set one lives in the firmware state, else the
+// adapter's "boot_config" gives the starting fields.
 void cmd_get_boot_config(FwContext &c)
 {
-    json boot = c.fw->contains("boot_config") ? c.fw->at("boot_config") : json::object();
+    json boot = c.fw->contains("boot_config") ? c.fw->at("boot_config") : adapter_object(c, "boot_config");
     long native = boot.contains("native_mode") ? boot.at("native_mode").get<long>()
                                                : adapter_number(c, "native_mode", gen_is(c, "AW3") ? 1 : 0);
     c.answer.assign(8, 0);
@@ -584,6 +586,7 @@ const FwCommand kCommands[] = {
     {1, 81, 1, fw_config_row<fw_get_aw_config_v1, FwContext>},
     {1, 82, 0, fw_config_row<fw_set_aw_config, FwContext>},
     {1, 82, 1, fw_config_row<fw_set_aw_config_v1, FwContext>},
+    {1, 83, -1, cmd_pci_function_mapping},
     {1, 84, -1, cmd_reset_needed},
     {1, 86, -1, cmd_ncsi_config},
     {1, 87, -1, cmd_ncsi_set_dynamic},
@@ -608,6 +611,8 @@ const FwCommand kCommands[] = {
     {1, 133, -1, cmd_get_tx_throttle},
     {1, 134, -1, cmd_get_link_speed},
     {1, 147, -1, cmd_mac_list},
+    {1, 152, -1, cmd_get_hsw_config},
+    {1, 153, -1, cmd_set_hsw_config},
     {1, 161, 1, cmd_profile_capacities},
     {1, 164, 0, cmd_common_profile_config},
     {1, 164, 1, cmd_get_profile_config},

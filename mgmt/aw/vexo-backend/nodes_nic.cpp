@@ -5,6 +5,7 @@
 #include "mgmt/aw/vexo-backend/adapter_network_props.h"
 #include "mgmt/aw/vexo-backend/bandwidth_caps.h"
 #include "mgmt/aw/vexo-backend/mac_addresses.h"
+#include "mgmt/aw/vexo-backend/nic_boot.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/pci_config_dump.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"

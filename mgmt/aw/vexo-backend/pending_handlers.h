@@ -24,18 +24,10 @@ constexpr action_function do_EraseAllConfiguration = nullptr; // Arcwright; back
 // NIC functions
 
 constexpr group_function group_NICPhysicalHBA = nullptr; // Arcwright/NICPhysicalHBA; back end
-constexpr action_function do_SetNetworkBoot = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
-constexpr action_function do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
 constexpr action_function do_EraseNICConfiguration = nullptr; // Arcwright/NICPhysicalHBA; back end
 constexpr property_function handle_nic_vnic_name_props = nullptr; // Arcwright/NICPhysicalHBA/vNIC; network configuration
 constexpr property_function handle_nic_vnic_stats = nullptr; // Arcwright/NICPhysicalHBA/vNIC; network configuration
-constexpr property_function handle_AvailableNetworkBootMethods = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
-constexpr property_function handle_networkboot_config = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
-constexpr property_function handle_vlan_properties = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
-constexpr property_function handle_IsRoCEEnabled = nullptr; // Arcwright/NICPhysicalHBA; network configuration
-constexpr property_function handle_nic_MTUSize = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_nic_logical_link_status = nullptr; // Arcwright/NICPhysicalHBA; network configuration
-constexpr property_function handle_VEPAState = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_niclogicalhba_macaddress = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
 constexpr property_function handle_niclogicalhba_vlanid = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
 constexpr property_function handle_LinkStatus = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
@@ -83,8 +75,9 @@ constexpr property_function handle_discoveryparams = nullptr; // Arcwright/iSCSI
 
 constexpr action_function do_ErasePortandDiscoveryConfiguration = nullptr; // Arcwright/PortDiscoveryAndConfiguration; back end
 
-// iSCSI initiator: LogicalHBA, SendTargetPortal, Target, TargetPortal, Session, Connection, LUN
 
+
+// iSCSI initiator: LogicalHBA, SendTargetPortal, Target, TargetPortal, Session, Connection, LUN
 constexpr property_function handle_name_params = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatoriSCSIName; iSCSI initiator
 constexpr property_function handle_initiator_loginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatorLoginOptions; iSCSI initiator
 constexpr property_function handle_authentication_initiator_loginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatorLoginOptions/Authentication; iSCSI initiator
@@ -130,5 +123,4 @@ constexpr property_function handle_StdInquiry_properties = nullptr; // Arcwright
 constexpr property_function handle_BootLUN = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/LUN; iSCSI initiator
 constexpr action_function do_StdInquiry = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/LUN; iSCSI initiator
 constexpr action_function do_SCSIWrite = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/LUN; iSCSI initiator
-
 #endif
