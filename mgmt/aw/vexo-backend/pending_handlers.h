@@ -47,27 +47,19 @@ constexpr property_function handle_FATDataValid = nullptr; // Arcwright/FATData;
 
 // NIC functions
 
-constexpr group_function group_NICPhysicalHBA = nullptr; // Arcwright/NICPhysicalHBA; back end
 constexpr action_function do_SetNetworkBoot = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
 constexpr action_function do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
 constexpr action_function do_EraseNICConfiguration = nullptr; // Arcwright/NICPhysicalHBA; back end
-constexpr property_function handle_nic_vnic_name_props = nullptr; // Arcwright/NICPhysicalHBA/vNIC; network configuration
-constexpr property_function handle_nic_vnic_stats = nullptr; // Arcwright/NICPhysicalHBA/vNIC; network configuration
 constexpr property_function handle_AvailableNetworkBootMethods = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
 constexpr property_function handle_networkboot_config = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
 constexpr property_function handle_vlan_properties = nullptr; // Arcwright/NICPhysicalHBA/NetworkBootConfiguration; network configuration
 constexpr property_function handle_IsRoCEEnabled = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_nic_MTUSize = nullptr; // Arcwright/NICPhysicalHBA; network configuration
-constexpr property_function handle_nic_logical_link_status = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_VEPAState = nullptr; // Arcwright/NICPhysicalHBA; network configuration
 constexpr property_function handle_ProtocolIfType = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
 constexpr property_function handle_LinkTechnology = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
 constexpr property_function handle_Arcwright_NICPhysicalHBA_CIM_Capabilities = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
 constexpr property_function handle_EnabledCapabilities = nullptr; // Arcwright/NICPhysicalHBA/CIM; network configuration
-constexpr property_function handle_niclogicalhba_macaddress = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
-constexpr property_function handle_niclogicalhba_vlanid = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
-constexpr property_function handle_LinkStatus = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
-constexpr property_function handle_niclogicalhba_txrate = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
 
 // iSCSI functions
 
@@ -102,8 +94,6 @@ constexpr property_function handle_IPv6State = nullptr; // Arcwright/iSCSIPhysic
 constexpr property_function handle_InitiatorLinkLocalAddress = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
 constexpr property_function handle_InitiatorRoutableAddress = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
 constexpr property_function handle_DefaultIPv6Gateway = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
-constexpr property_function handle_iscsi_vnic_name_props = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration/vNIC; network configuration
-constexpr property_function handle_iscsi_vnic_stats = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration/vNIC; network configuration
 constexpr property_function handle_discoveryparams = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 
 // Port groups PortDiscoveryAndConfiguration with ChannelManagement/Channel,
