@@ -26,6 +26,7 @@
 #include "sim/port_state_model.h"
 #include "sim/profile_actions_model.h"
 #include "sim/profile_model.h"
+#include "sim/vf_model.h"
 #include "sim/fw_context.h"
 #include "sim/wire.h"
 
@@ -570,6 +571,7 @@ const FwCommand kCommands[] = {
     {1, 57, 1, cmd_set_link_speed},
     {1, 58, -1, cmd_fw_config},
     {1, 62, -1, cmd_set_port_state},
+    {1, 64, -1, cmd_vnic_stats},
     {1, 66, -1, cmd_get_boot_config},
     {1, 67, -1, cmd_set_boot_config},
     {1, 68, -1, cmd_manage_fat},

@@ -11,6 +11,7 @@
 #include "sim/converged_adapter.h"
 #include "sim/fault_plan.h"
 #include "sim/machine.h"
+#include "sim/vf_model.h"
 
 namespace hlvdsim
 {
@@ -163,19 +164,10 @@ void vf_mac(const Function &f, unsigned vf, uint8_t out[6])
     out[5] = static_cast<uint8_t>(vf);
 }
 
-void fill_drv_info(const Machine &m, const FnRef &r, NicDrvInfo *info)
+void fill_drv_info(const std::string &sysroot, const Machine &m, const FnRef &r, NicDrvInfo *info)
 {
-    const Function &f = m.adapters[r.adapter].functions[r.function];
     std::memset(info, 0, sizeof *info);
-    // The count is what the description says (as far as its byte holds);
-    // the records stop at the 64 the answer has room for.
-    long described = std::min(255L, std::max(0L, function_field(m, r.adapter, r.function, "vfs", 0)));
-    long vfs = std::min(64L, described);
-    info->number_vfs = static_cast<uint8_t>(described);
-    for (long i = 0; i < vfs; ++i) {
-        vf_mac(f, static_cast<unsigned>(i), info->vf_info[i].mac);
-        info->vf_info[i].link_status = 1;
-    }
+    fill_vf_records(sysroot, m, r.adapter, r.function, info);
     info->link_down_reason = static_cast<uint8_t>(function_field(m, r.adapter, r.function, "link_down_reason", 0));
     info->logical_link_status = 1;
     info->mtu = static_cast<uint16_t>(function_field(m, r.adapter, r.function, "mtu", 1500));
@@ -315,7 +307,7 @@ int driver_invoke(const std::string &sysroot, SimDriver d, uint32_t id, MgmtRequ
         if (!has_fn) {
             req->status = 1;
         } else if (id == NIC_CB_DRV_INFO) {
-            fill_drv_info(m, r, static_cast<NicDrvInfo *>(data));
+            fill_drv_info(sysroot, m, r, static_cast<NicDrvInfo *>(data));
         } else {
             NicReadPciCfg *cfg = static_cast<NicReadPciCfg *>(data);
             std::array<uint8_t, 256> space = pci_config_space(m, r.adapter, r.function);

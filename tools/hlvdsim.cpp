@@ -18,6 +18,7 @@
 #include "sim/machine.h"
 #include "sim/ufi_generator.h"
 #include "sim/varrow_object.h"
+#include "sim/vf_model.h"
 
 namespace {
 
@@ -457,11 +458,31 @@ int run(int argc, char **argv)
     return usage();
 }
 
+// Run under the name "ip", the tool stands in for the host's ip command
+// (tests put a link of that name first in PATH).
+bool called_as_ip(const char *argv0)
+{
+    const char *slash = std::strrchr(argv0, '/');
+    return std::strcmp(slash ? slash + 1 : argv0, "ip") == 0;
+}
+
+int run_ip(int argc, char **argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string err;
+    int code = hlvdsim::run_ip_command(hlvdsim::current_sysroot(), args, &err);
+    if (code != 0)
+        std::fprintf(stderr, "%s\n", err.c_str());
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     try {
+        if (argc > 0 && called_as_ip(argv[0]))
+            return run_ip(argc, argv);
         return run(argc, argv);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "hlvdsim: %s\n", e.what());

@@ -10,6 +10,7 @@
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/aw/vexo-backend/platform_props.h"
 #include "mgmt/aw/vexo-backend/port_speed.h"
+#include "mgmt/aw/vexo-backend/virtual_functions.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/hm_builder.h"
 

@@ -11,6 +11,7 @@
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/aw/vexo-backend/port_speed.h"
 #include "mgmt/aw/vexo-backend/sriov_state.h"
+#include "mgmt/aw/vexo-backend/virtual_functions.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/hm_builder.h"
 

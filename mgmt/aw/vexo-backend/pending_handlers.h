@@ -23,15 +23,7 @@ constexpr action_function do_EraseAllConfiguration = nullptr; // Arcwright; back
 
 // NIC functions
 
-constexpr group_function group_NICPhysicalHBA = nullptr; // Arcwright/NICPhysicalHBA; back end
 constexpr action_function do_EraseNICConfiguration = nullptr; // Arcwright/NICPhysicalHBA; back end
-constexpr property_function handle_nic_vnic_name_props = nullptr; // Arcwright/NICPhysicalHBA/vNIC; network configuration
-constexpr property_function handle_nic_vnic_stats = nullptr; // Arcwright/NICPhysicalHBA/vNIC; network configuration
-constexpr property_function handle_nic_logical_link_status = nullptr; // Arcwright/NICPhysicalHBA; network configuration
-constexpr property_function handle_niclogicalhba_macaddress = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
-constexpr property_function handle_niclogicalhba_vlanid = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
-constexpr property_function handle_LinkStatus = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
-constexpr property_function handle_niclogicalhba_txrate = nullptr; // Arcwright/NICPhysicalHBA/NICLogicalHBA; network configuration
 
 // iSCSI functions
 
@@ -66,8 +58,6 @@ constexpr property_function handle_IPv6State = nullptr; // Arcwright/iSCSIPhysic
 constexpr property_function handle_InitiatorLinkLocalAddress = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
 constexpr property_function handle_InitiatorRoutableAddress = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
 constexpr property_function handle_DefaultIPv6Gateway = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
-constexpr property_function handle_iscsi_vnic_name_props = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration/vNIC; network configuration
-constexpr property_function handle_iscsi_vnic_stats = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration/vNIC; network configuration
 constexpr property_function handle_discoveryparams = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 
 // Port groups PortDiscoveryAndConfiguration with ChannelManagement/Channel,
