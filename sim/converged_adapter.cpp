@@ -12,6 +12,7 @@
 #include "sim/driver_records.h"
 #include "sim/fault_plan.h"
 #include "sim/function_config.h"
+#include "sim/iscsi_route_model.h"
 #include "sim/link_speed_model.h"
 #include "sim/mac_model.h"
 #include "sim/flash_model.h"
@@ -625,7 +626,12 @@ const FwCommand kCommands[] = {
     {1, 201, -1, cmd_get_link_reconfig},
     {1, 202, -1, cmd_set_link_reconfig},
     {1, 205, -1, cmd_manage_flow_control},
+    {2, 6, -1, cmd_iscsi_ping},
     {2, 7, -1, cmd_nic_params},
+    {2, 8, -1, cmd_get_arp_table},
+    {2, 9, -1, cmd_edit_arp_table},
+    {2, 10, -1, cmd_get_route_table},
+    {2, 11, -1, cmd_edit_route_table},
     {11, 20, -1, cmd_get_loopback_mode},
     {11, 21, -1, cmd_coredump_properties},
     {15, 1, -1, cmd_lldp_config},
