@@ -16,6 +16,7 @@
 #include "sim/eventlog_model.h"
 #include "sim/fault_plan.h"
 #include "sim/function_config.h"
+#include "sim/iscsi_route_model.h"
 #include "sim/link_speed_model.h"
 #include "sim/mac_model.h"
 #include "sim/ncsi_model.h"
@@ -628,7 +629,12 @@ const FwCommand kCommands[] = {
     {1, 201, -1, cmd_get_link_reconfig},
     {1, 202, -1, cmd_set_link_reconfig},
     {1, 205, -1, cmd_manage_flow_control},
+    {2, 6, -1, cmd_iscsi_ping},
     {2, 7, -1, cmd_nic_params},
+    {2, 8, -1, cmd_get_arp_table},
+    {2, 9, -1, cmd_edit_arp_table},
+    {2, 10, -1, cmd_get_route_table},
+    {2, 11, -1, cmd_edit_route_table},
     {2, 62, -1, cmd_clear_event_log},
     {2, 63, -1, cmd_read_event_log},
     {11, 17, -1, cmd_ddr_dma_test},

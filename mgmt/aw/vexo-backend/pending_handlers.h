@@ -27,19 +27,12 @@ constexpr action_function do_EraseNICConfiguration = nullptr; // Arcwright/NICPh
 
 // iSCSI functions
 
-constexpr action_function do_AddRouteTableEntry = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/RouteTable; iSCSI initiator
-constexpr action_function do_DeleteRouteTableEntry = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/RouteTable; iSCSI initiator
-constexpr action_function do_RefreshRouteTableEntry = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/RouteTable; iSCSI initiator
-constexpr action_function do_AddARPTableEntry = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/ARPTable; iSCSI initiator
-constexpr action_function do_DeleteARPTableEntry = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/ARPTable; iSCSI initiator
-constexpr action_function do_RefreshARPTableEntry = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/ARPTable; iSCSI initiator
 constexpr action_function do_DeleteDefaultGateway = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
 constexpr action_function do_DHCPEnable = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
 constexpr action_function do_DHCPDisable = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
 constexpr action_function do_ConfigureIPAddress = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
 constexpr action_function do_ConfigureVLAN = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
 constexpr action_function do_VLANDisable = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
-constexpr action_function do_Ping = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
 constexpr action_function do_DeleteDefaultIPv6Gateway = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
 constexpr action_function do_AutoAssignEnable = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
 constexpr action_function do_AutoAssignDisable = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
