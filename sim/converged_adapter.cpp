@@ -12,6 +12,7 @@
 #include "sim/driver_records.h"
 #include "sim/fault_plan.h"
 #include "sim/function_config.h"
+#include "sim/iscsi_if_model.h"
 #include "sim/link_speed_model.h"
 #include "sim/mac_model.h"
 #include "sim/flash_model.h"
@@ -626,6 +627,14 @@ const FwCommand kCommands[] = {
     {1, 202, -1, cmd_set_link_reconfig},
     {1, 205, -1, cmd_manage_flow_control},
     {2, 7, -1, cmd_nic_params},
+    {2, 14, -1, cmd_if_set_vlan},
+    {2, 17, -1, cmd_if_config_dhcp},
+    {2, 18, -1, cmd_if_release_dhcp},
+    {2, 21, -1, cmd_if_modify_ip},
+    {2, 22, -1, cmd_if_get_gateway},
+    {2, 23, -1, cmd_if_set_gateway},
+    {2, 24, -1, cmd_if_ids},
+    {2, 25, -1, cmd_if_info},
     {11, 20, -1, cmd_get_loopback_mode},
     {11, 21, -1, cmd_coredump_properties},
     {15, 1, -1, cmd_lldp_config},

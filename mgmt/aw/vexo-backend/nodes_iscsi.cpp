@@ -4,6 +4,7 @@
 #include "mgmt/aw/vexo-backend/nodes_iscsi.h"
 
 #include "mgmt/aw/vexo-backend/iscsi_network_readers.h"
+#include "mgmt/aw/vexo-backend/iscsi_tcpip.h"
 #include "mgmt/aw/vexo-backend/mac_addresses.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/pci_config_dump.h"
