@@ -16,6 +16,7 @@
 #include "sim/eventlog_model.h"
 #include "sim/fault_plan.h"
 #include "sim/function_config.h"
+#include "sim/iscsi_if_model.h"
 #include "sim/iscsi_route_model.h"
 #include "sim/link_speed_model.h"
 #include "sim/mac_model.h"
@@ -635,6 +636,14 @@ const FwCommand kCommands[] = {
     {2, 9, -1, cmd_edit_arp_table},
     {2, 10, -1, cmd_get_route_table},
     {2, 11, -1, cmd_edit_route_table},
+    {2, 14, -1, cmd_if_set_vlan},
+    {2, 17, -1, cmd_if_config_dhcp},
+    {2, 18, -1, cmd_if_release_dhcp},
+    {2, 21, -1, cmd_if_modify_ip},
+    {2, 22, -1, cmd_if_get_gateway},
+    {2, 23, -1, cmd_if_set_gateway},
+    {2, 24, -1, cmd_if_ids},
+    {2, 25, -1, cmd_if_info},
     {2, 62, -1, cmd_clear_event_log},
     {2, 63, -1, cmd_read_event_log},
     {11, 17, -1, cmd_ddr_dma_test},

@@ -3,8 +3,10 @@
 // The initiator group LogicalHBA below every function has its own builder.
 #include "mgmt/aw/vexo-backend/nodes_iscsi.h"
 
+#include "mgmt/aw/vexo-backend/iscsi_ipv6.h"
 #include "mgmt/aw/vexo-backend/iscsi_network_readers.h"
 #include "mgmt/aw/vexo-backend/iscsi_routes.h"
+#include "mgmt/aw/vexo-backend/iscsi_tcpip.h"
 #include "mgmt/aw/vexo-backend/mac_addresses.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/pci_config_dump.h"

@@ -27,16 +27,6 @@ constexpr action_function do_EraseNICConfiguration = nullptr; // Arcwright/NICPh
 
 // iSCSI functions
 
-constexpr action_function do_DeleteDefaultGateway = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
-constexpr action_function do_DHCPEnable = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
-constexpr action_function do_DHCPDisable = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
-constexpr action_function do_ConfigureIPAddress = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
-constexpr action_function do_ConfigureVLAN = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
-constexpr action_function do_VLANDisable = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
-constexpr action_function do_DeleteDefaultIPv6Gateway = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
-constexpr action_function do_AutoAssignEnable = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
-constexpr action_function do_AutoAssignDisable = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
-constexpr action_function do_ConfigureIPv6Address = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
 constexpr action_function do_RefreshNICConfig = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration; back end
 constexpr action_function do_DiscoveryiSNSThruDHCP = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 constexpr action_function do_ConfigureiSNSServer = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
@@ -45,12 +35,6 @@ constexpr action_function do_EraseConfiguration = nullptr; // Arcwright/iSCSIPhy
 constexpr group_function group_iSNS = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 constexpr property_function handle_iSCSIBIOSEnable = nullptr; // Arcwright/iSCSIPhysicalHBA; iSCSI initiator
 constexpr property_function handle_MPIOEnabled = nullptr; // Arcwright/iSCSIPhysicalHBA; iSCSI initiator
-constexpr property_function handle_tcpip_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
-constexpr property_function handle_DefaultGateway = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration; iSCSI initiator
-constexpr property_function handle_IPv6State = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
-constexpr property_function handle_InitiatorLinkLocalAddress = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
-constexpr property_function handle_InitiatorRoutableAddress = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
-constexpr property_function handle_DefaultIPv6Gateway = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/TCPIPConfiguration/IPv6Configuration; iSCSI initiator
 constexpr property_function handle_discoveryparams = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 
 // Port groups PortDiscoveryAndConfiguration with ChannelManagement/Channel,

@@ -1445,5 +1445,83 @@ static_assert(sizeof(EXT_FAT_MODE) == 16, "EXT_FAT_MODE is 16 bytes");
 
 // Payload of the trace-log and trace-configuration commands.
 #define EXT_FAT_BLOCK_SIZE 64000u
+// Interface records of the iSCSI network commands (subsystem 2).
+#pragma pack(push, 1)
+struct IP_ADDRESS_FORMAT {
+    uint16_t SizeOfStructure;
+    uint8_t Reserved;
+    uint8_t IPType;
+    uint8_t IPAddress[16]; // IPv4 in the first four bytes, network order
+    uint32_t rsvd0;
+};
+struct IP_ADDRESS_SUBNET_FORMAT {
+    uint16_t SizeOfStructure;
+    uint8_t IPType;
+    uint8_t IPv6_Prefix_Length;
+    uint8_t IPAddress[16];
+    uint8_t SubNetMask[16];
+    uint32_t rsvd0;
+};
+#define IF_HANDLE_ROOM 32
+struct GET_ALL_IF_ID_PARAMS {
+    union {
+        struct {
+            uint32_t rsvd0;
+        } request;
+        struct {
+            uint32_t if_count;
+            uint32_t if_hndl_list[IF_HANDLE_ROOM];
+        } response;
+    };
+};
+#define IF_ADDRESS_ROOM 32
+struct GET_IF_INFO_PARAMS {
+    union {
+        struct {
+            uint32_t interface_hndl;
+            uint32_t ip_type;
+        } request;
+        struct {
+            uint32_t interface_hndl;
+            uint32_t vlan_priority;
+            uint32_t ip_address_count;
+            uint32_t dhcp_state;
+            IP_ADDRESS_SUBNET_FORMAT ip_address[IF_ADDRESS_ROOM];
+        } response;
+    };
+};
+struct GET_IF_INFO_PARAMS_V1 {
+    union {
+        struct {
+            uint32_t interface_hndl;
+            uint32_t ip_type;
+        } request;
+        struct {
+            uint32_t interface_hndl;
+            uint32_t vlan_priority;
+            uint32_t ip_address_count;
+            uint16_t config_states; // 0x400 automatic, 0x200 DHCP, 0x100 static
+            uint16_t ip_status;
+            IP_ADDRESS_SUBNET_FORMAT ip_address[IF_ADDRESS_ROOM];
+        } response;
+    };
+};
+struct ISCSI_IP_ADDR_RECORD {
+    uint32_t action; // 1 add, 2 remove
+    uint32_t interface_hndl;
+    IP_ADDRESS_SUBNET_FORMAT ip_address;
+    uint32_t status; // filled by the firmware
+};
+struct ISCSI_IP_ADDR_RECORD_PARAMS {
+    uint32_t record_entry_count;
+    ISCSI_IP_ADDR_RECORD ip_record;
+};
+#pragma pack(pop)
+static_assert(sizeof(IP_ADDRESS_FORMAT) == 24, "IP_ADDRESS_FORMAT is 24 bytes");
+static_assert(sizeof(IP_ADDRESS_SUBNET_FORMAT) == 40, "IP_ADDRESS_SUBNET_FORMAT is 40 bytes");
+static_assert(sizeof(GET_ALL_IF_ID_PARAMS) == 132, "GET_ALL_IF_ID_PARAMS is 132 bytes");
+static_assert(sizeof(GET_IF_INFO_PARAMS) == 1296, "GET_IF_INFO_PARAMS is 1296 bytes");
+static_assert(sizeof(GET_IF_INFO_PARAMS_V1) == 1296, "GET_IF_INFO_PARAMS_V1 is 1296 bytes");
+static_assert(sizeof(ISCSI_IP_ADDR_RECORD_PARAMS) == 56, "ISCSI_IP_ADDR_RECORD_PARAMS is 56 bytes");
 
 #endif
