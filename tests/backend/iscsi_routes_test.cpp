@@ -82,20 +82,16 @@ protected:
         EXPECT_EQ(start_, vexo_counter) << "counted memory left behind";
     }
 
-    // Stands for the interface reader, which binds TCPIPConfiguration to the
-    // firmware's interface: the record it keeps in the group's handle.
+    // Reading a TCP/IP property makes the library read the firmware's
+    // interface and keep its record in the group's handle, as a host's
+    // first look at the group does.
     void bind_interface(const std::string &path)
     {
+        std::string ip = value_at(path + "/InitiatorIPAddress");
+        EXPECT_NE(0u, ip.rfind("error", 0)) << ip;
         node *g = get_node(tag_at(path, VEXO_NODE_GROUP));
-        node *phba = g ? g->parent->parent : nullptr;
-        ASSERT_NE(nullptr, phba);
-        const node_handle *fn = static_cast<const node_handle *>(phba->u.grp->handle);
-        ASSERT_NE(nullptr, fn);
-        node_handle *h = static_cast<node_handle *>(vexo_dcalloc(sizeof(node_handle)));
-        ASSERT_NE(nullptr, h);
-        h->aw_port_number = fn->aw_port_number;
-        h->interface_handle = 1;
-        g->u.grp->handle = h;
+        ASSERT_NE(nullptr, g);
+        ASSERT_NE(nullptr, g->u.grp->handle);
     }
 
     struct Outcome {
