@@ -103,6 +103,8 @@ TEST(ValidateMac, Table)
         {"00:11:22:33:44:5", 1, "0.17.34.51.68.5"},
         {"00:11:22:33:4 :55", 0, nullptr},
         {"00.11.22.33.44.55", 0, nullptr},
+        {"00:11:22:33:44:zz", 0, nullptr}, // not hexadecimal: refused, not read as 0
+        {"02:aa:bb:cc:5G:dd", 0, nullptr},
         {"", 0, nullptr},
     };
     for (const Row &r : rows) {

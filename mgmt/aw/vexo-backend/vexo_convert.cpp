@@ -449,7 +449,7 @@ uint32_t validateMACAddress(const char *text, uint8_t *out)
     int groups = 0, seps = 0;
     const char *p = buf;
     while (*p) {
-        if (!std::isalnum(static_cast<unsigned char>(*p)) && !mac_sep(*p))
+        if (!std::isxdigit(static_cast<unsigned char>(*p)) && !mac_sep(*p))
             break;
         const char *q = p;
         while (*q && !mac_sep(*q))
@@ -471,7 +471,7 @@ uint32_t validateMACAddress(const char *text, uint8_t *out)
     if (groups != 6 || seps != 5)
         return 0;
     for (const char *c = buf; *c; ++c) {
-        if (!std::isalnum(static_cast<unsigned char>(*c)) && !mac_sep(*c))
+        if (!std::isxdigit(static_cast<unsigned char>(*c)) && !mac_sep(*c))
             return 0;
         if (mac_sep(*c) && (c[1] == '\0' || mac_sep(c[1])))
             return 0;
