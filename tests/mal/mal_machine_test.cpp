@@ -25,7 +25,7 @@ const char kMachine[] = R"({
   "adapters": [
     { "name": "aw3", "family": "converged", "generation": "AW3", "serial": "AW3M0001",
       "firmware": { "active": "10.2.370.15", "flash": "10.2.370.19", "boot": "10.2.370.2" },
-      "description": "Converged network adapter, two ports", "temperature": 300,
+      "description": "Converged network adapter, two ports", "temperature": 300, "fat_log_size": 4096,
       "functions": [
         { "bus": 4, "function": 0, "kind": "nic", "vendor": "0x19A2", "device_id": "0x0710", "port": 0,
           "subvendor": "0x10DF", "subdevice": "0xE70E", "mac": "00:00:C9:B3:00:20", "mtu": 9000 },
@@ -38,7 +38,7 @@ const char kMachine[] = R"({
       "functions": [
         { "bus": 3, "function": 0, "kind": "nic", "vendor": "0x19A2", "device_id": "0x0700", "port": 0,
           "subvendor": "0x10DF", "subdevice": "0xE602", "mac": "00:00:C9:A2:00:10" } ] },
-    { "name": "trelmont", "family": "converged", "generation": "Trelmont", "serial": "TRLM0001",
+    { "name": "trelmont", "family": "converged", "generation": "Trelmont", "serial": "TRLM0001", "fat_log_size": 64,
       "firmware": { "active": "11.1.183.23", "flash": "11.1.183.23", "boot": "11.1.183.1" },
       "functions": [
         { "bus": 5, "function": 0, "kind": "nic", "vendor": "0x19A2", "device_id": "0x0720", "port": 0,
@@ -109,11 +109,12 @@ TEST_F(MalMachine, AdapterRecordsOfEveryGeneration)
         const char *fleet;
         const char *ipl;
         uint32_t word;
+        int fat; // the firmware holds log data
     } rows[] = {
-        {AW3, "AW3M0001", "10.2.370.15", "N/A", "A3ENTFB", 0x7},
-        {AW2, "AW2M0001", "4.2.433.604", "N/A", "N/A", 0x3},
-        {TRELMONT, "TRLM0001", "11.1.183.23", "Disabled", "T5ANTF01", 0x1},
-        {VARROW, "VRWM0001", "11.4.204.20", "Enabled", "VRWIPL01", 0x5},
+        {AW3, "AW3M0001", "10.2.370.15", "N/A", "A3ENTFB", 0x7, 1},
+        {AW2, "AW2M0001", "4.2.433.604", "N/A", "N/A", 0x3, 0},
+        {TRELMONT, "TRLM0001", "11.1.183.23", "Disabled", "T5ANTF01", 0x1, 1},
+        {VARROW, "VRWM0001", "11.4.204.20", "Enabled", "VRWIPL01", 0x5, 0},
     };
     for (const Row &r : rows) {
         MAL_AWProperties rec;
@@ -125,7 +126,7 @@ TEST_F(MalMachine, AdapterRecordsOfEveryGeneration)
         EXPECT_STREQ(r.ipl, rec.IPLFileName);
         EXPECT_EQ(r.word, rec.PersonalityManagementWord);
         EXPECT_STREQ("N/A", rec.IsSecureJumperEnabled);
-        EXPECT_EQ(1, rec.FATDataValid);
+        EXPECT_EQ(r.fat, rec.FATDataValid);
         EXPECT_STREQ("Working", rec.FirmwareStatus);
     }
     MAL_AWProperties aw3;
