@@ -12,6 +12,7 @@
 #include "sim/driver_records.h"
 #include "sim/fault_plan.h"
 #include "sim/function_config.h"
+#include "sim/iscsi_session_model.h"
 #include "sim/link_speed_model.h"
 #include "sim/mac_model.h"
 #include "sim/flash_model.h"
@@ -626,6 +627,8 @@ const FwCommand kCommands[] = {
     {1, 202, -1, cmd_set_link_reconfig},
     {1, 205, -1, cmd_manage_flow_control},
     {2, 7, -1, cmd_nic_params},
+    {6, 14, -1, cmd_get_a_session},
+    {6, 29, -1, cmd_active_session_ids},
     {11, 20, -1, cmd_get_loopback_mode},
     {11, 21, -1, cmd_coredump_properties},
     {15, 1, -1, cmd_lldp_config},

@@ -93,6 +93,22 @@ std::string prop(node *group, const char *name)
     return v;
 }
 
+// The cached value, read without the handler.
+std::string prop_cached(node *group, const char *name)
+{
+    node *p = internal_get_node(group, name, VEXO_NODE_PROPERTY);
+    return p && p->u.prop ? p->u.prop->val : "missing";
+}
+
+VEXO_status_t set_prop_val_cached(node *group, const char *name, const char *text)
+{
+    node *p = internal_get_node(group, name, VEXO_NODE_PROPERTY);
+    if (!p)
+        return VEXO_STATUS_FAILURE;
+    SET_CACHE_PROP_VAL(p, "%s", text);
+    return VEXO_STATUS_SUCCESS;
+}
+
 TEST_F(IscsiObjects, TargetsAreUniqueWithoutCaseAndBoundedAt256)
 {
     node *t = target("iqn.2001-04.com.example:disk0", 1);
@@ -154,6 +170,90 @@ TEST_F(IscsiObjects, PortalLookupsTreatEmptyAddressAndPortAsStated)
     }
     EXPECT_EQ(p[1], get_matchnode_by_propvalue(t, "TargetPortal", "PortalGroupTag", "2"));
     EXPECT_EQ(nullptr, get_matchnode_by_propvalue(t, "TargetPortal", "NoSuchProperty", "2"));
+}
+
+std::string display(node *n)
+{
+    char name[VEXO_MAX_NAME_SIZE];
+    vexo_display_name(n, name);
+    return name;
+}
+
+TEST_F(IscsiObjects, SessionAndConnectionPropertiesComeFromTheFirmwareRecord)
+{
+    node *t = target("iqn.2001-04.com.example:s");
+    ASSERT_NE(nullptr, t);
+    int port = get_port_number(lhba_);
+    ASSERT_GT(port, 0);
+    const struct {
+        int handle, connection; // the tree's connection handle
+        const char *status, *persistent, *conn_status, *dest, *redirected_ip, *redirected_port;
+        bool refreshed;
+    } rows[] = {
+        {1, 101, "Open", "False", "Logged-in", "10.0.0.1", "10.0.0.1", "3260", true},
+        // Redirected to an all-zero address: the ordinary destination.
+        {2, 102, "In Recovery", "True", "Logged-in", "10.0.0.2", "10.0.0.2", "3260", true},
+        // Three connections claimed, one record read.
+        {3, 103, "Unknown", "True", "Connection closed", "FE80:0000:0000:0000:0000:0000:0000:0001", "10.0.0.9",
+         "3261", true},
+        // The firmware names a connection the tree does not hold.
+        {4, 999, "Login failed", "True", "Connection Status Unknown", "0.0.0.0", "0", "0", false},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.handle);
+        node *s = setup_session(t, port, r.handle, 0, nullptr, nullptr, nullptr, nullptr, "1");
+        ASSERT_NE(nullptr, s);
+        node *c = setup_connection(s, r.connection, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(nullptr, c);
+        std::string sp = fn_ + "/LogicalHBA0/" + display(t) + "/" + display(s);
+        std::string cp = sp + "/" + display(c);
+        if (r.refreshed) {
+            EXPECT_EQ(r.status, value_at(sp + "/SessionStatus"));
+            EXPECT_EQ(r.conn_status, value_at(cp + "/Status"));
+        } else {
+            EXPECT_EQ("error 1", value_at(sp + "/SessionStatus"));
+            // The session's own properties were still written.
+            EXPECT_EQ(r.status, prop_cached(s, "SessionStatus"));
+            EXPECT_EQ(r.conn_status, prop_cached(c, "Status"));
+            continue;
+        }
+        EXPECT_EQ(r.persistent, value_at(sp + "/Persistent"));
+        EXPECT_EQ("iqn.1998-01.com.example:host", value_at(sp + "/SessionInitiatorName"));
+        EXPECT_EQ(r.dest, value_at(cp + "/DestinationIPAddress"));
+        EXPECT_EQ(r.redirected_ip, value_at(cp + "/RedirectedDestinationIPAddress"));
+        EXPECT_EQ(r.redirected_port, value_at(cp + "/RedirectedDestinationPort"));
+        EXPECT_EQ(std::to_string(r.handle), value_at(cp + "/iSCSIConnectionID"));
+    }
+    node *s1 = get_first_instance(t, "Session");
+    ASSERT_NE(nullptr, s1);
+    EXPECT_EQ("00023d000005", prop_cached(s1, "ISID"));
+    EXPECT_EQ("0005", prop_cached(s1, "ISIDQualifier"));
+    EXPECT_EQ("12", prop_cached(s1, "SessionTSIH"));
+    EXPECT_EQ(s1, find_session(t, "10.0.0.1", "3260"));
+    EXPECT_EQ(nullptr, find_session(t, "10.0.0.1", "3261"));
+    EXPECT_EQ(VEXO_STATUS_SUCCESS, group_Session(s1));
+
+    // A session the firmware no longer knows: status 85, the old text stays.
+    node *gone = setup_session(t, port, 55, 0, nullptr, nullptr, nullptr, nullptr, "1");
+    ASSERT_NE(nullptr, gone);
+    ASSERT_EQ(VEXO_STATUS_SUCCESS, set_prop_val_cached(gone, "SessionStatus", "Open"));
+    std::string gp = fn_ + "/LogicalHBA0/" + display(t) + "/" + display(gone);
+    EXPECT_EQ("error 1", value_at(gp + "/SessionStatus"));
+    EXPECT_EQ(VEXO_STATUS_GET_SESSION_FAILED, last_status().first);
+    EXPECT_EQ("Open", prop_cached(gone, "SessionStatus"));
+    EXPECT_EQ(VEXO_STATUS_FAILURE, group_Session(gone));
+
+    // Handle records go before their nodes.
+    for (node *s = get_first_instance(t, "Session"); s; s = get_first_instance(t, "Session")) {
+        node *c = get_first_instance(s, "Connection");
+        if (c) {
+            vexo_dfree(c->u.grp->handle);
+            c->u.grp->handle = nullptr;
+        }
+        vexo_dfree(s->u.grp->handle);
+        s->u.grp->handle = nullptr;
+        ASSERT_EQ(VEXO_STATUS_SUCCESS, delete_node(s));
+    }
 }
 
 TEST(IscsiAddressText, TypesGiveDottedFullOrEmptyText)
