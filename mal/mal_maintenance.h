@@ -84,7 +84,8 @@ RM_STATUS MAL_SetFFVName(node_tag_t adapter, const char *name);
 // Runs the adapter's RetrieveStratolinkCoreDump action into `file`; an empty
 // or null `kind` leaves the dump kind out. Answers a VEXO_status_t: the last
 // status the action left, or the action's own code when it failed without
-// one; 114 when the action is missing.
+// one; 114 when the action is missing. Like every path here, one longer
+// than 255 characters is refused by the library (8), never cut.
 int32_t MAL_RetrieveCoreDump(node_tag_t adapter, const char *file, const char *kind);
 // Writes the adapter's trace log (ExtFATData's RetrieveARMLog) to `file`
 // from the snapshot `mode` ("RAM", "DDR", "FLASH"). 0; 108 when the adapter
@@ -97,8 +98,11 @@ RM_STATUS MAL_RetrieveArmLog(node_tag_t adapter, const char *file, const char *m
 RM_STATUS MAL_Dump_Transceiver(node_tag_t port, const char *page, uint32_t words[MAL_TRANSCEIVER_WORDS]);
 
 // The 10GBASE-T operations take a port group; the readers answer 4 for a
-// missing record and otherwise the result of the property reads named.
-// Every read except NVPValue's; the last one's result (PhyLinkDownReason).
+// missing record, 114 when the port has no BaseT10G group, and otherwise
+// the result of the property reads named.
+// The first failure of the eleven decimal fields, then of the five
+// hexadecimal ones; else the result of the PhyLinkDownReason read. A failed
+// NVPValue read leaves its field 0 and is not reported.
 RM_STATUS MAL_10GBaseT_GetAttributes(node_tag_t port, MAL_10GBaseTAttributes *attributes);
 // The result of the two 32-bit counter reads.
 RM_STATUS MAL_10GBaseT_GetStatistics(node_tag_t port, MAL_10GBaseTCounters *counters);

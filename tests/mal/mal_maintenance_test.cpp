@@ -246,6 +246,24 @@ TEST_F(MalMaintenance, ArmLogResults)
               MAL_RetrieveArmLog(port(kAw3), (dir_ + "/trace.bin").c_str(), "RAM"));
 }
 
+TEST_F(MalMaintenance, PathsPastTheParameterAreRefusedNotCut)
+{
+    // The first 255 characters name a writable file: a cut path would be
+    // written to.
+    std::string fits = dir_ + "/";
+    fits += std::string(255 - fits.size(), 'c');
+    const std::string longer = fits + "x";
+    EXPECT_EQ(VEXO_STATUS_INVALID_SIZE, MAL_RetrieveCoreDump(adapter(kVarrow), longer.c_str(), "Test"));
+    EXPECT_EQ(VEXO_STATUS_INVALID_SIZE, last_code());
+    EXPECT_EQ(RM_STATUS_ERROR_RETRIEVE_FAILED, MAL_RetrieveArmLog(adapter(kAw3), longer.c_str(), "RAM"));
+    EXPECT_EQ(VEXO_STATUS_INVALID_SIZE, last_code());
+    EXPECT_FALSE(hlvdtest::file_exists(fits));
+    EXPECT_TRUE(sent().empty());
+    // Exactly 255 characters are taken.
+    EXPECT_EQ(VEXO_STATUS_SUCCESS, MAL_RetrieveCoreDump(adapter(kVarrow), fits.c_str(), "Test"));
+    EXPECT_TRUE(hlvdtest::file_exists(fits));
+}
+
 // ---------------------------------------------------------------------------
 // Transceiver pages
 
