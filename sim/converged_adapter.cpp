@@ -28,6 +28,7 @@
 #include "sim/port_state_model.h"
 #include "sim/profile_actions_model.h"
 #include "sim/profile_model.h"
+#include "sim/scsi_model.h"
 #include "sim/vf_model.h"
 #include "sim/fw_context.h"
 #include "sim/wire.h"
@@ -646,6 +647,7 @@ const FwCommand kCommands[] = {
     {2, 25, -1, cmd_if_info},
     {2, 62, -1, cmd_clear_event_log},
     {2, 63, -1, cmd_read_event_log},
+    {6, 59, -1, cmd_scsi_passthru},
     {11, 17, -1, cmd_ddr_dma_test},
     {11, 18, -1, cmd_loopback_test},
     {11, 19, -1, cmd_set_loopback_mode},
