@@ -12,10 +12,9 @@
 
 #include "backend_fixture.h"
 #include "mgmt/aw/vexo-backend/iscsi_luns.h"
+#include "mgmt/aw/vexo-backend/iscsi_objects.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/aw/vexo-backend/nodes_initiator.h"
-#include "mgmt/aw/vexo-backend/nodes_target.h"
-#include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/vexo/core/debug.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/vexo_api.h"
@@ -119,18 +118,12 @@ protected:
             lhba = initialize_LogicalHBA(iscsi, nullptr, nullptr, nullptr);
         }
         ASSERT_NE(nullptr, lhba);
-        node *target = initialize_Target(lhba, nullptr, nullptr, nullptr);
+        node *target = setup_target(lhba, spec.name.c_str(), nullptr, nullptr, nullptr, 0);
         ASSERT_NE(nullptr, target);
-        ASSERT_EQ(0, set_prop_val(target, "TargetISCSIName", "%s", spec.name.c_str()));
         for (const auto &p : spec.sessions) {
-            node *s = initialize_Session(target, nullptr, nullptr, nullptr);
+            node *s = setup_session(target, get_port_number(lhba), p.first, 0, nullptr, nullptr, nullptr, nullptr, "1");
             ASSERT_NE(nullptr, s);
-            node_handle *h = static_cast<node_handle *>(vexo_dcalloc(sizeof(node_handle)));
-            ASSERT_NE(nullptr, h);
-            h->aw_port_number = get_port_number(lhba);
-            h->session_handle = p.first;
-            s->u.grp->handle = h;
-            ASSERT_EQ(0, set_prop_val(s, "SessionStatus", "%s", p.second));
+            ASSERT_NE(nullptr, setup_connection(s, p.first + 1, nullptr, nullptr, nullptr, nullptr));
         }
     }
 
