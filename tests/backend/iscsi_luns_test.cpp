@@ -1,6 +1,7 @@
 // The LUNs of an iSCSI target through the management API: the rescan that
 // rebuilds them from REPORT LUNS, their number, size and inquiry properties
 // read from the simulated target, and the INQUIRY and WRITE actions.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -302,6 +303,36 @@ TEST_F(IscsiLuns, ReportLunsAsksAgainWithRoomForTheWholeList)
             EXPECT_EQ(r.allocations[k], transfer_of(sent[k]));
         }
     }
+}
+
+// The entries taken from a REPORT LUNS answer lie within it whatever its
+// list length says.
+TEST(IscsiLunAnswers, EntriesTakenNeverPassTheAnswer)
+{
+    const struct {
+        uint32_t list_length;
+        uint32_t size;
+        uint32_t count;
+    } rows[] = {
+        {0, 16, 0}, {8, 16, 1}, {24, 32, 3}, {40, 24, 2}, {0xFFFFFFF8u, 16, 1},
+        {2040, 2048, 255}, {2048, 2048, 255}, {4096, 4104, 255}, {8, 4, 0},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.list_length);
+        std::vector<uint8_t> a(std::max<uint32_t>(r.size, 4), 0);
+        a[0] = static_cast<uint8_t>(r.list_length >> 24);
+        a[1] = static_cast<uint8_t>(r.list_length >> 16);
+        a[2] = static_cast<uint8_t>(r.list_length >> 8);
+        a[3] = static_cast<uint8_t>(r.list_length);
+        EXPECT_EQ(r.count, report_luns_entry_count(a.data(), r.size));
+    }
+    // A serial length past the kept page stops at its end.
+    uint8_t page[255];
+    std::memset(page, 'x', sizeof page);
+    page[3] = 255;
+    char serial[255];
+    EXPECT_EQ(251u, lsn_serial_text(page, serial));
+    EXPECT_EQ('\0', serial[251]);
 }
 
 TEST_F(IscsiLuns, SessionsThatAreNotOpenReportNothingAndOpenOnesEachTheirOwn)

@@ -275,6 +275,29 @@ int scan_from_os(node *, unsigned int, unsigned int)
     return 0;
 }
 
+uint32_t report_luns_entry_count(const uint8_t *answer, uint32_t size)
+{
+    if (!answer || size < kLunEntry)
+        return 0;
+    const uint32_t list_length = be32(answer);
+    uint32_t count = list_length >= 2048 ? kMaxReportedLuns : list_length / kLunEntry;
+    // Only the entries that came back.
+    if (count > (size - kLunEntry) / kLunEntry)
+        count = (size - kLunEntry) / kLunEntry;
+    return count;
+}
+
+size_t lsn_serial_text(const uint8_t *page, char *serial)
+{
+    // At most what the kept page holds after its 4-byte header.
+    uint32_t n = page[3];
+    if (n > kSerialKept - 4)
+        n = kSerialKept - 4;
+    std::memcpy(serial, page + 4, n);
+    serial[n] = '\0';
+    return n;
+}
+
 VEXO_status_t get_all_luns(node *target, unsigned int domainid, unsigned int phba_port, node *context, node *action,
                            char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE], char *check)
 {
@@ -330,11 +353,7 @@ VEXO_status_t get_all_luns(node *target, unsigned int domainid, unsigned int phb
     bool last_known = true;
     for (int i = 0; i < answered && st == VEXO_STATUS_SUCCESS; ++i) {
         const SessionLuns &a = answers[i];
-        uint32_t list_length = be32(a.data);
-        uint32_t count = list_length >= 2048 ? kMaxReportedLuns : list_length / kLunEntry;
-        // Only the entries that came back.
-        if (count > (a.size - kLunEntry) / kLunEntry)
-            count = (a.size - kLunEntry) / kLunEntry;
+        const uint32_t count = report_luns_entry_count(a.data, a.size);
         const int32_t session_handle = handle_of(a.session)->session_handle;
         for (uint32_t e = 0; e < count; ++e) {
             const uint8_t *entry = a.data + kLunEntry * (e + 1);
@@ -437,12 +456,8 @@ VEXO_status_t get_std_inquiry_props(int aw_port_number, unsigned int domainid, u
     st = FetchLSNInquiryData(aw_port_number, domainid, phba_port, lh->lun_session_handle, key, page);
     if (st != VEXO_STATUS_SUCCESS)
         return st;
-    // At most what the page holds after its 4-byte header.
-    uint32_t n = page[3];
-    if (n > kSerialKept - 4)
-        n = kSerialKept - 4;
     char serial[kSerialKept] = {};
-    std::memcpy(serial, page + 4, n);
+    lsn_serial_text(page, serial);
     return set_prop_val(lun, "LUNSerialNumber", "%s", serial);
 }
 

@@ -4,6 +4,7 @@
 #ifndef HLVD_MGMT_AW_VEXO_BACKEND_ISCSI_LUNS_H
 #define HLVD_MGMT_AW_VEXO_BACKEND_ISCSI_LUNS_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "mgmt/vexo/core/hm_types.h"
@@ -45,6 +46,13 @@ VEXO_status_t FetchLSNInquiryData(int aw_port_number, unsigned int domainid, uns
 VEXO_status_t IssueSCSIReadWrite(int aw_port_number, unsigned int domainid, unsigned int phba_port,
                                  int32_t session_handle, const uint8_t *lun_key, int direction, uint32_t first_block,
                                  uint16_t count);
+
+// Entries of a REPORT LUNS answer of `size` bytes to take: the list length
+// over 8, 255 from 2048 bytes on, and never more than the answer holds.
+uint32_t report_luns_entry_count(const uint8_t *answer, uint32_t size);
+// The serial number of a kept unit-serial-number page (255 bytes) into
+// `serial` (255 bytes), ended with a zero; its length.
+size_t lsn_serial_text(const uint8_t *page, char *serial);
 
 // Rebuilds the LUN instances of `target` from what its open sessions
 // report; `check` (256 bytes) receives "1" when the set changed. 0, 1, 42
