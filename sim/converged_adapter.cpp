@@ -29,6 +29,7 @@
 #include "sim/port_state_model.h"
 #include "sim/profile_actions_model.h"
 #include "sim/profile_model.h"
+#include "sim/scsi_model.h"
 #include "sim/vf_model.h"
 #include "sim/fw_context.h"
 #include "sim/wire.h"
@@ -649,6 +650,7 @@ const FwCommand kCommands[] = {
     {2, 63, -1, cmd_read_event_log},
     {6, 14, -1, cmd_get_a_session},
     {6, 29, -1, cmd_active_session_ids},
+    {6, 59, -1, cmd_scsi_passthru},
     {11, 17, -1, cmd_ddr_dma_test},
     {11, 18, -1, cmd_loopback_test},
     {11, 19, -1, cmd_set_loopback_mode},

@@ -74,15 +74,9 @@ constexpr action_function do_Login = nullptr; // Arcwright/iSCSIPhysicalHBA/Logi
 constexpr action_function do_DeleteTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr action_function do_AddTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr action_function do_Logout = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
-constexpr action_function do_ReScanLUNS = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr property_function handle_SsnAttr_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session/iSCSISessionStatistics; iSCSI initiator
 constexpr property_function handle_boot_session = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session; iSCSI initiator
 constexpr property_function handle_BootTargetPriority = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session; iSCSI initiator
 constexpr action_function do_ConfigureBootTarget = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session; iSCSI initiator
-constexpr property_function handle_LUNNumber = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/LUN; iSCSI initiator
-constexpr property_function handle_lun_block_size = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/LUN; iSCSI initiator
-constexpr property_function handle_StdInquiry_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/LUN; iSCSI initiator
 constexpr property_function handle_BootLUN = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/LUN; iSCSI initiator
-constexpr action_function do_StdInquiry = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/LUN; iSCSI initiator
-constexpr action_function do_SCSIWrite = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/LUN; iSCSI initiator
 #endif

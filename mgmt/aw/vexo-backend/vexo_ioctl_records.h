@@ -1524,4 +1524,39 @@ static_assert(sizeof(GET_IF_INFO_PARAMS) == 1296, "GET_IF_INFO_PARAMS is 1296 by
 static_assert(sizeof(GET_IF_INFO_PARAMS_V1) == 1296, "GET_IF_INFO_PARAMS_V1 is 1296 bytes");
 static_assert(sizeof(ISCSI_IP_ADDR_RECORD_PARAMS) == 56, "ISCSI_IP_ADDR_RECORD_PARAMS is 56 bytes");
 
+// SCSI pass-through (6/59): a 292-byte fixed part, then `data_transfer_size`
+// bytes of data; the firmware answers in place.
+#pragma pack(push, 1)
+struct SCSI_PASS_THRU_PARAMS {
+    union {
+        struct {
+            uint32_t session_handle; // low 16 bits of the session handle
+            uint8_t lun[8];
+            uint8_t data_direction_flag; // 0 none, 1 from the target, 2 to the target
+            uint8_t pad1;
+            uint8_t pad2;
+            uint8_t pad3;
+            uint8_t cdb[16];
+            uint16_t pad4;
+            uint16_t data_transfer_size;
+            uint8_t sense_buffer[256];
+        } request;
+        struct {
+            uint32_t rsrvd_1;
+            uint8_t lun[8];
+            uint8_t data_direction_flag;
+            uint8_t sense_data_length;
+            uint8_t flag;
+            uint8_t scsi_status;
+            uint8_t cdb[16];
+            uint16_t residual_count;
+            uint16_t data_transfer_size;
+            uint8_t sense_buffer[256];
+        } response;
+    };
+};
+#pragma pack(pop)
+static_assert(sizeof(SCSI_PASS_THRU_PARAMS) == 292, "SCSI_PASS_THRU_PARAMS is 292 bytes before its data");
+const uint32_t SCSI_PASS_THRU_FIXED_SIZE = sizeof(SCSI_PASS_THRU_PARAMS);
+
 #endif
