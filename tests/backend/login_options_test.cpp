@@ -1,0 +1,291 @@
+// Login options of the iSCSI initiator: the record a login sends, filled
+// from a login-option group; a returned record shown in the session,
+// connection and target groups; the three editable login-option groups
+// served from their persistence files; and the saved targets' lines.
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "backend_fixture.h"
+#include "mgmt/aw/vexo-backend/login_options.h"
+#include "mgmt/aw/vexo-backend/nodes_initiator.h"
+#include "mgmt/aw/vexo-backend/nodes_target.h"
+#include "mgmt/aw/vexo-backend/set_prop_val.h"
+#include "mgmt/vexo/core/debug.h"
+#include "mgmt/vexo/core/hm.h"
+#include "mgmt/vexo/core/vexo_api.h"
+#include "mgmt/vexo/core/vexo_status.h"
+#include "support/sim_host.h"
+
+using hlvdtest::SimHost;
+using namespace backendtest;
+
+namespace {
+
+const char kOneIscsi[] = R"({
+  "adapters": [
+    { "name": "aw3", "family": "converged", "generation": "AW3", "serial": "AW3LOG01",
+      "firmware": { "active": "10.2.370.15", "flash": "10.2.370.15", "boot": "10.2.370.1" },
+      "functions": [
+        { "bus": 4, "function": 2, "kind": "iscsi", "vendor": "0x19A2", "device_id": "0x0712", "port": 0,
+          "mac": "00:00:C9:B3:00:22" } ] }
+  ]
+})";
+
+class LoginOptions : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        start_ = vexo_counter;
+        ASSERT_EQ(0, VEXO_init());
+        build_initiator();
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(0, VEXO_exit());
+        EXPECT_EQ(start_, vexo_counter) << "counted memory left behind";
+    }
+
+    // The one place that builds initiator nodes the start does not build yet:
+    // LogicalHBA0, and targets with a name below it.
+    void build_initiator()
+    {
+        adapter_ = adapter_path("AW3LOG01");
+        ASSERT_FALSE(adapter_.empty());
+        lhba_path_ = adapter_ + "/iSCSIPhysicalHBA0/LogicalHBA0";
+        node *iscsi = get_node(tag_at(adapter_ + "/iSCSIPhysicalHBA0", VEXO_NODE_GROUP));
+        ASSERT_NE(nullptr, iscsi);
+        lhba_ = initialize_LogicalHBA(iscsi, nullptr, nullptr, nullptr);
+        ASSERT_NE(nullptr, lhba_);
+    }
+    node *add_target(const char *name)
+    {
+        node *t = initialize_Target(lhba_, nullptr, nullptr, nullptr);
+        if (t)
+            set_prop_val(t, "TargetISCSIName", "%s", name);
+        return t;
+    }
+    node *group(const std::string &path) { return get_node(tag_at(path, VEXO_NODE_GROUP)); }
+
+    SimHost host_{kOneIscsi};
+    std::string adapter_, lhba_path_;
+    node *lhba_ = nullptr;
+    int start_ = 0;
+};
+
+// ---- the record sent at login ----
+
+TEST_F(LoginOptions, DefaultRecordCarriesTheProtocolDefaultsAndBlankSecrets)
+{
+    const MGMT_LOGIN_OPTIONS *d = get_default_login_options();
+    ASSERT_NE(nullptr, d);
+    EXPECT_EQ(0x0F, d->sess_login_opts.flags);
+    EXPECT_EQ(0, d->sess_login_opts.error_recovery_level);
+    EXPECT_EQ(8192u, d->sess_login_opts.first_burst_length);
+    EXPECT_EQ(262144u, d->sess_login_opts.max_burst_length);
+    EXPECT_EQ(1, d->sess_login_opts.max_connections);
+    EXPECT_EQ(1, d->sess_login_opts.max_outstanding_r2t);
+    EXPECT_EQ(2, d->sess_login_opts.default_time2wait);
+    EXPECT_EQ(20, d->sess_login_opts.default_time2retain);
+    EXPECT_EQ(0, d->conn_login_opts.header_digest);
+    EXPECT_EQ(0, d->conn_login_opts.data_digest);
+    EXPECT_EQ(65536u, d->conn_login_opts.max_recv_datasegment_len_ini);
+    EXPECT_EQ(65536u, d->conn_login_opts.max_recv_datasegment_len_tgt);
+    EXPECT_EQ(0u, d->conn_login_opts.tcp_mss);
+    EXPECT_EQ(16000u, d->conn_login_opts.tcp_window_size);
+    const MGMT_CHAP_FORMAT &chap = d->conn_login_opts.auth_data.chap_srp_format.chap;
+    EXPECT_EQ(0, d->conn_login_opts.auth_data.auth_method_type);
+    EXPECT_EQ(' ', chap.intr_secret[0]);
+    EXPECT_EQ(' ', chap.target_secret[0]);
+    EXPECT_EQ(0, chap.intr_secret_length);
+    EXPECT_EQ(0, chap.target_secret_length);
+    EXPECT_EQ(0, chap.intr_chap_name_length);
+    EXPECT_EQ(0, chap.target_chap_name_length);
+}
+
+TEST_F(LoginOptions, FillingTakesTheTypeAndLeavesTheRecordOnAnUnknownOne)
+{
+    node *t = add_target("iqn.2001-04.com.example:disk1");
+    ASSERT_NE(nullptr, t);
+    node *opts = internal_get_node(t, "TargetLoginOptions", VEXO_NODE_GROUP);
+    node *auth = internal_get_node(opts, "Authentication", VEXO_NODE_GROUP);
+    ASSERT_NE(nullptr, auth);
+    set_prop_val(opts, "HeaderDigest", "CRC32C");
+    set_prop_val(opts, "ImmediateData", "No");
+    set_prop_val(auth, "AuthenticationMethod", "Mutual CHAP");
+    set_prop_val(auth, "InitiatorCHAPName", "ini");
+    set_prop_val(auth, "InitiatorSecret", "0x00112233445566778899AABB");
+    set_prop_val(auth, "TargetCHAPName", "tgt");
+    set_prop_val(auth, "TargetSecret", "abcdefghijkl");
+
+    const MGMT_LOGIN_OPTIONS zero = {};
+    for (int type : {-1, 4, 1}) {
+        MGMT_LOGIN_OPTIONS rec = zero;
+        EXPECT_EQ(type == 1 ? 0 : 1, get_login_options(opts, &rec, type)) << type;
+        EXPECT_EQ(0, std::memcmp(&zero, &rec, sizeof rec)) << type;
+    }
+
+    MGMT_LOGIN_OPTIONS rec = *get_default_login_options();
+    ASSERT_EQ(0, get_login_options(opts, &rec, 0));
+    const MGMT_CHAP_FORMAT &chap = rec.conn_login_opts.auth_data.chap_srp_format.chap;
+    EXPECT_EQ(1, rec.conn_login_opts.auth_data.auth_method_type);
+    EXPECT_EQ(1u, chap.flags);
+    EXPECT_EQ(1, rec.conn_login_opts.header_digest);
+    EXPECT_EQ(0, rec.conn_login_opts.data_digest);
+    EXPECT_EQ(0x0D, rec.sess_login_opts.flags); // ImmediateData cleared, in-order bits kept
+    const uint8_t hex[12] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB};
+    EXPECT_EQ(12, chap.intr_secret_length);
+    EXPECT_EQ(0, std::memcmp(hex, chap.intr_secret, 12));
+    EXPECT_EQ(12, chap.target_secret_length);
+    EXPECT_EQ(0, std::memcmp("abcdefghijkl", chap.target_secret, 12));
+    EXPECT_EQ(3, chap.intr_chap_name_length);
+    EXPECT_STREQ("tgt", chap.target_chap_name);
+
+    // Type 3 is the CHAP part only: digests and flags stay the defaults'.
+    rec = *get_default_login_options();
+    ASSERT_EQ(0, get_login_options(opts, &rec, 3));
+    EXPECT_EQ(0, rec.conn_login_opts.header_digest);
+    EXPECT_EQ(0x0F, rec.sess_login_opts.flags);
+    EXPECT_EQ(12, rec.conn_login_opts.auth_data.chap_srp_format.chap.target_secret_length);
+
+    // No Authentication child: nothing is filled.
+    node *session = initialize_Session(t, nullptr, nullptr, nullptr);
+    node *negotiated = internal_get_node(session, "SessionNegotiatedLoginOptions", VEXO_NODE_GROUP);
+    ASSERT_NE(nullptr, negotiated);
+    rec = zero;
+    EXPECT_EQ(1, get_login_options(negotiated, &rec, 0));
+    EXPECT_EQ(1, update_chap_details(negotiated, &rec, 1));
+    EXPECT_EQ(1, update_header_digest_details(negotiated, &rec, 1));
+    EXPECT_EQ(0, std::memcmp(&zero, &rec, sizeof rec));
+}
+
+TEST_F(LoginOptions, SavedSecretOfABadFormIsRefusedAndFillsNothing)
+{
+    node *t = add_target("iqn.2001-04.com.example:disk1");
+    node *opts = internal_get_node(t, "TargetLoginOptions", VEXO_NODE_GROUP);
+    node *auth = internal_get_node(opts, "Authentication", VEXO_NODE_GROUP);
+    ASSERT_NE(nullptr, auth);
+    const struct {
+        const char *secret;
+        VEXO_status_t status;
+        const char *text;
+    } bad[] = {
+        {"0x00112233445566778899AABBCCDDEEFF0011", VEXO_STATUS_INVALID_SIZE,
+         "TargetSecret: Number of characters should be from 24 to 32."},
+        {"0x00112233445566778899AABG", VEXO_STATUS_INVALID_VALUE,
+         "Invalid value. The valid values are 0-9, a-f and A-F."},
+        {"0x00112233445566778899AABBC", VEXO_STATUS_INVALID_VALUE,
+         "Invalid value. Odd number of characters are not allowed."},
+        {"short", VEXO_STATUS_INVALID_SIZE, "TargetSecret: Number of characters should be from 12 to 16."},
+        {"seventeen-chars-x", VEXO_STATUS_INVALID_SIZE, "TargetSecret: Number of characters should be from 12 to 16."},
+    };
+    set_prop_val(auth, "AuthenticationMethod", "One-Way CHAP");
+    for (const auto &c : bad) {
+        set_prop_val(auth, "TargetSecret", "%s", c.secret);
+        MGMT_LOGIN_OPTIONS rec = *get_default_login_options();
+        EXPECT_EQ(c.status, get_login_options(opts, &rec, 0)) << c.secret;
+        EXPECT_EQ(0, std::memcmp(get_default_login_options(), &rec, sizeof rec)) << c.secret;
+        EXPECT_EQ(0, update_chap_details(opts, &rec, 0)) << "no CHAP part asked: " << c.secret;
+        EXPECT_NE(0, update_chap_details(opts, &rec, 1)) << c.secret;
+        auto st = last_status();
+        EXPECT_EQ(c.status, st.first) << c.secret;
+        EXPECT_EQ(c.text, st.second) << c.secret;
+    }
+}
+
+// ---- a returned record into the tree ----
+
+TEST_F(LoginOptions, SessionValuesShowIrrelevantFirstBurstOnlyWithoutUnsolicitedData)
+{
+    node *t = add_target("iqn.2001-04.com.example:disk1");
+    node *session = initialize_Session(t, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, session);
+    node *g = internal_get_node(session, "SessionNegotiatedLoginOptions", VEXO_NODE_GROUP);
+    ASSERT_NE(nullptr, g);
+    const struct {
+        uint8_t flags;
+        const char *r2t, *immediate, *first_burst;
+    } cases[] = {
+        {0x01, "Yes", "No", "Irrelevant"},
+        {0x03, "Yes", "Yes", "4096"},
+        {0x00, "No", "No", "4096"},
+        {0x02, "No", "Yes", "4096"},
+    };
+    for (const auto &c : cases) {
+        MGMT_LOGIN_OPTIONS rec = *get_default_login_options();
+        rec.sess_login_opts.flags = c.flags;
+        rec.sess_login_opts.first_burst_length = 4096;
+        rec.sess_login_opts.max_burst_length = 131072;
+        rec.sess_login_opts.error_recovery_level = 2;
+        // Either the group or its Session may be given.
+        ASSERT_EQ(0, set_session_login_options(c.flags & 1 ? session : g, &rec));
+        char v[VEXO_VALUE_SIZE];
+        auto get = [&](const char *name) {
+            internal_get_property(g, name, v);
+            return std::string(v);
+        };
+        EXPECT_EQ(c.r2t, get("InitialR2T"));
+        EXPECT_EQ(c.immediate, get("ImmediateData"));
+        EXPECT_EQ(c.first_burst, get("FirstBurstLength"));
+        EXPECT_EQ("No", get("DataPDUInOrder"));
+        EXPECT_EQ("131072", get("MaxBurstLength"));
+        EXPECT_EQ("2", get("ErrorRecoveryLevel"));
+        EXPECT_EQ("20", get("DefaultTime2Retain"));
+    }
+    EXPECT_EQ(1, set_session_login_options(t, get_default_login_options()));
+}
+
+TEST_F(LoginOptions, ConnectionAndTargetShowDigestsAndMethodTexts)
+{
+    node *t = add_target("iqn.2001-04.com.example:disk1");
+    node *session = initialize_Session(t, nullptr, nullptr, nullptr);
+    node *conn = session ? initialize_Connection(session, nullptr, nullptr, nullptr) : nullptr;
+    ASSERT_NE(nullptr, conn);
+    node *cg = internal_get_node(conn, "ConnectionNegotiatedLoginOptions", VEXO_NODE_GROUP);
+    node *tauth = internal_get_node(internal_get_node(t, "TargetLoginOptions", VEXO_NODE_GROUP), "Authentication",
+                                    VEXO_NODE_GROUP);
+    ASSERT_NE(nullptr, tauth);
+    const struct {
+        uint8_t type;
+        uint32_t chap_flags;
+        const char *method;
+    } cases[] = {
+        {0, 0, "None"}, {1, 0, "One-Way CHAP"}, {1, 1, "Mutual CHAP"}, {2, 0, "Mutual CHAP"}, // last one left
+    };
+    for (const auto &c : cases) {
+        MGMT_LOGIN_OPTIONS rec = *get_default_login_options();
+        rec.conn_login_opts.header_digest = c.type == 1 ? 1 : 0;
+        rec.conn_login_opts.data_digest = 1;
+        rec.conn_login_opts.tcp_mss = 1448;
+        rec.conn_login_opts.auth_data.auth_method_type = c.type;
+        MGMT_CHAP_FORMAT &chap = rec.conn_login_opts.auth_data.chap_srp_format.chap;
+        chap.flags = c.chap_flags;
+        std::memcpy(chap.target_secret, "0123456789abcdef", 16); // all 16 bytes, no NUL
+        std::strcpy(chap.target_chap_name, "tgt");
+        ASSERT_EQ(0, set_connection_login_options(conn, &rec));
+        ASSERT_EQ(0, setup_initiator_target_loginopts(t, &rec));
+        char v[VEXO_VALUE_SIZE];
+        internal_get_property(cg, "AuthenticationMethod", v);
+        EXPECT_STREQ(c.method, v) << int(c.type);
+        internal_get_property(cg, "HeaderDigest", v);
+        EXPECT_STREQ(c.type == 1 ? "CRC32C" : "None", v);
+        internal_get_property(cg, "DataDigest", v);
+        EXPECT_STREQ("CRC32C", v);
+        internal_get_property(cg, "TCPMSS", v);
+        EXPECT_STREQ("1448", v);
+        node *tauth_method = internal_get_node(tauth, "AuthenticationMethod", VEXO_NODE_PROPERTY);
+        EXPECT_STREQ(c.method, tauth_method->u.prop->val);
+        node *secret = internal_get_node(tauth, "TargetSecret", VEXO_NODE_PROPERTY);
+        EXPECT_STREQ("0123456789abcdef", secret->u.prop->val);
+    }
+    // A Session's own group is the SessionLoginOptions one.
+    MGMT_LOGIN_OPTIONS rec = *get_default_login_options();
+    rec.conn_login_opts.data_digest = 1;
+    ASSERT_EQ(0, setup_initiator_target_loginopts(session, &rec));
+    node *sg = internal_get_node(session, "SessionLoginOptions", VEXO_NODE_GROUP);
+    EXPECT_STREQ("CRC32C", internal_get_node(sg, "DataDigest", VEXO_NODE_PROPERTY)->u.prop->val);
+}
+
+} // namespace
