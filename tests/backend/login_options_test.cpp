@@ -2,6 +2,7 @@
 // from a login-option group; a returned record shown in the session,
 // connection and target groups; the three editable login-option groups
 // served from their persistence files; and the saved targets' lines.
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include "mgmt/aw/vexo-backend/login_options.h"
 #include "mgmt/aw/vexo-backend/nodes_initiator.h"
 #include "mgmt/aw/vexo-backend/nodes_target.h"
+#include "mgmt/aw/vexo-backend/persistent_targets.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/vexo/core/debug.h"
 #include "mgmt/vexo/core/hm.h"
@@ -286,6 +288,230 @@ TEST_F(LoginOptions, ConnectionAndTargetShowDigestsAndMethodTexts)
     ASSERT_EQ(0, setup_initiator_target_loginopts(session, &rec));
     node *sg = internal_get_node(session, "SessionLoginOptions", VEXO_NODE_GROUP);
     EXPECT_STREQ("CRC32C", internal_get_node(sg, "DataDigest", VEXO_NODE_PROPERTY)->u.prop->val);
+}
+
+
+// ---- the editable groups and their files ----
+
+class LoginOptionFiles : public LoginOptions {
+protected:
+    std::string file(const char *name) { return host_.path(std::string("/etc/config/TAQ/vexo/") + name); }
+    std::string key()
+    {
+        return adapter_ + ",iSCSIPhysicalHBA0,LogicalHBA0";
+    }
+    void put(const char *name, const std::string &text) { hlvdtest::write_file(file(name), text); }
+    std::string get(const char *name) { return hlvdtest::read_file(file(name)); }
+    unsigned mode(const char *name)
+    {
+        struct stat st;
+        return stat(file(name).c_str(), &st) == 0 ? st.st_mode & 0777 : 0;
+    }
+    // A send-target portal of the Discovery group at ip:port.
+    node *add_portal(const char *ip, const char *port)
+    {
+        node *d = internal_get_node(lhba_, "Discovery", VEXO_NODE_GROUP);
+        node *p = d ? initialize_SendTargetPortal(d, nullptr, nullptr, nullptr) : nullptr;
+        if (p) {
+            set_prop_val(p, "IPAddress", "%s", ip);
+            set_prop_val(p, "PortNumber", "%s", port);
+        }
+        return p;
+    }
+    std::string target_path(node *t)
+    {
+        return lhba_path_ + "/Target" + std::to_string(t->u.grp->multi_instance->instance);
+    }
+};
+
+TEST_F(LoginOptionFiles, InitiatorDigestLevelsAreCheckedAndOnlyItsLineIsRewritten)
+{
+    const std::string other = "Arcwright9,iSCSIPhysicalHBA0,LogicalHBA0,Yes,Yes,None,None,None,,,,,,,\n";
+    put("intr_logopts.txt", other + key() + ",Yes,No,None,None,One-Way CHAP,,,tname,tsecret123456,,,\n");
+    const std::string g = lhba_path_ + "/InitiatorLoginOptions/";
+    EXPECT_EQ("No", value_at(g + "ImmediateData"));
+    EXPECT_EQ("Prohibited", value_at(g + "HeaderParam")); // empty level
+    EXPECT_EQ("One-Way CHAP", value_at(g + "Authentication/AuthenticationMethod"));
+    EXPECT_EQ("tname", value_at(g + "Authentication/TargetCHAPName"));
+    EXPECT_EQ("Prohibited", value_at(g + "Authentication/CHAPParam"));
+
+    // Each step: property, value, status; the digest pair is kept consistent.
+    const struct {
+        const char *prop, *value;
+        VEXO_status_t status;
+    } steps[] = {
+        {"HeaderParam", "Preferred", VEXO_STATUS_CANNOT_SET_PREFFERED},
+        {"HeaderDigest", "CRC32C", VEXO_STATUS_SUCCESS},
+        {"HeaderParam", "Preferred", VEXO_STATUS_SUCCESS},
+        {"HeaderDigest", "None", VEXO_STATUS_CANNOT_SET_NONE},
+        {"DataParam", "Preferred", VEXO_STATUS_CANNOT_SET_PREFFERED},
+        {"HeaderParam", "Prohibited", VEXO_STATUS_SUCCESS},
+        {"HeaderDigest", "None", VEXO_STATUS_SUCCESS},
+        {"HeaderDigest", "CRC32C", VEXO_STATUS_SUCCESS},
+        {"ImmediateData", "Yes", VEXO_STATUS_SUCCESS},
+    };
+    for (const auto &s : steps) {
+        std::string before = get("intr_logopts.txt");
+        VEXO_status_t want = s.status == VEXO_STATUS_SUCCESS ? VEXO_STATUS_SUCCESS : VEXO_STATUS_FAILURE;
+        EXPECT_EQ(want, set_at(g + s.prop, s.value)) << s.prop << "=" << s.value;
+        if (s.status != VEXO_STATUS_SUCCESS) {
+            EXPECT_EQ(s.status, last_status().first);
+            EXPECT_EQ(before, get("intr_logopts.txt")) << s.prop << "=" << s.value;
+        }
+    }
+    EXPECT_EQ(other + key() + ",Yes,Yes,CRC32C,None,One-Way CHAP,,,tname,tsecret123456,,Prohibited,\n",
+              get("intr_logopts.txt"));
+    EXPECT_EQ(0600u, mode("intr_logopts.txt")) << "the file holds CHAP secrets";
+    EXPECT_EQ("CRC32C", value_at(g + "HeaderDigest"));
+}
+
+TEST_F(LoginOptionFiles, InitiatorWithoutFileFailsAndSetLeavesTheCache)
+{
+    const std::string g = lhba_path_ + "/InitiatorLoginOptions/";
+    EXPECT_NE("Yes", value_at(g + "ImmediateData"));
+    EXPECT_NE(VEXO_STATUS_SUCCESS, set_at(g + "ImmediateData", "No"));
+    node *p = get_node(tag_at(g + "ImmediateData", VEXO_NODE_PROPERTY));
+    ASSERT_NE(nullptr, p);
+    EXPECT_STREQ("Yes", p->u.prop->val);
+    EXPECT_FALSE(hlvdtest::file_exists(file("intr_logopts.txt")));
+}
+
+TEST_F(LoginOptionFiles, TargetSetRewritesItsPortalLinesOnlyAndMarksThemPersistent)
+{
+    node *t = add_target("iqn.2001-04.com.example:disk1");
+    ASSERT_NE(nullptr, t);
+    const std::string k = key() + ",iqn.2001-04.com.example:disk1,";
+    const std::string opts = ",iqn.ini,Yes,Yes,None,None,None,,,,,Static,,,";
+    const std::string portal1 = k + "10.0.0.1,3260," + opts + ",\n";
+    const std::string login1 = k + "10.0.0.1,3260,2" + opts + ",True\n";
+    const std::string portal2 = k + "10.0.0.2,3261," + opts + ",False\n";
+    const std::string other =
+        key() + ",iqn.2001-04.com.example:disk10,10.0.0.1,3260,,iqn.ini,Yes,Yes,None,None,None,,,,,Static,,,,\n";
+    put("savetgt.txt", portal1 + login1 + other + portal2);
+
+    const std::string g = target_path(t) + "/TargetLoginOptions/";
+    EXPECT_EQ("Prohibited", value_at(g + "DataParam")); // empty fields 19 to 21
+    EXPECT_EQ("Prohibited", value_at(g + "Authentication/CHAPParam"));
+    ASSERT_EQ(VEXO_STATUS_SUCCESS, set_at(g + "ImmediateData", "No"));
+    // Only the set field and field 22 change; the levels loaded as Prohibited stay empty.
+    EXPECT_EQ(k + "10.0.0.1,3260,,iqn.ini,Yes,No,None,None,None,,,,,Static,,,,True\n" + login1 + other + k +
+                  "10.0.0.2,3261,,iqn.ini,Yes,No,None,None,None,,,,,Static,,,,True\n",
+              get("savetgt.txt"));
+    EXPECT_EQ(0600u, mode("savetgt.txt"));
+    EXPECT_EQ("No", value_at(g + "ImmediateData"));
+}
+
+TEST_F(LoginOptionFiles, TargetWithOnlyPersistentLoginLinesKeepsItsValues)
+{
+    node *t = add_target("iqn.2001-04.com.example:disk1");
+    ASSERT_NE(nullptr, t);
+    put("savetgt.txt",
+        key() + ",iqn.2001-04.com.example:disk1,10.0.0.1,3260,2,iqn.ini,No,No,CRC32C,CRC32C,None,,,,,Static,,,,True\n");
+    const std::string g = target_path(t) + "/TargetLoginOptions/";
+    EXPECT_EQ("Yes", value_at(g + "ImmediateData"));
+    EXPECT_EQ("None", value_at(g + "HeaderDigest"));
+    // With no file at all the values stay as well.
+    std::remove(file("savetgt.txt").c_str());
+    EXPECT_EQ("Yes", value_at(g + "ImmediateData"));
+}
+
+TEST_F(LoginOptionFiles, PortalSetRewritesItsOwnLineAndNeedsTheFile)
+{
+    node *p = add_portal("10.0.0.5", "3260");
+    ASSERT_NE(nullptr, p);
+    const std::string g = lhba_path_ + "/Discovery/SendTargetPortal0/SendTargetPortalLoginOptions/";
+    EXPECT_NE(VEXO_STATUS_SUCCESS, set_at(g + "DataDigest", "CRC32C")) << "no file";
+    const std::string mine = key() + ",10.0.0.5,3260,00:00:c9:b3:00:22,Yes,Yes,None,None,None,,,,,,,\n";
+    const std::string other = key() + ",10.0.0.50,3260,00:00:c9:b3:00:22,Yes,Yes,None,None,None,,,,,,,\n";
+    put("savestp.txt", other + mine);
+    EXPECT_EQ("Prohibited", value_at(g + "DataParam"));
+    ASSERT_EQ(VEXO_STATUS_SUCCESS, set_at(g + "DataDigest", "CRC32C"));
+    ASSERT_EQ(VEXO_STATUS_SUCCESS, set_at(g + "DataParam", "Preferred"));
+    EXPECT_EQ(other + key() + ",10.0.0.5,3260,00:00:c9:b3:00:22,Yes,Yes,None,CRC32C,None,,,,,,,Preferred\n",
+              get("savestp.txt"));
+    EXPECT_EQ("Preferred", value_at(g + "DataParam"));
+}
+
+TEST_F(LoginOptionFiles, WriterClampsAndRefusesWhatALineCannotHold)
+{
+    put("intr_logopts.txt", key() + ",Yes,Yes,None,None,None,,,,,,,\n");
+    node *g = internal_get_node(lhba_, "InitiatorLoginOptions", VEXO_NODE_GROUP);
+    node *auth = internal_get_node(g, "Authentication", VEXO_NODE_GROUP);
+    std::string before = get("intr_logopts.txt");
+    EXPECT_EQ(1, VEXO_set_initiator_loginoptions(lhba_, g, auth, "TargetCHAPName", "a,b"));
+    EXPECT_EQ(before, get("intr_logopts.txt"));
+    std::string longname(300, 'n');
+    EXPECT_EQ(0, VEXO_set_initiator_loginoptions(lhba_, g, auth, "TargetCHAPName", longname.c_str()));
+    EXPECT_EQ(key() + ",Yes,Yes,None,None,None,,," + std::string(255, 'n') + ",,,,\n", get("intr_logopts.txt"));
+}
+
+// ---- saved targets ----
+
+TEST_F(LoginOptionFiles, AddedTargetLineIsAppendedOnceWithTheInitiatorOptions)
+{
+    put("intr_logopts.txt", key() + ",Yes,No,CRC32C,None,None,,,,,,Preferred,\n");
+    node *t = add_target("iqn.2001-04.com.example:disk1");
+    ASSERT_NE(nullptr, t);
+    node *name_group = internal_get_node(lhba_, "InitiatoriSCSIName", VEXO_NODE_GROUP);
+    set_prop_val(name_group, "InitiatoriSCSIName", "iqn.1998-01.com.example:host");
+    const std::string line = key() + ",iqn.2001-04.com.example:disk1,10.0.0.1,3260,,iqn.1998-01.com.example:host,"
+                                     "Yes,No,CRC32C,None,None,,,,,Static,Prohibited,Preferred,Prohibited,True\n";
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(0, VEXO_add_target_into_file(lhba_, t, "iqn.2001-04.com.example:disk1", "10.0.0.1", "3260", nullptr,
+                                               "True"));
+        EXPECT_EQ(line, get("savetgt.txt")) << "call " << i;
+    }
+    EXPECT_EQ(0600u, mode("savetgt.txt"));
+    node *opts = internal_get_node(t, "TargetLoginOptions", VEXO_NODE_GROUP);
+    EXPECT_STREQ("CRC32C", internal_get_node(opts, "HeaderDigest", VEXO_NODE_PROPERTY)->u.prop->val);
+    EXPECT_STREQ("Preferred", internal_get_node(opts, "HeaderParam", VEXO_NODE_PROPERTY)->u.prop->val);
+
+    // A persistent-login line counts as the portal's line too.
+    node *t2 = add_target("iqn.2001-04.com.example:disk2");
+    const std::string login =
+        key() + ",iqn.2001-04.com.example:disk2,10.0.0.2,3260,3,iqn.x,Yes,Yes,None,None,None,,,,,Static,,,,True\n";
+    put("savetgt.txt", line + login);
+    EXPECT_EQ(0, VEXO_add_target_into_file(lhba_, t2, "iqn.2001-04.com.example:disk2", "10.0.0.2", "3260", nullptr,
+                                           "True"));
+    EXPECT_EQ(line + login, get("savetgt.txt"));
+}
+
+TEST_F(LoginOptionFiles, DiscoveredTargetTakesItsPortalsOptionsOrElseTheInitiators)
+{
+    put("intr_logopts.txt", key() + ",Yes,Yes,None,None,None,,,,,,,\n");
+    put("savestp.txt", key() + ",10.0.0.9,3260,00:00:00:00:00:00,Yes,No,None,CRC32C,None,,,,,,,Preferred\n");
+    ASSERT_NE(nullptr, add_portal("10.0.0.9", "3260"));
+    const struct {
+        const char *name, *ip, *expect_values;
+    } cases[] = {
+        {"iqn.t:a", "10.0.0.9", "Yes,No,None,CRC32C,None,,,,,Discovered,Prohibited,Prohibited,Preferred"},
+        {"iqn.t:b", "10.0.0.8", "Yes,Yes,None,None,None,,,,,Discovered,Prohibited,Prohibited,Prohibited"},
+    };
+    std::string expect;
+    for (const auto &c : cases) {
+        node *t = add_target(c.name);
+        ASSERT_NE(nullptr, t);
+        set_prop_val(t, "TargetType", "Discovered");
+        EXPECT_EQ(0, VEXO_add_target_into_file(lhba_, t, c.name, c.ip, "3260", nullptr, ""));
+        expect += key() + "," + c.name + "," + c.ip + ",3260,,iqn.tq," + c.expect_values + ",\n";
+    }
+    EXPECT_EQ(expect, get("savetgt.txt"));
+}
+
+TEST_F(LoginOptionFiles, TargetTypeComesFromTheTargetsFirstLine)
+{
+    node *t = add_target("iqn.2001-04.com.example:disk1");
+    node *t2 = add_target("iqn.2001-04.com.example:disk2");
+    ASSERT_NE(nullptr, t2);
+    put("savetgt.txt",
+        "Arcwright9,iSCSIPhysicalHBA0,LogicalHBA0,iqn.2001-04.com.example:disk1,10.0.0.1,3260,,i,Yes,Yes,None,None,"
+        "None,,,,,Static,,,,\n" +
+            key() + ",IQN.2001-04.COM.EXAMPLE:DISK1,10.0.0.1,3260,,i,Yes,Yes,None,None,None,,,,,Discovered,,,,\n" +
+            key() + ",iqn.2001-04.com.example:disk1,10.0.0.2,3260,,i,Yes,Yes,None,None,None,,,,,Static,,,,\n");
+    EXPECT_EQ("Discovered", value_at(target_path(t) + "/TargetType"));
+    EXPECT_EQ("Static", value_at(target_path(t2) + "/TargetType")) << "no line leaves the default";
+    EXPECT_NE(VEXO_STATUS_SUCCESS, set_at(target_path(t) + "/TargetType", "Static")) << "read-only";
+    EXPECT_EQ("Discovered", value_at(target_path(t) + "/TargetType"));
 }
 
 } // namespace

@@ -3,12 +3,17 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <strings.h>
+#include <sys/stat.h>
 
+#include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/linux/os_services.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/vexo/core/debug.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/vexo_status.h"
+#include "os/host_env.h"
 
 namespace
 {
@@ -368,4 +373,408 @@ VEXO_status_t setup_initiator_target_loginopts(node *parent, const MGMT_LOGIN_OP
     if (rc)
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:a login option cannot be set.\n", __func__);
     return rc ? VEXO_STATUS_FAILURE : VEXO_STATUS_SUCCESS;
+}
+
+int vexo_walk_saved_lines(const char *path, int field_count, bool *missing, vexo_saved_line_fn each, void *ctx)
+{
+    bool dummy = false;
+    bool *m = missing ? missing : &dummy;
+    *m = false;
+    if (!path || !each || field_count <= 0 || field_count > 64)
+        return 1;
+    FILE *fp = std::fopen(host_path(std::string(path)).c_str(), "r");
+    if (!fp) {
+        *m = true;
+        return 1;
+    }
+    struct stat st;
+    if (fstat(fileno(fp), &st) != 0) {
+        std::fclose(fp);
+        return 1;
+    }
+    int size = 0, lines = 0;
+    char *buf = VEXO_get_file_data(fp, &size, &lines);
+    std::fclose(fp);
+    if (!buf)
+        return st.st_size == 0 ? 0 : 1;
+    char(*fields)[VEXO_FIELD_SIZE] = new char[field_count][VEXO_FIELD_SIZE];
+    for (char *p = buf; p < buf + size;) {
+        char *nl = static_cast<char *>(std::memchr(p, '\n', static_cast<size_t>(buf + size - p)));
+        char *end = nl ? nl : buf + size;
+        if (end > p) {
+            *end = '\0';
+            std::memset(fields, 0, static_cast<size_t>(field_count) * VEXO_FIELD_SIZE);
+            VEXO_get_iscsi_data_from_file(p, nullptr, fields, field_count, 0);
+            if (!each(fields, ctx))
+                break;
+        }
+        p = end + 1;
+    }
+    delete[] fields;
+    vexo_dfree(buf);
+    return 0;
+}
+
+// ---- the three editable groups and their files ----
+
+namespace
+{
+
+// The twelve values of a login-option group and its Authentication group,
+// in the order of every file's line.
+#define LOGIN_VALUE_COUNT 12
+const char *const kValueNames[LOGIN_VALUE_COUNT] = {
+    "InitialR2T",    "ImmediateData",  "HeaderDigest", "DataDigest", "AuthenticationMethod", "InitiatorCHAPName",
+    "InitiatorSecret", "TargetCHAPName", "TargetSecret", "CHAPParam",  "HeaderParam",          "DataParam"};
+// Values 4 to 9 belong to the Authentication group.
+bool in_auth_group(int i)
+{
+    return i >= 4 && i <= 9;
+}
+
+// Where the values stand in a file's line: from field `base` on, the
+// last three `gap` fields further (a saved target's type stands between).
+struct FileLayout {
+    const char *path;
+    int fields;
+    int base;
+    int gap;
+};
+const FileLayout kInitiatorFile = {VEXO_SAVED_LOGOPTS_FILE, VEXO_LOGOPTS_FIELDS, 3, 0};
+const FileLayout kTargetFile = {VEXO_SAVED_TARGETS_FILE, VEXO_SAVETGT_FIELDS, 8, 1};
+const FileLayout kPortalFile = {VEXO_SAVED_PORTALS_FILE, VEXO_SAVESTP_FIELDS, 6, 0};
+// Fields of a saved target's line that are not values.
+#define TGT_NAME_FIELD 3
+#define TGT_ISID_FIELD 6
+#define TGT_PERSISTENT_FIELD 21
+#define STP_IP_FIELD 3
+#define STP_PORT_FIELD 4
+
+int field_of(const FileLayout &f, int i)
+{
+    return f.base + i + (i >= 9 ? f.gap : 0);
+}
+
+int value_index(const char *name)
+{
+    for (int i = 0; i < LOGIN_VALUE_COUNT; ++i)
+        if (name && strcasecmp(name, kValueNames[i]) == 0)
+            return i;
+    return -1;
+}
+
+bool same_key(const char (*fields)[VEXO_FIELD_SIZE], const char (*key)[VEXO_FIELD_SIZE])
+{
+    for (int i = 0; i < 3; ++i)
+        if (strcasecmp(fields[i], key[i]) != 0)
+            return false;
+    return true;
+}
+
+// The values of a parsed line into the two groups; an empty level is
+// "Prohibited".
+int apply_line(const FileLayout &f, const char (*fields)[VEXO_FIELD_SIZE], node *group, node *auth)
+{
+    int rc = 0;
+    for (int i = 0; i < LOGIN_VALUE_COUNT; ++i) {
+        const char *v = fields[field_of(f, i)];
+        if (i >= 9 && v[0] == '\0')
+            v = "Prohibited";
+        rc |= set_prop_val(in_auth_group(i) ? auth : group, kValueNames[i], "%.255s", v);
+    }
+    return rc ? 1 : 0;
+}
+
+template <typename F> int for_each_line(const FileLayout &f, bool *missing, F each)
+{
+    return vexo_walk_saved_lines(
+        f.path, f.fields, missing,
+        [](const char (*fields)[VEXO_FIELD_SIZE], void *ctx) { return (*static_cast<F *>(ctx))(fields); }, &each);
+}
+
+// What a writer changes: the lines of one owner, one value.
+struct LineEdit {
+    const FileLayout *layout;
+    char key[3][VEXO_FIELD_SIZE];
+    const char *match[2]; // further fields to match: name (targets) or IP address and port (portals)
+    int value;            // index of the value, -1 for none
+    const char *text;
+};
+
+bool edit_matches(const LineEdit &e, const char (*fields)[VEXO_FIELD_SIZE])
+{
+    if (!same_key(fields, e.key))
+        return false;
+    if (e.layout == &kTargetFile)
+        return strcasecmp(fields[TGT_NAME_FIELD], e.match[0]) == 0 && fields[TGT_ISID_FIELD][0] == '\0';
+    if (e.layout == &kPortalFile)
+        return strcasecmp(fields[STP_IP_FIELD], e.match[0]) == 0 &&
+               strcasecmp(fields[STP_PORT_FIELD], e.match[1]) == 0;
+    return true;
+}
+
+int edit_line(const char *, char (*fields)[VEXO_FIELD_SIZE], int, void *ctx)
+{
+    const LineEdit &e = *static_cast<const LineEdit *>(ctx);
+    if (!edit_matches(e, fields))
+        return VEXO_LINE_KEEP;
+    if (e.value >= 0)
+        std::snprintf(fields[field_of(*e.layout, e.value)], VEXO_FIELD_SIZE, "%.255s", e.text);
+    if (e.layout == &kTargetFile) {
+        fields[TGT_ISID_FIELD][0] = '\0';
+        std::snprintf(fields[TGT_PERSISTENT_FIELD], VEXO_FIELD_SIZE, "%s", "True");
+    }
+    return VEXO_LINE_CHANGE;
+}
+
+int rewrite_value(LineEdit *e, const char *prop_name, const char *value)
+{
+    e->value = value_index(prop_name);
+    e->text = value ? value : "";
+    if (vexo_rewrite_persistence_file(e->layout->path, e->layout->fields, edit_line, e) != 0) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:%s not rewritten.\n", __func__, e->layout->path);
+        return 1;
+    }
+    return 0;
+}
+
+// A property of the owner's own value; 1 when it cannot be read.
+int read_value(node *owner, const char *name, char *value)
+{
+    value[0] = '\0';
+    if (internal_get_property(owner, name, value) != VEXO_STATUS_SUCCESS) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:%s cannot be read.\n", __func__, name);
+        return 1;
+    }
+    value[VEXO_VALUE_SIZE - 1] = '\0';
+    return 0;
+}
+
+// The owner, login-option group and Authentication group of a property.
+struct Owner {
+    node *owner;
+    node *group;
+    node *auth;
+};
+
+bool owner_of_option(node *property, Owner *o)
+{
+    o->group = property ? property->parent : nullptr;
+    o->owner = o->group ? o->group->parent : nullptr;
+    o->auth = child_group(o->group, "Authentication");
+    return o->owner && o->auth;
+}
+
+bool owner_of_auth(node *property, Owner *o)
+{
+    o->auth = property ? property->parent : nullptr;
+    o->group = o->auth ? o->auth->parent : nullptr;
+    o->owner = o->group ? o->group->parent : nullptr;
+    return o->owner != nullptr;
+}
+
+typedef int (*loader_fn)(node *, node *, node *, const char *);
+typedef int (*writer_fn)(node *, node *, node *, const char *, const char *);
+
+VEXO_status_t get_option(node *property, char *value, const Owner &o, loader_fn load)
+{
+    if (load(o.owner, o.group, o.auth, property->node_name) != 0)
+        return VEXO_STATUS_FAILURE;
+    answer_cached(property, value);
+    return VEXO_STATUS_SUCCESS;
+}
+
+// A digest level may be Preferred only while its digest is not None, and
+// a digest may become None only while its level is not Preferred.
+VEXO_status_t check_digest_pair(node *group, const char *name, const char *value)
+{
+    const struct {
+        const char *set, *when, *sibling, *sibling_is;
+        VEXO_status_t status;
+    } rules[] = {
+        {"HeaderParam", "Preferred", "HeaderDigest", "None", VEXO_STATUS_CANNOT_SET_PREFFERED},
+        {"DataParam", "Preferred", "DataDigest", "None", VEXO_STATUS_CANNOT_SET_PREFFERED},
+        {"HeaderDigest", "None", "HeaderParam", "Preferred", VEXO_STATUS_CANNOT_SET_NONE},
+        {"DataDigest", "None", "DataParam", "Preferred", VEXO_STATUS_CANNOT_SET_NONE},
+    };
+    for (const auto &r : rules) {
+        if (strcasecmp(name, r.set) != 0 || strcasecmp(value, r.when) != 0)
+            continue;
+        char sibling[VEXO_VALUE_SIZE];
+        if (read_value(group, r.sibling, sibling) != 0)
+            return VEXO_STATUS_FAILURE;
+        if (strcasecmp(sibling, r.sibling_is) == 0) {
+            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:%s %s refused while %s is %s.\n", __func__, name, value,
+                   r.sibling, sibling);
+            vexo_set_fixed_status(r.status);
+            return VEXO_STATUS_FAILURE;
+        }
+    }
+    return VEXO_STATUS_SUCCESS;
+}
+
+VEXO_status_t set_option(node *property, char *value, const Owner &o, writer_fn write)
+{
+    if (!value)
+        return VEXO_STATUS_FAILURE;
+    if (check_digest_pair(o.group, property->node_name, value) != VEXO_STATUS_SUCCESS)
+        return VEXO_STATUS_FAILURE;
+    if (write(o.owner, o.group, o.auth, property->node_name, value) != 0)
+        return VEXO_STATUS_FAILURE;
+    return handle_internal_property(property, value, 1);
+}
+
+VEXO_status_t handle_option(node *property, char *value, int type, loader_fn load, writer_fn write)
+{
+    Owner o;
+    if (!owner_of_option(property, &o)) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:login-option group incomplete.\n", __func__);
+        return VEXO_STATUS_FAILURE;
+    }
+    if (type == 0)
+        return get_option(property, value, o, load);
+    if (type == 1)
+        return set_option(property, value, o, write);
+    return VEXO_STATUS_SUCCESS;
+}
+
+} // namespace
+
+extern "C" int VEXO_get_initiator_loginoptions(node *logical_hba, node *intr_loginoptions, node *auth_node,
+                                               const char *)
+{
+    char key[3][VEXO_FIELD_SIZE];
+    if (!intr_loginoptions || !auth_node || vexo_lhba_instance_key(logical_hba, key) != 0)
+        return 1;
+    int rc = 0;
+    bool missing = false;
+    // A later line of the LogicalHBA overrides an earlier one.
+    if (for_each_line(kInitiatorFile, &missing, [&](const char (*fields)[VEXO_FIELD_SIZE]) {
+            if (same_key(fields, key))
+                rc |= apply_line(kInitiatorFile, fields, intr_loginoptions, auth_node);
+            return true;
+        }) != 0)
+        return 1;
+    return rc;
+}
+
+extern "C" int VEXO_get_target_loginoptions(node *target, node *target_loginoptions, node *auth_node, const char *)
+{
+    char key[3][VEXO_FIELD_SIZE], name[VEXO_VALUE_SIZE];
+    if (!target_loginoptions || !auth_node || vexo_lhba_instance_key(target, key) != 0 ||
+        read_value(target, "TargetISCSIName", name) != 0)
+        return 1;
+    int rc = 0;
+    bool missing = false;
+    // Only a target-portal line holds the target's options.
+    if (for_each_line(kTargetFile, &missing, [&](const char (*fields)[VEXO_FIELD_SIZE]) {
+            if (!same_key(fields, key) || strcasecmp(fields[TGT_NAME_FIELD], name) != 0 ||
+                fields[TGT_ISID_FIELD][0] != '\0')
+                return true;
+            rc = apply_line(kTargetFile, fields, target_loginoptions, auth_node);
+            return false;
+        }) != 0)
+        return missing ? 0 : 1;
+    return rc;
+}
+
+extern "C" int VEXO_get_stploginoptions(node *send_target_portal, node *sendtarget_loginoptions, node *auth_node,
+                                        const char *)
+{
+    char key[3][VEXO_FIELD_SIZE], ip[VEXO_VALUE_SIZE], port[VEXO_VALUE_SIZE];
+    if (!sendtarget_loginoptions || !auth_node || vexo_lhba_instance_key(send_target_portal, key) != 0 ||
+        read_value(send_target_portal, "IPAddress", ip) != 0 || read_value(send_target_portal, "PortNumber", port) != 0)
+        return 1;
+    int rc = 0;
+    bool missing = false;
+    if (for_each_line(kPortalFile, &missing, [&](const char (*fields)[VEXO_FIELD_SIZE]) {
+            if (!same_key(fields, key) || strcasecmp(fields[STP_IP_FIELD], ip) != 0 ||
+                strcasecmp(fields[STP_PORT_FIELD], port) != 0)
+                return true;
+            rc = apply_line(kPortalFile, fields, sendtarget_loginoptions, auth_node);
+            return false;
+        }) != 0)
+        return 1;
+    return rc;
+}
+
+extern "C" int VEXO_set_initiator_loginoptions(node *logical_hba, node *, node *, const char *prop_name,
+                                               const char *value)
+{
+    LineEdit e;
+    std::memset(&e, 0, sizeof e);
+    e.layout = &kInitiatorFile;
+    if (vexo_lhba_instance_key(logical_hba, e.key) != 0)
+        return 1;
+    return rewrite_value(&e, prop_name, value);
+}
+
+extern "C" int VEXO_set_target_loginoptions(node *target, node *, node *, const char *prop_name, const char *value)
+{
+    LineEdit e;
+    std::memset(&e, 0, sizeof e);
+    e.layout = &kTargetFile;
+    char name[VEXO_VALUE_SIZE];
+    if (vexo_lhba_instance_key(target, e.key) != 0 || read_value(target, "TargetISCSIName", name) != 0)
+        return 1;
+    e.match[0] = name;
+    return rewrite_value(&e, prop_name, value);
+}
+
+extern "C" int VEXO_set_stploginoptions(node *send_target_portal, node *, node *, const char *prop_name,
+                                        const char *value)
+{
+    LineEdit e;
+    std::memset(&e, 0, sizeof e);
+    e.layout = &kPortalFile;
+    char ip[VEXO_VALUE_SIZE], port[VEXO_VALUE_SIZE];
+    if (vexo_lhba_instance_key(send_target_portal, e.key) != 0 ||
+        read_value(send_target_portal, "IPAddress", ip) != 0 || read_value(send_target_portal, "PortNumber", port) != 0)
+        return 1;
+    e.match[0] = ip;
+    e.match[1] = port;
+    return rewrite_value(&e, prop_name, value);
+}
+
+VEXO_status_t handle_initiator_loginoptions(node *property, char *value, int type)
+{
+    return handle_option(property, value, type, VEXO_get_initiator_loginoptions, VEXO_set_initiator_loginoptions);
+}
+
+VEXO_status_t handle_target_loginoptions(node *property, char *value, int type)
+{
+    return handle_option(property, value, type, VEXO_get_target_loginoptions, VEXO_set_target_loginoptions);
+}
+
+VEXO_status_t handle_stploginoptions(node *property, char *value, int type)
+{
+    return handle_option(property, value, type, VEXO_get_stploginoptions, VEXO_set_stploginoptions);
+}
+
+// The CHAP values change only through the CHAP actions and their writers:
+// a set through these handlers stores nothing.
+VEXO_status_t handle_authentication_initiator_loginoptions(node *property, char *value, int)
+{
+    Owner o;
+    if (!owner_of_auth(property, &o))
+        return VEXO_STATUS_FAILURE;
+    return get_option(property, value, o, VEXO_get_initiator_loginoptions);
+}
+
+VEXO_status_t handle_authentication_target_loginopts(node *property, char *value, int)
+{
+    Owner o;
+    if (!owner_of_auth(property, &o))
+        return VEXO_STATUS_FAILURE;
+    return get_option(property, value, o, VEXO_get_target_loginoptions);
+}
+
+VEXO_status_t handle_authentication_stploginoptions(node *property, char *value, int type)
+{
+    Owner o;
+    if (!owner_of_auth(property, &o))
+        return VEXO_STATUS_FAILURE;
+    if (type == 1)
+        return handle_internal_property(property, value, 1);
+    return get_option(property, value, o, VEXO_get_stploginoptions);
 }

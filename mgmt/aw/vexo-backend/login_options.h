@@ -8,6 +8,7 @@
 #ifndef HLVD_MGMT_AW_VEXO_BACKEND_LOGIN_OPTIONS_H
 #define HLVD_MGMT_AW_VEXO_BACKEND_LOGIN_OPTIONS_H
 
+#include "mgmt/aw/vexo-backend/persistence_files.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl_records.h"
 #include "mgmt/vexo/core/hm_types.h"
 
@@ -44,5 +45,40 @@ VEXO_status_t set_connection_login_options(node *login_node, const MGMT_LOGIN_OP
 // Digests into TargetLoginOptions of a Target, else SessionLoginOptions of a
 // Session, and the method and CHAP texts into its Authentication group.
 VEXO_status_t setup_initiator_target_loginopts(node *parent, const MGMT_LOGIN_OPTIONS *p);
+
+// Calls `each(fields, ctx)` for every non-empty line of a persistence file
+// with its first `field_count` fields (cleared before each split); a false
+// answer stops the walk. Readers take no lock: every writer replaces the
+// file whole. 0, or 1 when the file is missing (`missing` set) or cannot be
+// read.
+typedef bool (*vexo_saved_line_fn)(const char (*fields)[VEXO_FIELD_SIZE], void *ctx);
+int vexo_walk_saved_lines(const char *path, int field_count, bool *missing, vexo_saved_line_fn each, void *ctx);
+
+extern "C" {
+// Load the twelve values of the owner's line into the group and its
+// Authentication group; `prop_name` is not used. 0, or 1 (see each handler).
+int VEXO_get_initiator_loginoptions(node *logical_hba, node *intr_loginoptions, node *auth_node,
+                                    const char *prop_name);
+int VEXO_get_target_loginoptions(node *target, node *target_loginoptions, node *auth_node, const char *prop_name);
+int VEXO_get_stploginoptions(node *send_target_portal, node *sendtarget_loginoptions, node *auth_node,
+                             const char *prop_name);
+// Rewrite the owner's line(s) with the field `prop_name` set to `value` (no
+// consistency check: that is the handlers'). 0 after a completed rewrite, 1
+// when the file is missing or cannot be rewritten.
+int VEXO_set_initiator_loginoptions(node *logical_hba, node *intr_loginoptions, node *auth_node,
+                                    const char *prop_name, const char *value);
+int VEXO_set_target_loginoptions(node *target, node *target_loginoptions, node *auth_node, const char *prop_name,
+                                 const char *value);
+int VEXO_set_stploginoptions(node *send_target_portal, node *sendtarget_loginoptions, node *auth_node,
+                             const char *prop_name, const char *value);
+}
+
+// Property handlers of the three groups and their Authentication groups.
+VEXO_status_t handle_initiator_loginoptions(node *property, char *value, int type);
+VEXO_status_t handle_authentication_initiator_loginoptions(node *property, char *value, int type);
+VEXO_status_t handle_target_loginoptions(node *property, char *value, int type);
+VEXO_status_t handle_authentication_target_loginopts(node *property, char *value, int type);
+VEXO_status_t handle_stploginoptions(node *property, char *value, int type);
+VEXO_status_t handle_authentication_stploginoptions(node *property, char *value, int type);
 
 #endif
