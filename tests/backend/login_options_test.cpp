@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "backend_fixture.h"
+#include "mgmt/aw/vexo-backend/iscsi_objects.h"
 #include "mgmt/aw/vexo-backend/login_options.h"
 #include "mgmt/aw/vexo-backend/nodes_initiator.h"
 #include "mgmt/aw/vexo-backend/nodes_target.h"
@@ -51,7 +52,7 @@ protected:
     }
 
     // The one place that builds initiator nodes the start does not build yet:
-    // LogicalHBA0, and targets with a name below it.
+    // LogicalHBA0, and targets below it through the object model.
     void build_initiator()
     {
         adapter_ = adapter_path("AW3LOG01");
@@ -62,12 +63,9 @@ protected:
         lhba_ = initialize_LogicalHBA(iscsi, nullptr, nullptr, nullptr);
         ASSERT_NE(nullptr, lhba_);
     }
-    node *add_target(const char *name)
+    node *add_target(const char *name, int discovered = 0)
     {
-        node *t = initialize_Target(lhba_, nullptr, nullptr, nullptr);
-        if (t)
-            set_prop_val(t, "TargetISCSIName", "%s", name);
-        return t;
+        return setup_target(lhba_, name, nullptr, nullptr, nullptr, discovered);
     }
     node *group(const std::string &path) { return get_node(tag_at(path, VEXO_NODE_GROUP)); }
 
@@ -489,9 +487,8 @@ TEST_F(LoginOptionFiles, DiscoveredTargetTakesItsPortalsOptionsOrElseTheInitiato
     };
     std::string expect;
     for (const auto &c : cases) {
-        node *t = add_target(c.name);
+        node *t = add_target(c.name, 1);
         ASSERT_NE(nullptr, t);
-        set_prop_val(t, "TargetType", "Discovered");
         EXPECT_EQ(0, VEXO_add_target_into_file(lhba_, t, c.name, c.ip, "3260", nullptr, ""));
         expect += key() + "," + c.name + "," + c.ip + ",3260,,iqn.tq," + c.expect_values + ",\n";
     }
