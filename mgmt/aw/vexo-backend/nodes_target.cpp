@@ -4,11 +4,13 @@
 #include "mgmt/aw/vexo-backend/nodes_target.h"
 
 #include "mgmt/aw/vexo-backend/iscsi_objects.h"
+#include "mgmt/aw/vexo-backend/login_options.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/nodes_initiator.h"
 #include "mgmt/aw/vexo-backend/iscsi_luns.h"
 #include "mgmt/aw/vexo-backend/nodes_iscsi.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
+#include "mgmt/aw/vexo-backend/persistent_targets.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/hm_builder.h"
 

@@ -46,8 +46,6 @@ constexpr action_function do_ErasePortandDiscoveryConfiguration = nullptr; // Ar
 
 // iSCSI initiator: LogicalHBA, SendTargetPortal, Target, TargetPortal, Session, Connection, LUN
 constexpr property_function handle_name_params = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatoriSCSIName; iSCSI initiator
-constexpr property_function handle_initiator_loginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatorLoginOptions; iSCSI initiator
-constexpr property_function handle_authentication_initiator_loginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatorLoginOptions/Authentication; iSCSI initiator
 constexpr property_function handle_MaxBytesPerSecond = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIQoS; iSCSI initiator
 constexpr property_function handle_MaxIosPerSecond = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIQoS; iSCSI initiator
 constexpr property_function handle_NodeAttr_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
@@ -58,18 +56,13 @@ constexpr property_function handle_DiscoverBootTargetThruDHCP = nullptr; // Arcw
 constexpr action_function do_AddSendTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
 constexpr action_function do_DeleteSendTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
 constexpr action_function do_RefreshAvailableTargets = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
-constexpr property_function handle_stploginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery/SendTargetPortal/SendTargetPortalLoginOptions; iSCSI initiator
-constexpr property_function handle_authentication_stploginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery/SendTargetPortal/SendTargetPortalLoginOptions/Authentication; iSCSI initiator
 constexpr action_function do_DiscoverTargets = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery/SendTargetPortal; iSCSI initiator
 constexpr action_function do_ConfigureCHAP = nullptr; // LogicalHBA/InitiatorLoginOptions, SendTargetPortal/SendTargetPortalLoginOptions, Target/TargetLoginOptions (Authentication); iSCSI initiator
 constexpr action_function do_DeleteCHAP = nullptr; // LogicalHBA/InitiatorLoginOptions, SendTargetPortal/SendTargetPortalLoginOptions, Target/TargetLoginOptions (Authentication); iSCSI initiator
 constexpr action_function do_AddTarget = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA; iSCSI initiator
 constexpr action_function do_DeleteTarget = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA; iSCSI initiator
 constexpr group_function group_Target = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
-constexpr property_function handle_target_loginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/TargetLoginOptions; iSCSI initiator
-constexpr property_function handle_authentication_target_loginopts = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/TargetLoginOptions/Authentication; iSCSI initiator
 constexpr property_function handle_Target_ETO = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
-constexpr property_function handle_target_type = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr action_function do_Login = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr action_function do_DeleteTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr action_function do_AddTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator

@@ -1558,5 +1558,63 @@ struct SCSI_PASS_THRU_PARAMS {
 #pragma pack(pop)
 static_assert(sizeof(SCSI_PASS_THRU_PARAMS) == 292, "SCSI_PASS_THRU_PARAMS is 292 bytes before its data");
 const uint32_t SCSI_PASS_THRU_FIXED_SIZE = sizeof(SCSI_PASS_THRU_PARAMS);
+// Login options of an iSCSI session and its connection, as the login and
+// persistent-login records carry them.
+#pragma pack(push, 1)
+struct MGMT_SESSION_LOGIN_OPTIONS {
+    uint8_t flags; // bit 0 InitialR2T, 1 ImmediateData, 2 DataPDUInOrder, 3 DataSequenceInOrder
+    uint8_t error_recovery_level;
+    uint16_t rsvd0;
+    uint32_t first_burst_length;
+    uint32_t max_burst_length;
+    uint16_t max_connections;
+    uint16_t max_outstanding_r2t;
+    uint16_t default_time2wait;
+    uint16_t default_time2retain;
+};
+#define MGMT_CHAP_NAME_SIZE 256
+#define MGMT_CHAP_SECRET_SIZE 16
+struct MGMT_CHAP_FORMAT {
+    uint32_t flags; // 1: mutual CHAP
+    char intr_chap_name[MGMT_CHAP_NAME_SIZE];
+    uint8_t intr_secret[MGMT_CHAP_SECRET_SIZE];
+    char target_chap_name[MGMT_CHAP_NAME_SIZE];
+    uint8_t target_secret[MGMT_CHAP_SECRET_SIZE];
+    uint16_t intr_chap_name_length;
+    uint16_t intr_secret_length;
+    uint16_t target_chap_name_length;
+    uint16_t target_secret_length;
+};
+union MGMT_CHAP_SRP_FORMAT {
+    MGMT_CHAP_FORMAT chap;
+};
+struct MGMT_AUTH_METHOD_FORMAT {
+    uint8_t auth_method_type; // 0 none, 1 CHAP
+    uint8_t padding[3];
+    MGMT_CHAP_SRP_FORMAT chap_srp_format;
+};
+struct MGMT_CONN_LOGIN_OPTIONS {
+    uint8_t flags;
+    uint8_t header_digest; // 1 CRC32C
+    uint8_t data_digest;   // 1 CRC32C
+    uint8_t rsvd0;
+    uint32_t max_recv_datasegment_len_ini;
+    uint32_t max_recv_datasegment_len_tgt;
+    uint32_t tcp_mss;
+    uint32_t tcp_window_size;
+    MGMT_AUTH_METHOD_FORMAT auth_data;
+};
+struct MGMT_LOGIN_OPTIONS {
+    MGMT_SESSION_LOGIN_OPTIONS sess_login_opts;
+    MGMT_CONN_LOGIN_OPTIONS conn_login_opts;
+};
+#pragma pack(pop)
+static_assert(sizeof(MGMT_SESSION_LOGIN_OPTIONS) == 20, "MGMT_SESSION_LOGIN_OPTIONS is 20 bytes");
+static_assert(sizeof(MGMT_CONN_LOGIN_OPTIONS) == 580, "MGMT_CONN_LOGIN_OPTIONS is 580 bytes");
+static_assert(sizeof(MGMT_LOGIN_OPTIONS) == 600, "MGMT_LOGIN_OPTIONS is 600 bytes");
+static_assert(offsetof(MGMT_LOGIN_OPTIONS, conn_login_opts.auth_data.chap_srp_format.chap.intr_secret) == 304,
+              "intr_secret at 304");
+static_assert(offsetof(MGMT_LOGIN_OPTIONS, conn_login_opts.auth_data.chap_srp_format.chap.target_secret_length) == 598,
+              "target_secret_length at 598");
 
 #endif
