@@ -741,6 +741,8 @@ VEXO_status_t handle_initiator_loginoptions(node *property, char *value, int typ
     return handle_option(property, value, type, VEXO_get_initiator_loginoptions, VEXO_set_initiator_loginoptions);
 }
 
+// Still to come with the CHAP configuration: after a write, the target's
+// open sessions take the new authentication (VEXO_update_session_authentication).
 VEXO_status_t handle_target_loginoptions(node *property, char *value, int type)
 {
     return handle_option(property, value, type, VEXO_get_target_loginoptions, VEXO_set_target_loginoptions);
