@@ -45,11 +45,8 @@ constexpr action_function do_ErasePortandDiscoveryConfiguration = nullptr; // Ar
 
 
 // iSCSI initiator: LogicalHBA, SendTargetPortal, Target, TargetPortal, Session, Connection, LUN
-constexpr property_function handle_name_params = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatoriSCSIName; iSCSI initiator
 constexpr property_function handle_initiator_loginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatorLoginOptions; iSCSI initiator
 constexpr property_function handle_authentication_initiator_loginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatorLoginOptions/Authentication; iSCSI initiator
-constexpr property_function handle_MaxBytesPerSecond = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIQoS; iSCSI initiator
-constexpr property_function handle_MaxIosPerSecond = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIQoS; iSCSI initiator
 constexpr property_function handle_NodeAttr_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
 constexpr property_function handle_intrInstStat_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
 constexpr property_function handle_intrLoginStat_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
