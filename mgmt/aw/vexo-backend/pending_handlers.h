@@ -66,7 +66,6 @@ constexpr group_function group_Target = nullptr; // Arcwright/iSCSIPhysicalHBA/L
 constexpr property_function handle_target_loginoptions = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/TargetLoginOptions; iSCSI initiator
 constexpr property_function handle_authentication_target_loginopts = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/TargetLoginOptions/Authentication; iSCSI initiator
 constexpr property_function handle_TargetAlias = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
-constexpr property_function handle_Target_ETO = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr property_function handle_target_type = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr action_function do_Login = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr action_function do_DeleteTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
