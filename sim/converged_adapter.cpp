@@ -19,6 +19,7 @@
 #include "sim/function_config.h"
 #include "sim/iscsi_if_model.h"
 #include "sim/iscsi_route_model.h"
+#include "sim/iscsi_session_model.h"
 #include "sim/link_speed_model.h"
 #include "sim/mac_model.h"
 #include "sim/ncsi_model.h"
@@ -653,8 +654,10 @@ const FwCommand kCommands[] = {
     {2, 63, -1, cmd_read_event_log},
     {6, 6, -1, cmd_get_name},
     {6, 7, -1, cmd_set_name},
+    {6, 14, -1, cmd_get_a_session},
     {6, 16, -1, cmd_get_session_config},
     {6, 17, -1, cmd_set_session_config},
+    {6, 29, -1, cmd_active_session_ids},
     {11, 17, -1, cmd_ddr_dma_test},
     {11, 18, -1, cmd_loopback_test},
     {11, 19, -1, cmd_set_loopback_mode},
