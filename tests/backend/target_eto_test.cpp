@@ -11,6 +11,8 @@
 
 #include "backend_fixture.h"
 #include "mgmt/aw/vexo-backend/backend.h"
+#include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/iscsi_objects.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/aw/vexo-backend/nodes_initiator.h"
 #include "mgmt/aw/vexo-backend/nodes_target.h"
@@ -68,22 +70,14 @@ std::vector<std::string> build_targets(const std::vector<std::vector<int>> &targ
     if (!lhba)
         return paths;
     for (size_t t = 0; t < targets.size(); ++t) {
-        node *target = initialize_Target(lhba, nullptr, nullptr, nullptr);
+        std::string name = "iqn.2026-01.com.example:disk" + std::to_string(t);
+        node *target = setup_target(lhba, name.c_str(), nullptr, nullptr, nullptr, 0);
         EXPECT_NE(nullptr, target);
         if (!target)
             return paths;
-        paths.push_back(function + "/LogicalHBA0/Target" + std::to_string(t));
-        for (int handle : targets[t]) {
-            node *session = initialize_Session(target, nullptr, nullptr, nullptr);
-            EXPECT_NE(nullptr, session);
-            if (!session)
-                return paths;
-            node_handle *h = static_cast<node_handle *>(vexo_dmalloc(sizeof(node_handle)));
-            std::memset(h, 0, sizeof *h);
-            h->aw_port_number = 1;
-            h->session_handle = handle;
-            session->u.grp->handle = h;
-        }
+        paths.push_back(function + "/LogicalHBA0/Target" + std::to_string(instance_number(target)));
+        for (int handle : targets[t])
+            EXPECT_NE(nullptr, setup_session(target, 1, handle, 0, nullptr, nullptr, nullptr, nullptr, "1"));
     }
     return paths;
 }
@@ -195,7 +189,8 @@ TEST_F(TargetEto, TargetWithoutSessionsKeepsItsValue)
     std::vector<std::string> t = build_targets({{}});
     ASSERT_EQ(1u, t.size());
     clear_log(host.root());
-    EXPECT_EQ("30", value_at(t[0] + "/ETO"));
+    // The controller's default given when the target was made.
+    EXPECT_EQ("45", value_at(t[0] + "/ETO"));
     EXPECT_EQ(VEXO_STATUS_SUCCESS, set_at(t[0] + "/ETO", "90"));
     EXPECT_EQ("90", value_at(t[0] + "/ETO"));
     EXPECT_TRUE(fw_commands(host.root()).empty());
@@ -206,10 +201,12 @@ TEST_F(TargetEto, ClientAttachGivesTargetsWithoutSessionsTheControllerDefault)
     START(host);
     std::vector<std::string> t = build_targets({{}, {11}, {}});
     ASSERT_EQ(3u, t.size());
+    EXPECT_EQ(VEXO_STATUS_SUCCESS, set_at(t[2] + "/ETO", "90"));
+    set_adapter_field(host.root(), 0, "default_eto", 55);
     EXPECT_EQ(0, backend_client_init(1));
-    EXPECT_EQ("45", value_at(t[0] + "/ETO"));
+    EXPECT_EQ("55", value_at(t[0] + "/ETO"));
     EXPECT_EQ("20", value_at(t[1] + "/ETO"));
-    EXPECT_EQ("45", value_at(t[2] + "/ETO"));
+    EXPECT_EQ("55", value_at(t[2] + "/ETO"));
     // A target with a session is left to its session.
     node *with_session = get_node(tag_at(t[1], VEXO_NODE_GROUP));
     char cached[VEXO_VALUE_SIZE] = "";
