@@ -102,6 +102,16 @@ std::string default_name(const FwContext &c)
     return "iqn.2004-02.com.orvane:" + (mac.empty() ? std::string("initiator") : mac);
 }
 
+// Initiator commands reach the iSCSI functions only; a NIC function does not
+// know them.
+bool refused_off_iscsi(FwContext &c)
+{
+    if (c.m.adapters[c.adapter].functions[c.function].kind == "iscsi")
+        return false;
+    refuse(c, FW_STATUS_NOT_SUPPORTED, 0);
+    return true;
+}
+
 bool by_callback(const FwContext &c)
 {
     return c.m.adapters[c.adapter].functions[c.function].driver == "callback";
@@ -162,6 +172,8 @@ void cmd_set_qos(FwContext &c)
 
 void cmd_get_discovery(FwContext &c)
 {
+    if (refused_off_iscsi(c))
+        return;
     if (short_request(c, kDiscovery))
         return;
     const json &d = object_in(state(c), "discovery");
@@ -191,6 +203,8 @@ void cmd_get_discovery(FwContext &c)
 
 void cmd_set_discovery(FwContext &c)
 {
+    if (refused_off_iscsi(c))
+        return;
     if (short_request(c, kDiscovery))
         return;
     const uint8_t *r = c.req;
@@ -226,6 +240,8 @@ void cmd_set_discovery(FwContext &c)
 
 void cmd_node_attributes(FwContext &c)
 {
+    if (refused_off_iscsi(c))
+        return;
     if (short_request(c, kNodeAttributes))
         return;
     json &st = state(c);
@@ -251,6 +267,8 @@ void cmd_node_attributes(FwContext &c)
 
 void cmd_get_name(FwContext &c)
 {
+    if (refused_off_iscsi(c))
+        return;
     if (short_request(c, kNameRecord))
         return;
     json &st = state(c);
@@ -265,6 +283,8 @@ void cmd_get_name(FwContext &c)
 
 void cmd_set_name(FwContext &c)
 {
+    if (refused_off_iscsi(c))
+        return;
     if (short_request(c, kNameRecord))
         return;
     json &st = state(c);
@@ -280,6 +300,8 @@ void cmd_set_name(FwContext &c)
 
 void cmd_get_session_config(FwContext &c)
 {
+    if (refused_off_iscsi(c))
+        return;
     if (by_callback(c)) {
         refuse(c, FW_STATUS_NOT_SUPPORTED, 0);
         return;
@@ -305,6 +327,8 @@ void cmd_get_session_config(FwContext &c)
 
 void cmd_set_session_config(FwContext &c)
 {
+    if (refused_off_iscsi(c))
+        return;
     if (by_callback(c)) {
         refuse(c, FW_STATUS_NOT_SUPPORTED, 0);
         return;

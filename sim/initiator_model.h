@@ -22,7 +22,8 @@
 //                      session's extended timeout; "config_length" the
 //                      length of the configuration answer (default 276)
 // A function reached through the driver's management callback has no
-// session configuration: 6/16 and 6/17 answer as unsupported there.
+// session configuration: 6/16 and 6/17 answer as unsupported there. NIC
+// functions know none of these commands but the rate-limit read.
 //
 //   1/27  read the rate limits    1/28  write one (valid_flags 0x4, 0x40)
 //   2/28  read discovery params   2/29  write them     2/30  node attributes
