@@ -13,6 +13,7 @@
 #include "sim/diag_model.h"
 #include "sim/driver_records.h"
 #include "sim/fatlog_model.h"
+#include "sim/initiator_model.h"
 #include "sim/eventlog_model.h"
 #include "sim/fault_plan.h"
 #include "sim/function_config.h"
@@ -570,6 +571,7 @@ const FwCommand kCommands[] = {
     {1, 6, -1, cmd_flash_read},
     {1, 7, -1, cmd_flash_rom},
     {1, 27, -1, cmd_get_qos},
+    {1, 28, -1, cmd_set_qos},
     {1, 32, -1, cmd_controller_attributes},
     {1, 37, -1, cmd_get_flow_control},
     {1, 57, 1, cmd_set_link_speed},
@@ -646,9 +648,16 @@ const FwCommand kCommands[] = {
     {2, 23, -1, cmd_if_set_gateway},
     {2, 24, -1, cmd_if_ids},
     {2, 25, -1, cmd_if_info},
+    {2, 28, -1, cmd_get_discovery},
+    {2, 29, -1, cmd_set_discovery},
+    {2, 30, -1, cmd_node_attributes},
     {2, 62, -1, cmd_clear_event_log},
     {2, 63, -1, cmd_read_event_log},
+    {6, 6, -1, cmd_get_name},
+    {6, 7, -1, cmd_set_name},
     {6, 14, -1, cmd_get_a_session},
+    {6, 16, -1, cmd_get_session_config},
+    {6, 17, -1, cmd_set_session_config},
     {6, 29, -1, cmd_active_session_ids},
     {6, 59, -1, cmd_scsi_passthru},
     {11, 17, -1, cmd_ddr_dma_test},

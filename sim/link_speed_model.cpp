@@ -43,13 +43,6 @@ void refuse(FwContext &c, uint8_t status)
 
 } // namespace
 
-void cmd_get_qos(FwContext &c)
-{
-    c.answer.assign(32, 0);
-    put32(c.answer, 0,
-          static_cast<uint32_t>(function_field(c.m, c.adapter, c.function, "qos_max_bps", 0)));
-}
-
 void cmd_set_link_speed(FwContext &c)
 {
     if (c.m.adapters[c.adapter].generation == "AW2" || c.hdr.version != 1) {

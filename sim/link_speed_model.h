@@ -1,5 +1,4 @@
-// The speed setting of a simulated converged port and the legacy QoS of a
-// function:
+// The speed setting of a simulated converged port:
 //
 //   1/134  link speed: the port's configured speed code and DAC cable
 //          length, from the firmware state ("link_speed", per port) once
@@ -9,8 +8,6 @@
 //          port's configured speed; a code the port lacks (a port's
 //          "speed_codes" list, when given) answers the not-supported status
 //          of the command. The AW2 generation does not know the command.
-//   1/27   legacy QoS: the function's "qos_max_bps" (default 0) as the NIC
-//          maximum.
 //
 // The FCoE port name of the additional attributes (byte 348) comes from the
 // port's "fcoe_wwpn" ("10:00:..."; zero when not given).
@@ -22,7 +19,6 @@
 namespace hlvdsim
 {
 
-void cmd_get_qos(FwContext &c);        // 1/27
 void cmd_set_link_speed(FwContext &c); // 1/57, version 1
 void cmd_get_link_speed(FwContext &c); // 1/134
 // Writes the port's FCoE port name into an additional-attributes answer.

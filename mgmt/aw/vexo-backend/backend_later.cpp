@@ -5,7 +5,6 @@
 // answers 1.
 //
 //   login options ........................ VEXO_set_lhba_prop
-//   iSCSI targets (client variant) ....... VEXO_refresh_backend_client_iscsi_targets
 //
 // When a step lands, delete its definition here; its declaration moves to
 // the header of its own code.
@@ -14,11 +13,6 @@
 extern "C" {
 
 int VEXO_set_lhba_prop(void)
-{
-    return 1;
-}
-
-int VEXO_refresh_backend_client_iscsi_targets(void)
 {
     return 1;
 }

@@ -14,7 +14,6 @@
 
 extern "C" {
 int VEXO_set_lhba_prop(void);
-int VEXO_refresh_backend_client_iscsi_targets(void);
 }
 
 #endif

@@ -10,6 +10,7 @@
 #include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/aw/vexo-backend/nodes_nic.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
+#include "mgmt/aw/vexo-backend/target_eto.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"
 #include "mgmt/vexo/core/debug.h"
 #include "mgmt/vexo/core/hm.h"

@@ -45,9 +45,6 @@ constexpr action_function do_ErasePortandDiscoveryConfiguration = nullptr; // Ar
 
 
 // iSCSI initiator: LogicalHBA, SendTargetPortal, Target, TargetPortal, Session, Connection, LUN
-constexpr property_function handle_name_params = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/InitiatoriSCSIName; iSCSI initiator
-constexpr property_function handle_MaxBytesPerSecond = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIQoS; iSCSI initiator
-constexpr property_function handle_MaxIosPerSecond = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIQoS; iSCSI initiator
 constexpr property_function handle_NodeAttr_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
 constexpr property_function handle_intrInstStat_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
 constexpr property_function handle_intrLoginStat_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
@@ -62,7 +59,6 @@ constexpr action_function do_DeleteCHAP = nullptr; // LogicalHBA/InitiatorLoginO
 constexpr action_function do_AddTarget = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA; iSCSI initiator
 constexpr action_function do_DeleteTarget = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA; iSCSI initiator
 constexpr group_function group_Target = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
-constexpr property_function handle_Target_ETO = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr action_function do_Login = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr action_function do_DeleteTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr action_function do_AddTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
