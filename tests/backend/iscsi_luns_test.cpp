@@ -33,14 +33,14 @@ const int kSessionHandle = 0x30005; // the firmware keeps the low 16 bits
 
 // The targets of the simulated initiator: a name, its LUNs, and the
 // sessions open to it (handle and SessionStatus text).
-struct TargetSpec {
+struct TargetShape {
     std::string name;
     json luns;
     std::vector<std::pair<int, const char *>> sessions;
 };
 
 // One AW3 adapter whose iSCSI function is logged in to the targets.
-json machine(const std::vector<TargetSpec> &targets, bool attention)
+json machine(const std::vector<TargetShape> &targets, bool attention)
 {
     json m = json::parse(R"({
   "adapters": [
@@ -53,7 +53,7 @@ json machine(const std::vector<TargetSpec> &targets, bool attention)
     init["targets"] = json::array();
     init["sessions"] = json::array();
     int id = 1;
-    for (const TargetSpec &t : targets) {
+    for (const TargetShape &t : targets) {
         init["targets"].push_back({{"id", id++}, {"name", t.name}, {"luns", t.luns}});
         for (const auto &s : t.sessions)
             init["sessions"].push_back({{"handle", s.first},
@@ -87,15 +87,15 @@ protected:
     void start(const json &luns, const std::vector<std::pair<int, const char *>> &sessions = {{kSessionHandle, "Open"}},
                bool attention = false)
     {
-        start(std::vector<TargetSpec>{{kTargetName, luns, sessions}}, attention);
+        start(std::vector<TargetShape>{{kTargetName, luns, sessions}}, attention);
     }
-    void start(const std::vector<TargetSpec> &targets, bool attention = false)
+    void start(const std::vector<TargetShape> &targets, bool attention = false)
     {
         host_.reset(new SimHost(machine(targets, attention).dump()));
         start_ = vexo_counter;
         ASSERT_EQ(0, VEXO_init());
         started_ = true;
-        for (const TargetSpec &t : targets)
+        for (const TargetShape &t : targets)
             build_target(t);
         clear_log(host_->root());
     }
@@ -110,7 +110,7 @@ protected:
 
     // The Target and Session nodes the first load would build from the
     // simulated firmware.
-    void build_target(const TargetSpec &spec)
+    void build_target(const TargetShape &shape)
     {
         node *lhba = get_node(tag_at(std::string(kFunction) + "/LogicalHBA0", VEXO_NODE_GROUP));
         if (!lhba) {
@@ -119,9 +119,9 @@ protected:
             lhba = initialize_LogicalHBA(iscsi, nullptr, nullptr, nullptr);
         }
         ASSERT_NE(nullptr, lhba);
-        node *target = setup_target(lhba, spec.name.c_str(), nullptr, nullptr, nullptr, 0);
+        node *target = setup_target(lhba, shape.name.c_str(), nullptr, nullptr, nullptr, 0);
         ASSERT_NE(nullptr, target);
-        for (const auto &p : spec.sessions) {
+        for (const auto &p : shape.sessions) {
             node *s = setup_session(target, get_port_number(lhba), p.first, 0, nullptr, nullptr, nullptr, nullptr, "1");
             ASSERT_NE(nullptr, s);
             ASSERT_NE(nullptr, setup_connection(s, p.first + 1, nullptr, nullptr, nullptr, nullptr));
@@ -275,7 +275,7 @@ TEST_F(IscsiLuns, ReportLunsAsksAgainWithRoomForTheWholeList)
         {3, {16, 32}, 3},
         {300, {16, 2048}, 255}, // a list of 2048 bytes or more: 255 LUNs
     };
-    std::vector<TargetSpec> targets;
+    std::vector<TargetShape> targets;
     for (const auto &r : rows) {
         json luns = json::array();
         for (int i = 0; i < r.luns; ++i)

@@ -33,7 +33,7 @@ const char kOneIscsi[] = R"({
       "firmware": { "active": "10.2.370.15", "flash": "10.2.370.15", "boot": "10.2.370.1" },
       "functions": [
         { "bus": 4, "function": 2, "kind": "iscsi", "vendor": "0x19A2", "device_id": "0x0712", "port": 0,
-          "mac": "00:00:C9:B3:00:22" } ] }
+          "mac": "00:00:C9:B3:00:22", "initiator": { "name": "iqn.1998-01.com.example:host" } } ] }
   ]
 })";
 
@@ -450,8 +450,7 @@ TEST_F(LoginOptionFiles, AddedTargetLineIsAppendedOnceWithTheInitiatorOptions)
     put("intr_logopts.txt", key() + ",Yes,No,CRC32C,None,None,,,,,,Preferred,\n");
     node *t = add_target("iqn.2001-04.com.example:disk1");
     ASSERT_NE(nullptr, t);
-    node *name_group = internal_get_node(lhba_, "InitiatoriSCSIName", VEXO_NODE_GROUP);
-    set_prop_val(name_group, "InitiatoriSCSIName", "iqn.1998-01.com.example:host");
+    // The initiator's name in the line is the one the firmware holds.
     const std::string line = key() + ",iqn.2001-04.com.example:disk1,10.0.0.1,3260,,iqn.1998-01.com.example:host,"
                                      "Yes,No,CRC32C,None,None,,,,,Static,Prohibited,Preferred,Prohibited,True\n";
     for (int i = 0; i < 2; ++i) {
@@ -490,7 +489,7 @@ TEST_F(LoginOptionFiles, DiscoveredTargetTakesItsPortalsOptionsOrElseTheInitiato
         node *t = add_target(c.name, 1);
         ASSERT_NE(nullptr, t);
         EXPECT_EQ(0, VEXO_add_target_into_file(lhba_, t, c.name, c.ip, "3260", nullptr, ""));
-        expect += key() + "," + c.name + "," + c.ip + ",3260,,iqn.tq," + c.expect_values + ",\n";
+        expect += key() + "," + c.name + "," + c.ip + ",3260,,iqn.1998-01.com.example:host," + c.expect_values + ",\n";
     }
     EXPECT_EQ(expect, get("savetgt.txt"));
 }
