@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "mgmt/aw/vexo-backend/iscsi_tcpip.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/aw/vexo-backend/nodes_iscsi.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
@@ -69,15 +70,6 @@ void put_le32(uint8_t *p, uint32_t v)
 void dotted(const uint8_t *a, char out[kDottedSize])
 {
     std::snprintf(out, kDottedSize, "%d.%d.%d.%d", a[0], a[1], a[2], a[3]);
-}
-
-// The interface record that the interface reader keeps in the handle of
-// TCPIPConfiguration; null when the interface was never read.
-const node_handle *interface_record(const node *tcpip)
-{
-    if (!tcpip || tcpip->node_type != VEXO_NODE_GROUP || !tcpip->u.grp)
-        return nullptr;
-    return static_cast<const node_handle *>(tcpip->u.grp->handle);
 }
 
 node *parent_of(node *n)
@@ -149,7 +141,7 @@ struct ActionTarget {
 
 bool action_target(node *tcpip, node *action_node, ActionTarget *t)
 {
-    const node_handle *h = interface_record(tcpip);
+    const node_handle *h = tcpip_interface(tcpip);
     if (!h)
         return false;
     t->aw_port_number = h->aw_port_number;
