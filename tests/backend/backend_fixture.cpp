@@ -210,4 +210,12 @@ void plan_status(const std::string &sysroot, int subsystem, int opcode, int stat
     ASSERT_GT(hlvdsim::fault_add(sysroot, f, &err), 0) << err;
 }
 
+std::vector<uint8_t> hex_bytes(const std::string &hex)
+{
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    return out;
+}
+
 } // namespace backendtest

@@ -3,6 +3,7 @@
 #ifndef HLVD_TESTS_BACKEND_FIXTURE_H
 #define HLVD_TESTS_BACKEND_FIXTURE_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@ std::pair<VEXO_status_t, std::string> last_status();
 std::vector<std::pair<int, int>> fw_commands(const std::string &sysroot);
 std::vector<nlohmann::json> fw_entries(const std::string &sysroot);
 void clear_log(const std::string &sysroot);
+// The bytes of a command log payload given as hexadecimal text.
+std::vector<uint8_t> hex_bytes(const std::string &hex);
 
 // Changes the machine state: the driver of function `function` of adapter
 // `adapter` ("callback", "legacy", "none"), or a field of an adapter.

@@ -57,14 +57,6 @@ const char kMachine[] = R"({
   ]
 })";
 
-std::vector<uint8_t> unhex(const std::string &hex)
-{
-    std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        out.push_back(static_cast<uint8_t>(std::strtoul(hex.substr(i, 2).c_str(), nullptr, 16)));
-    return out;
-}
-
 uint32_t word_at(const std::vector<uint8_t> &b, size_t at)
 {
     return at + 4 <= b.size() ? static_cast<uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24)
@@ -179,7 +171,7 @@ TEST_F(IscsiIpv6, ReadsStateAddressesAndGateway)
     std::vector<nlohmann::json> info = sent(25);
     ASSERT_EQ(1u, info.size());
     EXPECT_EQ(1, info[0].value("version", 0));
-    std::vector<uint8_t> req = unhex(info[0].value("payload", ""));
+    std::vector<uint8_t> req = hex_bytes(info[0].value("payload", ""));
     EXPECT_EQ(9u, word_at(req, 0));
     EXPECT_EQ(0x10u, word_at(req, 4));
     EXPECT_EQ(LL, value_at(g + "/InitiatorLinkLocalAddress"));
@@ -227,7 +219,7 @@ TEST_F(IscsiIpv6, ConfigureIPv6AddressReplacesTheSelectedAddress)
     EXPECT_EQ(0, act(g, "ConfigureIPv6Address", {"1", "2001:db8::30"}));
     std::vector<nlohmann::json> rec = sent(21);
     ASSERT_EQ(2u, rec.size());
-    std::vector<uint8_t> del = unhex(rec[0].value("payload", "")), add = unhex(rec[1].value("payload", ""));
+    std::vector<uint8_t> del = hex_bytes(rec[0].value("payload", "")), add = hex_bytes(rec[1].value("payload", ""));
     EXPECT_EQ(2u, word_at(del, 4));
     EXPECT_EQ(9u, word_at(del, 8));
     EXPECT_EQ(0x30, del[14]);
@@ -245,8 +237,8 @@ TEST_F(IscsiIpv6, ConfigureIPv6AddressReplacesTheSelectedAddress)
     clear_log(host_.root());
     EXPECT_EQ(0, act(g, "ConfigureIPv6Address", {"0", ZERO6}));
     ASSERT_EQ(1u, sent(21).size());
-    EXPECT_EQ(2u, word_at(unhex(sent(21)[0].value("payload", "")), 4));
-    EXPECT_EQ(0x50, unhex(sent(21)[0].value("payload", ""))[14]);
+    EXPECT_EQ(2u, word_at(hex_bytes(sent(21)[0].value("payload", "")), 4));
+    EXPECT_EQ(0x50, hex_bytes(sent(21)[0].value("payload", ""))[14]);
     EXPECT_TRUE(firmware_addresses(0, 0x50).empty());
     EXPECT_EQ(ZERO6, value_at(g + "/InitiatorLinkLocalAddress"));
 
@@ -304,7 +296,7 @@ TEST_F(IscsiIpv6, GatewayWrite)
     EXPECT_EQ(0, set_at(g + "/DefaultIPv6Gateway", "2001:db8::3"));
     std::vector<nlohmann::json> mod = sent(23);
     ASSERT_EQ(2u, mod.size());
-    std::vector<uint8_t> del = unhex(mod[0].value("payload", "")), add = unhex(mod[1].value("payload", ""));
+    std::vector<uint8_t> del = hex_bytes(mod[0].value("payload", "")), add = hex_bytes(mod[1].value("payload", ""));
     EXPECT_EQ(2u, word_at(del, 0));
     EXPECT_EQ(24, del[4]);
     EXPECT_EQ(0x10, del[7]);
@@ -339,13 +331,13 @@ TEST_F(IscsiIpv6, AutoAssignClearsTheStaticSettingsWithOneRequestForBothTypes)
     std::vector<std::pair<int, int>> order;
     for (const nlohmann::json &e : fw_entries(host_.root()))
         if (e.value("opcode", 0) == 21 || e.value("opcode", 0) == 23 || e.value("opcode", 0) == 17)
-            order.push_back({e.value("opcode", 0), e.value("opcode", 0) == 21 ? unhex(e.value("payload", ""))[31] : 0});
+            order.push_back({e.value("opcode", 0), e.value("opcode", 0) == 21 ? hex_bytes(e.value("payload", ""))[31] : 0});
     const std::vector<std::pair<int, int>> want = {{23, 0}, {21, 0x20}, {21, 0x10}, {17, 0}};
     EXPECT_EQ(want, order);
     std::vector<nlohmann::json> start = sent(17);
     ASSERT_EQ(1u, start.size());
     std::string dhcp_request = start[0].value("payload", "");
-    std::vector<uint8_t> req = unhex(dhcp_request);
+    std::vector<uint8_t> req = hex_bytes(dhcp_request);
     EXPECT_EQ(9u, word_at(req, 0));
     EXPECT_EQ(0x90u, word_at(req, 4));
     EXPECT_EQ(1u, word_at(req, 8));
@@ -356,7 +348,7 @@ TEST_F(IscsiIpv6, AutoAssignClearsTheStaticSettingsWithOneRequestForBothTypes)
     clear_log(host_.root());
     EXPECT_EQ(0, act(g, "AutoAssignDisable"));
     ASSERT_EQ(1u, sent(18).size());
-    req = unhex(sent(18)[0].value("payload", ""));
+    req = hex_bytes(sent(18)[0].value("payload", ""));
     EXPECT_EQ(9u, word_at(req, 0));
     EXPECT_EQ(0x90u, word_at(req, 4));
 

@@ -59,14 +59,6 @@ std::ostream &operator<<(std::ostream &os, const Route &r)
     return os << r.destination << "/" << r.mask << " via " << r.gateway;
 }
 
-std::vector<uint8_t> from_hex(const std::string &hex)
-{
-    std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-    return out;
-}
-
 class IscsiRoutes : public ::testing::Test {
 protected:
     void SetUp() override
@@ -168,7 +160,7 @@ protected:
         int seen = 0;
         for (const nlohmann::json &e : fw_entries(host_.root()))
             if (e.value("subsystem", 0) == 2 && e.value("opcode", 0) == opcode) {
-                out = from_hex(e.value("payload", ""));
+                out = hex_bytes(e.value("payload", ""));
                 ++seen;
             }
         EXPECT_EQ(1, seen) << "opcode " << opcode;

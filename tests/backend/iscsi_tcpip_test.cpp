@@ -42,14 +42,6 @@ const char kMachine[] = R"({
   ]
 })";
 
-std::vector<uint8_t> unhex(const std::string &hex)
-{
-    std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        out.push_back(static_cast<uint8_t>(std::strtoul(hex.substr(i, 2).c_str(), nullptr, 16)));
-    return out;
-}
-
 uint32_t word_at(const std::vector<uint8_t> &b, size_t at)
 {
     return at + 4 <= b.size() ? static_cast<uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24)
@@ -133,7 +125,7 @@ TEST_F(IscsiTcpip, ReadsAddressDhcpAndVlanAndBindsTheInterface)
     EXPECT_EQ(132, ids[0].value("request_length", 0));
     ASSERT_FALSE(info.empty());
     EXPECT_EQ(1296, info[0].value("request_length", 0));
-    std::vector<uint8_t> req = unhex(info[0].value("payload", ""));
+    std::vector<uint8_t> req = hex_bytes(info[0].value("payload", ""));
     EXPECT_EQ(7u, word_at(req, 0)) << "the listed interface is the one read";
     EXPECT_EQ(1u, word_at(req, 4));
     node *tcpip = get_node(tag_at(g, VEXO_NODE_GROUP));
@@ -229,7 +221,7 @@ TEST_F(IscsiTcpip, ConfigureIPAddressReplacesTheRecordAndJudgesItsStatus)
         EXPECT_EQ(r.status, last_status().first);
         std::vector<nlohmann::json> rec = sent(21);
         ASSERT_EQ(2u, rec.size());
-        std::vector<uint8_t> del = unhex(rec[0].value("payload", "")), add = unhex(rec[1].value("payload", ""));
+        std::vector<uint8_t> del = hex_bytes(rec[0].value("payload", "")), add = hex_bytes(rec[1].value("payload", ""));
         EXPECT_EQ(56, rec[1].value("request_length", 0));
         EXPECT_EQ(1u, word_at(del, 0));
         EXPECT_EQ(2u, word_at(del, 4));
@@ -256,7 +248,7 @@ TEST_F(IscsiTcpip, RefusedAddPutsTheOldAddressBack)
     EXPECT_EQ(VEXO_STATUS_CANNOT_MODIFY_IP_RECORD, last_status().first);
     std::vector<nlohmann::json> rec = sent(21);
     ASSERT_EQ(3u, rec.size());
-    EXPECT_EQ(1u, word_at(unhex(rec[2].value("payload", "")), 4));
+    EXPECT_EQ(1u, word_at(hex_bytes(rec[2].value("payload", "")), 4));
     hlvdsim::fault_clear(host_.root());
     nlohmann::json fw = firmware(0);
     ASSERT_EQ(1u, fw["addresses"].size());
@@ -273,14 +265,14 @@ TEST_F(IscsiTcpip, DhcpEnableClearsTheStaticSettingsAndStartsDhcp)
     clear_log(host_.root());
     EXPECT_EQ(0, act(g, "DHCPEnable"));
     ASSERT_EQ(1u, sent(21).size());
-    EXPECT_EQ(2u, word_at(unhex(sent(21)[0].value("payload", "")), 4));
+    EXPECT_EQ(2u, word_at(hex_bytes(sent(21)[0].value("payload", "")), 4));
     ASSERT_EQ(1u, sent(23).size());
-    std::vector<uint8_t> gw = unhex(sent(23)[0].value("payload", ""));
+    std::vector<uint8_t> gw = hex_bytes(sent(23)[0].value("payload", ""));
     EXPECT_EQ(2u, word_at(gw, 0));
     EXPECT_EQ(10, gw[8]);
     std::vector<nlohmann::json> start = sent(17);
     ASSERT_EQ(1u, start.size());
-    std::vector<uint8_t> req = unhex(start[0].value("payload", ""));
+    std::vector<uint8_t> req = hex_bytes(start[0].value("payload", ""));
     EXPECT_EQ(7u, word_at(req, 0));
     EXPECT_EQ(5u, word_at(req, 4));
     EXPECT_EQ(1u, word_at(req, 8));
@@ -305,7 +297,7 @@ TEST_F(IscsiTcpip, DhcpEnableClearsTheStaticSettingsAndStartsDhcp)
     clear_log(host_.root());
     EXPECT_EQ(0, act(g, "DHCPDisable"));
     ASSERT_EQ(1u, sent(18).size());
-    EXPECT_EQ(5u, word_at(unhex(sent(18)[0].value("payload", "")), 4));
+    EXPECT_EQ(5u, word_at(hex_bytes(sent(18)[0].value("payload", "")), 4));
     EXPECT_EQ("False", value_at(g + "/DHCPEnabled"));
     EXPECT_EQ("0.0.0.0", value_at(g + "/InitiatorIPAddress"));
 }
@@ -362,7 +354,7 @@ TEST_F(IscsiTcpip, VlanWordsAndTheirReading)
         EXPECT_EQ(0, act(g, r.action, r.args));
         std::vector<nlohmann::json> set = sent(14);
         ASSERT_EQ(1u, set.size());
-        std::vector<uint8_t> req = unhex(set[0].value("payload", ""));
+        std::vector<uint8_t> req = hex_bytes(set[0].value("payload", ""));
         EXPECT_EQ(7u, word_at(req, 0));
         EXPECT_EQ(r.word, word_at(req, 4));
         // The action rereads the interface into the stored properties.
@@ -387,7 +379,7 @@ TEST_F(IscsiTcpip, DefaultGatewayWriteReplacesTheGateway)
     EXPECT_EQ(0, set_at(g + "/DefaultGateway", "10.1.1.254"));
     std::vector<nlohmann::json> mod = sent(23);
     ASSERT_EQ(2u, mod.size());
-    std::vector<uint8_t> del = unhex(mod[0].value("payload", "")), add = unhex(mod[1].value("payload", ""));
+    std::vector<uint8_t> del = hex_bytes(mod[0].value("payload", "")), add = hex_bytes(mod[1].value("payload", ""));
     EXPECT_EQ(2u, word_at(del, 0));
     EXPECT_EQ(0, del[4]) << "an IPv4 delete leaves SizeOfStructure 0";
     EXPECT_EQ(1, del[7]);
@@ -425,7 +417,7 @@ TEST_F(IscsiTcpip, DeleteDefaultGateway)
     clear_log(host_.root());
     EXPECT_EQ(0, act(g, "DeleteDefaultGateway"));
     ASSERT_EQ(1u, sent(23).size());
-    EXPECT_EQ(2u, word_at(unhex(sent(23)[0].value("payload", "")), 0));
+    EXPECT_EQ(2u, word_at(hex_bytes(sent(23)[0].value("payload", "")), 0));
     EXPECT_EQ("0.0.0.0", value_at(g + "/DefaultGateway"));
     // Nothing left to delete: no command.
     clear_log(host_.root());

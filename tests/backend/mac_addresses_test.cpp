@@ -88,14 +88,6 @@ std::string iscsi_config(unsigned bus, unsigned fn)
     return p.empty() ? p : p + "/Network/NICConfiguration";
 }
 
-std::vector<uint8_t> bytes_of(const std::string &hex)
-{
-    std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-    return out;
-}
-
 uint32_t le32(const std::vector<uint8_t> &b, size_t at)
 {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
@@ -172,7 +164,7 @@ TEST_F(MacAddresses, EachGenerationShowsItsCurrentAndConfiguredMac)
     value_at(nic(5, 0) + "/PermanentMACAddress");
     std::vector<nlohmann::json> sent = commands_of("trelmont");
     ASSERT_EQ(1u, sent.size());
-    EXPECT_EQ(0u, le32(bytes_of(sent[0].value("payload", "")), 0));
+    EXPECT_EQ(0u, le32(hex_bytes(sent[0].value("payload", "")), 0));
     EXPECT_EQ(22620, sent[0].value("request_length", 0));
 }
 
@@ -187,11 +179,11 @@ TEST_F(MacAddresses, ConfiguredMacWrittenToANicFunction)
     std::vector<nlohmann::json> sent = commands_of("aw3");
     ASSERT_EQ(2u, sent.size());
     EXPECT_EQ(164, sent[0].value("opcode", 0));
-    EXPECT_EQ(2u << 8, le32(bytes_of(sent[0].value("payload", "")), 0));
+    EXPECT_EQ(2u << 8, le32(hex_bytes(sent[0].value("payload", "")), 0));
     EXPECT_EQ(165, sent[1].value("opcode", 0));
     EXPECT_EQ(1, sent[1].value("version", 0));
     EXPECT_EQ(184, sent[1].value("request_length", 0));
-    std::vector<uint8_t> p = bytes_of(sent[1].value("payload", ""));
+    std::vector<uint8_t> p = hex_bytes(sent[1].value("payload", ""));
     ASSERT_EQ(64u, p.size());
     EXPECT_EQ(0u, le32(p, 0)); // profile 0, no ISAP descriptor
     EXPECT_EQ(1u, le32(p, 4));
@@ -233,7 +225,7 @@ TEST_F(MacAddresses, ConfiguredMacWrittenToAnIscsiFunctionShowsAtTheNextRead)
     std::vector<nlohmann::json> sent = commands_of("aw3");
     ASSERT_EQ(2u, sent.size());
     EXPECT_EQ("iscsi", sent[1].value("driver", ""));
-    std::vector<uint8_t> p = bytes_of(sent[1].value("payload", ""));
+    std::vector<uint8_t> p = hex_bytes(sent[1].value("payload", ""));
     EXPECT_EQ(0x52u, p[8]);
     EXPECT_EQ(2u, (le32(p, 12) >> 16) & 0x3FF);
     EXPECT_EQ(0xFFFFFFFFu, le32(p, 8 + 36));
@@ -395,7 +387,7 @@ protected:
         std::vector<int> out;
         for (const nlohmann::json &e : fw_entries(host_.root()))
             if (e.value("subsystem", 0) == 1 && e.value("opcode", 0) == 1)
-                out.push_back(bytes_of(e.value("payload", ""))[0]);
+                out.push_back(hex_bytes(e.value("payload", ""))[0]);
         return out;
     }
 
@@ -438,7 +430,7 @@ TEST_F(FactoryMacs, Aw3FunctionThreeTakesItsEntryOfTheTypeNineAnswer)
     bool type9 = false;
     for (const nlohmann::json &e : fw_entries(host_.root()))
         if (e.value("adapter", "") == "aw3" && e.value("opcode", 0) == 1 && e.value("subsystem", 0) == 1)
-            type9 = type9 || bytes_of(e.value("payload", ""))[0] == 9;
+            type9 = type9 || hex_bytes(e.value("payload", ""))[0] == 9;
     EXPECT_TRUE(type9);
 }
 
@@ -536,7 +528,7 @@ TEST_F(FactoryMacs, VolatileMacReadWrittenAndUnchangedWriteSendsNothing)
     EXPECT_EQ(21, sent[0].value("subsystem", 0));
     EXPECT_EQ(4, sent[0].value("opcode", 0));
     EXPECT_EQ("nic", sent[0].value("driver", ""));
-    std::vector<uint8_t> p = bytes_of(sent[0].value("payload", ""));
+    std::vector<uint8_t> p = hex_bytes(sent[0].value("payload", ""));
     EXPECT_EQ(0x80000001u, le32(p, 0));
     EXPECT_EQ((std::vector<uint8_t>{0x02, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE}), std::vector<uint8_t>(p.begin() + 4, p.begin() + 10));
     for (size_t i = 10; i < 48; ++i)
@@ -677,7 +669,7 @@ TEST_F(VirtualMacReset, ConfiguredFunctionMacComesFromTheMacListOfThatFunction)
     ASSERT_EQ(1u, sent.size());
     EXPECT_EQ(147, sent[0].value("opcode", 0));
     EXPECT_EQ(3, sent[0].value("pf", 0)) << "function number plus one";
-    std::vector<uint8_t> p = bytes_of(sent[0].value("payload", ""));
+    std::vector<uint8_t> p = hex_bytes(sent[0].value("payload", ""));
     EXPECT_EQ(9, p[0]);
     EXPECT_EQ(1, p[1]);
 

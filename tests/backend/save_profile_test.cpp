@@ -84,14 +84,6 @@ const char kMachine[] = R"({
 
 enum { kTrl, kOem, kDuo };
 
-std::vector<uint8_t> bytes_of(const std::string &hex)
-{
-    std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-    return out;
-}
-
 uint32_t le32(const std::vector<uint8_t> &b, size_t at)
 {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
@@ -376,7 +368,7 @@ TEST_F(SaveProfile, ChannelsAreRebuiltWithTheirSettingsCarriedAcross)
     // After the table: one-descriptor writes that put the saved values back.
     bool bandwidth = false, lpvid = false, lld = false;
     for (size_t i = 1; i < w.size(); ++i) {
-        std::vector<uint8_t> p = bytes_of(w[i].value("payload", ""));
+        std::vector<uint8_t> p = hex_bytes(w[i].value("payload", ""));
         ASSERT_GE(p.size(), 64u);
         EXPECT_EQ(1u, le32(p, 4)) << "one descriptor";
         uint32_t pf = (le32(p, 12) >> 16) & 0x3FF;
@@ -524,7 +516,7 @@ TEST_F(SaveProfile, OemAdapterResetsMacsAndErasesWwnsWhenGoingBackToNone)
             continue;
         }
         ASSERT_EQ(1u, erase.size());
-        std::vector<uint8_t> p = bytes_of(erase[0].value("payload", ""));
+        std::vector<uint8_t> p = hex_bytes(erase[0].value("payload", ""));
         ASSERT_GE(p.size(), 20u);
         EXPECT_EQ(3u, le32(p, 0));
         EXPECT_EQ(27u, le32(p, 4));

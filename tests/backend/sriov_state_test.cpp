@@ -108,14 +108,6 @@ std::string nic(unsigned bus, unsigned fn)
     return "";
 }
 
-std::vector<uint8_t> bytes_of(const std::string &hex)
-{
-    std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-    return out;
-}
-
 uint32_t le32(const std::vector<uint8_t> &b, size_t at)
 {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
@@ -226,14 +218,14 @@ TEST_F(SriovState, ReadsPerGeneration)
     value_at(nic(5, 1) + "/SRIOVState");
     std::vector<json> sent = commands_of("trelmont");
     ASSERT_EQ(2u, sent.size());
-    EXPECT_EQ(0u, le32(bytes_of(sent[1].value("payload", "")), 0));
+    EXPECT_EQ(0u, le32(hex_bytes(sent[1].value("payload", "")), 0));
     EXPECT_EQ("nic", sent[1].value("driver", ""));
     // Varrow asks for profile 0's active configuration.
     clear_log(host_.root());
     value_at(nic(6, 0) + "/SRIOVState");
     sent = commands_of("varrow");
     ASSERT_EQ(1u, sent.size());
-    EXPECT_EQ(2u << 8, le32(bytes_of(sent[0].value("payload", "")), 0));
+    EXPECT_EQ(2u << 8, le32(hex_bytes(sent[0].value("payload", "")), 0));
     EXPECT_EQ(18436, sent[0].value("request_length", 0));
 }
 
@@ -260,7 +252,7 @@ TEST_F(SriovState, ActiveProfileShowsTheRunningStateOnTrelmontOnly)
     std::vector<json> sent = commands_of("trelmont");
     ASSERT_EQ(4u, sent.size());
     EXPECT_EQ(164, sent[1].value("opcode", 0));
-    EXPECT_EQ(2u << 8, le32(bytes_of(sent[1].value("payload", "")), 0)) << "the active configuration";
+    EXPECT_EQ(2u << 8, le32(hex_bytes(sent[1].value("payload", "")), 0)) << "the active configuration";
 
     std::string n = adapter_path("TRLSR02");
     std::string nf = profile_function(n, "ActiveProfile", "0x0");
@@ -462,8 +454,8 @@ TEST_F(SriovState, TrelmontWritesTheWholeTableAndShowsItAfterReboot)
     ASSERT_GE(sent.size(), 3u);
     const json &census = sent[sent.size() - 3];
     EXPECT_EQ(164, census.value("opcode", 0));
-    EXPECT_EQ(1u << 10, le32(bytes_of(census.value("payload", "")), 0));
-    EXPECT_EQ(0u, le32(bytes_of(sent[sent.size() - 2].value("payload", "")), 0));
+    EXPECT_EQ(1u << 10, le32(hex_bytes(census.value("payload", "")), 0));
+    EXPECT_EQ(0u, le32(hex_bytes(sent[sent.size() - 2].value("payload", "")), 0));
     const json &w = sent.back();
     EXPECT_EQ(165, w.value("opcode", 0));
     EXPECT_EQ(252, w.value("request_length", 0));
