@@ -10,6 +10,7 @@
 #include "mgmt/aw/vexo-backend/nodes_iscsi.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/aw/vexo-backend/persistence_files.h"
+#include "mgmt/aw/vexo-backend/persistent_targets.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/hm_builder.h"
 

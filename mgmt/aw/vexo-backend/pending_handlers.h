@@ -48,7 +48,6 @@ constexpr action_function do_ErasePortandDiscoveryConfiguration = nullptr; // Ar
 constexpr property_function handle_NodeAttr_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
 constexpr property_function handle_intrInstStat_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
 constexpr property_function handle_intrLoginStat_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
-constexpr group_function group_Discovery = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
 constexpr property_function handle_DiscoverBootTargetThruDHCP = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
 constexpr action_function do_AddSendTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
 constexpr action_function do_DeleteSendTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
