@@ -17,6 +17,7 @@
 #include "sim/eventlog_model.h"
 #include "sim/fault_plan.h"
 #include "sim/function_config.h"
+#include "sim/iscsi_boot_model.h"
 #include "sim/iscsi_if_model.h"
 #include "sim/iscsi_route_model.h"
 #include "sim/iscsi_session_model.h"
@@ -659,6 +660,11 @@ const FwCommand kCommands[] = {
     {6, 16, -1, cmd_get_session_config},
     {6, 17, -1, cmd_set_session_config},
     {6, 29, -1, cmd_active_session_ids},
+    {6, 53, -1, cmd_set_boot_target},
+    {6, 54, -1, cmd_get_boot_lun},
+    {6, 55, -1, cmd_set_boot_lun},
+    {6, 57, -1, cmd_get_bios_cfg},
+    {6, 58, -1, cmd_set_bios_cfg},
     {6, 59, -1, cmd_scsi_passthru},
     {11, 17, -1, cmd_ddr_dma_test},
     {11, 18, -1, cmd_loopback_test},
