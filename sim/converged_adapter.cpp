@@ -19,6 +19,7 @@
 #include "sim/function_config.h"
 #include "sim/iscsi_boot_model.h"
 #include "sim/iscsi_if_model.h"
+#include "sim/iscsi_region_model.h"
 #include "sim/iscsi_route_model.h"
 #include "sim/iscsi_session_model.h"
 #include "sim/link_speed_model.h"
@@ -629,7 +630,7 @@ const FwCommand kCommands[] = {
     {1, 166, -1, cmd_profile_list},
     {1, 167, -1, cmd_get_active_profile},
     {1, 168, -1, cmd_set_active_profile},
-    {1, 171, 1, cmd_read_object_nic},
+    {1, 171, 1, cmd_read_object_region},
     {1, 172, 1, cmd_write_object},
     {1, 191, -1, cmd_set_features},
     {1, 201, -1, cmd_get_link_reconfig},
