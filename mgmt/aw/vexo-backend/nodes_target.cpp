@@ -3,6 +3,8 @@
 // from the initiator's login-option property set.
 #include "mgmt/aw/vexo-backend/nodes_target.h"
 
+#include "mgmt/aw/vexo-backend/boot_settings.h"
+#include "mgmt/aw/vexo-backend/boot_targets.h"
 #include "mgmt/aw/vexo-backend/iscsi_objects.h"
 #include "mgmt/aw/vexo-backend/login_options.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"

@@ -33,8 +33,6 @@ constexpr action_function do_ConfigureiSNSServer = nullptr; // Arcwright/iSCSIPh
 constexpr action_function do_DeleteiSNSServer = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 constexpr action_function do_EraseConfiguration = nullptr; // Arcwright/iSCSIPhysicalHBA; back end
 constexpr group_function group_iSNS = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
-constexpr property_function handle_iSCSIBIOSEnable = nullptr; // Arcwright/iSCSIPhysicalHBA; iSCSI initiator
-constexpr property_function handle_MPIOEnabled = nullptr; // Arcwright/iSCSIPhysicalHBA; iSCSI initiator
 constexpr property_function handle_discoveryparams = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 
 // Port groups PortDiscoveryAndConfiguration with ChannelManagement/Channel,
@@ -49,7 +47,6 @@ constexpr property_function handle_NodeAttr_properties = nullptr; // Arcwright/i
 constexpr property_function handle_intrInstStat_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
 constexpr property_function handle_intrLoginStat_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
 constexpr group_function group_Discovery = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
-constexpr property_function handle_DiscoverBootTargetThruDHCP = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
 constexpr action_function do_AddSendTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
 constexpr action_function do_DeleteSendTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
 constexpr action_function do_RefreshAvailableTargets = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
@@ -64,8 +61,4 @@ constexpr action_function do_DeleteTargetPortal = nullptr; // Arcwright/iSCSIPhy
 constexpr action_function do_AddTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr action_function do_Logout = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr property_function handle_SsnAttr_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session/iSCSISessionStatistics; iSCSI initiator
-constexpr property_function handle_boot_session = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session; iSCSI initiator
-constexpr property_function handle_BootTargetPriority = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session; iSCSI initiator
-constexpr action_function do_ConfigureBootTarget = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session; iSCSI initiator
-constexpr property_function handle_BootLUN = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/LUN; iSCSI initiator
 #endif
