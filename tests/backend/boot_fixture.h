@@ -119,8 +119,12 @@ protected:
     {
         node *s = setup_session(target(name), get_port_number(lhba_), handle, 0, nullptr, nullptr, nullptr, nullptr,
                                 "1");
-        if (s)
+        if (s) {
             setup_connection(s, 100 + handle, nullptr, nullptr, nullptr, nullptr);
+            // The session's ISIDQualifier and the rest of its properties.
+            EXPECT_EQ(0, get_session_attribs(get_port_number(lhba_), get_domain_id(lhba_),
+                                             get_phba_port_number(lhba_), s));
+        }
         return s;
     }
     static node *prop(node *group, const char *name)

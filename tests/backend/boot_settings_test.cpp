@@ -35,7 +35,8 @@ protected:
     }
     std::string sim_boot_lun(int handle) const
     {
-        for (const auto &s : adapter()["functions"][0]["initiator"]["sessions"])
+        const nlohmann::json a = adapter();
+        for (const auto &s : a["functions"][0]["initiator"]["sessions"])
             if (s.value("handle", -1) == handle)
                 return s.value("boot_lun", std::string("none"));
         return "no session";

@@ -35,9 +35,9 @@ TEST_F(BootTargets, ConfigureOnTrelmontMarksWritesEntriesAndRefusesAUsedPriority
         {b, 2, "True", "Primary", VEXO_STATUS_BOOT_TARGET_TYPE_EXISTS, 0, {{1, 1, 1}}},
         // The primary's entry survives the secondary's add.
         {b, 2, "True", "Secondary", VEXO_STATUS_SUCCESS, 0x100, {{1, 1, 1}, {2, 2, 2}}},
-        // No priority named: code 0.
-        {c, 4, "True", "", VEXO_STATUS_SUCCESS, 0x100, {{1, 1, 1}, {2, 2, 2}, {4, 0, 3}}},
-        {a, 1, "False", "", VEXO_STATUS_SUCCESS, 0, {{2, 2, 2}, {4, 0, 3}}},
+        // "None": code 0.
+        {c, 4, "True", "None", VEXO_STATUS_SUCCESS, 0x100, {{1, 1, 1}, {2, 2, 2}, {4, 0, 3}}},
+        {a, 1, "False", "None", VEXO_STATUS_SUCCESS, 0, {{2, 2, 2}, {4, 0, 3}}},
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(std::string(r.boot) + "/" + r.priority + " on " + std::to_string(r.handle));
@@ -84,16 +84,17 @@ TEST_F(BootTargets, FailuresAfterTheCheckLeaveNoMark)
     start();
     node *a = session("a", 1);
     ASSERT_NE(nullptr, a);
-    // A Target without a Session cannot be counted.
-    ASSERT_NE(nullptr, target("empty"));
-    EXPECT_EQ(VEXO_STATUS_FAILURE, act(a, "ConfigureBootTarget", {"True", "Primary"}));
-    EXPECT_EQ(0, flags(1));
-    EXPECT_EQ(0u, entries(region(3)).boot.size());
-
     // The firmware refuses the mark.
     backendtest::plan_status(host_->root(), 6, 53, 2);
     EXPECT_EQ(VEXO_STATUS_FAILURE, set(a, "iSCSIBoot", "True"));
     EXPECT_EQ(VEXO_STATUS_SET_BOOT_TARGET, last_status().first);
+    EXPECT_EQ(0, flags(1));
+
+    // A Target without a Session cannot be checked or counted.
+    ASSERT_NE(nullptr, target("empty"));
+    EXPECT_EQ(VEXO_STATUS_FAILURE, act(a, "ConfigureBootTarget", {"True", "Primary"}));
+    EXPECT_EQ(0, flags(1));
+    EXPECT_EQ(0u, entries(region(3)).boot.size());
 }
 
 TEST_F(BootTargets, TheRegionWriteFailingTakesTheMarkBack)
@@ -120,6 +121,8 @@ TEST_F(BootTargets, OtherGenerationsChangeOnlyTheFirmwareMark)
         EXPECT_EQ(VEXO_STATUS_SUCCESS, act(a, "ConfigureBootTarget", {"True", "Primary"}));
         EXPECT_EQ(0x100, flags(1));
         EXPECT_EQ(0, sent(1, 172));
+        // A set equal to the cached value returns at once, so read first.
+        EXPECT_EQ("True", get(a, "iSCSIBoot"));
         EXPECT_EQ(VEXO_STATUS_SUCCESS, set(a, "iSCSIBoot", "False"));
         EXPECT_EQ(0, flags(1));
         EXPECT_EQ(0, sent(1, 172));
