@@ -20,6 +20,7 @@
 #include "sim/iscsi_if_model.h"
 #include "sim/iscsi_route_model.h"
 #include "sim/iscsi_session_model.h"
+#include "sim/iscsi_target_model.h"
 #include "sim/link_speed_model.h"
 #include "sim/mac_model.h"
 #include "sim/ncsi_model.h"
@@ -659,6 +660,8 @@ const FwCommand kCommands[] = {
     {6, 16, -1, cmd_get_session_config},
     {6, 17, -1, cmd_set_session_config},
     {6, 29, -1, cmd_active_session_ids},
+    {6, 30, -1, cmd_all_target_ids},
+    {6, 32, -1, cmd_get_a_target},
     {6, 59, -1, cmd_scsi_passthru},
     {11, 17, -1, cmd_ddr_dma_test},
     {11, 18, -1, cmd_loopback_test},
