@@ -7,6 +7,7 @@
 #include "mgmt/aw/vexo-backend/iscsi_logout.h"
 #include "mgmt/aw/vexo-backend/boot_settings.h"
 #include "mgmt/aw/vexo-backend/boot_targets.h"
+#include "mgmt/aw/vexo-backend/iscsi_firmware_lists.h"
 #include "mgmt/aw/vexo-backend/iscsi_objects.h"
 #include "mgmt/aw/vexo-backend/iscsi_targets.h"
 #include "mgmt/aw/vexo-backend/login_options.h"
