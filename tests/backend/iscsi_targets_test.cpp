@@ -1,5 +1,6 @@
-// Deleting a target or one of its portals through the management API: the
-// tree, the saved targets file and the adapter's persistent logins.
+// Adding and deleting targets and their portals through the management API:
+// the tree, the saved targets file and the adapter's persistent logins.
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <string>
@@ -229,5 +230,133 @@ TEST_P(TargetDeletes, KilledDeleteLeavesTheOldOrTheNewFile)
 
 INSTANTIATE_TEST_SUITE_P(Session, TargetDeletes, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool> &i) { return i.param ? "Open" : "None"; });
+
+// ---- adding ----
+
+class TargetAdds : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        start_ = vexo_counter;
+        ASSERT_EQ(0, VEXO_init());
+        adapter_ = adapter_path("AW3TGT01");
+        lhba_path_ = adapter_ + "/iSCSIPhysicalHBA0/LogicalHBA0";
+        lhba_ = get_node(tag_at(lhba_path_, VEXO_NODE_GROUP));
+        ASSERT_NE(nullptr, lhba_);
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(0, VEXO_exit());
+        EXPECT_EQ(start_, vexo_counter) << "counted memory left behind";
+    }
+    struct Outcome {
+        VEXO_status_t result, status;
+    };
+    Outcome action(const std::string &group, const char *name, std::vector<const char *> given)
+    {
+        char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE];
+        std::memset(params, 0xFF, sizeof params);
+        for (size_t i = 0; i < given.size(); ++i)
+            if (given[i])
+                std::snprintf(params[i], VEXO_VALUE_SIZE, "%s", given[i]);
+        std::vector<node_tag_t> tags(VEXO_MAX_NEW_TAGS);
+        vexo_set_last_status(VEXO_STATUS_SUCCESS, "");
+        Outcome o;
+        o.result = VEXO_do_action(tag_at(group, VEXO_NODE_GROUP), tag_at(group + "/" + name, VEXO_NODE_ACTION), params,
+                                  tags.data());
+        o.status = last_status().first;
+        return o;
+    }
+    std::string saved() { return hlvdtest::read_file(host_.path("/etc/config/TAQ/vexo/savetgt.txt")); }
+    std::vector<std::string> persistent()
+    {
+        hlvdsim::Machine m;
+        EXPECT_TRUE(hlvdsim::load_adapter(host_.root(), 0, m, nullptr));
+        std::vector<std::string> out;
+        for (const json &p : m.doc["adapters"][0]["functions"][0]["initiator"].value("persistent", json::array()))
+            out.push_back(p.value("target", "") + "@" + p.value("ip", "") + ":" +
+                          std::to_string(p.value("port", -1)));
+        return out;
+    }
+    int targets()
+    {
+        int n = 0;
+        for (node *t = get_first_instance(lhba_, "Target"); t && vexo_is_instance(t);
+             t = t->u.grp->multi_instance->next_instance)
+            ++n;
+        return n;
+    }
+
+    // No saved persistent login to start from.
+    SimHost host_{[] {
+        json m = json::parse(machine(false));
+        m["adapters"][0]["functions"][0]["initiator"]["persistent"] = json::array();
+        return m.dump();
+    }()};
+    std::string adapter_, lhba_path_;
+    node *lhba_ = nullptr;
+    int start_ = 0;
+};
+
+TEST_F(TargetAdds, TargetsAndPortalsAreAddedOnceInTreeFileAndFirmware)
+{
+    const std::string disk = kDisk, t0 = lhba_path_ + "/Target0";
+    const struct {
+        const char *group, *action;
+        std::vector<const char *> params;
+        int result, status;
+        int targets, lines;
+        std::vector<std::string> persistent;
+    } steps[] = {
+        // Without a port the portal is made on 3260.
+        {"", "AddTarget", {kDisk, "10.0.0.1"}, 0, 0, 1, 2, {disk + "@10.0.0.1:3260"}},
+        // Saved already: nothing more.
+        {"", "AddTarget", {kDisk, "10.0.0.1", "3260"}, 0, 0, 1, 2, {disk + "@10.0.0.1:3260"}},
+        {"", "AddTarget", {kDisk, "10.0.0.2", "3260"}, 1, VEXO_STATUS_DUPLICATE_TARGET_ENTRY, 1, 2,
+         {disk + "@10.0.0.1:3260"}},
+        {"/Target0", "AddTargetPortal", {"10.0.0.1"}, 1, VEXO_STATUS_PORTAL_FOUND, 1, 2, {disk + "@10.0.0.1:3260"}},
+        {"/Target0", "AddTargetPortal", {"10.0.0.1", "3261"}, 0, 0, 1, 4,
+         {disk + "@10.0.0.1:3260", disk + "@10.0.0.1:3261"}},
+        {"", "AddTarget", {kDisk, "fe80::1"}, 1, VEXO_STATUS_IPV6_NOT_SUPPORTED, 1, 4,
+         {disk + "@10.0.0.1:3260", disk + "@10.0.0.1:3261"}},
+        // The adapter must not log in to a deleted target after a reboot.
+        {"", "DeleteTarget", {"0"}, 0, 0, 0, 0, {}},
+    };
+    for (const auto &s : steps) {
+        SCOPED_TRACE(std::string(s.action) + " " + s.params[0] + " " + (s.params.size() > 1 ? s.params[1] : ""));
+        Outcome o = action(lhba_path_ + s.group, s.action, s.params);
+        EXPECT_EQ(s.result, o.result);
+        EXPECT_EQ(s.status, o.status);
+        EXPECT_EQ(s.targets, targets());
+        std::string text = saved();
+        EXPECT_EQ(s.lines, static_cast<int>(std::count(text.begin(), text.end(), '\n'))) << text;
+        EXPECT_EQ(s.persistent, persistent());
+    }
+}
+
+TEST_F(TargetAdds, BootTargetWhileDhcpDiscoversThemAddsNothing)
+{
+    ASSERT_EQ(VEXO_STATUS_SUCCESS, set_at(lhba_path_ + "/Discovery/DiscoverBootTargetThruDHCP", "Enabled"));
+    ASSERT_EQ("Enabled", value_at(lhba_path_ + "/Discovery/DiscoverBootTargetThruDHCP"));
+    Outcome o = action(lhba_path_, "AddTarget", {kDisk, "10.0.0.1", "3260", "True"});
+    EXPECT_EQ(VEXO_STATUS_FAILURE, o.result);
+    EXPECT_EQ(VEXO_STATUS_DISCOVER_BOOT_TARGET_FAILED, o.status);
+    EXPECT_EQ(0, targets());
+    EXPECT_FALSE(hlvdtest::file_exists(host_.path("/etc/config/TAQ/vexo/savetgt.txt")));
+    EXPECT_TRUE(persistent().empty());
+}
+
+TEST_F(TargetAdds, TableHoldsAHundredAndTwentyEightTargets)
+{
+    for (int i = 0; i < 127; ++i)
+        ASSERT_NE(nullptr, setup_target(lhba_, ("iqn.2001-04.com.example:t" + std::to_string(i)).c_str(), nullptr,
+                                        nullptr, nullptr, 0));
+    Outcome o = action(lhba_path_, "AddTarget", {kDisk, "10.0.0.1"});
+    EXPECT_EQ(VEXO_STATUS_SUCCESS, o.result);
+    o = action(lhba_path_, "AddTarget", {kOther, "10.0.0.1"});
+    EXPECT_EQ(VEXO_STATUS_FAILURE, o.result);
+    EXPECT_EQ(VEXO_STATUS_TGTTBL_FULL, o.status);
+    EXPECT_EQ(128, targets());
+}
 
 } // namespace

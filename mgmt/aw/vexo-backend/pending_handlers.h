@@ -51,7 +51,5 @@ constexpr action_function do_RefreshAvailableTargets = nullptr; // Arcwright/iSC
 constexpr action_function do_DiscoverTargets = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery/SendTargetPortal; iSCSI initiator
 constexpr action_function do_ConfigureCHAP = nullptr; // LogicalHBA/InitiatorLoginOptions, SendTargetPortal/SendTargetPortalLoginOptions, Target/TargetLoginOptions (Authentication); iSCSI initiator
 constexpr action_function do_DeleteCHAP = nullptr; // LogicalHBA/InitiatorLoginOptions, SendTargetPortal/SendTargetPortalLoginOptions, Target/TargetLoginOptions (Authentication); iSCSI initiator
-constexpr action_function do_AddTarget = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA; iSCSI initiator
-constexpr action_function do_AddTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr property_function handle_SsnAttr_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session/iSCSISessionStatistics; iSCSI initiator
 #endif
