@@ -20,6 +20,7 @@
 #include "sim/iscsi_if_model.h"
 #include "sim/iscsi_route_model.h"
 #include "sim/iscsi_session_model.h"
+#include "sim/iscsi_stats_model.h"
 #include "sim/link_speed_model.h"
 #include "sim/mac_model.h"
 #include "sim/ncsi_model.h"
@@ -659,6 +660,9 @@ const FwCommand kCommands[] = {
     {6, 16, -1, cmd_get_session_config},
     {6, 17, -1, cmd_set_session_config},
     {6, 29, -1, cmd_active_session_ids},
+    {6, 46, -1, cmd_instance_stats},
+    {6, 47, -1, cmd_login_stats},
+    {6, 48, -1, cmd_session_attributes},
     {6, 59, -1, cmd_scsi_passthru},
     {11, 17, -1, cmd_ddr_dma_test},
     {11, 18, -1, cmd_loopback_test},
