@@ -124,7 +124,8 @@ void cmd_active_session_ids(FwContext &c)
     put32(c.answer, 0, static_cast<uint32_t>(handles.size()));
     for (size_t i = 0; i < handles.size(); ++i)
         put32(c.answer, 8 + 4 * i, handles[i]);
-    c.answer.resize(c.req_len);
+    // A list longer than the request is cut by the transport, which then
+    // reports the length the whole list needs (status 4).
     c.reported_length = static_cast<long>(full);
 }
 

@@ -7,6 +7,7 @@
 #include "mgmt/aw/vexo-backend/login_options.h"
 #include "mgmt/aw/vexo-backend/boot_settings.h"
 #include "mgmt/aw/vexo-backend/initiator_name.h"
+#include "mgmt/aw/vexo-backend/iscsi_statistics.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/nodes_iscsi.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"

@@ -10,6 +10,7 @@
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/nodes_initiator.h"
 #include "mgmt/aw/vexo-backend/iscsi_luns.h"
+#include "mgmt/aw/vexo-backend/iscsi_statistics.h"
 #include "mgmt/aw/vexo-backend/nodes_iscsi.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/aw/vexo-backend/persistent_targets.h"

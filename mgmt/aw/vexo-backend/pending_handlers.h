@@ -43,9 +43,6 @@ constexpr action_function do_ErasePortandDiscoveryConfiguration = nullptr; // Ar
 
 
 // iSCSI initiator: LogicalHBA, SendTargetPortal, Target, TargetPortal, Session, Connection, LUN
-constexpr property_function handle_NodeAttr_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
-constexpr property_function handle_intrInstStat_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
-constexpr property_function handle_intrLoginStat_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
 constexpr group_function group_Discovery = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
 constexpr action_function do_AddSendTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
 constexpr action_function do_DeleteSendTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
@@ -60,5 +57,4 @@ constexpr action_function do_Login = nullptr; // Arcwright/iSCSIPhysicalHBA/Logi
 constexpr action_function do_DeleteTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr action_function do_AddTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr action_function do_Logout = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
-constexpr property_function handle_SsnAttr_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session/iSCSISessionStatistics; iSCSI initiator
 #endif
