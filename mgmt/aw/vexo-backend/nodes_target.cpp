@@ -3,6 +3,7 @@
 // from the initiator's login-option property set.
 #include "mgmt/aw/vexo-backend/nodes_target.h"
 
+#include "mgmt/aw/vexo-backend/chap_config.h"
 #include "mgmt/aw/vexo-backend/iscsi_objects.h"
 #include "mgmt/aw/vexo-backend/login_options.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
