@@ -169,6 +169,8 @@ VEXO_status_t do_ConfigureCHAP(node *context, node *, char params[VEXO_MAX_PARAM
         fail_status();
         return VEXO_STATUS_FAILURE;
     }
+    // Not built yet: for a Target owner, renewing the persistent logins of
+    // its closed sessions (needs the persistent-login and boot-entry calls).
     return VEXO_STATUS_SUCCESS;
 }
 
@@ -189,6 +191,7 @@ VEXO_status_t do_DeleteCHAP(node *context, node *, char (*)[VEXO_VALUE_SIZE])
         rc |= set_prop_val(o.auth, c[0], "%s", c[1]) == VEXO_STATUS_SUCCESS ? 0 : 1;
     for (const auto &c : kCleared)
         rc |= o.write(o.owner, o.options, o.auth, c[0], c[1]) != 0 ? 1 : 0;
+    // Not built yet: the Target's closed-session renewal, as in ConfigureCHAP.
     if (rc != 0) {
         fail_status();
         return VEXO_STATUS_FAILURE;
