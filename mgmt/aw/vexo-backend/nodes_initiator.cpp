@@ -4,6 +4,7 @@
 #include "mgmt/aw/vexo-backend/nodes_initiator.h"
 
 #include "mgmt/aw/vexo-backend/bandwidth_caps.h"
+#include "mgmt/aw/vexo-backend/chap_config.h"
 #include "mgmt/aw/vexo-backend/login_options.h"
 #include "mgmt/aw/vexo-backend/boot_settings.h"
 #include "mgmt/aw/vexo-backend/initiator_name.h"
