@@ -19,6 +19,7 @@
 #include "sim/function_config.h"
 #include "sim/iscsi_boot_model.h"
 #include "sim/iscsi_if_model.h"
+#include "sim/iscsi_login_model.h"
 #include "sim/iscsi_region_model.h"
 #include "sim/iscsi_route_model.h"
 #include "sim/iscsi_session_model.h"
@@ -661,6 +662,10 @@ const FwCommand kCommands[] = {
     {6, 14, -1, cmd_get_a_session},
     {6, 16, -1, cmd_get_session_config},
     {6, 17, -1, cmd_set_session_config},
+    {6, 23, -1, cmd_login_target},
+    {6, 24, -1, cmd_logout_target},
+    {6, 27, -1, cmd_add_persistent_login},
+    {6, 28, -1, cmd_del_persistent_login},
     {6, 29, -1, cmd_active_session_ids},
     {6, 46, -1, cmd_instance_stats},
     {6, 47, -1, cmd_login_stats},

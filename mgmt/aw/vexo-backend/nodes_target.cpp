@@ -6,6 +6,8 @@
 #include "mgmt/aw/vexo-backend/boot_settings.h"
 #include "mgmt/aw/vexo-backend/boot_targets.h"
 #include "mgmt/aw/vexo-backend/chap_config.h"
+#include "mgmt/aw/vexo-backend/iscsi_login.h"
+#include "mgmt/aw/vexo-backend/iscsi_logout.h"
 #include "mgmt/aw/vexo-backend/iscsi_objects.h"
 #include "mgmt/aw/vexo-backend/login_options.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"

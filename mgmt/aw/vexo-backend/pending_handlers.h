@@ -51,8 +51,6 @@ constexpr action_function do_DiscoverTargets = nullptr; // Arcwright/iSCSIPhysic
 constexpr action_function do_AddTarget = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA; iSCSI initiator
 constexpr action_function do_DeleteTarget = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA; iSCSI initiator
 constexpr group_function group_Target = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
-constexpr action_function do_Login = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr action_function do_DeleteTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr action_function do_AddTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
-constexpr action_function do_Logout = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 #endif
