@@ -23,6 +23,7 @@
 #include "sim/iscsi_region_model.h"
 #include "sim/iscsi_route_model.h"
 #include "sim/iscsi_session_model.h"
+#include "sim/iscsi_stats_model.h"
 #include "sim/iscsi_target_model.h"
 #include "sim/link_speed_model.h"
 #include "sim/mac_model.h"
@@ -669,6 +670,9 @@ const FwCommand kCommands[] = {
     {6, 29, -1, cmd_active_session_ids},
     {6, 30, -1, cmd_all_target_ids},
     {6, 32, -1, cmd_get_a_target},
+    {6, 46, -1, cmd_instance_stats},
+    {6, 47, -1, cmd_login_stats},
+    {6, 48, -1, cmd_session_attributes},
     {6, 53, -1, cmd_set_boot_target},
     {6, 54, -1, cmd_get_boot_lun},
     {6, 55, -1, cmd_set_boot_lun},

@@ -437,7 +437,8 @@ TEST_F(IscsiLogin, OpenBootSessionCannotBeLoggedOut)
     node *t = target(kOpen);
     ASSERT_NE(nullptr, t);
     ASSERT_EQ(0, login(t).result);
-    set_prop_val(get_first_instance(t, "Session"), "iSCSIBoot", "%s", "True");
+    // The firmware's session flags say it boots; the property reads them.
+    change_initiator([](json &ini) { ini["sessions"][0]["flags"] = 0x100; });
     Outcome o = action(t, "Logout");
     EXPECT_EQ(1, o.result);
     EXPECT_EQ(VEXO_STATUS_CANNOT_LOGOUT, o.status);

@@ -42,14 +42,8 @@ constexpr action_function do_ErasePortandDiscoveryConfiguration = nullptr; // Ar
 
 
 // iSCSI initiator: LogicalHBA, SendTargetPortal, Target, TargetPortal, Session, Connection, LUN
-constexpr property_function handle_NodeAttr_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
-constexpr property_function handle_intrInstStat_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
-constexpr property_function handle_intrLoginStat_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
 constexpr action_function do_AddSendTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
 constexpr action_function do_DeleteSendTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
 constexpr action_function do_RefreshAvailableTargets = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
 constexpr action_function do_DiscoverTargets = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery/SendTargetPortal; iSCSI initiator
-constexpr action_function do_ConfigureCHAP = nullptr; // LogicalHBA/InitiatorLoginOptions, SendTargetPortal/SendTargetPortalLoginOptions, Target/TargetLoginOptions (Authentication); iSCSI initiator
-constexpr action_function do_DeleteCHAP = nullptr; // LogicalHBA/InitiatorLoginOptions, SendTargetPortal/SendTargetPortalLoginOptions, Target/TargetLoginOptions (Authentication); iSCSI initiator
-constexpr property_function handle_SsnAttr_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session/iSCSISessionStatistics; iSCSI initiator
 #endif
