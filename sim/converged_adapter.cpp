@@ -14,6 +14,7 @@
 #include "sim/driver_records.h"
 #include "sim/fatlog_model.h"
 #include "sim/initiator_model.h"
+#include "sim/erase_model.h"
 #include "sim/eventlog_model.h"
 #include "sim/fault_plan.h"
 #include "sim/function_config.h"
@@ -633,6 +634,7 @@ const FwCommand kCommands[] = {
     {1, 166, -1, cmd_profile_list},
     {1, 167, -1, cmd_get_active_profile},
     {1, 168, -1, cmd_set_active_profile},
+    {1, 169, -1, cmd_set_factory_profile},
     {1, 171, 1, cmd_read_object_region},
     {1, 172, 1, cmd_write_object},
     {1, 191, -1, cmd_set_features},

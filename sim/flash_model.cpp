@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -325,6 +326,23 @@ bool object_put(const std::string &sysroot, const std::string &adapter, const st
     std::string path = object_path(sysroot, adapter, name);
     return make_dirs(path.substr(0, path.rfind('/'))) &&
            write_file_atomic(path, std::string(data.begin(), data.end()), nullptr);
+}
+
+bool object_remove_prefix(const std::string &sysroot, const std::string &adapter, const std::string &prefix)
+{
+    std::string dir = state_dir(sysroot) + "/objects/" + safe_name(adapter);
+    std::string start = safe_name(prefix);
+    DIR *d = opendir(dir.c_str());
+    if (!d)
+        return errno == ENOENT; // nothing stored yet
+    bool ok = true;
+    while (dirent *e = readdir(d)) {
+        if (std::strncmp(e->d_name, start.c_str(), start.size()) == 0 &&
+            unlink((dir + "/" + e->d_name).c_str()) != 0 && errno != ENOENT)
+            ok = false;
+    }
+    closedir(d);
+    return ok;
 }
 
 bool reboot_adapters(const std::string &sysroot, const std::string &name, std::vector<std::string> *rebooted,

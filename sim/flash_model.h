@@ -88,6 +88,10 @@ bool object_contents(const std::string &sysroot, const std::string &adapter, con
 bool object_put(const std::string &sysroot, const std::string &adapter, const std::string &name,
                 const std::vector<uint8_t> &data);
 
+// Removes every object of an adapter whose name begins with `prefix`
+// ("/nicdata/"); false when the store cannot be read.
+bool object_remove_prefix(const std::string &sysroot, const std::string &adapter, const std::string &prefix);
+
 // Reboots one adapter (by name) or, with an empty name, all: the version on
 // flash becomes the active version, staged flash data are dropped, a
 // pending second download is no longer asked for and no reset is needed. Fills `rebooted` with the

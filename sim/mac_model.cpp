@@ -5,6 +5,7 @@
 #include <string>
 
 #include "sim/converged_adapter.h"
+#include "sim/erase_model.h"
 #include "sim/flash_model.h"
 #include "sim/wire.h"
 
@@ -79,6 +80,8 @@ void cmd_link_status(FwContext &c)
 
 void cmd_flash_rom(FwContext &c)
 {
+    if (erase_config_region(c))
+        return;
     if (c.req_len >= 8 && get32(c.req) == kEraseOp && get32(c.req + 4) == kFcoeWwnType) {
         (*c.fw)["fcoe_wwns_erased"] = true;
         c.dirty = true;

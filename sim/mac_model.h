@@ -19,7 +19,8 @@
 //          length answers the whole object with eof (an object never written
 //          answers length 0); other objects go to the flash model.
 //   1/7    op code 3 (erase) of op type 27, the FCoE WWN region: noted in
-//          the firmware state ("fcoe_wwns_erased"); other flash commands go
+//          the firmware state ("fcoe_wwns_erased"); erases of the
+//          configuration regions go to erase_model.h, other flash commands
 //          to the flash model.
 #ifndef HLVD_SIM_MAC_MODEL_H
 #define HLVD_SIM_MAC_MODEL_H

@@ -6,6 +6,7 @@
 #include "mgmt/aw/vexo-backend/adapter_network_props.h"
 #include "mgmt/aw/vexo-backend/channel_management.h"
 #include "mgmt/aw/vexo-backend/cntr_attribs.h"
+#include "mgmt/aw/vexo-backend/config_erase.h"
 #include "mgmt/aw/vexo-backend/configured_profile.h"
 #include "mgmt/aw/vexo-backend/core_dump.h"
 #include "mgmt/aw/vexo-backend/ext_trace.h"

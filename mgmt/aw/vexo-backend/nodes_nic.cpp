@@ -4,6 +4,7 @@
 
 #include "mgmt/aw/vexo-backend/adapter_network_props.h"
 #include "mgmt/aw/vexo-backend/bandwidth_caps.h"
+#include "mgmt/aw/vexo-backend/config_erase.h"
 #include "mgmt/aw/vexo-backend/mac_addresses.h"
 #include "mgmt/aw/vexo-backend/nic_boot.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"

@@ -5,6 +5,7 @@
 #include "mgmt/aw/vexo-backend/nodes_port.h"
 
 #include "mgmt/aw/vexo-backend/channel_management.h"
+#include "mgmt/aw/vexo-backend/config_erase.h"
 #include "mgmt/aw/vexo-backend/dcbx_features.h"
 #include "mgmt/aw/vexo-backend/lldp.h"
 #include "mgmt/aw/vexo-backend/loopback_diag.h"

@@ -18,26 +18,20 @@
 
 // Adapter group Arcwright and its fixed subgroups
 
-constexpr action_function do_ResetFactoryDefaults = nullptr; // Arcwright; back end
-constexpr action_function do_EraseAllConfiguration = nullptr; // Arcwright; back end
 
 // NIC functions
 
-constexpr action_function do_EraseNICConfiguration = nullptr; // Arcwright/NICPhysicalHBA; back end
 
 // iSCSI functions
 
-constexpr action_function do_RefreshNICConfig = nullptr; // Arcwright/iSCSIPhysicalHBA/Network/NICConfiguration; back end
 constexpr action_function do_DiscoveryiSNSThruDHCP = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 constexpr action_function do_ConfigureiSNSServer = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 constexpr action_function do_DeleteiSNSServer = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
-constexpr action_function do_EraseConfiguration = nullptr; // Arcwright/iSCSIPhysicalHBA; back end
 constexpr property_function handle_discoveryparams = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 
 // Port groups PortDiscoveryAndConfiguration with ChannelManagement/Channel,
 // BaseT10G, and the LLDP and DCBX subtrees with PG and ApplicationTLV
 
-constexpr action_function do_ErasePortandDiscoveryConfiguration = nullptr; // Arcwright/PortDiscoveryAndConfiguration; back end
 
 
 
