@@ -195,8 +195,6 @@ TEST_F(ConfigErase, EraseLeavesNoIscsiConfigurationAndErasesTheRegionOnce)
         ASSERT_NE(0u, value_at(tcpip + "/InitiatorIPAddress").rfind("error", 0));
         ASSERT_EQ(VEXO_STATUS_SUCCESS, action(tcpip + "/RouteTable", "RefreshRouteTableEntry").result);
         ASSERT_EQ(2, instances(tcpip + "/RouteTable", "RouteTableEntry"));
-        ASSERT_EQ(VEXO_STATUS_SUCCESS,
-                  set_at(lhba + "/InitiatorLoginOptions/HeaderParam", "Preferred"));
         hlvdtest::write_file(host_.path("/etc/config/TAQ/vexo/savetgt.txt"),
                              key + "," + kDiskA + ",10.0.0.1,3260,,iqn.i,Yes,Yes,None,None,None,,,,,Static,,,,\n");
         clear_log(host_.root());
