@@ -24,6 +24,7 @@
 #include "sim/iscsi_route_model.h"
 #include "sim/iscsi_session_model.h"
 #include "sim/iscsi_stats_model.h"
+#include "sim/iscsi_target_model.h"
 #include "sim/link_speed_model.h"
 #include "sim/mac_model.h"
 #include "sim/ncsi_model.h"
@@ -667,6 +668,8 @@ const FwCommand kCommands[] = {
     {6, 27, -1, cmd_add_persistent_login},
     {6, 28, -1, cmd_del_persistent_login},
     {6, 29, -1, cmd_active_session_ids},
+    {6, 30, -1, cmd_all_target_ids},
+    {6, 32, -1, cmd_get_a_target},
     {6, 46, -1, cmd_instance_stats},
     {6, 47, -1, cmd_login_stats},
     {6, 48, -1, cmd_session_attributes},

@@ -5,7 +5,9 @@
 // model owns two keys of it (others add "name", "alias", "qos", "luns" inside
 // each target and "eto" inside each session):
 //   "targets": [{"id": n, "name": "iqn...", "alias": "...",
-//                "portals": [{"ip": "a.b.c.d", "port": 3260, "tag": 1}]}]
+//                "portals": [{"ip": "a.b.c.d", "port": 3260, "tag": 1,
+//                             "claimed": n (default 1)}]}]
+//   (the target list and records are sim/iscsi_target_model.h's)
 //   "sessions": [{"handle": n, "target": "iqn...", "isid": "00023d000005",
 //                 "tsih": n, "status": bits, "flags": bits,
 //                 "initiator": "iqn...", "conn_count": n (default 1),

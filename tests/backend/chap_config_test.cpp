@@ -55,7 +55,7 @@ protected:
         lhba_path_ = adapter_ + "/iSCSIPhysicalHBA0/LogicalHBA0";
         node *iscsi = get_node(tag_at(adapter_ + "/iSCSIPhysicalHBA0", VEXO_NODE_GROUP));
         ASSERT_NE(nullptr, iscsi);
-        lhba_ = initialize_LogicalHBA(iscsi, nullptr, nullptr, nullptr);
+        lhba_ = get_first_instance(iscsi, "LogicalHBA"); // built at start
         ASSERT_NE(nullptr, lhba_);
     }
     void TearDown() override
@@ -243,7 +243,9 @@ TEST_F(ChapConfig, OneWayWithInitiatorValuesSucceedsWithANoticeAndStoresThemEmpt
 
 TEST_F(ChapConfig, AFileThatCannotBeWrittenFailsWithAStatus)
 {
-    // No intr_logopts.txt: the writer has no line to rewrite.
+    // Start wrote the default line; without intr_logopts.txt the writer has
+    // no line to rewrite.
+    ASSERT_EQ(0, std::remove(file("intr_logopts.txt").c_str()));
     for (const char *act : {"ConfigureCHAP", "DeleteCHAP"}) {
         Outcome o = action(initiator_auth(), act, {"One-Way CHAP", "i", "", "tname", "tsecret12345"});
         EXPECT_EQ(VEXO_STATUS_FAILURE, o.result) << act;

@@ -46,7 +46,11 @@ const char kRegions[] = R"({
           "mac": "00:00:C9:C4:00:30" },
         { "bus": 5, "function": 3, "kind": "iscsi", "vendor": "0x19A2", "device_id": "0x0722", "port": 1,
           "mac": "00:00:C9:C4:00:33",
-          "initiator": { "sessions": [
+          "initiator": {
+            "targets": [ { "id": 1, "name": "iqn.2001-04.com.example:boot01" },
+                         { "id": 2, "name": "iqn.2001-04.com.example:boot02" },
+                         { "id": 3, "name": "iqn.2001-04.com.example:boot03" } ],
+            "sessions": [
             { "handle": 1, "target": "iqn.2001-04.com.example:boot01", "isid": "00023d001234", "flags": 256,
               "connection": { "handle": 11, "dest_ip": "10.0.0.1", "dest_port": 3260,
                               "options": { "header_digest": 1 } } },
@@ -184,14 +188,20 @@ protected:
     node *session(int handle)
     {
         node *fn = get_node(tag_at(adapter_path("TRLRGN01") + "/iSCSIPhysicalHBA0", VEXO_NODE_GROUP));
-        if (!lhba_) {
-            char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE] = {};
-            lhba_ = initialize_LogicalHBA(fn, nullptr, nullptr, params);
-        }
+        // Start built the initiator with the firmware's sessions.
+        node *lhba = get_first_instance(fn, "LogicalHBA");
         std::string name = "iqn.2001-04.com.example:boot0" + std::to_string(handle);
-        node *t = find_target(lhba_, name.c_str());
+        if (!lhba)
+            return nullptr;
+        node *t = find_target(lhba, name.c_str());
         if (!t)
-            t = setup_target(lhba_, name.c_str(), nullptr, nullptr, nullptr, 0);
+            t = setup_target(lhba, name.c_str(), nullptr, nullptr, nullptr, 0);
+        for (node *s = t ? get_first_instance(t, "Session") : nullptr; s && s->u.grp->multi_instance->instance != -1;
+             s = s->u.grp->multi_instance->next_instance) {
+            const node_handle *h = static_cast<const node_handle *>(s->u.grp->handle);
+            if (h && h->session_handle == handle)
+                return s;
+        }
         return setup_session(t, fn_[kTrl].aw_port, handle, 1, nullptr, nullptr, nullptr, nullptr, "1");
     }
     int add_boot(int handle, int priority, int target_num)
@@ -220,7 +230,6 @@ protected:
     }
 
     SimHost host_{kRegions};
-    node *lhba_ = nullptr;
     nlohmann::json presets_[2] = {nlohmann::json::object(), nlohmann::json::object()};
     Fn fn_[2] = {};
     int start_ = 0;

@@ -6,6 +6,7 @@
 #include "mgmt/aw/vexo-backend/boot_settings.h"
 #include "mgmt/aw/vexo-backend/boot_targets.h"
 #include "mgmt/aw/vexo-backend/chap_config.h"
+#include "mgmt/aw/vexo-backend/iscsi_firmware_lists.h"
 #include "mgmt/aw/vexo-backend/iscsi_login.h"
 #include "mgmt/aw/vexo-backend/iscsi_logout.h"
 #include "mgmt/aw/vexo-backend/iscsi_objects.h"

@@ -32,7 +32,6 @@ constexpr action_function do_DiscoveryiSNSThruDHCP = nullptr; // Arcwright/iSCSI
 constexpr action_function do_ConfigureiSNSServer = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 constexpr action_function do_DeleteiSNSServer = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 constexpr action_function do_EraseConfiguration = nullptr; // Arcwright/iSCSIPhysicalHBA; back end
-constexpr group_function group_iSNS = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 constexpr property_function handle_discoveryparams = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 
 // Port groups PortDiscoveryAndConfiguration with ChannelManagement/Channel,
@@ -50,7 +49,6 @@ constexpr action_function do_RefreshAvailableTargets = nullptr; // Arcwright/iSC
 constexpr action_function do_DiscoverTargets = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery/SendTargetPortal; iSCSI initiator
 constexpr action_function do_AddTarget = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA; iSCSI initiator
 constexpr action_function do_DeleteTarget = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA; iSCSI initiator
-constexpr group_function group_Target = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr action_function do_DeleteTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 constexpr action_function do_AddTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
 #endif
