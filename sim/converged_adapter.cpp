@@ -17,10 +17,15 @@
 #include "sim/eventlog_model.h"
 #include "sim/fault_plan.h"
 #include "sim/function_config.h"
+#include "sim/iscsi_boot_model.h"
 #include "sim/iscsi_discovery_model.h"
 #include "sim/iscsi_if_model.h"
+#include "sim/iscsi_login_model.h"
+#include "sim/iscsi_region_model.h"
 #include "sim/iscsi_route_model.h"
 #include "sim/iscsi_session_model.h"
+#include "sim/iscsi_stats_model.h"
+#include "sim/iscsi_target_model.h"
 #include "sim/link_speed_model.h"
 #include "sim/mac_model.h"
 #include "sim/ncsi_model.h"
@@ -635,7 +640,7 @@ const FwCommand kCommands[] = {
     {1, 166, -1, cmd_profile_list},
     {1, 167, -1, cmd_get_active_profile},
     {1, 168, -1, cmd_set_active_profile},
-    {1, 171, 1, cmd_read_object_nic},
+    {1, 171, 1, cmd_read_object_region},
     {1, 172, 1, cmd_write_object},
     {1, 191, -1, cmd_set_features},
     {1, 201, -1, cmd_get_link_reconfig},
@@ -665,11 +670,23 @@ const FwCommand kCommands[] = {
     {6, 14, -1, cmd_get_a_session},
     {6, 16, -1, cmd_get_session_config},
     {6, 17, -1, cmd_set_session_config},
-    {6, 23, -1, cmd_discovery_login},
-    {6, 24, -1, cmd_discovery_logout},
+    {6, 23, -1, cmd_login_target},
+    {6, 24, -1, cmd_logout_target},
+    {6, 27, -1, cmd_add_persistent_login},
+    {6, 28, -1, cmd_del_persistent_login},
     {6, 29, -1, cmd_active_session_ids},
+    {6, 30, -1, cmd_all_target_ids},
+    {6, 32, -1, cmd_get_a_target},
     {6, 33, -1, cmd_sendtargets},
     {6, 34, -1, cmd_sendtargets_info},
+    {6, 46, -1, cmd_instance_stats},
+    {6, 47, -1, cmd_login_stats},
+    {6, 48, -1, cmd_session_attributes},
+    {6, 53, -1, cmd_set_boot_target},
+    {6, 54, -1, cmd_get_boot_lun},
+    {6, 55, -1, cmd_set_boot_lun},
+    {6, 57, -1, cmd_get_bios_cfg},
+    {6, 58, -1, cmd_set_bios_cfg},
     {6, 59, -1, cmd_scsi_passthru},
     {11, 17, -1, cmd_ddr_dma_test},
     {11, 18, -1, cmd_loopback_test},

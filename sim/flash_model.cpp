@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "sim/fc_hba.h"
+#include "sim/iscsi_login_model.h"
 #include "sim/ufi_generator.h"
 #include "sim/varrow_object.h"
 #include "sim/wire.h"
@@ -349,6 +350,7 @@ bool reboot_adapters(const std::string &sysroot, const std::string &name, std::v
         a["fw_state"]["reset_needed"] = 0;
         profile_reboot(a);
         fc_reboot(m);
+        login_reboot(a);
         if (!save_adapter(sysroot, i, m, err))
             return false;
         unlink(stage_path(sysroot, m.adapters[0].name).c_str());

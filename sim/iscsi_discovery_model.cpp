@@ -17,7 +17,8 @@ namespace {
 
 // LOGIN_TARGET_PARAMS
 const uint32_t kLoginRecord = 1420;
-const size_t kLoginName = 0, kLoginAddress = 224, kLoginPort = 248, kNameSize = 224;
+const size_t kLoginAddress = 224, kLoginPort = 248, kLoginFlags = 508, kNameSize = 224;
+const uint32_t kDiscoverySessionFlag = 0x0010;
 // SendTargets request and the parsed answer
 const size_t kSendTargetsRequest = 264, kTextKey = 8, kTextKeySize = 256;
 const size_t kEntryHead = 228, kAddrEntry = 32;
@@ -187,7 +188,7 @@ json *find_discovery_session(FwContext &c, uint32_t handle)
 
 bool discovery_login(FwContext &c)
 {
-    if (c.req_len < kLoginRecord || bounded_text(c.req + kLoginName, kNameSize) != "iSCSI")
+    if (c.req_len < kLoginRecord || !(get32(c.req + kLoginFlags) & kDiscoverySessionFlag))
         return false;
     if (refused(c, kLoginRecord))
         return true;
@@ -225,18 +226,6 @@ bool discovery_logout(FwContext &c)
         }
     }
     return false;
-}
-
-void cmd_discovery_login(FwContext &c)
-{
-    if (!discovery_login(c))
-        refuse(c, FW_STATUS_NOT_SUPPORTED, 0);
-}
-
-void cmd_discovery_logout(FwContext &c)
-{
-    if (!discovery_logout(c))
-        refuse(c, kStatusInvalidSession, 0);
 }
 
 void cmd_sendtargets(FwContext &c)

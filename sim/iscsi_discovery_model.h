@@ -20,10 +20,9 @@
 // Function key read by 1/58: "sq_count": [n, n], the send-queue counts of the
 // two ULP entries (default 0).
 //
-//   6/23  login: a login to the target name "iSCSI" opens a discovery
-//         session to a listed, reachable portal; other logins are not
-//         modelled here and answer "not supported"
-//   6/24  logout of a discovery session
+//   6/23  login with session flag 0x0010 (through the login model): opens a
+//         discovery session to a listed, reachable portal
+//   6/24  logout of a discovery session (through the login model)
 //   6/33  SendTargets: the parsed answer "SendTargets=All" or
 //         "SendTargets=<name>"; an answer larger than the buffer carries the
 //         targets that fit with status 4
@@ -37,13 +36,11 @@
 
 namespace hlvdsim {
 
-// Answers a discovery login or logout; false when the request is not one
-// (so a general login model can take it).
+// Answer a discovery login or logout; false when the request is not one, so
+// the login model's 6/23 and 6/24 take it.
 bool discovery_login(FwContext &c);
 bool discovery_logout(FwContext &c);
 
-void cmd_discovery_login(FwContext &c);       // 6/23
-void cmd_discovery_logout(FwContext &c);      // 6/24
 void cmd_sendtargets(FwContext &c);           // 6/33
 void cmd_sendtargets_info(FwContext &c);      // 6/34
 void cmd_set_discovery_params(FwContext &c);  // 2/29

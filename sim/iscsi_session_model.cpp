@@ -60,6 +60,28 @@ void put_ip(std::vector<uint8_t> &b, size_t at, const std::string &ip)
     }
 }
 
+// The connection's negotiated MGMT_CONN_LOGIN_OPTIONS: digests and CHAP.
+void put_conn_options(std::vector<uint8_t> &b, size_t at, const json &o)
+{
+    if (!o.is_object())
+        return;
+    b[at + 1] = static_cast<uint8_t>(num(o, "header_digest", 0));
+    b[at + 2] = static_cast<uint8_t>(num(o, "data_digest", 0));
+    b[at + 20] = static_cast<uint8_t>(num(o, "auth", 0));
+    put32(b, at + 24, static_cast<uint32_t>(num(o, "chap_flags", 0)));
+    const struct {
+        const char *key;
+        size_t field, room, len_at;
+    } chap[] = {{"initiator_chap_name", 28, 256, 572}, {"initiator_secret", 284, 16, 574},
+                {"target_chap_name", 300, 256, 576}, {"target_secret", 556, 16, 578}};
+    for (const auto &f : chap) {
+        std::string v = text(o, f.key);
+        size_t n = std::min(v.size(), f.room);
+        std::memcpy(&b[at + f.field], v.data(), n);
+        put16(b, at + f.len_at, static_cast<uint16_t>(num(o, (std::string(f.key) + "_length").c_str(), long(n))));
+    }
+}
+
 void fail(FwContext &c)
 {
     c.status = FW_STATUS_FAILED;
@@ -106,6 +128,7 @@ void cmd_get_a_session(FwContext &c)
         put_ip(c.answer, at + 20, text(conn, "src_ip"));
         put_ip(c.answer, at + 44, text(conn, "dest_ip"));
         put_ip(c.answer, at + 68, text(conn, "redirected_ip"));
+        put_conn_options(c.answer, at + 92, conn.contains("options") ? conn.at("options") : json());
     }
     c.answer.resize(c.req_len);
 }
@@ -124,7 +147,8 @@ void cmd_active_session_ids(FwContext &c)
     put32(c.answer, 0, static_cast<uint32_t>(handles.size()));
     for (size_t i = 0; i < handles.size(); ++i)
         put32(c.answer, 8 + 4 * i, handles[i]);
-    c.answer.resize(c.req_len);
+    // A list longer than the request is cut by the transport, which then
+    // reports the length the whole list needs (status 4).
     c.reported_length = static_cast<long>(full);
 }
 

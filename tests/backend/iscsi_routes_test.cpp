@@ -472,6 +472,14 @@ TEST_F(IscsiRoutes, WithoutAnInterfaceRecordNothingIsSent)
         {kArpTable, "RefreshARPTableEntry", {}},
         {"", "Ping", {"10.0.0.1"}},
     };
+    // The start bound the interface record; this case needs a function
+    // without one.
+    {
+        node *t = get_node(tag_at(tcpip_, VEXO_NODE_GROUP));
+        ASSERT_NE(nullptr, t);
+        vexo_dfree(t->u.grp->handle);
+        t->u.grp->handle = nullptr;
+    }
     for (const auto &r : rows) {
         SCOPED_TRACE(r.name);
         clear_log(host_.root());

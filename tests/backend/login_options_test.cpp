@@ -60,7 +60,9 @@ protected:
         lhba_path_ = adapter_ + "/iSCSIPhysicalHBA0/LogicalHBA0";
         node *iscsi = get_node(tag_at(adapter_ + "/iSCSIPhysicalHBA0", VEXO_NODE_GROUP));
         ASSERT_NE(nullptr, iscsi);
-        lhba_ = initialize_LogicalHBA(iscsi, nullptr, nullptr, nullptr);
+        lhba_ = get_first_instance(iscsi, "LogicalHBA");
+        if (!lhba_)
+            lhba_ = initialize_LogicalHBA(iscsi, nullptr, nullptr, nullptr);
         ASSERT_NE(nullptr, lhba_);
     }
     node *add_target(const char *name, int discovered = 0)
@@ -366,6 +368,8 @@ TEST_F(LoginOptionFiles, InitiatorDigestLevelsAreCheckedAndOnlyItsLineIsRewritte
 TEST_F(LoginOptionFiles, InitiatorWithoutFileFailsAndSetLeavesTheCache)
 {
     const std::string g = lhba_path_ + "/InitiatorLoginOptions/";
+    // The start wrote the initiator's default line.
+    std::remove(file("intr_logopts.txt").c_str());
     EXPECT_NE("Yes", value_at(g + "ImmediateData"));
     EXPECT_NE(VEXO_STATUS_SUCCESS, set_at(g + "ImmediateData", "No"));
     node *p = get_node(tag_at(g + "ImmediateData", VEXO_NODE_PROPERTY));

@@ -155,6 +155,8 @@ TEST_F(CallbackQueries, DomainNumberOfAnIscsiFunction)
 {
     node *iscsi = get_node(tag_at("Arcwright0/iSCSIPhysicalHBA0", VEXO_NODE_GROUP));
     ASSERT_TRUE(iscsi);
+    // The start built the initiator; this case needs a function without it.
+    ASSERT_EQ(VEXO_STATUS_SUCCESS, purge_nodes_within(iscsi, "LogicalHBA"));
     // Without its logical HBA the function cannot name its interface.
     EXPECT_EQ("error 1", value_at("Arcwright0/iSCSIPhysicalHBA0/PCI/DomainNumber"));
     static const hm_node_row rows[] = {HM_PROPERTY("IfName", "host adapter name", VEXO_PROP_READONLY,

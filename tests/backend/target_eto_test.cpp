@@ -65,7 +65,9 @@ std::vector<std::string> build_targets(const std::vector<std::vector<int>> &targ
     std::vector<std::string> paths;
     const std::string function = "Arcwright0/iSCSIPhysicalHBA0";
     node *iscsi = get_node(tag_at(function, VEXO_NODE_GROUP));
-    node *lhba = iscsi ? initialize_LogicalHBA(iscsi, nullptr, nullptr, nullptr) : nullptr;
+    node *lhba = iscsi ? get_first_instance(iscsi, "LogicalHBA") : nullptr;
+    if (iscsi && !lhba)
+        lhba = initialize_LogicalHBA(iscsi, nullptr, nullptr, nullptr);
     EXPECT_NE(nullptr, lhba);
     if (!lhba)
         return paths;

@@ -135,21 +135,13 @@ TEST_F(MalFunctionMacs, RecordsCarryMacsAndConfigurationSpace)
     EXPECT_EQ(0x10, space[8]);
     EXPECT_EQ(0x01, space[0x0B]) << "mass storage controller";
     // The whole record also needs the function's domain, which its logical
-    // HBA names; a stand-in for that group (built at back-end start by the
-    // login-option loaders) completes it.
-    static const hm_node_row rows[] = {HM_PROPERTY("IfName", "host adapter name", VEXO_PROP_READONLY,
-                                                   VEXO_TYPE_STRING, 0, 255, "vmhba32", nullptr,
-                                                   handle_internal_property)};
-    static uint8_t bits[HM_BIT_FIELD_BYTES(1, 16 * 8)];
-    static const hm_group_type lhba = {"LogicalHBA", "initiator", 1, 0, nullptr, bits, sizeof bits, rows, 1};
-    node *l = hm_build_group(&lhba, get_node(iscsi), nullptr, nullptr, nullptr);
-    ASSERT_NE(nullptr, l);
+    // HBA (built at back-end start) names.
+    ASSERT_NE(nullptr, get_first_instance(get_node(iscsi), "LogicalHBA"));
     MAL_iSCSIPhysicalProperties phys;
     std::memset(&phys, 0, sizeof phys);
     EXPECT_EQ(RM_STATUS_OK, MAL_GetiSCSIPhysicalProperties(iscsi, &phys));
     EXPECT_EQ(0x10, phys.PciConfigSpace[8]);
     EXPECT_EQ(2u, phys.pci.FunctionNumber);
-    delete_node(l);
     MAL_iSCSINicConfigProperties config;
     std::memset(&config, 0, sizeof config);
     EXPECT_EQ(RM_STATUS_OK, MAL_GetiSCSINicConfigProperties(iscsi, &config));

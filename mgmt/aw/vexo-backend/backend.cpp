@@ -10,6 +10,7 @@
 
 #include "mgmt/aw/vexo-backend/adapter_startup.h"
 #include "mgmt/aw/vexo-backend/backend_later.h"
+#include "mgmt/aw/vexo-backend/login_option_loaders.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
 #include "mgmt/aw/vexo-backend/cntr_additional_attribs.h"
 #include "mgmt/aw/vexo-backend/dcbx_features.h"

@@ -12,8 +12,4 @@
 
 #include "mgmt/vexo/core/hm_types.h"
 
-extern "C" {
-int VEXO_set_lhba_prop(void);
-}
-
 #endif

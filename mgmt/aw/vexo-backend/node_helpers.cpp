@@ -217,6 +217,25 @@ int get_lhba_count(node *phba, char *bus, char *device, char *function, char *po
     return attrs.hba_attribs.max_domains_supported;
 }
 
+// The groups inside an iSCSI function that own a handle record: its
+// interface, and the sessions and LUNs of its initiator's targets.
+static void release_initiator_handles(node *iscsi)
+{
+    node *network = internal_get_node(iscsi, "Network", VEXO_NODE_GROUP);
+    node *tcpip = network ? internal_get_node(network, "TCPIPConfiguration", VEXO_NODE_GROUP) : nullptr;
+    if (is_group(tcpip) && tcpip->u.grp->handle) {
+        vexo_dfree(tcpip->u.grp->handle);
+        tcpip->u.grp->handle = nullptr;
+    }
+    node *lhba = get_first_instance(iscsi, "LogicalHBA");
+    for (node *t = get_first_instance(lhba, "Target"); t;) {
+        node *next = t->u.grp->multi_instance->next_instance;
+        purge_nodes_within(t, "Session");
+        purge_nodes_within(t, "LUN");
+        t = next && vexo_is_instance(next) ? next : nullptr;
+    }
+}
+
 VEXO_status_t purge_nodes_within(node *parent, const char *name)
 {
     node *cur = get_first_instance(parent, name);
@@ -229,6 +248,8 @@ VEXO_status_t purge_nodes_within(node *parent, const char *name)
             if (conn)
                 delete_instance(conn);
         }
+        if (named(cur, "iSCSIPhysicalHBA"))
+            release_initiator_handles(cur);
         VEXO_status_t st = delete_instance(cur);
         if (st != VEXO_STATUS_SUCCESS)
             return st;

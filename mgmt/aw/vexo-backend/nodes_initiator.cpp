@@ -4,12 +4,17 @@
 #include "mgmt/aw/vexo-backend/nodes_initiator.h"
 
 #include "mgmt/aw/vexo-backend/bandwidth_caps.h"
-#include "mgmt/aw/vexo-backend/login_options.h"
+#include "mgmt/aw/vexo-backend/boot_settings.h"
+#include "mgmt/aw/vexo-backend/chap_config.h"
 #include "mgmt/aw/vexo-backend/initiator_name.h"
+#include "mgmt/aw/vexo-backend/iscsi_statistics.h"
+#include "mgmt/aw/vexo-backend/iscsi_targets.h"
+#include "mgmt/aw/vexo-backend/login_options.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/nodes_iscsi.h"
 #include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/aw/vexo-backend/persistence_files.h"
+#include "mgmt/aw/vexo-backend/persistent_targets.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/hm_builder.h"
 

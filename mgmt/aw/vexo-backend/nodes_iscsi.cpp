@@ -3,6 +3,8 @@
 // The initiator group LogicalHBA below every function has its own builder.
 #include "mgmt/aw/vexo-backend/nodes_iscsi.h"
 
+#include "mgmt/aw/vexo-backend/boot_settings.h"
+#include "mgmt/aw/vexo-backend/iscsi_firmware_lists.h"
 #include "mgmt/aw/vexo-backend/iscsi_ipv6.h"
 #include "mgmt/aw/vexo-backend/iscsi_network_readers.h"
 #include "mgmt/aw/vexo-backend/iscsi_routes.h"

@@ -32,9 +32,6 @@ constexpr action_function do_DiscoveryiSNSThruDHCP = nullptr; // Arcwright/iSCSI
 constexpr action_function do_ConfigureiSNSServer = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 constexpr action_function do_DeleteiSNSServer = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 constexpr action_function do_EraseConfiguration = nullptr; // Arcwright/iSCSIPhysicalHBA; back end
-constexpr group_function group_iSNS = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
-constexpr property_function handle_iSCSIBIOSEnable = nullptr; // Arcwright/iSCSIPhysicalHBA; iSCSI initiator
-constexpr property_function handle_MPIOEnabled = nullptr; // Arcwright/iSCSIPhysicalHBA; iSCSI initiator
 constexpr property_function handle_discoveryparams = nullptr; // Arcwright/iSCSIPhysicalHBA/iSNS; iSCSI initiator
 
 // Port groups PortDiscoveryAndConfiguration with ChannelManagement/Channel,
@@ -45,27 +42,8 @@ constexpr action_function do_ErasePortandDiscoveryConfiguration = nullptr; // Ar
 
 
 // iSCSI initiator: LogicalHBA, SendTargetPortal, Target, TargetPortal, Session, Connection, LUN
-constexpr property_function handle_NodeAttr_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
-constexpr property_function handle_intrInstStat_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
-constexpr property_function handle_intrLoginStat_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/iSCSIStatistics; iSCSI initiator
-constexpr group_function group_Discovery = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
-constexpr property_function handle_DiscoverBootTargetThruDHCP = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
 constexpr action_function do_AddSendTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
 constexpr action_function do_DeleteSendTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
 constexpr action_function do_RefreshAvailableTargets = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery; iSCSI initiator
 constexpr action_function do_DiscoverTargets = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Discovery/SendTargetPortal; iSCSI initiator
-constexpr action_function do_ConfigureCHAP = nullptr; // LogicalHBA/InitiatorLoginOptions, SendTargetPortal/SendTargetPortalLoginOptions, Target/TargetLoginOptions (Authentication); iSCSI initiator
-constexpr action_function do_DeleteCHAP = nullptr; // LogicalHBA/InitiatorLoginOptions, SendTargetPortal/SendTargetPortalLoginOptions, Target/TargetLoginOptions (Authentication); iSCSI initiator
-constexpr action_function do_AddTarget = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA; iSCSI initiator
-constexpr action_function do_DeleteTarget = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA; iSCSI initiator
-constexpr group_function group_Target = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
-constexpr action_function do_Login = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
-constexpr action_function do_DeleteTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
-constexpr action_function do_AddTargetPortal = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
-constexpr action_function do_Logout = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target; iSCSI initiator
-constexpr property_function handle_SsnAttr_properties = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session/iSCSISessionStatistics; iSCSI initiator
-constexpr property_function handle_boot_session = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session; iSCSI initiator
-constexpr property_function handle_BootTargetPriority = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session; iSCSI initiator
-constexpr action_function do_ConfigureBootTarget = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/Session; iSCSI initiator
-constexpr property_function handle_BootLUN = nullptr; // Arcwright/iSCSIPhysicalHBA/LogicalHBA/Target/LUN; iSCSI initiator
 #endif

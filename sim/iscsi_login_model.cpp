@@ -1,0 +1,335 @@
+#include "sim/iscsi_login_model.h"
+
+#include <arpa/inet.h>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "sim/converged_adapter.h"
+#include "sim/iscsi_discovery_model.h"
+#include "sim/wire.h"
+
+namespace hlvdsim
+{
+
+namespace
+{
+
+using json = nlohmann::json;
+
+// LOGIN_TARGET_PARAMS (also the persistent-login request).
+const uint32_t kLoginSize = 1420;
+const size_t kTgtName = 0, kNameSize = 224, kIp = 224, kPort = 248, kSessionFlags = 508, kEto = 520, kIsid = 524,
+             kOptions = 528, kOptionsSize = 600, kInitiatorName = 1128;
+// Inside the login options.
+const size_t kHeaderDigest = 21, kDataDigest = 22, kAuthType = 40, kChapFlags = 44, kIntrName = 48,
+             kIntrSecret = 304, kTgtChapName = 320, kTgtSecret = 576, kIntrNameLen = 592, kIntrSecretLen = 594,
+             kTgtNameLen = 596, kTgtSecretLen = 598, kSecretRoom = 16, kChapNameRoom = 256;
+// LOGIN_TARGET_PARAMS_OUT
+const size_t kOutConnHandle = 8, kOutFlags = 12, kOutOptions = 16;
+// DELETE_PERSISTENT_LOGIN_PARAMS_IN
+const uint32_t kDeleteSize = 480;
+const size_t kDelPortal = 224, kDelPort = 248, kDelIsid = 252;
+
+const size_t kMaxSessions = 64;
+const uint16_t kAddlUnreachable = 19, kAddlConnection = 21, kAddlAuth = 44, kAddlNotFound = 46, kAddlDigest = 100;
+const uint8_t kStatusTableFull = 20;
+
+json &state(FwContext &c)
+{
+    json &f = c.m.doc["adapters"][c.adapter]["functions"][c.function];
+    if (!f.contains("initiator") || !f["initiator"].is_object())
+        f["initiator"] = json::object();
+    return f["initiator"];
+}
+
+json &array_in(json &parent, const char *key)
+{
+    if (!parent.contains(key) || !parent[key].is_array())
+        parent[key] = json::array();
+    return parent[key];
+}
+
+void refuse(FwContext &c, uint8_t status, uint16_t additional)
+{
+    c.status = status;
+    c.additional = additional;
+    c.answer.clear();
+}
+
+std::string text(const json &j, const char *key, const char *dflt = "")
+{
+    if (!j.is_object() || !j.contains(key) || !j.at(key).is_string())
+        return dflt;
+    return j.at(key).get<std::string>();
+}
+
+// A NUL-terminated text of at most `room` bytes.
+std::string field(const uint8_t *p, size_t room)
+{
+    size_t n = 0;
+    while (n < room && p[n])
+        ++n;
+    return std::string(reinterpret_cast<const char *>(p), n);
+}
+
+std::string ip_text(const uint8_t *rec)
+{
+    char buf[INET6_ADDRSTRLEN] = "";
+    if (rec[3] & 0x07)
+        inet_ntop(AF_INET, rec + 4, buf, sizeof buf);
+    else if (rec[3] & 0xF0)
+        inet_ntop(AF_INET6, rec + 4, buf, sizeof buf);
+    return buf;
+}
+
+// The bytes a configured secret stands for: "0x" and hexadecimal digits, or
+// the text itself.
+std::string secret_bytes(const std::string &s)
+{
+    if (s.size() < 2 || s[0] != '0' || (s[1] != 'x' && s[1] != 'X'))
+        return s;
+    std::string out;
+    for (size_t i = 2; i + 1 < s.size(); i += 2)
+        out.push_back(static_cast<char>(std::stoul(s.substr(i, 2), nullptr, 16)));
+    return out;
+}
+
+bool same_bytes(const uint8_t *p, uint16_t len, size_t room, const std::string &want)
+{
+    return len <= room && len == want.size() && std::memcmp(p, want.data(), len) == 0;
+}
+
+bool same_name(const uint8_t *p, uint16_t len, const std::string &want)
+{
+    return len < kChapNameRoom && len == want.size() && field(p, kChapNameRoom) == want;
+}
+
+// Additional status of a refused authentication, or 0.
+uint16_t judge_chap(const json &t, const uint8_t *o)
+{
+    json chap = t.contains("chap") ? t.at("chap") : json::object();
+    std::string method = text(chap, "method", "none");
+    bool offered = o[kAuthType] == 1;
+    if (method == "none")
+        return offered ? kAddlAuth : 0;
+    if (!offered)
+        return kAddlAuth;
+    if (!same_name(o + kIntrName, get16(o + kIntrNameLen), text(chap, "initiator_name")) ||
+        !same_bytes(o + kIntrSecret, get16(o + kIntrSecretLen), kSecretRoom,
+                    secret_bytes(text(chap, "initiator_secret"))))
+        return kAddlAuth;
+    if (method != "mutual")
+        return 0;
+    if (!(get32(o + kChapFlags) & 1) || !same_name(o + kTgtChapName, get16(o + kTgtNameLen), text(chap, "target_name")) ||
+        !same_bytes(o + kTgtSecret, get16(o + kTgtSecretLen), kSecretRoom, secret_bytes(text(chap, "target_secret"))))
+        return kAddlAuth;
+    return 0;
+}
+
+bool digest_ok(const json &t, const char *which, uint8_t asked)
+{
+    json d = t.contains("digest") ? t.at("digest") : json::object();
+    std::string policy = text(d, which, "any");
+    if (policy == "crc32c")
+        return asked == 1;
+    if (policy == "none")
+        return asked == 0;
+    return true;
+}
+
+json *find_target(json &ini, const std::string &name)
+{
+    for (json &t : array_in(ini, "targets"))
+        if (text(t, "name") == name)
+            return &t;
+    return nullptr;
+}
+
+std::string isid_text(uint16_t qualifier)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "00023d00%04x", qualifier);
+    return buf;
+}
+
+// A session that has a persistent login persists (bit 0x1 clear) and takes
+// its boot bit.
+uint32_t session_flags(json &ini, const std::string &target, uint16_t qualifier, uint32_t flags)
+{
+    for (const json &p : array_in(ini, "persistent"))
+        if (text(p, "target") == target && desc_number(p, "isid", -1) == qualifier)
+            flags = (flags & ~1u) | (static_cast<uint32_t>(desc_number(p, "flags", 0)) & 0x100);
+    return flags;
+}
+
+// Opens (or reinstates) the session of `target` with `qualifier`.
+json &open_session(json &ini, const std::string &target, const std::string &ip, long port, uint16_t qualifier,
+                   uint32_t flags, const std::string &initiator)
+{
+    json &sessions = array_in(ini, "sessions");
+    std::string isid = isid_text(qualifier);
+    long handle = 0, tsih = 0;
+    for (size_t i = 0; i < sessions.size(); ++i) {
+        handle = std::max(handle, desc_number(sessions[i], "handle", 0));
+        tsih = std::max(tsih, desc_number(sessions[i], "tsih", 0));
+    }
+    // A login again to the same target and ISID reinstates that session
+    // under its old handles.
+    long own = handle + 1;
+    for (size_t i = 0; i < sessions.size(); ++i)
+        if (text(sessions[i], "target") == target && text(sessions[i], "isid") == isid) {
+            own = desc_number(sessions[i], "handle", own);
+            sessions.erase(sessions.begin() + static_cast<long>(i));
+            break;
+        }
+    json s = {{"handle", own},
+              {"target", target},
+              {"isid", isid},
+              {"tsih", tsih + 1},
+              {"status", 1},
+              {"flags", session_flags(ini, target, qualifier, flags)},
+              {"initiator", initiator},
+              {"unit_attention", false},
+              {"connection",
+               {{"handle", 1000 + own},
+                {"cid", 1},
+                {"status", 1},
+                {"src_ip", ip.find(':') != std::string::npos ? "fe80::100" : "10.0.0.100"},
+                {"src_port", 49152 + own},
+                {"dest_ip", ip},
+                {"dest_port", port}}}};
+    sessions.push_back(s);
+    return sessions.back();
+}
+
+} // namespace
+
+void cmd_login_target(FwContext &c)
+{
+    if (discovery_login(c))
+        return;
+    if (c.req_len < kLoginSize)
+        return refuse(c, FW_STATUS_FAILED, FW_ADDL_INVALID_REQUEST);
+    json &ini = state(c);
+    std::string name = field(c.req + kTgtName, kNameSize);
+    json *t = find_target(ini, name);
+    if (!t)
+        return refuse(c, FW_STATUS_FAILED, kAddlNotFound);
+    if (desc_number(*t, "unreachable", 0))
+        return refuse(c, FW_STATUS_FAILED, kAddlUnreachable);
+    const uint8_t *o = c.req + kOptions;
+    if (uint16_t addl = judge_chap(*t, o))
+        return refuse(c, FW_STATUS_FAILED, addl);
+    if (!digest_ok(*t, "header", o[kHeaderDigest]) || !digest_ok(*t, "data", o[kDataDigest]))
+        return refuse(c, FW_STATUS_FAILED, kAddlDigest);
+    uint16_t qualifier = get16(c.req + kIsid);
+    json &sessions = array_in(ini, "sessions");
+    bool replaces = false;
+    for (const json &s : sessions)
+        replaces = replaces || (text(s, "target") == name && text(s, "isid") == isid_text(qualifier));
+    if (!replaces && sessions.size() >= kMaxSessions)
+        return refuse(c, kStatusTableFull, 0);
+    uint32_t flags = get32(c.req + kSessionFlags);
+    json &s = open_session(ini, name, ip_text(c.req + kIp), get16(c.req + kPort), qualifier, flags,
+                           field(c.req + kInitiatorName, kNameSize));
+    c.answer.assign(c.req, c.req + c.req_len);
+    put32(c.answer, 0, static_cast<uint32_t>(desc_number(s, "handle", 0)));
+    put32(c.answer, 4, 1);
+    put32(c.answer, kOutConnHandle, static_cast<uint32_t>(desc_number(s["connection"], "handle", 0)));
+    put32(c.answer, kOutFlags, flags);
+    std::memmove(&c.answer[kOutOptions], c.req + kOptions, kOptionsSize);
+    c.dirty = true;
+}
+
+void cmd_logout_target(FwContext &c)
+{
+    if (discovery_logout(c))
+        return;
+    if (c.req_len < 4)
+        return refuse(c, FW_STATUS_FAILED, FW_ADDL_INVALID_REQUEST);
+    json &ini = state(c);
+    long refusals = desc_number(ini, "logout_refusals", 0);
+    if (refusals > 0) {
+        ini["logout_refusals"] = refusals - 1;
+        c.dirty = true;
+        return refuse(c, FW_STATUS_FAILED, kAddlConnection);
+    }
+    json &sessions = array_in(ini, "sessions");
+    long handle = static_cast<long>(get32(c.req));
+    for (size_t i = 0; i < sessions.size(); ++i)
+        if (desc_number(sessions[i], "handle", -1) == handle) {
+            sessions.erase(sessions.begin() + static_cast<long>(i));
+            c.answer.assign(c.req_len, 0);
+            put32(c.answer, 0, 0x20); // closed
+            c.dirty = true;
+            return;
+        }
+    refuse(c, FW_STATUS_FAILED, FW_ADDL_INVALID_REQUEST);
+}
+
+void cmd_add_persistent_login(FwContext &c)
+{
+    if (c.req_len < kLoginSize)
+        return refuse(c, FW_STATUS_FAILED, FW_ADDL_INVALID_REQUEST);
+    json &ini = state(c);
+    json &table = array_in(ini, "persistent");
+    table.push_back({{"target", field(c.req + kTgtName, kNameSize)},
+                     {"ip", ip_text(c.req + kIp)},
+                     {"port", get16(c.req + kPort)},
+                     {"isid", get16(c.req + kIsid)},
+                     {"flags", get32(c.req + kSessionFlags)},
+                     {"eto", get32(c.req + kEto)},
+                     {"initiator", field(c.req + kInitiatorName, kNameSize)}});
+    c.answer.assign(c.req_len, 0);
+    put32(c.answer, 0, static_cast<uint32_t>(table.size()));
+    c.dirty = true;
+}
+
+void cmd_del_persistent_login(FwContext &c)
+{
+    if (c.req_len < kDeleteSize)
+        return refuse(c, FW_STATUS_FAILED, FW_ADDL_INVALID_REQUEST);
+    json &table = array_in(state(c), "persistent");
+    std::string name = field(c.req, kNameSize), ip = ip_text(c.req + kDelPortal);
+    long port = get16(c.req + kDelPort);
+    uint32_t isid = get32(c.req + kDelIsid);
+    bool removed = false;
+    for (size_t i = table.size(); i-- > 0;) {
+        const json &p = table[i];
+        if (text(p, "target") == name && text(p, "ip") == ip && desc_number(p, "port", -1) == port &&
+            desc_number(p, "isid", -1) == static_cast<long>(isid & 0xFFFF)) {
+            table.erase(table.begin() + static_cast<long>(i));
+            removed = true;
+        }
+    }
+    if (!removed)
+        return refuse(c, FW_STATUS_FAILED, kAddlNotFound);
+    c.answer.assign(c.req_len, 0);
+    c.dirty = true;
+}
+
+void login_reboot(json &adapter_doc)
+{
+    if (!adapter_doc.contains("functions") || !adapter_doc["functions"].is_array())
+        return;
+    for (json &f : adapter_doc["functions"]) {
+        if (!f.contains("initiator") || !f["initiator"].is_object())
+            continue;
+        json &ini = f["initiator"];
+        ini["sessions"] = json::array();
+        if (!ini.contains("persistent") || !ini["persistent"].is_array())
+            continue;
+        for (const json &p : ini["persistent"]) {
+            std::string name = text(p, "target");
+            json *t = find_target(ini, name);
+            if (!t || desc_number(*t, "unreachable", 0) || ini["sessions"].size() >= kMaxSessions)
+                continue;
+            open_session(ini, name, text(p, "ip"), desc_number(p, "port", 0),
+                         static_cast<uint16_t>(desc_number(p, "isid", 0)),
+                         static_cast<uint32_t>(desc_number(p, "flags", 0)), text(p, "initiator"));
+        }
+    }
+}
+
+} // namespace hlvdsim
