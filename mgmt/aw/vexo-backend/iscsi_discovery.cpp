@@ -174,6 +174,18 @@ void put_login_address(uint8_t *rec, const char *ip)
     }
 }
 
+// The iSNSServer nodes from the firmware's list. The reader adds the first
+// server beside the nodes already there, so the old nodes go first: a
+// replaced server must not stay in the tree.
+VEXO_status_t rebuild_isns(node *iscsi, int port, unsigned int domain, unsigned int phba, node *isns, node *action)
+{
+    purge_nodes_within(isns, "iSNSServer");
+    char work[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE];
+    std::memset(work, 0, sizeof work);
+    return get_all_isns(iscsi, port, domain, phba, isns, action, work) == 0 ? VEXO_STATUS_SUCCESS
+                                                                             : VEXO_STATUS_FAILURE;
+}
+
 // One exchange's parsed answer into Target nodes.
 VEXO_status_t build_answer(uint8_t *buf, node *lhba, node *stp, node *action,
                            char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE], uint32_t *count)
@@ -560,10 +572,7 @@ VEXO_status_t do_ConfigureiSNSServer(node *context, node *action, char params[VE
     st = write_discovery(port, 0, phba, &d);
     if (st != VEXO_STATUS_SUCCESS)
         return st;
-    char work[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE];
-    std::memset(work, 0, sizeof work);
-    return get_all_isns(iscsi, port, 0, phba, context, action, work) == 0 ? VEXO_STATUS_SUCCESS
-                                                                           : VEXO_STATUS_FAILURE;
+    return rebuild_isns(iscsi, port, 0, phba, context, action);
 }
 
 VEXO_status_t do_DeleteiSNSServer(node *context, node *, char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE])
@@ -627,9 +636,7 @@ VEXO_status_t do_DiscoveryiSNSThruDHCP(node *context, node *action, char[VEXO_MA
         st = write_discovery(port, domain, phba, &d);
         if (st != VEXO_STATUS_SUCCESS)
             return st;
-        char work[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE];
-        std::memset(work, 0, sizeof work);
-        if (get_all_isns(iscsi, port, domain, phba, context, action, work) != 0)
+        if (rebuild_isns(iscsi, port, domain, phba, context, action) != VEXO_STATUS_SUCCESS)
             return VEXO_STATUS_FAILURE;
     }
     return VEXO_STATUS_SUCCESS;
