@@ -293,7 +293,7 @@ TEST_F(Discovery, DiscoverTargetsSendsTheTextKeyBuildsTheTargetsAndLogsOut)
     }
 }
 
-TEST_F(Discovery, DiscoverTargetsRefusesABadNameAPortalWithoutItsLineAndADisabledInitiator)
+TEST_F(Discovery, DiscoverTargetsRefusesABadNameAndAPortalWithoutItsLine)
 {
     std::string stp = add_portal(1, "10.0.0.1");
     Outcome bad = action(stp, "DiscoverTargets", {"iqn.bad name"});
