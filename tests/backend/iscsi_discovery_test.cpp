@@ -168,7 +168,7 @@ struct Outcome {
     std::string text;
 };
 
-class Discovery : public ::testing::Test {
+class IscsiDiscovery : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -260,7 +260,7 @@ protected:
     int start_ = 0;
 };
 
-TEST_F(Discovery, DiscoverTargetsSendsTheTextKeyBuildsTheTargetsAndLogsOut)
+TEST_F(IscsiDiscovery, DiscoverTargetsSendsTheTextKeyBuildsTheTargetsAndLogsOut)
 {
     const struct {
         const char *name;
@@ -293,7 +293,7 @@ TEST_F(Discovery, DiscoverTargetsSendsTheTextKeyBuildsTheTargetsAndLogsOut)
     }
 }
 
-TEST_F(Discovery, DiscoverTargetsRefusesABadNameAndAPortalWithoutItsLine)
+TEST_F(IscsiDiscovery, DiscoverTargetsRefusesABadNameAndAPortalWithoutItsLine)
 {
     std::string stp = add_portal(1, "10.0.0.1");
     Outcome bad = action(stp, "DiscoverTargets", {"iqn.bad name"});
@@ -306,7 +306,7 @@ TEST_F(Discovery, DiscoverTargetsRefusesABadNameAndAPortalWithoutItsLine)
     EXPECT_TRUE(sent(6, 23).empty()) << "no login through a portal that is not saved";
 }
 
-TEST_F(Discovery, CutAnswerIsContinuedOnlyOnTrelmont)
+TEST_F(IscsiDiscovery, CutAnswerIsContinuedOnlyOnTrelmont)
 {
     for (int a : {1, 2}) {
         SCOPED_TRACE(adapters_[a]);
@@ -332,7 +332,7 @@ TEST_F(Discovery, CutAnswerIsContinuedOnlyOnTrelmont)
     }
 }
 
-TEST_F(Discovery, RefreshCountsTheFailedPortalsAndBuildsTheOthers)
+TEST_F(IscsiDiscovery, RefreshCountsTheFailedPortalsAndBuildsTheOthers)
 {
     for (const char *ip : {"10.0.0.1", "10.0.0.3", "10.0.0.2"})
         add_portal(1, ip);
@@ -347,7 +347,7 @@ TEST_F(Discovery, RefreshCountsTheFailedPortalsAndBuildsTheOthers)
     EXPECT_TRUE(initiator(1)["discovery_sessions"].empty());
 }
 
-TEST_F(Discovery, DiscoveryLogoutFailureIsReportedWithItsStatus)
+TEST_F(IscsiDiscovery, DiscoveryLogoutFailureIsReportedWithItsStatus)
 {
     std::string stp = add_portal(1, "10.0.0.1");
     plan_status(host_.root(), 6, 24, 1, 21);
@@ -356,7 +356,7 @@ TEST_F(Discovery, DiscoveryLogoutFailureIsReportedWithItsStatus)
     EXPECT_NE(VEXO_STATUS_SUCCESS, o.status);
 }
 
-TEST_F(Discovery, AddSendTargetPortalSavesTheLineAndRefusesDuplicatesAndIpv6OnOlderAsics)
+TEST_F(IscsiDiscovery, AddSendTargetPortalSavesTheLineAndRefusesDuplicatesAndIpv6OnOlderAsics)
 {
     std::string stp = add_portal(1, "10.0.0.1");
     EXPECT_EQ("00-00-c9-b3-00-22", value_at(stp + "/PortMacAddress"));
@@ -378,7 +378,7 @@ TEST_F(Discovery, AddSendTargetPortalSavesTheLineAndRefusesDuplicatesAndIpv6OnOl
     EXPECT_EQ(VEXO_STATUS_SUCCESS, v6.result) << v6.status;
 }
 
-TEST_F(Discovery, AddSendTargetPortalThatCannotBeSavedFails)
+TEST_F(IscsiDiscovery, AddSendTargetPortalThatCannotBeSavedFails)
 {
     // A directory where the file goes: the line cannot be appended.
     hlvdtest::write_file(host_.path(kSavestp), "");
@@ -390,7 +390,7 @@ TEST_F(Discovery, AddSendTargetPortalThatCannotBeSavedFails)
     EXPECT_EQ(0, instances(discovery(1), "SendTargetPortal"));
 }
 
-TEST_F(Discovery, DeleteSendTargetPortalRemovesNodeAndLine)
+TEST_F(IscsiDiscovery, DeleteSendTargetPortalRemovesNodeAndLine)
 {
     add_portal(1, "10.0.0.1");
     add_portal(1, "10.0.0.2");
@@ -404,7 +404,7 @@ TEST_F(Discovery, DeleteSendTargetPortalRemovesNodeAndLine)
     EXPECT_EQ(1, instances(discovery(1), "SendTargetPortal"));
 }
 
-TEST_F(Discovery, ConfigureIsnsServerDefaultsThePortAndReplacesTheFirstServer)
+TEST_F(IscsiDiscovery, ConfigureIsnsServerDefaultsThePortAndReplacesTheFirstServer)
 {
     Outcome first = action(isns(2), "ConfigureiSNSServer", {"10.0.0.7"});
     EXPECT_EQ(VEXO_STATUS_SUCCESS, first.result) << first.status;
@@ -428,7 +428,7 @@ TEST_F(Discovery, ConfigureIsnsServerDefaultsThePortAndReplacesTheFirstServer)
     EXPECT_EQ(VEXO_STATUS_SET_DISCOVERY_FAILED, aw3.status) << "one server only on AW3";
 }
 
-TEST_F(Discovery, DeleteIsnsServerRemovesOnlyTheNamedServer)
+TEST_F(IscsiDiscovery, DeleteIsnsServerRemovesOnlyTheNamedServer)
 {
     ASSERT_EQ(1, instances(isns(2), "iSNSServer")) << "the tree shows the first server";
     EXPECT_EQ(VEXO_STATUS_SUCCESS, action(isns(2), "DeleteiSNSServer", {"0"}).result);
@@ -444,7 +444,7 @@ TEST_F(Discovery, DeleteIsnsServerRemovesOnlyTheNamedServer)
     EXPECT_EQ(VEXO_STATUS_INVALID_INSTANCE_NUM, none.status);
 }
 
-TEST_F(Discovery, IsnsEnabledChangesOnlyTheEnableBit)
+TEST_F(IscsiDiscovery, IsnsEnabledChangesOnlyTheEnableBit)
 {
     EXPECT_EQ("Yes", value_at(isns(2) + "/iSNSEnabled"));
     clear_log(host_.root());
@@ -459,7 +459,7 @@ TEST_F(Discovery, IsnsEnabledChangesOnlyTheEnableBit)
     EXPECT_TRUE(d.contains("slp"));
 }
 
-TEST_F(Discovery, IsnsThroughDhcpLearnsTheServer)
+TEST_F(IscsiDiscovery, IsnsThroughDhcpLearnsTheServer)
 {
     EXPECT_EQ(VEXO_STATUS_SUCCESS, action(isns(2), "DiscoveryiSNSThruDHCP").result);
     json d = initiator(2)["discovery"];
