@@ -19,6 +19,7 @@
 #include "sim/fault_plan.h"
 #include "sim/function_config.h"
 #include "sim/iscsi_boot_model.h"
+#include "sim/iscsi_discovery_model.h"
 #include "sim/iscsi_if_model.h"
 #include "sim/iscsi_login_model.h"
 #include "sim/iscsi_region_model.h"
@@ -226,6 +227,12 @@ void cmd_fw_config(FwContext &c)
     put32(c.answer, 8, static_cast<uint32_t>(f.port));
     put32(c.answer, 12, static_cast<uint32_t>(function_field(c.m, c.adapter, c.function, "function_mode", 0)));
     put32(c.answer, 120, static_cast<uint32_t>(function_field(c.m, c.adapter, c.function, "function_caps", 0)));
+    // "sq_count": [n, n], the send-queue counts of the two ULP entries.
+    const json &fd = c.m.doc.at("adapters").at(c.adapter).at("functions").at(c.function);
+    if (fd.contains("sq_count") && fd.at("sq_count").is_array())
+        for (size_t u = 0; u < 2 && u < fd.at("sq_count").size(); ++u)
+            if (fd.at("sq_count").at(u).is_number_unsigned())
+                put32(c.answer, 16 + 52 * u + 16, fd.at("sq_count").at(u).get<uint32_t>());
 }
 
 // 1/78: configuration signature.
@@ -656,7 +663,7 @@ const FwCommand kCommands[] = {
     {2, 24, -1, cmd_if_ids},
     {2, 25, -1, cmd_if_info},
     {2, 28, -1, cmd_get_discovery},
-    {2, 29, -1, cmd_set_discovery},
+    {2, 29, -1, cmd_set_discovery_params},
     {2, 30, -1, cmd_node_attributes},
     {2, 62, -1, cmd_clear_event_log},
     {2, 63, -1, cmd_read_event_log},
@@ -672,6 +679,8 @@ const FwCommand kCommands[] = {
     {6, 29, -1, cmd_active_session_ids},
     {6, 30, -1, cmd_all_target_ids},
     {6, 32, -1, cmd_get_a_target},
+    {6, 33, -1, cmd_sendtargets},
+    {6, 34, -1, cmd_sendtargets_info},
     {6, 46, -1, cmd_instance_stats},
     {6, 47, -1, cmd_login_stats},
     {6, 48, -1, cmd_session_attributes},

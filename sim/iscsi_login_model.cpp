@@ -6,6 +6,7 @@
 #include <string>
 
 #include "sim/converged_adapter.h"
+#include "sim/iscsi_discovery_model.h"
 #include "sim/wire.h"
 
 namespace hlvdsim
@@ -206,6 +207,8 @@ json &open_session(json &ini, const std::string &target, const std::string &ip, 
 
 void cmd_login_target(FwContext &c)
 {
+    if (discovery_login(c))
+        return;
     if (c.req_len < kLoginSize)
         return refuse(c, FW_STATUS_FAILED, FW_ADDL_INVALID_REQUEST);
     json &ini = state(c);
@@ -241,6 +244,8 @@ void cmd_login_target(FwContext &c)
 
 void cmd_logout_target(FwContext &c)
 {
+    if (discovery_logout(c))
+        return;
     if (c.req_len < 4)
         return refuse(c, FW_STATUS_FAILED, FW_ADDL_INVALID_REQUEST);
     json &ini = state(c);

@@ -27,3 +27,18 @@ foreach(call oem_do_discovery_with_files oem_do_flash_with_file oem_do_full_flas
     message(FATAL_ERROR "missing export: ${call}")
   endif()
 endforeach()
+# Network, link-state, log and diagnostics readers; network boot, MAC,
+# throttle, VNTag and trace operations.
+foreach(call MAL_GetGroup_Network MAL_GetTcpIpConfig MAL_GetiSNSProperties MAL_GetArpTable MAL_GetRouteTable
+        MAL_Get_DiscoverBootTargetThruDHCP MAL_GetDiagnosticsProperties MAL_isControllerAlive
+        MAL_GetPhysicalLinkStatus MAL_GetLogicalLinkStatus MAL_GetiSCSILogicalLinkStatus MAL_GetEventLogEntry
+        MAL_GetFatData MAL_GetPortPhysicalProperties
+        MAL_SetNetbootParams MAL_SetVLANProps MAL_SetVolatileMACAddress MAL_SetNonVolatileMACAddress
+        MAL_GetTxThrottle MAL_SetTxThrottle MAL_GetVNTagState MAL_SetVNTagState MAL_VNTagConfigProvisionInfo
+        MAL_GetExtFatData MAL_SetExtFatModule MAL_EnableLoggingOnAllModules MAL_DisableLoggingOnAllModules
+        MAL_SetDefaultLoggingConfig)
+  list(FIND found ${call} at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "missing export: ${call}")
+  endif()
+endforeach()

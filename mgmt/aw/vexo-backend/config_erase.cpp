@@ -9,6 +9,7 @@
 #include "mgmt/aw/vexo-backend/backend_util.h"
 #include "mgmt/aw/vexo-backend/chap_config.h"
 #include "mgmt/aw/vexo-backend/function_enum.h"
+#include "mgmt/aw/vexo-backend/iscsi_discovery.h"
 #include "mgmt/aw/vexo-backend/iscsi_ipv6.h"
 #include "mgmt/aw/vexo-backend/iscsi_logout.h"
 #include "mgmt/aw/vexo-backend/iscsi_network_readers.h"
@@ -214,10 +215,7 @@ VEXO_status_t delete_send_target_portals(node *discovery)
             return VEXO_STATUS_FAILURE;
         Params p;
         number_params(p, portals[i]);
-        // Through the handler the node table binds: send-target discovery
-        // lives apart, and an unbound handler answers 1 as the API would.
-        action_function run = del->u.act ? del->u.act->func : nullptr;
-        VEXO_status_t st = run ? run(discovery, del, p) : VEXO_STATUS_FAILURE;
+        VEXO_status_t st = do_DeleteSendTargetPortal(discovery, del, p);
         if (st != VEXO_STATUS_SUCCESS)
             return st;
     }

@@ -143,30 +143,6 @@ node *reusable_session(node *target, const char *address, const char *port, long
     return nullptr;
 }
 
-bool fill_ip(uint8_t *rec, const char *address)
-{
-    put16(rec, 24);
-    if (std::strlen(address) < 16) {
-        rec[3] = 1;
-        return inet_pton(AF_INET, address, rec + 4) == 1;
-    }
-    rec[3] = 16;
-    char text[VEXO_VALUE_SIZE];
-    std::snprintf(text, sizeof text, "%s", address);
-    StrToU8IPv6(text, rec + 4);
-    return true;
-}
-
-bool port_number(const char *text, uint16_t *port)
-{
-    char *end = nullptr;
-    long v = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || v < 0 || v > 0xFFFF)
-        return false;
-    *port = static_cast<uint16_t>(v);
-    return true;
-}
-
 // The choices of one level text: CHAP (1 with, 0 without) or digest (1 the
 // configured digest, 0 none). The count, 0 for an unknown level.
 int chap_plan(const char *level, int choice[2])
@@ -249,6 +225,30 @@ VEXO_status_t target_attempt(node *target, const char *name, int aw_port_number,
 }
 
 } // namespace
+
+bool fill_ip(uint8_t *rec, const char *address)
+{
+    put16(rec, 24);
+    if (std::strlen(address) < 16) {
+        rec[3] = 1;
+        return inet_pton(AF_INET, address, rec + 4) == 1;
+    }
+    rec[3] = 16;
+    char text[VEXO_VALUE_SIZE];
+    std::snprintf(text, sizeof text, "%s", address);
+    StrToU8IPv6(text, rec + 4);
+    return true;
+}
+
+bool port_number(const char *text, uint16_t *port)
+{
+    char *end = nullptr;
+    long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || v < 0 || v > 0xFFFF)
+        return false;
+    *port = static_cast<uint16_t>(v);
+    return true;
+}
 
 static int fresh_qualifier(const int *tried, int tried_count);
 

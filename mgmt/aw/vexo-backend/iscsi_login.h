@@ -6,6 +6,8 @@
 #ifndef HLVD_MGMT_AW_VEXO_BACKEND_ISCSI_LOGIN_H
 #define HLVD_MGMT_AW_VEXO_BACKEND_ISCSI_LOGIN_H
 
+#include <cstdint>
+
 #include "mgmt/aw/vexo-backend/vexo_ioctl_records.h"
 #include "mgmt/vexo/core/hm_types.h"
 
@@ -26,6 +28,13 @@
 #define LOGIN_RSP_SESSION_STATUS 4
 #define LOGIN_RSP_CONNECTION_HANDLE 8
 #define LOGIN_RSP_LOGIN_OPTIONS 16
+
+// Fills the IP_ADDRESS_FORMAT at `rec` from an address text; false when it
+// is not one.
+bool fill_ip(uint8_t *rec, const char *address);
+
+// A port text as a TCP port; false when it is not one.
+bool port_number(const char *text, uint16_t *port);
 
 // The Login action of a Target; 0 or 1, the detail in the last status.
 VEXO_status_t do_Login(node *context, node *action_node, char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE]);

@@ -1,6 +1,5 @@
 #include "mgmt/aw/vexo-backend/iscsi_logout.h"
 
-#include <arpa/inet.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -106,32 +105,6 @@ long qualifier_of(const char *text)
     char *end = nullptr;
     long v = std::strtol(text, &end, 16);
     return end == text || *end != '\0' || v < 0 || v > 0xFFFF ? -1 : v;
-}
-
-// The IP_ADDRESS_FORMAT of an address text; false when it is not one.
-bool fill_ip(uint8_t *rec, const char *address)
-{
-    put16(rec, 24);
-    if (std::strlen(address) < 16) {
-        rec[3] = 1;
-        return inet_pton(AF_INET, address, rec + 4) == 1;
-    }
-    rec[3] = 16;
-    char text[VEXO_VALUE_SIZE];
-    std::snprintf(text, sizeof text, "%s", address);
-    StrToU8IPv6(text, rec + 4);
-    return true;
-}
-
-// A port text as a TCP port; false when it is not one.
-bool port_number(const char *text, uint16_t *port)
-{
-    char *end = nullptr;
-    long v = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || v < 0 || v > 0xFFFF)
-        return false;
-    *port = static_cast<uint16_t>(v);
-    return true;
 }
 
 // True when the saved-targets file holds the persistent-login line of this

@@ -7,6 +7,7 @@
 #include "mgmt/aw/vexo-backend/boot_settings.h"
 #include "mgmt/aw/vexo-backend/chap_config.h"
 #include "mgmt/aw/vexo-backend/initiator_name.h"
+#include "mgmt/aw/vexo-backend/iscsi_discovery.h"
 #include "mgmt/aw/vexo-backend/iscsi_statistics.h"
 #include "mgmt/aw/vexo-backend/iscsi_targets.h"
 #include "mgmt/aw/vexo-backend/login_options.h"

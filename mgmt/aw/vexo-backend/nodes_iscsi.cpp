@@ -5,6 +5,7 @@
 
 #include "mgmt/aw/vexo-backend/boot_settings.h"
 #include "mgmt/aw/vexo-backend/config_erase.h"
+#include "mgmt/aw/vexo-backend/iscsi_discovery.h"
 #include "mgmt/aw/vexo-backend/iscsi_firmware_lists.h"
 #include "mgmt/aw/vexo-backend/iscsi_ipv6.h"
 #include "mgmt/aw/vexo-backend/iscsi_network_readers.h"
