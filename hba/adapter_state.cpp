@@ -23,7 +23,7 @@
 #include "hba/mbox_transport.h"
 #include "hba/sli_config.h"
 #include "kpl.h"
-#include "mal/mal_pending.h"
+#include "mal/mal_dump_glue.h"
 #include "mal/mal_records.h"
 #include "mgmt/aw/vexo-backend/ioctl_header.h"
 #include "os/host_env.h"

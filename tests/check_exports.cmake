@@ -42,3 +42,16 @@ foreach(call MAL_GetGroup_Network MAL_GetTcpIpConfig MAL_GetiSNSProperties MAL_G
     message(FATAL_ERROR "missing export: ${call}")
   endif()
 endforeach()
+
+# Data-centre-bridging and loopback operations of the client layer.
+foreach(call MAL_GetLldpProperties MAL_SetLldpProperties MAL_GetDcbxPortVars MAL_SetDcbxPortVars
+        MAL_GetTags_PFC MAL_GetPfcProperties MAL_SetPfcProperties MAL_GetTags_PGSettings
+        MAL_GetPGProperties MAL_SetPGProperties MAL_SetPGPriorities MAL_SetPGBandwidths
+        MAL_GetTags_QCN MAL_GetQCNProperties MAL_SetQCNProperties MAL_GetAppTlvProperties
+        MAL_SetAppTlvProperties MAL_AddAppTlv MAL_DelAppTlv MAL_GetTlvProperties MAL_SetTlvProperties
+        MAL_EnterLoopbackMode MAL_ExitLoopbackMode)
+  list(FIND found ${call} at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "missing export: ${call}")
+  endif()
+endforeach()

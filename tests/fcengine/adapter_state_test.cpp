@@ -16,7 +16,7 @@
 #include "hba/adapter_state.h"
 #include "hba/download_entry.h"
 #include "hba/mbox_transport.h"
-#include "mal/mal_pending.h"
+#include "mal/mal_dump_glue.h"
 
 namespace {
 

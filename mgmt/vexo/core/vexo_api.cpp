@@ -448,18 +448,25 @@ VEXO_status_t VEXO_get_child_tags(node_tag_t tag, node_tag_t *ctags, unsigned in
     node *g = as_group(n);
     if (!g)
         return VEXO_STATUS_FAILURE;
-    unsigned int k = 0;
+    // A non-zero count on entry is the room of ctags: tags beyond it are
+    // counted but not written, and the call fails.
+    unsigned int room = *count, k = 0;
+    auto put = [&](const node *c) {
+        if (room == 0 || k < room)
+            ctags[k] = c->node_tag;
+        ++k;
+    };
     for (node *c = g->u.grp->next_child; c != g; c = c->next_sibling)
         if (selects(type, c))
-            ctags[k++] = c->node_tag;
+            put(c);
     node *root = top_of(g);
     if (type == VEXO_CHILD_ACTIONS && root != g && is_kind(root, VEXO_NODE_GROUP)) {
         for (node *c = root->u.grp->next_child; c != root; c = c->next_sibling)
             if (is_kind(c, VEXO_NODE_ACTION) && c->u.act->scope == 1)
-                ctags[k++] = c->node_tag;
+                put(c);
     }
     *count = k;
-    return VEXO_STATUS_SUCCESS;
+    return room != 0 && k > room ? VEXO_STATUS_FAILURE : VEXO_STATUS_SUCCESS;
 }
 
 VEXO_status_t VEXO_get_node_description(node_tag_t tag, VEXO_node_info *node_info)

@@ -46,7 +46,8 @@ VEXO_status_t VEXO_get_node_tag(node_tag_t parent, char *name, node_tag_t *tag, 
 VEXO_status_t VEXO_get_node_name(node_tag_t tag, char *name, int type);
 VEXO_status_t VEXO_get_parent_tag(node_tag_t child, node_tag_t *parent);
 // `ctags` must have room for every child of the group (and, for actions,
-// ROOT's scope-1 actions).
+// ROOT's scope-1 actions). A non-zero *count on entry is that room: a group
+// with more children fills it, sets *count to the number needed and fails.
 VEXO_status_t VEXO_get_child_tags(node_tag_t tag, node_tag_t *ctags, unsigned int *count, int type);
 
 // `val` is a terminated text; `len` may not exceed 256. The handler receives

@@ -1,0 +1,643 @@
+#include "mal/mal_dcbx_ops.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "mal/mal_core.h"
+#include "mal/mal_readers.h"
+
+static_assert(sizeof(MAL_LldpProperties) == 24, "LLDP record layout");
+static_assert(sizeof(MAL_DcbxPortVars) == 16, "DCBX port variables layout");
+static_assert(sizeof(MAL_PfcProperties) == 32, "PFC record layout");
+static_assert(sizeof(MAL_PGProperties) == 2 * (8 * 8 + 5 * 4), "PG record layout");
+static_assert(sizeof(MAL_QCNProperties) == 15 * 4, "QCN record layout");
+static_assert(sizeof(MAL_AppTlvProperties) == 2 * (3 * 4 + 15 * 16), "application TLV record layout");
+static_assert(sizeof(MAL_AppTlv) == 12, "application TLV layout");
+
+namespace
+{
+
+// One flag of a setter: the record's value and the texts it writes.
+struct FlagWrite {
+    const char *name;
+    int32_t value;
+    const char *on;
+    const char *off;
+};
+
+RM_STATUS write_text(node_tag_t group, const char *name, const char *text)
+{
+    node_tag_t prop = 0;
+    RM_STATUS r = MAL_get_node_tag(group, name, &prop, MAL_NODE_PROPERTY);
+    if (r != RM_STATUS_OK)
+        return r;
+    return MAL_set_property_val(group, prop, text, static_cast<int>(std::strlen(text)));
+}
+
+RM_STATUS write_flags(node_tag_t group, const FlagWrite *flags, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        if (flags[i].value == -1)
+            continue;
+        if (flags[i].value != 0 && flags[i].value != 1)
+            return RM_STATUS_ERROR_INVALID_VALUE;
+        RM_STATUS r = write_text(group, flags[i].name, flags[i].value ? flags[i].on : flags[i].off);
+        if (r != RM_STATUS_OK)
+            return r;
+    }
+    return RM_STATUS_OK;
+}
+
+// Looks up the groups of `path` one below the other, starting at `from`.
+RM_STATUS find_group(node_tag_t from, const char *const *path, int depth, node_tag_t *out)
+{
+    node_tag_t at = from;
+    for (int i = 0; i < depth; ++i) {
+        node_tag_t next = 0;
+        RM_STATUS r = MAL_get_node_tag(at, path[i], &next, MAL_NODE_GROUP);
+        if (r != RM_STATUS_OK)
+            return r;
+        at = next;
+    }
+    *out = at;
+    return RM_STATUS_OK;
+}
+
+RM_STATUS find2(node_tag_t from, const char *a, const char *b, node_tag_t *out)
+{
+    const char *path[] = {a, b};
+    return find_group(from, path, 2, out);
+}
+
+RM_STATUS find3(node_tag_t from, const char *a, const char *b, const char *c, node_tag_t *out)
+{
+    const char *path[] = {a, b, c};
+    return find_group(from, path, 3, out);
+}
+
+// The member `base`<index> of a repeated group.
+RM_STATUS find_member(node_tag_t group, const char *base, int index, node_tag_t *out)
+{
+    char name[MAL_INSTANCE_NAME_SIZE];
+    std::snprintf(name, sizeof name, "%s%d", base, index);
+    return MAL_get_node_tag(group, name, out, MAL_NODE_GROUP);
+}
+
+RM_STATUS read_hex(node_tag_t group, const char *name, int32_t *dest)
+{
+    MAL_PropertyDesc d = {name, dest, 0};
+    return MAL_GetHexProperties(group, 1, &d);
+}
+
+RM_STATUS read_int(node_tag_t group, const char *name, int32_t *dest)
+{
+    MAL_PropertyDesc d = {name, dest, 0};
+    return MAL_GetIntProperties(group, 1, &d);
+}
+
+bool has_property(node_tag_t group, const char *name)
+{
+    node_tag_t prop = 0;
+    return MAL_get_node_tag(group, name, &prop, MAL_NODE_PROPERTY) == RM_STATUS_OK;
+}
+
+// Runs an action of `group` with the given parameters; a null entry is sent
+// as not given.
+RM_STATUS run_action(node_tag_t group, const char *name, const char *const *values, int count, int pass_through)
+{
+    node_tag_t action = 0;
+    RM_STATUS r = MAL_get_node_tag(group, name, &action, MAL_NODE_ACTION);
+    if (r != RM_STATUS_OK)
+        return r;
+    MAL_ActionParams params;
+    std::memset(params, 0, sizeof(MAL_ActionParams));
+    for (int i = 0; i < count; ++i) {
+        if (values[i])
+            std::snprintf(params[i], VEXO_VALUE_SIZE, "%s", values[i]);
+        else
+            params[i][0] = static_cast<char>(0xFF);
+    }
+    node_tag_t new_tags[VEXO_MAX_NEW_TAGS];
+    std::memset(new_tags, 0, sizeof new_tags);
+    return static_cast<RM_STATUS>(MAL_do_action(group, action, params, new_tags, pass_through));
+}
+
+RM_STATUS read_pg_entries(node_tag_t group, MAL_PGEntry *entries)
+{
+    for (int i = 0; i < MAL_PG_COUNT; ++i) {
+        node_tag_t pg = 0;
+        RM_STATUS r = find_member(group, "PG", i, &pg);
+        if (r != RM_STATUS_OK)
+            return r;
+        r = read_int(pg, "Bandwidth", &entries[i].Bandwidth);
+        if (r != RM_STATUS_OK)
+            return r;
+        r = read_hex(pg, "PriorityMembership", &entries[i].PriorityMembership);
+        if (r != RM_STATUS_OK)
+            return r;
+    }
+    return RM_STATUS_OK;
+}
+
+// 0 when the property is missing; otherwise the read's result.
+RM_STATUS read_pg15(node_tag_t group, int32_t *dest)
+{
+    *dest = 0;
+    if (!has_property(group, "PG15PriorityMembership"))
+        return RM_STATUS_OK;
+    return read_hex(group, "PG15PriorityMembership", dest);
+}
+
+RM_STATUS read_tlv_entry(node_tag_t tlv, MAL_AppTlvEntry *e)
+{
+    const MAL_PropertyDesc table[] = {
+        {"OUI", &e->OUI, 0},
+        {"PriorityBitMap", &e->PriorityBitMap, 0},
+        {"ProtocolID", &e->ProtocolID, 0},
+        {"ProtocolSelector", &e->ProtocolSelector, 0},
+    };
+    return MAL_GetHexProperties(tlv, 4, table);
+}
+
+RM_STATUS admin_tlv_group(node_tag_t port, node_tag_t *out)
+{
+    return find3(port, "DCBX", "ApplicationTLVGroups", "AdministratorTLVSetting", out);
+}
+
+} // namespace
+
+RM_STATUS MAL_GetLldpProperties(node_tag_t port, MAL_LldpProperties *props)
+{
+    if (!props)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    node_tag_t group = 0;
+    RM_STATUS r = find2(port, "LLDP", "LocalConfiguration", &group);
+    if (r != RM_STATUS_OK)
+        return r;
+    const MAL_PropertyDesc table[] = {
+        {"PortDescriptionTLV", &props->PortDescriptionTLV, 0},
+        {"RxState", &props->RxState, 0},
+        {"SystemCapabilitiesTLV", &props->SystemCapabilitiesTLV, 0},
+        {"SystemDescriptionTLV", &props->SystemDescriptionTLV, 0},
+        {"SystemNameTLV", &props->SystemNameTLV, 0},
+        {"TxState", &props->TxState, 0},
+    };
+    return MAL_GetBoolProperties(group, 6, table);
+}
+
+RM_STATUS MAL_SetLldpProperties(node_tag_t port, const MAL_LldpProperties *props)
+{
+    if (!props)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    node_tag_t group = 0;
+    RM_STATUS r = find2(port, "LLDP", "LocalConfiguration", &group);
+    if (r != RM_STATUS_OK)
+        return r;
+    const FlagWrite flags[] = {
+        {"PortDescriptionTLV", props->PortDescriptionTLV, "enabled", "disabled"},
+        {"RxState", props->RxState, "enabled", "disabled"},
+        {"SystemCapabilitiesTLV", props->SystemCapabilitiesTLV, "enabled", "disabled"},
+        {"SystemDescriptionTLV", props->SystemDescriptionTLV, "enabled", "disabled"},
+        {"SystemNameTLV", props->SystemNameTLV, "enabled", "disabled"},
+        {"TxState", props->TxState, "enabled", "disabled"},
+    };
+    return write_flags(group, flags, 6);
+}
+
+RM_STATUS MAL_GetDcbxPortVars(node_tag_t port, MAL_DcbxPortVars *vars)
+{
+    if (!vars)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    node_tag_t group = 0;
+    RM_STATUS r = find2(port, "DCBX", "DCBXPortVars", &group);
+    if (r != RM_STATUS_OK)
+        return r;
+    const MAL_PropertyDesc numbers[] = {
+        {"MaxVersion", &vars->MaxVersion, 0},
+        {"OperatingVersion", &vars->OperatingVersion, 0},
+    };
+    r = MAL_GetIntProperties(group, 2, numbers);
+    if (r != RM_STATUS_OK)
+        return r;
+    const MAL_PropertyDesc flags[] = {
+        {"DCBXMode", &vars->DCBXMode, 0},
+        {"DCBXState", &vars->DCBXState, 0},
+    };
+    return MAL_GetBoolProperties(group, 2, flags);
+}
+
+RM_STATUS MAL_SetDcbxPortVars(node_tag_t port, const MAL_DcbxPortVars *vars)
+{
+    if (!vars)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    node_tag_t group = 0;
+    RM_STATUS r = find2(port, "DCBX", "DCBXPortVars", &group);
+    if (r != RM_STATUS_OK)
+        return r;
+    const FlagWrite flags[] = {
+        {"DCBXMode", vars->DCBXMode, "CEE", "CIN"},
+        {"DCBXState", vars->DCBXState, "enabled", "disabled"},
+    };
+    return write_flags(group, flags, 2);
+}
+
+RM_STATUS MAL_GetTags_PFC(node_tag_t port, node_tag_t *admin, node_tag_t *oper)
+{
+    if (!admin || !oper)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    node_tag_t a = 0, o = 0;
+    RM_STATUS r = find3(port, "DCBX", "PFC", "AdministratorPFCSetting", &a);
+    if (r == RM_STATUS_OK)
+        r = find3(port, "DCBX", "PFC", "OperationalPFCSettings", &o);
+    if (r != RM_STATUS_OK)
+        return r;
+    *admin = a;
+    *oper = o;
+    return RM_STATUS_OK;
+}
+
+RM_STATUS MAL_GetPfcProperties(node_tag_t port, MAL_PfcProperties *props)
+{
+    if (!props)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    props->Oper.PriorityBitMap = -1;
+    node_tag_t admin = 0, oper = 0;
+    RM_STATUS r = MAL_GetTags_PFC(port, &admin, &oper);
+    if (r != RM_STATUS_OK)
+        return r;
+    r = read_hex(admin, "PriorityBitMap", &props->Admin.PriorityBitMap);
+    if (r != RM_STATUS_OK)
+        return r;
+    const MAL_PropertyDesc admin_flags[] = {
+        {"Advertise", &props->Admin.Advertise, 0},
+        {"Enabled", &props->Admin.Enabled, 0},
+        {"Willing", &props->Admin.Willing, 0},
+    };
+    r = MAL_GetBoolProperties(admin, 3, admin_flags);
+    if (r != RM_STATUS_OK)
+        return r;
+    r = read_hex(oper, "PriorityBitMap", &props->Oper.PriorityBitMap);
+    if (r != RM_STATUS_OK)
+        return r;
+    const MAL_PropertyDesc oper_flags[] = {
+        {"OperationalMode", &props->Oper.OperationalMode, 0},
+        {"Error", &props->Oper.Error, 0},
+        {"Synced", &props->Oper.Synced, 0},
+    };
+    return MAL_GetBoolProperties(oper, 3, oper_flags);
+}
+
+RM_STATUS MAL_SetPfcProperties(node_tag_t port, const MAL_PfcProperties *props)
+{
+    if (!props)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    node_tag_t admin = 0, oper = 0;
+    RM_STATUS r = MAL_GetTags_PFC(port, &admin, &oper);
+    if (r != RM_STATUS_OK)
+        return r;
+    if (props->Admin.PriorityBitMap != -1) {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(props->Admin.PriorityBitMap));
+        r = write_text(admin, "PriorityBitMap", text);
+        if (r != RM_STATUS_OK)
+            return r;
+    }
+    const FlagWrite flags[] = {
+        {"Enabled", props->Admin.Enabled, "yes", "no"},
+        {"Advertise", props->Admin.Advertise, "yes", "no"},
+        {"Willing", props->Admin.Willing, "yes", "no"},
+    };
+    return write_flags(admin, flags, 3);
+}
+
+RM_STATUS MAL_GetTags_PGSettings(node_tag_t port, node_tag_t *admin, node_tag_t *oper)
+{
+    if (!admin || !oper)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    node_tag_t a = 0, o = 0;
+    RM_STATUS r = find3(port, "DCBX", "PriorityGroups", "AdministratorPGSetting", &a);
+    if (r == RM_STATUS_OK)
+        r = find3(port, "DCBX", "PriorityGroups", "OperationalPGSettings", &o);
+    if (r != RM_STATUS_OK)
+        return r;
+    *admin = a;
+    *oper = o;
+    return RM_STATUS_OK;
+}
+
+RM_STATUS MAL_GetPGProperties(node_tag_t port, MAL_PGProperties *props)
+{
+    if (!props)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    node_tag_t admin = 0, oper = 0;
+    RM_STATUS r = MAL_GetTags_PGSettings(port, &admin, &oper);
+    if (r != RM_STATUS_OK)
+        return r;
+
+    int32_t n = 0;
+    if (read_int(oper, "NumPGSupported", &n) == RM_STATUS_OK)
+        props->Oper.NumPGSupported = n == 0 ? MAL_PG_COUNT : n;
+    else
+        props->Oper.NumPGSupported = 0;
+    n = 0;
+    if (read_int(admin, "NumPGSupported", &n) == RM_STATUS_OK && n != 0)
+        props->Admin.NumPGSupported = n;
+    else
+        props->Admin.NumPGSupported = MAL_PG_COUNT;
+
+    const MAL_PropertyDesc admin_flags[] = {
+        {"Advertise", &props->Admin.Advertise, 0},
+        {"Enabled", &props->Admin.Enabled, 0},
+        {"Willing", &props->Admin.Willing, 0},
+    };
+    r = MAL_GetBoolProperties(admin, 3, admin_flags);
+    if (r != RM_STATUS_OK)
+        return r;
+    r = read_pg_entries(admin, props->Admin.PG);
+    if (r != RM_STATUS_OK)
+        return r;
+
+    const MAL_PropertyDesc oper_flags[] = {
+        {"OperationalMode", &props->Oper.OperationalMode, 0},
+        {"Error", &props->Oper.Error, 0},
+        {"Synced", &props->Oper.Synced, 0},
+    };
+    r = MAL_GetBoolProperties(oper, 3, oper_flags);
+    if (r != RM_STATUS_OK)
+        return r;
+    r = read_pg_entries(oper, props->Oper.PG);
+    if (r != RM_STATUS_OK)
+        return r;
+
+    read_pg15(oper, &props->Oper.PG15PriorityMembership);
+    return read_pg15(admin, &props->Admin.PG15PriorityMembership);
+}
+
+RM_STATUS MAL_SetPGProperties(node_tag_t port, const MAL_PGProperties *props)
+{
+    if (!props)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    node_tag_t admin = 0, oper = 0;
+    RM_STATUS r = MAL_GetTags_PGSettings(port, &admin, &oper);
+    if (r != RM_STATUS_OK)
+        return r;
+    const FlagWrite flags[] = {
+        {"Enabled", props->Admin.Enabled, "yes", "no"},
+        {"Advertise", props->Admin.Advertise, "yes", "no"},
+        {"Willing", props->Admin.Willing, "yes", "no"},
+    };
+    return write_flags(admin, flags, 3);
+}
+
+RM_STATUS MAL_SetPGPriorities(node_tag_t port, const MAL_PGProperties *props)
+{
+    if (!props)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    node_tag_t admin = 0, oper = 0;
+    RM_STATUS r = MAL_GetTags_PGSettings(port, &admin, &oper);
+    if (r != RM_STATUS_OK)
+        return r;
+    for (int i = 0; i < MAL_PG_COUNT; ++i) {
+        node_tag_t pg = 0;
+        r = find_member(admin, "PG", i, &pg);
+        if (r != RM_STATUS_OK)
+            return r;
+        int32_t membership = props->Admin.PG[i].PriorityMembership;
+        int32_t bandwidth = props->Admin.PG[i].Bandwidth;
+        if (membership == -1 && (r = read_hex(pg, "PriorityMembership", &membership)) != RM_STATUS_OK)
+            return r;
+        if (bandwidth == -1 && (r = read_int(pg, "Bandwidth", &bandwidth)) != RM_STATUS_OK)
+            return r;
+        char m[16], b[16];
+        std::snprintf(m, sizeof m, "0x%x", static_cast<unsigned>(membership));
+        std::snprintf(b, sizeof b, "%d", bandwidth);
+        const char *values[] = {m, b};
+        r = run_action(pg, "ConfigurePGSettings", values, 2, 0);
+        if (r != RM_STATUS_OK)
+            return r;
+    }
+    if (props->Admin.PG15PriorityMembership == -1 || !has_property(admin, "PG15PriorityMembership"))
+        return RM_STATUS_OK;
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", props->Admin.PG15PriorityMembership);
+    return write_text(admin, "PG15PriorityMembership", text);
+}
+
+RM_STATUS MAL_SetPGBandwidths(node_tag_t port, const MAL_PGProperties *props)
+{
+    return MAL_SetPGPriorities(port, props);
+}
+
+RM_STATUS MAL_GetTags_QCN(node_tag_t port, node_tag_t *admin, node_tag_t *oper, node_tag_t *peer)
+{
+    if (!admin || !oper || !peer)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    node_tag_t a = 0, o = 0, p = 0;
+    RM_STATUS r = find3(port, "DCBX", "QCN", "AdministratorQCNSetting", &a);
+    if (r == RM_STATUS_OK)
+        r = find3(port, "DCBX", "QCN", "OperationalQCNSettings", &o);
+    if (r == RM_STATUS_OK)
+        r = find3(port, "DCBX", "QCN", "PeerQCNSetting", &p);
+    if (r != RM_STATUS_OK)
+        return r;
+    *admin = a;
+    *oper = o;
+    *peer = p;
+    return RM_STATUS_OK;
+}
+
+RM_STATUS MAL_GetQCNProperties(node_tag_t port, MAL_QCNProperties *props)
+{
+    if (!props)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    node_tag_t admin = 0, oper = 0, peer = 0;
+    RM_STATUS r = MAL_GetTags_QCN(port, &admin, &oper, &peer);
+    if (r != RM_STATUS_OK)
+        return r;
+    // Each group: its bit maps, then its flags; the first failing step ends.
+    const MAL_PropertyDesc admin_hex[] = {{"CNPVBitMap", &props->Admin.CNPVBitMap, 0}};
+    const MAL_PropertyDesc admin_flags[] = {
+        {"Advertise", &props->Admin.Advertise, 0},
+        {"Enabled", &props->Admin.Enabled, 0},
+        {"Willing", &props->Admin.Willing, 0},
+    };
+    const MAL_PropertyDesc oper_hex[] = {
+        {"CNPVBitMap", &props->Oper.CNPVBitMap, 0},
+        {"ReadyBitMap", &props->Oper.ReadyBitMap, 0},
+    };
+    const MAL_PropertyDesc oper_flags[] = {
+        {"Error", &props->Oper.Error, 0},
+        {"OperationalMode", &props->Oper.OperationalMode, 0},
+        {"Synced", &props->Oper.Synced, 0},
+    };
+    const MAL_PropertyDesc peer_hex[] = {
+        {"CNPVBitMap", &props->Peer.CNPVBitMap, 0},
+        {"ReadyBitMap", &props->Peer.ReadyBitMap, 0},
+    };
+    const MAL_PropertyDesc peer_flags[] = {
+        {"Error", &props->Peer.Error, 0},
+        {"Advertise", &props->Peer.Advertise, 0},
+        {"Enabled", &props->Peer.Enabled, 0},
+        {"Willing", &props->Peer.Willing, 0},
+    };
+    if ((r = MAL_GetHexProperties(admin, 1, admin_hex)) != RM_STATUS_OK ||
+        (r = MAL_GetBoolProperties(admin, 3, admin_flags)) != RM_STATUS_OK ||
+        (r = MAL_GetHexProperties(oper, 2, oper_hex)) != RM_STATUS_OK ||
+        (r = MAL_GetBoolProperties(oper, 3, oper_flags)) != RM_STATUS_OK ||
+        (r = MAL_GetHexProperties(peer, 2, peer_hex)) != RM_STATUS_OK)
+        return r;
+    return MAL_GetBoolProperties(peer, 4, peer_flags);
+}
+
+RM_STATUS MAL_SetQCNProperties(node_tag_t port, const MAL_QCNProperties *props)
+{
+    if (!props)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    node_tag_t admin = 0, oper = 0, peer = 0;
+    RM_STATUS r = MAL_GetTags_QCN(port, &admin, &oper, &peer);
+    if (r != RM_STATUS_OK)
+        return r;
+    const FlagWrite flags[] = {
+        {"Enabled", props->Admin.Enabled, "yes", "no"},
+        {"Advertise", props->Admin.Advertise, "yes", "no"},
+        {"Willing", props->Admin.Willing, "yes", "no"},
+    };
+    return write_flags(admin, flags, 3);
+}
+
+RM_STATUS MAL_GetAppTlvProperties(node_tag_t port, MAL_AppTlvProperties *props)
+{
+    if (!props)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    node_tag_t groups = 0, admin = 0, oper = 0;
+    RM_STATUS r = find2(port, "DCBX", "ApplicationTLVGroups", &groups);
+    if (r == RM_STATUS_OK)
+        r = MAL_get_node_tag(groups, "AdministratorTLVSetting", &admin, MAL_NODE_GROUP);
+    if (r != RM_STATUS_OK)
+        return r;
+    const MAL_PropertyDesc admin_flags[] = {
+        {"Advertise", &props->Admin.Advertise, 0},
+        {"Enabled", &props->Admin.Enabled, 0},
+        {"Willing", &props->Admin.Willing, 0},
+    };
+    if ((r = MAL_GetBoolProperties(admin, 3, admin_flags)) != RM_STATUS_OK)
+        return r;
+    for (int i = 0; i < MAL_APP_TLV_COUNT; ++i) {
+        node_tag_t tlv = 0;
+        if (find_member(admin, "ApplicationTLV", i, &tlv) != RM_STATUS_OK)
+            break;
+        r = read_tlv_entry(tlv, &props->Admin.Entries[i]);
+        if (r != RM_STATUS_OK)
+            return r;
+    }
+    r = MAL_get_node_tag(groups, "OperationalTLVSettings", &oper, MAL_NODE_GROUP);
+    if (r != RM_STATUS_OK)
+        return r;
+    const MAL_PropertyDesc oper_flags[] = {
+        {"OperationalMode", &props->Oper.OperationalMode, 0},
+        {"Error", &props->Oper.Error, 0},
+        {"Synced", &props->Oper.Synced, 0},
+    };
+    if ((r = MAL_GetBoolProperties(oper, 3, oper_flags)) != RM_STATUS_OK)
+        return r;
+    for (int i = 0; i < MAL_APP_TLV_COUNT; ++i) {
+        node_tag_t tlv = 0;
+        if (find_member(oper, "ApplicationTLV", i, &tlv) != RM_STATUS_OK)
+            break;
+        r = read_tlv_entry(tlv, &props->Oper.Entries[i]);
+        if (r != RM_STATUS_OK)
+            return r;
+    }
+    return RM_STATUS_OK;
+}
+
+RM_STATUS MAL_SetAppTlvProperties(node_tag_t port, const MAL_AppTlvProperties *props)
+{
+    if (!props)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    node_tag_t admin = 0;
+    RM_STATUS r = admin_tlv_group(port, &admin);
+    if (r != RM_STATUS_OK)
+        return r;
+    const FlagWrite flags[] = {
+        {"Advertise", props->Admin.Advertise, "yes", "no"},
+        {"Enabled", props->Admin.Enabled, "yes", "no"},
+        {"Willing", props->Admin.Willing, "yes", "no"},
+    };
+    return write_flags(admin, flags, 3);
+}
+
+RM_STATUS MAL_AddAppTlv(node_tag_t port, const MAL_AppTlv *tlv)
+{
+    if (!tlv)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    node_tag_t admin = 0;
+    RM_STATUS r = admin_tlv_group(port, &admin);
+    if (r != RM_STATUS_OK)
+        return r;
+    char selector[16], id[16], priorities[16];
+    std::snprintf(selector, sizeof selector, "%d", tlv->ProtocolSelector);
+    std::snprintf(id, sizeof id, "%d", tlv->ProtocolID);
+    std::snprintf(priorities, sizeof priorities, "%d", tlv->PriorityBitMap);
+    const char *values[] = {selector, id, priorities, nullptr};
+    return run_action(admin, "AddApplicationTLV", values, 4, 0);
+}
+
+RM_STATUS MAL_DelAppTlv(node_tag_t port)
+{
+    node_tag_t admin = 0;
+    RM_STATUS r = admin_tlv_group(port, &admin);
+    if (r != RM_STATUS_OK)
+        return r;
+    node_tag_t action = 0;
+    r = MAL_get_node_tag(admin, "DeleteApplicationTLV", &action, MAL_NODE_ACTION);
+    if (r != RM_STATUS_OK)
+        return r;
+    // Missing entries refuse their deletion; that is expected and ignored.
+    for (int i = MAL_APP_TLV_COUNT - 1; i >= 0; --i) {
+        char instance[16];
+        std::snprintf(instance, sizeof instance, "%d", i);
+        const char *values[] = {instance};
+        run_action(admin, "DeleteApplicationTLV", values, 1, 1);
+    }
+    return RM_STATUS_OK;
+}
+
+RM_STATUS MAL_GetTlvProperties(void)
+{
+    return RM_STATUS_ERROR_NOT_SUPPORTED;
+}
+
+RM_STATUS MAL_SetTlvProperties(void)
+{
+    return RM_STATUS_ERROR_NOT_SUPPORTED;
+}
+
+RM_STATUS MAL_EnterLoopbackMode(node_tag_t adapter, int32_t source, int32_t destination, int32_t kind)
+{
+    static const char *const kinds[] = {"MacLoopBack", "PhyLoopBack", "OnePortLoopBack"};
+    if (kind < 1 || kind > 3)
+        return RM_STATUS_ERROR_INVALID_VALUE;
+    node_tag_t diag = 0;
+    RM_STATUS r = MAL_get_node_tag(adapter, "Diagnostics", &diag, MAL_NODE_GROUP);
+    if (r != RM_STATUS_OK)
+        return r;
+    char src[16], dst[16];
+    std::snprintf(src, sizeof src, "%d", source);
+    std::snprintf(dst, sizeof dst, "%d", destination);
+    const char *values[] = {src, dst, kinds[kind - 1]};
+    return run_action(diag, "EnterLoopBackMode", values, 3, 0);
+}
+
+RM_STATUS MAL_ExitLoopbackMode(node_tag_t adapter, int32_t source, int32_t destination)
+{
+    node_tag_t diag = 0;
+    RM_STATUS r = MAL_get_node_tag(adapter, "Diagnostics", &diag, MAL_NODE_GROUP);
+    if (r != RM_STATUS_OK)
+        return r;
+    char src[16], dst[16];
+    std::snprintf(src, sizeof src, "%d", source);
+    std::snprintf(dst, sizeof dst, "%d", destination);
+    const char *values[] = {src, dst};
+    return run_action(diag, "ExitLoopBackMode", values, 2, 0);
+}
