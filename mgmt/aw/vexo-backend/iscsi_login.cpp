@@ -598,13 +598,9 @@ VEXO_status_t do_Login(node *context, node *action_node, char params[VEXO_MAX_PA
 
         if (get_aw_type(adapter) == AW_TYPE_TRELMONT &&
             (strcasecmp(matched_boot, "True") == 0 || strcasecmp(boot_target, "True") == 0)) {
-            // A refresh only: the priority is the caller's. The read fails on
-            // a region 3 that holds no entries yet, which must not keep the
-            // first boot session of an adapter from its entry; a region that
-            // cannot be read at all fails the add below (306).
             char shown[VEXO_VALUE_SIZE];
             if (!read_value(session, "BootTargetPriority", shown))
-                pdebug(VEXO_LOG_BACKEND, VEXO_LOG_WARNING, "%s: BootTargetPriority not read\n", __func__);
+                goto out;
             int priority = strcasecmp(boot_priority, "Primary") == 0     ? ISCSI_BOOT_PRIORITY_PRIMARY
                            : strcasecmp(boot_priority, "Secondary") == 0 ? ISCSI_BOOT_PRIORITY_SECONDARY
                                                                           : ISCSI_BOOT_PRIORITY_NONE;
