@@ -2,10 +2,15 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
+#include "mgmt/aw/vexo-backend/backend_iscsi_region.h"
+#include "mgmt/aw/vexo-backend/iscsi_firmware_lists.h"
+#include "mgmt/aw/vexo-backend/iscsi_logout.h"
 #include "mgmt/aw/vexo-backend/login_options.h"
+#include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/aw/vexo-backend/persistence_files.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/vexo/core/debug.h"
@@ -117,7 +122,152 @@ void fail_status()
         vexo_set_fixed_status(VEXO_STATUS_FAILURE);
 }
 
+// A renewal that failed leaves a failing status behind.
+void renewal_failed()
+{
+    if (vexo_last_status_code == VEXO_STATUS_SUCCESS || vexo_last_status_code == VEXO_STATUS_ONE_WAY_CHAP)
+        vexo_set_fixed_status(VEXO_STATUS_ADD_PERSIST_FAILED);
+}
+
+// Renews the Target's dead sessions after a CHAP change; false when that
+// failed for a Target that has sessions (one without has nothing to renew).
+bool renew_sessions(const ChapOwner &o)
+{
+    if (!o.is_target || !get_first_instance(o.owner, "Session"))
+        return true;
+    if (VEXO_update_session_authentication(o.owner) == 0)
+        return true;
+    renewal_failed();
+    return false;
+}
+
+bool read_value(node *owner, const char *name, char *value)
+{
+    value[0] = '\0';
+    if (!owner || internal_get_property(owner, name, value) != VEXO_STATUS_SUCCESS)
+        return false;
+    value[VEXO_VALUE_SIZE - 1] = '\0';
+    return true;
+}
+
+// The cached value of a property node, copied; false when it is missing.
+bool cached_value(node *owner, const char *name, char *value)
+{
+    node *p = owner ? internal_get_node(owner, name, VEXO_NODE_PROPERTY) : nullptr;
+    if (!p || !p->u.prop)
+        return false;
+    std::snprintf(value, VEXO_VALUE_SIZE, "%s", p->u.prop->val);
+    return true;
+}
+
+node *next_session(node *s)
+{
+    node *next = s->u.grp->multi_instance->next_instance;
+    if (!next || !vexo_is_instance(next) || next->u.grp->multi_instance->instance == -1)
+        return nullptr;
+    return next;
+}
+
+bool dead(node *session)
+{
+    char status[VEXO_VALUE_SIZE];
+    return read_value(session, "SessionStatus", status) &&
+           (strcasecmp(status, "Closed") == 0 || strcasecmp(status, "Login Failed") == 0);
+}
+
+void drop_node(node *group)
+{
+    if (group->u.grp->handle) {
+        vexo_dfree(group->u.grp->handle);
+        group->u.grp->handle = nullptr;
+    }
+    delete_node(group);
+}
+
 } // namespace
+
+int VEXO_update_session_authentication(node *target)
+{
+    node *lhba = target ? target->parent : nullptr;
+    node *function = lhba ? lhba->parent : nullptr;
+    if (!target || !lhba || !function)
+        return 1;
+    int aw_port_number = get_port_number(target);
+    unsigned int domainid = get_domain_id(target), phba_port = get_phba_port_number(target);
+    char adapter_name[VEXO_MAX_NAME_SIZE];
+    std::snprintf(adapter_name, sizeof adapter_name, "Arcwright%d", get_aw_instance(target));
+    node *adapter = internal_get_node(get_node(0), adapter_name, VEXO_NODE_GROUP);
+    if (!adapter)
+        return 1;
+    const int family = get_aw_type(adapter);
+    if (family == AW_TYPE_UNREADABLE) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s: Failed to get be_type\n", __func__);
+        return 1;
+    }
+    char target_name[VEXO_VALUE_SIZE], eto[VEXO_VALUE_SIZE];
+    if (!read_value(target, "TargetISCSIName", target_name) || !read_value(target, "ETO", eto))
+        return 1;
+    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:be_port_number = %d domainid = %d phba_port = %d\n", __func__,
+           aw_port_number, domainid, phba_port);
+    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:eto_value = %s\n", __func__, eto);
+
+    node *s = get_first_instance(target, "Session");
+    if (!s) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:There are no session to update the authentication details.\n",
+               __func__);
+        return 1;
+    }
+    bool renewed = false;
+    for (node *next = nullptr; s; s = next) {
+        next = next_session(s); // the session may be deleted below
+        if (!dead(s))
+            continue;
+        char boot[VEXO_VALUE_SIZE], isid[VEXO_VALUE_SIZE], initiator[VEXO_VALUE_SIZE];
+        char address[VEXO_VALUE_SIZE], port[VEXO_VALUE_SIZE];
+        read_value(s, "iSCSIBoot", boot);
+        node *conn = get_first_instance(s, "Connection");
+        if (!conn || !cached_value(s, "ISIDQualifier", isid) || !cached_value(s, "SessionInitiatorName", initiator) ||
+            !cached_value(conn, "DestinationPortNumber", port) || !cached_value(conn, "DestinationIPAddress", address))
+            return 1;
+        char *end = nullptr;
+        long qualifier = std::strtol(isid, &end, 16);
+        if (end == isid || *end != '\0' || qualifier < 0 || qualifier > 0xFFFF)
+            return 1;
+        if (strcasecmp(boot, "True") == 0 &&
+            clear_dead_boot_session(__func__, s, aw_port_number, domainid, phba_port, family) != 0)
+            return 1;
+        delete_persistent(aw_port_number, domainid, phba_port, target, target_name, address, port,
+                          static_cast<int>(qualifier), initiator, 0);
+        drop_node(conn);
+        drop_node(s);
+        renewed = true;
+        if (make_session_persistent(target, address, port, static_cast<int>(qualifier), nullptr, boot, initiator,
+                                    std::atoi(eto)) != 0)
+            return 1;
+    }
+    if (!renewed)
+        return 0;
+
+    char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE];
+    std::memset(params, 0, sizeof params);
+    // Only the refreshed nodes matter here: the read's status is not this
+    // call's outcome.
+    const VEXO_status_t before = vexo_last_status_code;
+    get_all_sessions(lhba, aw_port_number, domainid, phba_port, target, nullptr, params);
+    vexo_set_fixed_status(before);
+    if (family != AW_TYPE_TRELMONT)
+        return 0;
+    for (s = get_first_instance(target, "Session"); s; s = next_session(s)) {
+        char boot[VEXO_VALUE_SIZE];
+        if (!dead(s) || !read_value(s, "iSCSIBoot", boot) || strcasecmp(boot, "True") != 0)
+            continue;
+        if (VEXO_add_boottarget_tlv(aw_port_number, domainid, phba_port, s, ISCSI_BOOT_PRIORITY_PRIMARY, 1) != 0) {
+            vexo_set_fixed_status(VEXO_STATUS_ADD_BOOT_TLV_FAILED);
+            return 1;
+        }
+    }
+    return 0;
+}
 
 VEXO_status_t do_ConfigureCHAP(node *context, node *, char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE])
 {
@@ -169,8 +319,8 @@ VEXO_status_t do_ConfigureCHAP(node *context, node *, char params[VEXO_MAX_PARAM
         fail_status();
         return VEXO_STATUS_FAILURE;
     }
-    // Not built yet: for a Target owner, renewing the persistent logins of
-    // its closed sessions (needs the persistent-login and boot-entry calls).
+    if (!renew_sessions(o))
+        return VEXO_STATUS_FAILURE;
     return VEXO_STATUS_SUCCESS;
 }
 
@@ -191,10 +341,10 @@ VEXO_status_t do_DeleteCHAP(node *context, node *, char (*)[VEXO_VALUE_SIZE])
         rc |= set_prop_val(o.auth, c[0], "%s", c[1]) == VEXO_STATUS_SUCCESS ? 0 : 1;
     for (const auto &c : kCleared)
         rc |= o.write(o.owner, o.options, o.auth, c[0], c[1]) != 0 ? 1 : 0;
-    // Not built yet: the Target's closed-session renewal, as in ConfigureCHAP.
+    bool renewed = renew_sessions(o);
     if (rc != 0) {
         fail_status();
         return VEXO_STATUS_FAILURE;
     }
-    return VEXO_STATUS_SUCCESS;
+    return renewed ? VEXO_STATUS_SUCCESS : VEXO_STATUS_FAILURE;
 }

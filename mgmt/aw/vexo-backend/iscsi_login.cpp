@@ -7,7 +7,9 @@
 #include <strings.h>
 #include <vector>
 
+#include "mgmt/aw/vexo-backend/backend_iscsi_region.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/boot_targets.h"
 #include "mgmt/aw/vexo-backend/iscsi_logout.h"
 #include "mgmt/aw/vexo-backend/iscsi_luns.h"
 #include "mgmt/aw/vexo-backend/iscsi_objects.h"
@@ -596,14 +598,28 @@ VEXO_status_t do_Login(node *context, node *action_node, char params[VEXO_MAX_PA
 
         if (get_aw_type(adapter) == AW_TYPE_TRELMONT &&
             (strcasecmp(matched_boot, "True") == 0 || strcasecmp(boot_target, "True") == 0)) {
+            char shown[VEXO_VALUE_SIZE];
+            if (!read_value(session, "BootTargetPriority", shown))
+                goto out;
+            int priority = strcasecmp(boot_priority, "Primary") == 0     ? ISCSI_BOOT_PRIORITY_PRIMARY
+                           : strcasecmp(boot_priority, "Secondary") == 0 ? ISCSI_BOOT_PRIORITY_SECONDARY
+                                                                          : ISCSI_BOOT_PRIORITY_NONE;
             pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s: params[5] = %s\n", __func__, boot_priority);
-            // The boot target entry of the iSCSI boot region is written by the
-            // region code, which this library does not hold yet: the session
-            // stays, the boot entry is reported missing.
-            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR,
-                   "%s: Login succeeded but adding tlv to iSCSI region has failed with status = %d\n", __func__, 1);
-            vexo_set_fixed_status(VEXO_STATUS_ADD_BOOT_TLV_FAILED);
-            goto out;
+            uint8_t boot_tgt_num = 0;
+            if (VEXO_check_boot_target_num(lhba, &boot_tgt_num) != 0) {
+                pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s: Failed to check boot target number\n", __func__);
+                goto out;
+            }
+            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:boot_tgt_num = %d\n", __func__, boot_tgt_num);
+            int st = VEXO_add_boottarget_tlv(aw_port_number, domainid, phba_port, session, priority, boot_tgt_num);
+            if (st != 0) {
+                // The session stays logged in; only its boot entry is missing.
+                pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR,
+                       "%s: Login succeeded but adding tlv to iSCSI region has failed with status = %d\n", __func__,
+                       st);
+                vexo_set_fixed_status(VEXO_STATUS_ADD_BOOT_TLV_FAILED);
+                goto out;
+            }
         }
         result = VEXO_STATUS_SUCCESS;
     }

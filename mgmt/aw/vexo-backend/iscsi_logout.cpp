@@ -5,7 +5,9 @@
 #include <cstring>
 #include <strings.h>
 
+#include "mgmt/aw/vexo-backend/backend_iscsi_region.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/boot_targets.h"
 #include "mgmt/aw/vexo-backend/iscsi_login.h"
 #include "mgmt/aw/vexo-backend/iscsi_luns.h"
 #include "mgmt/aw/vexo-backend/iscsi_objects.h"
@@ -30,6 +32,7 @@ const size_t kBtlOsBus = 14, kBtlOsTarget = 16;
 // DELETE_PERSISTENT_LOGIN_PARAMS_IN
 const size_t kDelPortal = 224, kDelPort = 248, kDelFlags = 250, kDelIsid = 252, kDelInitiator = 256;
 const int kLogoutTries = 3;
+const size_t kRecordFlags = 16; // session_flags in the session record
 
 void put16(uint8_t *p, uint32_t v)
 {
@@ -137,6 +140,40 @@ VEXO_status_t rebuild_luns(node *target, unsigned int domainid, unsigned int phb
 }
 
 } // namespace
+
+int clear_dead_boot_session(const char *who, node *session, int aw_port_number, unsigned int domainid,
+                            unsigned int phba_port, int family)
+{
+    node_handle *sh = handle_of(session);
+    if (!sh) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:Failed: Invalid session handle.\n", who);
+        return 1;
+    }
+    pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:session_info->session_handle = %d\n", who, sh->session_handle);
+    GET_A_SESSION_PARAMS *record = VEXO_get_session_params(sh->session_handle, aw_port_number, domainid, phba_port);
+    if (!record) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:pGetASessionParams is NULL.\n", who);
+        return 1;
+    }
+    const uint8_t *f = record->data + kRecordFlags;
+    uint32_t flags = static_cast<uint32_t>(f[0]) | static_cast<uint32_t>(f[1]) << 8 |
+                     static_cast<uint32_t>(f[2]) << 16 | static_cast<uint32_t>(f[3]) << 24;
+    int rc = 0;
+    if (VEXO_configure_boot_target(session, flags, "False", aw_port_number, domainid, phba_port) != 0) {
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to set iSCSIBoot property to False.\n", who);
+        rc = 1;
+    } else if (family == AW_TYPE_TRELMONT &&
+               VEXO_delete_boottarget_tlv(aw_port_number, domainid, phba_port, record) != 0) {
+        // The entry stays in region 3: so does the mark, or the adapter
+        // would boot from a session the firmware no longer calls a boot one.
+        if (VEXO_configure_boot_target(session, flags, "True", aw_port_number, domainid, phba_port) != 0)
+            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s: Failed to restore the boot mark\n", who);
+        vexo_set_fixed_status(VEXO_STATUS_DELETE_BOOT_TLV_FAILED);
+        rc = 1;
+    }
+    vexo_dfree(record);
+    return rc;
+}
 
 int VEXO_update_target_params(ADD_PERSISTENT_LOGIN_PARAMS *request, node *lhba, node *target, int qualifier,
                               const char *address, const char *port, const char *boot_text,
@@ -365,7 +402,8 @@ VEXO_status_t do_Logout(node *context, node *action_node, char params[VEXO_MAX_P
     node *adapter = adapter_of(action_node);
     if (!adapter)
         return VEXO_STATUS_FAILURE;
-    if (get_aw_type(adapter) == AW_TYPE_UNREADABLE) {
+    const int family = get_aw_type(adapter);
+    if (family == AW_TYPE_UNREADABLE) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s: Failed to get be_type\n", __func__);
         return VEXO_STATUS_FAILURE;
     }
@@ -383,11 +421,8 @@ VEXO_status_t do_Logout(node *context, node *action_node, char params[VEXO_MAX_P
             vexo_set_fixed_status(VEXO_STATUS_CANNOT_LOGOUT);
             return VEXO_STATUS_FAILURE;
         }
-        // Clearing the boot mark of a closed boot session belongs to the boot
-        // target code, which is not part of this library yet: refuse rather
-        // than leave a boot mark behind a logged-out session.
-        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to set iSCSIBoot property to False.\n", __func__);
-        return VEXO_STATUS_FAILURE;
+        if (clear_dead_boot_session(__func__, session, aw_port_number, domainid, phba_port, family) != 0)
+            return VEXO_STATUS_FAILURE;
     }
 
     char name[VEXO_VALUE_SIZE], persistent[VEXO_VALUE_SIZE], address[VEXO_VALUE_SIZE], port[VEXO_VALUE_SIZE];
@@ -453,7 +488,8 @@ int VEXO_check_session_status(node *target, const char *target_name, int aw_port
     node *adapter = adapter_of(target);
     if (!adapter)
         return 1;
-    if (get_aw_type(adapter) == AW_TYPE_UNREADABLE) {
+    const int family = get_aw_type(adapter);
+    if (family == AW_TYPE_UNREADABLE) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s: Failed to get be_type\n", __func__);
         return 1;
     }
@@ -475,14 +511,9 @@ int VEXO_check_session_status(node *target, const char *target_name, int aw_port
             continue;
         }
         char boot[VEXO_VALUE_SIZE];
-        if (read_value(s, "iSCSIBoot", boot) && strcasecmp(boot, "True") == 0) {
-            // The boot mark of a dead boot session is cleared by the boot
-            // target code, not part of this library yet: stop here rather
-            // than drop its persistent login behind the mark.
-            pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:boot mark of a dead session cannot be cleared.\n",
-                   __func__);
+        if (read_value(s, "iSCSIBoot", boot) && strcasecmp(boot, "True") == 0 &&
+            clear_dead_boot_session(__func__, s, aw_port_number, domainid, phba_port, family) != 0)
             return 1;
-        }
         char isid[VEXO_VALUE_SIZE], initiator[VEXO_VALUE_SIZE];
         if (!read_value(s, "ISIDQualifier", isid) || !read_value(s, "SessionInitiatorName", initiator))
             return 1;

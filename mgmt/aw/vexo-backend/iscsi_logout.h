@@ -45,6 +45,12 @@ VEXO_status_t do_Logout(node *context, node *action_node, char params[VEXO_MAX_P
 // a live one remains. 0 after every session was looked at, else 1.
 int VEXO_check_session_status(node *target, const char *target_name, int aw_port_number, int *active_session,
                               node *action_node, node *portal, int flag);
+// Clears the boot mark of a closed or failed boot `session` and, on
+// Trelmont (`family` 5), removes its boot target entry from region 3; `who`
+// names the caller in the log. 0, or 1 (status 307 when the entry cannot be
+// removed: the mark is then set again so firmware and region agree).
+int clear_dead_boot_session(const char *who, node *session, int aw_port_number, unsigned int domainid,
+                            unsigned int phba_port, int family);
 // Deletes one Session with its Connection and rebuilds the Target's LUNs.
 // The status of the last deletion; 1 for a missing argument or Connection.
 int VEXO_cleanup_sessions(node *target, node *session, unsigned int domainid, unsigned int phba_port);

@@ -1,0 +1,340 @@
+// Boot sessions on a simulated iSCSI function: the boot entry a boot login
+// writes on Trelmont (and not on AW3), a closed boot session whose entry
+// cannot be removed, and the TCP/IP guard of a boot session.
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <dirent.h>
+#include <functional>
+#include <memory>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "backend_fixture.h"
+#include "boot_fixture.h"
+#include "mgmt/aw/vexo-backend/iscsi_objects.h"
+#include "mgmt/aw/vexo-backend/node_helpers.h"
+#include "mgmt/aw/vexo-backend/nodes_initiator.h"
+#include "mgmt/aw/vexo-backend/set_prop_val.h"
+#include "mgmt/vexo/core/hm.h"
+#include "mgmt/vexo/core/vexo_api.h"
+#include "mgmt/vexo/core/vexo_status.h"
+#include "sim/fault_plan.h"
+#include "sim/flash_model.h"
+#include "sim/machine.h"
+#include "support/sim_host.h"
+
+using namespace backendtest;
+using json = nlohmann::json;
+
+namespace
+{
+
+const char kSerial[] = "BLGN0001";
+const char kPlain[] = "iqn.2001-04.com.example:plain";
+const char kMutual[] = "iqn.2001-04.com.example:mutual";
+const char kInitiator[] = "iqn.1998-01.com.example:host";
+
+struct Generation {
+    const char *name, *device_id;
+};
+const Generation kTrelmont = {"Trelmont", "0x0722"};
+const Generation kAw3 = {"AW3", "0x0712"};
+
+// One iSCSI function with a static address, a plain target and one that
+// wants mutual CHAP; region 3 holds a foreign entry.
+std::string machine(const Generation &g, bool foreign_entry = true)
+{
+    json m = json::parse(R"({ "adapters": [
+  { "name": "a", "family": "converged", "serial": "BLGN0001",
+    "firmware": { "active": "11.1.183.23", "flash": "11.1.183.23", "boot": "11.1.183.1" },
+    "functions": [
+      { "bus": 5, "function": 2, "kind": "iscsi", "vendor": "0x19A2", "port": 0, "mac": "00:00:C9:B5:00:02",
+        "tcpip": { "if_handle": 7, "addresses": [ { "type": 1, "ip": "10.1.1.5", "mask": "255.255.255.0" } ] } }
+    ] } ] })");
+    json &a = m["adapters"][0];
+    a["generation"] = g.name;
+    a["functions"][0]["device_id"] = g.device_id;
+    if (foreign_entry)
+        a["iscsi_regions"]["/iscsidata/Port0/Instance0/Region3"] = boottest::kRegion3;
+    json init;
+    init["name"] = kInitiator;
+    init["targets"] = json::array({
+        {{"id", 1}, {"name", kPlain}},
+        {{"id", 2},
+         {"name", kMutual},
+         {"chap",
+          {{"method", "mutual"},
+           {"initiator_name", "ini"},
+           {"initiator_secret", "inisecret123"},
+           {"target_name", "tgt"},
+           {"target_secret", "tgtsecret123"}}}},
+    });
+    a["functions"][0]["initiator"] = init;
+    return m.dump();
+}
+
+struct BootRow;
+
+struct Outcome {
+    VEXO_status_t result;
+    VEXO_status_t status;
+};
+
+class BootLogin : public ::testing::Test
+{
+protected:
+    void start(const Generation &g, bool foreign_entry = true)
+    {
+        foreign_ = foreign_entry;
+        host_.reset(new hlvdtest::SimHost(machine(g, foreign_entry)));
+        boot();
+    }
+    // The back end's start on the host as it is.
+    void boot()
+    {
+        count_ = vexo_counter;
+        ASSERT_EQ(0, VEXO_init());
+        started_ = true;
+        std::string fn = adapter_path(kSerial) + "/iSCSIPhysicalHBA0";
+        node *phba = get_node(tag_at(fn, VEXO_NODE_GROUP));
+        ASSERT_NE(nullptr, phba);
+        lhba_ = get_first_instance(phba, "LogicalHBA");
+        if (!lhba_)
+            lhba_ = initialize_LogicalHBA(phba, nullptr, nullptr, nullptr);
+        ASSERT_NE(nullptr, lhba_);
+        network_ = fn + "/Network/TCPIPConfiguration";
+    }
+    void stop()
+    {
+        if (!started_)
+            return;
+        started_ = false;
+        hlvdsim::fault_clear(host_->root());
+        EXPECT_EQ(0, VEXO_exit());
+        EXPECT_EQ(count_, vexo_counter) << "counted memory left behind";
+    }
+    void TearDown() override { stop(); }
+    void boot_login(const BootRow &r);
+
+    // The Target `name` with portals 10.0.0.1:3260 and 10.0.0.2:3261 and no
+    // CHAP or digest attempts unless configured.
+    node *target(const char *name)
+    {
+        node *t = find_target(lhba_, name);
+        if (!t)
+            t = setup_target(lhba_, name, nullptr, nullptr, nullptr, 0);
+        if (!t)
+            return nullptr;
+        if (!get_first_instance(t, "TargetPortal")) {
+            setup_portal(t, "10.0.0.1", "3260", "1", nullptr, nullptr, nullptr);
+            setup_portal(t, "10.0.0.2", "3261", "2", nullptr, nullptr, nullptr);
+        }
+        node *opts = internal_get_node(t, "TargetLoginOptions", VEXO_NODE_GROUP);
+        set_prop_val(opts, "HeaderParam", "%s", "Prohibited");
+        set_prop_val(opts, "DataParam", "%s", "Prohibited");
+        return t;
+    }
+    static node *auth_of(node *t)
+    {
+        return internal_get_node(internal_get_node(t, "TargetLoginOptions", VEXO_NODE_GROUP), "Authentication",
+                                 VEXO_NODE_GROUP);
+    }
+    // An action of `group`; a parameter given empty is absent.
+    Outcome act(node *group, const char *name, const std::vector<std::string> &given = {})
+    {
+        char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE] = {};
+        for (size_t i = 0; i < VEXO_MAX_PARAMS; ++i)
+            if (i < given.size() && !given[i].empty())
+                std::snprintf(params[i], VEXO_VALUE_SIZE, "%s", given[i].c_str());
+            else
+                params[i][0] = static_cast<char>(VEXO_PARAM_ABSENT);
+        node *a = internal_get_node(group, name, VEXO_NODE_ACTION);
+        EXPECT_NE(nullptr, a) << name;
+        if (!a)
+            return {VEXO_STATUS_FAILURE, VEXO_STATUS_FAILURE};
+        vexo_set_last_status(VEXO_STATUS_SUCCESS, "");
+        std::vector<node_tag_t> tags(VEXO_MAX_NEW_TAGS);
+        Outcome o;
+        o.result = VEXO_do_action(group->node_tag, a->node_tag, params, tags.data());
+        o.status = last_status().first;
+        return o;
+    }
+    // Login to portal `portal` (0 or 1) with BootTarget `boot`.
+    Outcome login(node *t, int portal, const char *boot = "", const char *priority = "")
+    {
+        return act(t, "Login", {portal ? "10.0.0.2" : "10.0.0.1", "", "", "", boot, priority});
+    }
+    json initiator()
+    {
+        hlvdsim::Machine m;
+        EXPECT_TRUE(hlvdsim::load_adapter(host_->root(), 0, m, nullptr));
+        return m.doc["adapters"][0]["functions"][0]["initiator"];
+    }
+    void change_initiator(const std::function<void(json &)> &edit)
+    {
+        hlvdsim::Machine m;
+        ASSERT_TRUE(hlvdsim::load_adapter(host_->root(), 0, m, nullptr));
+        edit(m.doc["adapters"][0]["functions"][0]["initiator"]);
+        ASSERT_TRUE(hlvdsim::save_adapter(host_->root(), 0, m, nullptr));
+    }
+    // The sim session of ISID qualifier `q`; null json when there is none.
+    json sim_session(int q)
+    {
+        char isid[16];
+        std::snprintf(isid, sizeof isid, "00023d00%04x", q);
+        for (const json &s : initiator().value("sessions", json::array()))
+            if (s.value("isid", "") == isid)
+                return s;
+        return json();
+    }
+    void close_session(int q)
+    {
+        char isid[16];
+        std::snprintf(isid, sizeof isid, "00023d00%04x", q);
+        change_initiator([&](json &ini) {
+            for (json &s : ini["sessions"])
+                if (s.value("isid", "") == isid)
+                    s["status"] = 0x20;
+        });
+    }
+    static std::string prop(node *group, const char *name)
+    {
+        char v[VEXO_VALUE_SIZE] = "";
+        return internal_get_property(group, name, v) == VEXO_STATUS_SUCCESS ? v : "error";
+    }
+    std::vector<std::vector<int>> boot_entries()
+    {
+        hlvdsim::Machine m;
+        EXPECT_TRUE(hlvdsim::load_machine(host_->root(), m, nullptr));
+        std::vector<uint8_t> r;
+        hlvdsim::iscsi_region_contents(m, host_->root(), 0, "/iscsidata/Port0/Instance0/Region3", r);
+        boottest::Entries e = boottest::entries(r);
+        EXPECT_EQ(foreign_ ? std::vector<int>{0x20} : std::vector<int>{}, e.others) << "the foreign entry stays";
+        return e.boot;
+    }
+    int sent(int subsystem, int opcode)
+    {
+        int n = 0;
+        for (const auto &c : fw_commands(host_->root()))
+            n += c.first == subsystem && c.second == opcode;
+        return n;
+    }
+    void refuse(int subsystem, int opcode)
+    {
+        plan_status(host_->root(), subsystem, opcode, 2, 75, true);
+    }
+    std::string savetgt() { return hlvdtest::read_file(host_->path("/etc/config/TAQ/vexo/savetgt.txt")); }
+    // The saved-targets line of the persistent login with qualifier `q`.
+    std::string persistent_line(const char *target, int q)
+    {
+        std::string file = savetgt(), key = std::string(target) + "," + (q ? "10.0.0.2,3261," : "10.0.0.1,3260,") +
+                                                std::to_string(q) + ",";
+        size_t at = file.find(key);
+        if (at == std::string::npos)
+            return "";
+        size_t begin = file.rfind('\n', at);
+        begin = begin == std::string::npos ? 0 : begin + 1;
+        return file.substr(begin, file.find('\n', at) - begin);
+    }
+
+    std::unique_ptr<hlvdtest::SimHost> host_;
+    node *lhba_ = nullptr;
+    std::string network_;
+    int count_ = 0;
+    bool started_ = false, foreign_ = true;
+};
+
+struct BootRow {
+    Generation g;
+    const char *boot, *priority;
+    bool refuse_region_write, empty_region;
+    int result;
+    VEXO_status_t status;
+    std::vector<std::vector<int>> entries; // {qualifier, priority, target number}
+};
+
+// The back end starts once per process, so each row is a test of its own.
+void BootLogin::boot_login(const BootRow &r)
+{
+    start(r.g, !r.empty_region);
+    node *t = target(kPlain);
+    ASSERT_NE(nullptr, t);
+    if (r.refuse_region_write)
+        refuse(1, 172);
+    clear_log(host_->root());
+    Outcome o = login(t, 0, r.boot, r.priority);
+    EXPECT_EQ(r.result, static_cast<int>(o.result));
+    EXPECT_EQ(r.status, o.status);
+    EXPECT_EQ(r.entries, boot_entries());
+    if (std::string(r.g.name) == "AW3") {
+        EXPECT_EQ(0, sent(1, 172)) << "no region write";
+    }
+    // The session stays logged in whatever became of its boot entry.
+    EXPECT_NE(nullptr, get_first_instance(t, "Session"));
+    ASSERT_FALSE(sim_session(0).is_null());
+    EXPECT_EQ(r.boot[0] ? 0x100 : 0, sim_session(0).value("flags", 0) & 0x100);
+}
+
+TEST_F(BootLogin, TrelmontBootLoginWritesItsBootEntry)
+{
+    boot_login({kTrelmont, "True", "Primary", false, false, 0, VEXO_STATUS_SUCCESS, {{0, 1, 1}}});
+}
+
+TEST_F(BootLogin, TrelmontLoginOfANonBootTargetWritesNoEntry)
+{
+    boot_login({kTrelmont, "", "", false, false, 0, VEXO_STATUS_SUCCESS, {}});
+}
+
+TEST_F(BootLogin, RefusedRegionWriteFailsTheBootLoginButKeepsTheSession)
+{
+    boot_login({kTrelmont, "True", "Primary", true, false, 1, VEXO_STATUS_ADD_BOOT_TLV_FAILED, {}});
+}
+
+TEST_F(BootLogin, Aw3BootLoginWritesNoEntry)
+{
+    boot_login({kAw3, "True", "Primary", false, false, 0, VEXO_STATUS_SUCCESS, {}});
+}
+
+TEST_F(BootLogin, ClosedBootSessionWhoseEntryStaysKeepsItsMark)
+{
+    start(kTrelmont);
+    node *t = target(kPlain);
+    ASSERT_NE(nullptr, t);
+    ASSERT_EQ(0, login(t, 0, "True", "Primary").result);
+    close_session(0);
+    refuse(1, 172);
+    Outcome o = act(t, "Logout");
+    EXPECT_EQ(1, static_cast<int>(o.result));
+    EXPECT_EQ(VEXO_STATUS_DELETE_BOOT_TLV_FAILED, o.status);
+    EXPECT_NE(nullptr, get_first_instance(t, "Session"));
+    EXPECT_EQ(0x100, sim_session(0).value("flags", 0) & 0x100) << "mark and entry agree";
+    EXPECT_EQ((std::vector<std::vector<int>>{{0, 1, 1}}), boot_entries());
+    EXPECT_EQ(1u, initiator()["persistent"].size());
+}
+
+TEST_F(BootLogin, AddressOfAFunctionWithABootSessionCannotChange)
+{
+    start(kAw3);
+    node *t = target(kPlain);
+    ASSERT_NE(nullptr, t);
+    ASSERT_EQ(0, login(t, 0, "True", "Primary").result);
+    node *tcpip = get_node(tag_at(network_, VEXO_NODE_GROUP));
+    ASSERT_NE(nullptr, tcpip);
+    ASSERT_EQ("10.1.1.5", value_at(network_ + "/InitiatorIPAddress"));
+    clear_log(host_->root());
+    Outcome o = act(tcpip, "ConfigureIPAddress", {"10.1.1.6", "255.255.255.0"});
+    EXPECT_EQ(1, static_cast<int>(o.result));
+    EXPECT_EQ(static_cast<VEXO_status_t>(44), o.status);
+    EXPECT_EQ(0, sent(2, 21));
+}
+
+} // namespace
