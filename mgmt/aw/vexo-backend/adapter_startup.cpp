@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "mgmt/aw/vexo-backend/backend.h"
-#include "mgmt/aw/vexo-backend/backend_later.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
 #include "mgmt/aw/vexo-backend/function_enum.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include "mgmt/aw/vexo-backend/adapter_startup.h"
-#include "mgmt/aw/vexo-backend/backend_later.h"
 #include "mgmt/aw/vexo-backend/login_option_loaders.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
 #include "mgmt/aw/vexo-backend/cntr_additional_attribs.h"

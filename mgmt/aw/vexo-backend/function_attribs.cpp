@@ -4,7 +4,6 @@
 #include <cstring>
 #include <strings.h>
 
-#include "mgmt/aw/vexo-backend/backend_later.h"
 #include "mgmt/aw/vexo-backend/linux/driver_queries.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"

@@ -6,7 +6,6 @@
 
 #include "mgmt/aw/vexo-backend/adapter_startup.h"
 #include "mgmt/aw/vexo-backend/backend.h"
-#include "mgmt/aw/vexo-backend/backend_later.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
 #include "mgmt/aw/vexo-backend/cntr_attribs.h"
 #include "mgmt/aw/vexo-backend/function_attribs.h"

@@ -15,7 +15,6 @@
 #include "mgmt/aw/vexo-backend/firmware_flash.h"
 #include "mgmt/aw/vexo-backend/flash_dump.h"
 #include "mgmt/aw/vexo-backend/loopback_diag.h"
-#include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/aw/vexo-backend/personality.h"
 #include "mgmt/aw/vexo-backend/platform_props.h"
 #include "mgmt/aw/vexo-backend/profile_actions.h"

@@ -13,7 +13,6 @@
 #include "mgmt/aw/vexo-backend/login_options.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/nodes_iscsi.h"
-#include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/aw/vexo-backend/persistence_files.h"
 #include "mgmt/aw/vexo-backend/persistent_targets.h"
 #include "mgmt/vexo/core/hm.h"

@@ -14,7 +14,6 @@
 #include "mgmt/aw/vexo-backend/mac_addresses.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/pci_config_dump.h"
-#include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/aw/vexo-backend/platform_props.h"
 #include "mgmt/aw/vexo-backend/port_speed.h"
 #include "mgmt/aw/vexo-backend/virtual_functions.h"

@@ -5,7 +5,6 @@
 #include "mgmt/aw/vexo-backend/adapter_network_props.h"
 #include "mgmt/aw/vexo-backend/ext_trace.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
-#include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/hm_builder.h"
 

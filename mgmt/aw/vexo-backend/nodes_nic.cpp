@@ -9,7 +9,6 @@
 #include "mgmt/aw/vexo-backend/nic_boot.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/pci_config_dump.h"
-#include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/aw/vexo-backend/port_speed.h"
 #include "mgmt/aw/vexo-backend/sriov_state.h"
 #include "mgmt/aw/vexo-backend/virtual_functions.h"

@@ -11,7 +11,6 @@
 #include "mgmt/aw/vexo-backend/loopback_diag.h"
 #include "mgmt/aw/vexo-backend/multichannel.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
-#include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/aw/vexo-backend/phy_baset.h"
 #include "mgmt/aw/vexo-backend/port_speed.h"
 #include "mgmt/aw/vexo-backend/port_state.h"

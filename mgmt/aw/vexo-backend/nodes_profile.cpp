@@ -4,7 +4,6 @@
 #include "mgmt/aw/vexo-backend/configured_profile.h"
 #include "mgmt/aw/vexo-backend/mac_addresses.h"
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
-#include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/aw/vexo-backend/profile_tree.h"
 #include "mgmt/aw/vexo-backend/sriov_state.h"
 #include "mgmt/vexo/core/hm.h"

@@ -17,7 +17,6 @@
 #include "mgmt/aw/vexo-backend/nodes_adapter.h"
 #include "mgmt/aw/vexo-backend/nodes_initiator.h"
 #include "mgmt/aw/vexo-backend/nodes_iscsi.h"
-#include "mgmt/aw/vexo-backend/pending_handlers.h"
 #include "mgmt/aw/vexo-backend/persistent_targets.h"
 #include "mgmt/aw/vexo-backend/target_eto.h"
 #include "mgmt/vexo/core/hm.h"
