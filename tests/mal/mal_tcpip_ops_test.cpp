@@ -16,6 +16,7 @@
 #include "mgmt/vexo/core/vexo_status.h"
 #include "mal_recorder.h"
 #include "mal_tree.h"
+#include "sim/command_log.h"
 #include "support/sim_host.h"
 
 using hlvdtest::SimHost;
@@ -307,8 +308,74 @@ TEST_F(MalTcpIpOps, FunctionAndPortSettings)
     EXPECT_EQ(RM_STATUS_ERROR_BEACON_ACTIVE, MAL_SetPortPhysicalProperties(f, &beacon_on));
     outcomes["Beacon"] = {VEXO_STATUS_FAILURE, VEXO_STATUS_FAILURE};
     EXPECT_EQ(RM_STATUS_ERROR_MANAGEMENT_LIBRARY, MAL_SetPortPhysicalProperties(f, &beacon_on));
+    // The library's own list refuses a level outside 0 to 6.
+    EXPECT_EQ(RM_STATUS_ERROR_MANAGEMENT_LIBRARY, MAL_SetVexoDebugLevel(9));
+    EXPECT_EQ(RM_STATUS_OK, MAL_SetVexoDebugLevel(3));
     // The adapter has no FATData group here.
     EXPECT_EQ(RM_STATUS_ERROR_MANAGEMENT_LIBRARY, MAL_ClearFatData(f));
+}
+
+// The same operations against the back end of a simulated AW3 with one
+// iSCSI function: what reaches the firmware.
+const char kIscsiMachine[] = R"({
+  "adapters": [
+    { "name": "aw3", "family": "converged", "generation": "AW3", "serial": "AW3TCPIP1",
+      "firmware": { "active": "10.2.370.15", "flash": "10.2.370.15", "boot": "10.2.370.1" },
+      "functions": [
+        { "bus": 9, "function": 0, "kind": "iscsi", "vendor": "0x19A2", "device_id": "0x0712", "port": 0,
+          "mac": "00:00:C9:B3:00:90" } ] }
+  ]
+})";
+
+class MalTcpIpMachine : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        char service[MAL_VALUE_SIZE] = "";
+        char hierarchy[MAL_VALUE_SIZE] = "";
+        ASSERT_EQ(RM_STATUS_OK, MAL_VEXO_Init(service, hierarchy));
+        uint32_t tags[MAL_MAX_TAGS];
+        int count = MAL_MAX_TAGS;
+        ASSERT_EQ(RM_STATUS_OK, MAL_EnumerateArcwrights(&count, tags));
+        ASSERT_EQ(1, count);
+        adapter_ = static_cast<node_tag_t>(tags[0]);
+        count = MAL_MAX_TAGS;
+        ASSERT_EQ(RM_STATUS_OK, MAL_EnumerateHbas(adapter_, MAL_HBA_ISCSI, &count, tags));
+        ASSERT_EQ(1, count);
+        iscsi_ = static_cast<node_tag_t>(tags[0]);
+        hlvdsim::log_clear(host_.root());
+    }
+    void TearDown() override { EXPECT_EQ(RM_STATUS_OK, MAL_VEXO_Exit()); }
+    size_t firmware_commands()
+    {
+        size_t n = 0;
+        for (const nlohmann::json &e : hlvdsim::log_read(host_.root()))
+            n += e.value("kind", "") == "fw" ? 1 : 0;
+        return n;
+    }
+
+    SimHost host_{kIscsiMachine};
+    node_tag_t adapter_ = -1;
+    node_tag_t iscsi_ = -1;
+};
+
+TEST_F(MalTcpIpMachine, RefusedAndEmptyRequestsSendNothing)
+{
+    MAL_RouteTableEntry no_gateway = {{10, 2, 0, 0}, {255, 255, 0, 0}, {0, 0, 0, 0}, 0};
+    EXPECT_EQ(RM_STATUS_ERROR_INVALID_ARGUMENT, MAL_AddRouteTableEntry(iscsi_, &no_gateway));
+    MAL_TcpIpProperties keep;
+    std::memset(&keep, 0xFF, sizeof keep);
+    keep.IPv6Enabled = 0;
+    keep.IPv6AutoAssign = 0;
+    keep.VLANEnabled = 1;
+    keep.VLANId = -1;
+    keep.Priority = -1;
+    keep.DHCPEnabled = -1;
+    EXPECT_EQ(RM_STATUS_ERROR_NOTHING_TO_SET, MAL_SetTcpIpConfig(iscsi_, &keep));
+    keep.DHCPEnabled = 5;
+    EXPECT_EQ(RM_STATUS_ERROR_INVALID_VALUE, MAL_SetTcpIpConfig(iscsi_, &keep));
+    EXPECT_EQ(0u, firmware_commands());
 }
 
 } // namespace
