@@ -50,6 +50,19 @@ foreach(call MAL_GetLldpProperties MAL_SetLldpProperties MAL_GetDcbxPortVars MAL
         MAL_GetTags_QCN MAL_GetQCNProperties MAL_SetQCNProperties MAL_GetAppTlvProperties
         MAL_SetAppTlvProperties MAL_AddAppTlv MAL_DelAppTlv MAL_GetTlvProperties MAL_SetTlvProperties
         MAL_EnterLoopbackMode MAL_ExitLoopbackMode)
+foreach(call MAL_SetTcpIpConfig MAL_AddArpTableEntry MAL_DeleteArpTableEntry MAL_AddRouteTableEntry
+        MAL_DeleteRouteTableEntry MAL_RefreshArpTable MAL_RefreshRouteTable MAL_Ping MAL_PingIPv6
+        MAL_SetNicPhysicalProperties MAL_SetPortPhysicalProperties MAL_SetiSCSIPhysicalProperties
+        MAL_SetiSCSI_MPIO MAL_EraseConfiguration MAL_ClearEventLog MAL_ClearFatData MAL_SetVexoDebugLevel
+        MAL_GetAdapterPersonalityInfo MAL_ChangeAdapterPersonality MAL_GetPortLinkReconfigInfo
+        MAL_SetPortLinkReConfigInfo MAL_GetPhyPortSpeedSettings MAL_SetPhyPortSpeedSettings MAL_EnumNIC_SRIOV_VFs
+        MAL_GetNICLogicalHbaTag MAL_GetNIC_SRIOV_VFProps MAL_SetNIC_SRIOV_VFProps MAL_ConfigureBootTarget
+        MAL_AddTargetPortalToTarget MAL_EraseConfig MAL_Set_BootLUN MAL_SetSession_iSCSIBoot
+        MAL_GetChannelMgmtCnaInfo MAL_GetChannelMgmtCnaInfoTrl MAL_GetChannelMgmtChannelInfo
+        MAL_GetChannelMgmtPortInfo MAL_SetChannelMgmtCnaInfo MAL_SetChannelMgmtLogicalLinkState
+        MAL_SetChannelMgmtLPVID MAL_SetChannelMgmtPortType MAL_SetChannelMgmtBandwidth MAL_GetFRUVPD
+        MAL_SetProfileID MAL_SetPortProtocols MAL_GetProfileInfo MAL_PM_SetFactoryDefaults MAL_PM_SaveProfile
+        MAL_SetMaxFunctionNumber MAL_GetPMFunctionProfileSetting MAL_Run_FwCli MAL_ResetFactoryDefaults)
   list(FIND found ${call} at)
   if(at EQUAL -1)
     message(FATAL_ERROR "missing export: ${call}")
