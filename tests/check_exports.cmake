@@ -50,6 +50,13 @@ foreach(call MAL_GetLldpProperties MAL_SetLldpProperties MAL_GetDcbxPortVars MAL
         MAL_GetTags_QCN MAL_GetQCNProperties MAL_SetQCNProperties MAL_GetAppTlvProperties
         MAL_SetAppTlvProperties MAL_AddAppTlv MAL_DelAppTlv MAL_GetTlvProperties MAL_SetTlvProperties
         MAL_EnterLoopbackMode MAL_ExitLoopbackMode)
+  list(FIND found ${call} at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "missing export: ${call}")
+  endif()
+endforeach()
+
+# Port, profile and TCP/IP operations of the client layer.
 foreach(call MAL_SetTcpIpConfig MAL_AddArpTableEntry MAL_DeleteArpTableEntry MAL_AddRouteTableEntry
         MAL_DeleteRouteTableEntry MAL_RefreshArpTable MAL_RefreshRouteTable MAL_Ping MAL_PingIPv6
         MAL_SetNicPhysicalProperties MAL_SetPortPhysicalProperties MAL_SetiSCSIPhysicalProperties
