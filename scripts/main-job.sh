@@ -4,8 +4,9 @@
 # the whole road the way a host's update framework does: discovery, the
 # adapter information (count, then fill), flash with file, the results read
 # back from the discovery file, a reboot of the adapters, a second discovery
-# and adapter information that show the new active versions, and a property
-# and a small subtree of the management hierarchy reached by their paths.
+# and adapter information that show the new active versions, a property and a
+# small subtree of the management hierarchy reached by their paths, and the
+# whole tree of one converged adapter.
 set -eu
 cd "$(dirname "$0")/.."
 JOBS=$(nproc 2>/dev/null || echo 2)
@@ -83,6 +84,15 @@ if [ "$status" -eq 0 ]; then
     $BIN/hlvdhost get /Arcwright0/ActiveFirmwareVersion || status=$?
     $BIN/hlvdhost get /Arcwright0/PortDiscoveryAndConfiguration0/PortName || status=$?
     $BIN/hlvdhost tree /Arcwright0/NICPhysicalHBA0/PCI || status=$?
+fi
+
+# Last, the whole management tree of the Trelmont adapter: its NIC and iSCSI
+# functions with the initiator's target, session and LUN, ports with DCBX and
+# LLDP, profiles and channels.
+echo
+echo "== the management tree of one converged adapter"
+if [ "$status" -eq 0 ]; then
+    $BIN/hlvdhost tree /Arcwright1 || status=$?
 fi
 
 echo
