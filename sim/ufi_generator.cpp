@@ -194,7 +194,7 @@ UfiSpec default_ufi_spec(int generation, const std::string &version)
         // The default Trelmont adapter is an R part (revision 0x10).
         s.asic_support = 0x10;
         s.header_id = {0x19A2, 0x0720, 0x10DF, 0xE81E};
-        s.dir_ids = {s.header_id};
+        s.dir_ids = {s.header_id, {0x19A2, 0x0722, 0x10DF, 0xE81E}};
         s.components = {{0xA0, 0, 0x4000}, {0xE0, 1, 0x2000}, {0x22, 2, 0x2000}};
         break;
     default:

@@ -266,10 +266,11 @@ TEST_F(BackendStart, DefaultMachine)
     EXPECT_EQ("AW3SIM00001", value_at("Arcwright0/SerialNumber"));
     EXPECT_EQ("55", value_at("Arcwright0/ArcwrightOnDieTemperature"));
     EXPECT_EQ("OEMAW3SIM1", value_at("Arcwright0/OEM/OEMSerialNumber"));
-    EXPECT_EQ("AW2SIM00001", value_at("Arcwright1/SerialNumber"));
-    EXPECT_EQ("NIC/iSCSI", value_at("Arcwright1/Personality/AvailablePersonalities"));
-    EXPECT_EQ("TRLSIM00001", value_at("Arcwright2/SerialNumber"));
-    EXPECT_EQ("0x5A3C0E91", value_at("Arcwright2/PHYConfigurationId"));
+    // Adapters with an iSCSI function are found first.
+    EXPECT_EQ("TRLSIM00001", value_at("Arcwright1/SerialNumber"));
+    EXPECT_EQ("0x5A3C0E91", value_at("Arcwright1/PHYConfigurationId"));
+    EXPECT_EQ("AW2SIM00001", value_at("Arcwright2/SerialNumber"));
+    EXPECT_EQ("NIC/iSCSI", value_at("Arcwright2/Personality/AvailablePersonalities"));
     EXPECT_EQ("VRWSIM00001", value_at("Arcwright3/SerialNumber"));
     EXPECT_EQ(-1, tag_at("Arcwright4", VEXO_NODE_GROUP));
 }

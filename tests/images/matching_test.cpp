@@ -88,7 +88,7 @@ TEST(Matching, DefaultMachineMeetsAnImageDirectory)
             }
         }
     }
-    EXPECT_EQ(checked, 13); // every function of the default machine
+    EXPECT_EQ(checked, 14); // every function of the default machine
     FreeGlobalFileNameList();
 }
 

@@ -332,8 +332,9 @@ TEST(UfiGenerator, CommandLine)
     EXPECT_EQ(out, "x.ufi");
     EXPECT_EQ(recipe.generation, 4);
     EXPECT_EQ(recipe.asic_support, 0x10);
-    EXPECT_EQ(recipe.dir_ids.size(), 1u);
+    ASSERT_EQ(recipe.dir_ids.size(), 2u);
     EXPECT_EQ(recipe.dir_ids[0].device, 0x0720u);
+    EXPECT_EQ(recipe.dir_ids[1].device, 0x0722u);
 
     ASSERT_TRUE(hlvdsim::ufi_spec_from_args(
         {"--generation", "4", "--version", "11.2.0.0", "--asic-support", "0x20", "--device-id", "0x0722",

@@ -20,8 +20,9 @@
 namespace
 {
 
-// The default machine's Trelmont adapter, preceded by a copy of it that
-// answers as a virtual function.
+// The default machine's Trelmont adapter with its network functions only
+// (an iSCSI function would make it the first adapter found), preceded by a
+// copy of it that answers as a virtual function.
 std::string vf_first_machine()
 {
     nlohmann::json doc = nlohmann::json::parse(hlvdtest::read_file(hlvdsim::default_machine_path()));
@@ -29,6 +30,11 @@ std::string vf_first_machine()
     for (const nlohmann::json &a : doc["adapters"])
         if (a["name"] == "trelmont")
             physical = a;
+    nlohmann::json nics = nlohmann::json::array();
+    for (const nlohmann::json &f : physical["functions"])
+        if (f["kind"] == "nic")
+            nics.push_back(f);
+    physical["functions"] = nics;
     nlohmann::json vf = physical;
     vf["name"] = "trelvf";
     vf["serial"] = "TRLVF00001";
