@@ -42,3 +42,15 @@ foreach(call MAL_GetGroup_Network MAL_GetTcpIpConfig MAL_GetiSNSProperties MAL_G
     message(FATAL_ERROR "missing export: ${call}")
   endif()
 endforeach()
+# iSCSI initiator, send-target portal, target, login and iSNS operations.
+foreach(call MAL_SetiSCSILogicalProperties MAL_SetiSCSILoginOptions MAL_SetiSCSIAuthOptions
+        MAL_Set_DiscoverBootTargetThruDHCP MAL_ConfigureCHAP MAL_DeleteCHAP MAL_AddSendTargetPortal
+        MAL_DelSendTargetPortal MAL_SetSendTargetPortalLoginOptions MAL_SetSendTargetPortalAuthOptions
+        MAL_DiscoverTargets MAL_RefreshTargets MAL_AddTarget MAL_DelTarget MAL_SetTargetProperties
+        MAL_SetTargetLoginOptions MAL_SetTargetAuthOptions MAL_TargetLogin MAL_TargetLogout MAL_RescanLuns
+        MAL_SetiSNSState MAL_AddiSNSServer MAL_DeleteiSNSServer MAL_DiscoveriSNSServers)
+  list(FIND found ${call} at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "missing export: ${call}")
+  endif()
+endforeach()
