@@ -359,3 +359,68 @@ TEST_F(MalIscsiOps, LoginOptionWritesPassOverTheFixedInitialR2T)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MalIscsiOps, IsnsStateAndServers)
+{
+    node_tag_t isns = at(iscsi_, {"iSNS"});
+    ASSERT_NE(VEXO_NO_TAG, isns);
+    EXPECT_EQ(RM_STATUS_ERROR_INVALID_VALUE, MAL_SetiSNSState(iscsi_, 2));
+    EXPECT_EQ(RM_STATUS_OK, MAL_SetiSNSState(iscsi_, 1));
+    EXPECT_STRCASEEQ("yes", value(isns, "iSNSEnabled").c_str());
+    EXPECT_EQ(RM_STATUS_OK, MAL_SetiSNSState(iscsi_, 0));
+    EXPECT_STRCASEEQ("no", value(isns, "iSNSEnabled").c_str());
+
+    MAL_iSNSServer s;
+    std::memset(&s, 0, sizeof s);
+    s.PortNumber = 3205;
+    hlvdsim::log_clear(host_.root());
+    EXPECT_EQ(RM_STATUS_ERROR_INVALID_ARGUMENT, MAL_AddiSNSServer(iscsi_, &s)) << "no new address";
+    const uint8_t ip[4] = {10, 0, 0, 5};
+    std::memcpy(s.IPAddress, ip, 4);
+    s.PortNumber = -1;
+    EXPECT_EQ(RM_STATUS_ERROR_INVALID_ARGUMENT, MAL_AddiSNSServer(iscsi_, &s)) << "no port";
+    EXPECT_EQ(0u, commands());
+
+    s.PortNumber = 3205;
+    ASSERT_EQ(RM_STATUS_OK, MAL_AddiSNSServer(iscsi_, &s));
+    MAL_iSNSProperties props;
+    std::memset(&props, 0, sizeof props);
+    int count = MAL_ISNS_SERVERS;
+    ASSERT_EQ(RM_STATUS_OK, MAL_GetiSNSProperties(iscsi_, &count, &props));
+    ASSERT_EQ(1, count);
+    EXPECT_EQ(0, std::memcmp(ip, props.Servers[0].IPAddress, 4));
+    EXPECT_EQ(3205, props.Servers[0].PortNumber);
+
+    EXPECT_EQ(RM_STATUS_ERROR_INVALID_VALUE, MAL_DeleteiSNSServer(iscsi_, isns));
+    EXPECT_EQ(RM_STATUS_OK, MAL_DeleteiSNSServer(iscsi_, static_cast<node_tag_t>(props.Servers[0].Tag)));
+    count = MAL_ISNS_SERVERS;
+    ASSERT_EQ(RM_STATUS_OK, MAL_GetiSNSProperties(iscsi_, &count, &props));
+    EXPECT_EQ(0, count);
+}
+
+TEST_F(MalIscsiOps, TargetSettingsAndRescan)
+{
+    node_tag_t t = add_target(kOpen);
+    // This function's driver is reached through callbacks, which take no ETO.
+    EXPECT_EQ(RM_STATUS_ERROR_MANAGEMENT_LIBRARY, MAL_SetTargetProperties(t, 30));
+    EXPECT_EQ("N/A", value(t, "ETO"));
+    MAL_TargetLoginParams p = any_portal();
+    MAL_TargetEntry entry = target_entry(kOpen, 1, 3260);
+    ASSERT_EQ(RM_STATUS_OK, MAL_TargetLogin(t, &p, &entry));
+    // The tree spells the action ReScanLUNS.
+    EXPECT_EQ(RM_STATUS_OK, MAL_RescanLuns(t));
+}
+
+TEST_F(MalIscsiOps, BootTargetDiscoveryThroughDhcpIsSwitched)
+{
+    node_tag_t discovery = at(lhba_, {"Discovery"});
+    ASSERT_NE(VEXO_NO_TAG, discovery);
+    for (int flag : {1, 0, 5}) {
+        EXPECT_EQ(0, MAL_Set_DiscoverBootTargetThruDHCP(lhba_, flag)) << flag;
+        EXPECT_EQ(flag == 1 ? "Enabled" : "Disabled", value(discovery, "DiscoverBootTargetThruDHCP")) << flag;
+    }
+}
+
+} // namespace
