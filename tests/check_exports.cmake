@@ -27,6 +27,7 @@ foreach(call oem_do_discovery_with_files oem_do_flash_with_file oem_do_full_flas
     message(FATAL_ERROR "missing export: ${call}")
   endif()
 endforeach()
+
 # Network, link-state, log and diagnostics readers; network boot, MAC,
 # throttle, VNTag and trace operations.
 foreach(call MAL_GetGroup_Network MAL_GetTcpIpConfig MAL_GetiSNSProperties MAL_GetArpTable MAL_GetRouteTable
@@ -70,6 +71,19 @@ foreach(call MAL_SetTcpIpConfig MAL_AddArpTableEntry MAL_DeleteArpTableEntry MAL
         MAL_SetChannelMgmtLPVID MAL_SetChannelMgmtPortType MAL_SetChannelMgmtBandwidth MAL_GetFRUVPD
         MAL_SetProfileID MAL_SetPortProtocols MAL_GetProfileInfo MAL_PM_SetFactoryDefaults MAL_PM_SaveProfile
         MAL_SetMaxFunctionNumber MAL_GetPMFunctionProfileSetting MAL_Run_FwCli MAL_ResetFactoryDefaults)
+  list(FIND found ${call} at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "missing export: ${call}")
+  endif()
+endforeach()
+
+# iSCSI initiator, send-target portal, target, login and iSNS operations.
+foreach(call MAL_SetiSCSILogicalProperties MAL_SetiSCSILoginOptions MAL_SetiSCSIAuthOptions
+        MAL_Set_DiscoverBootTargetThruDHCP MAL_ConfigureCHAP MAL_DeleteCHAP MAL_AddSendTargetPortal
+        MAL_DelSendTargetPortal MAL_SetSendTargetPortalLoginOptions MAL_SetSendTargetPortalAuthOptions
+        MAL_DiscoverTargets MAL_RefreshTargets MAL_AddTarget MAL_DelTarget MAL_SetTargetProperties
+        MAL_SetTargetLoginOptions MAL_SetTargetAuthOptions MAL_TargetLogin MAL_TargetLogout MAL_RescanLuns
+        MAL_SetiSNSState MAL_AddiSNSServer MAL_DeleteiSNSServer MAL_DiscoveriSNSServers)
   list(FIND found ${call} at)
   if(at EQUAL -1)
     message(FATAL_ERROR "missing export: ${call}")
