@@ -37,6 +37,7 @@ struct MAL_TcpIpProperties {
     int32_t Priority;
     int32_t DHCPEnabled;    // Bool
 };
+static_assert(sizeof(MAL_TcpIpProperties) == 356, "TCP/IP record");
 
 struct MAL_iSNSServer {
     uint32_t Tag; // of the iSNSServer<n> group
@@ -56,6 +57,7 @@ struct MAL_ArpTableEntry {
     uint8_t MACAddress[6];
     uint32_t Tag; // of the ARPTableEntry<n> group
 };
+static_assert(sizeof(MAL_ArpTableEntry) == 16, "ARP entry record");
 
 struct MAL_RouteTableEntry {
     uint8_t Destination[4];
@@ -63,6 +65,7 @@ struct MAL_RouteTableEntry {
     uint8_t Gateway[4];
     uint32_t Tag; // of the RouteTableEntry<n> group
 };
+static_assert(sizeof(MAL_RouteTableEntry) == 16, "route entry record");
 
 struct MAL_EventLogEntry {
     int32_t SequenceNumber;

@@ -15,43 +15,14 @@
 #include <cstdint>
 
 #include "flash/rm_status.h"
+#include "mal/mal_network_readers.h"
 #include "mal/mal_readers.h"
 #include "mgmt/vexo/core/hm_types.h"
 
-// An iSCSI function's TCP/IP settings; as a change request an address that
-// is not new (all 0xFF, and for the gateways also all zero) is left alone,
-// and -1 in VLANId, Priority and DHCPEnabled keeps the current value.
-struct MAL_TcpIpProperties {
-    uint8_t InitiatorIPAddress[4];
-    uint8_t InitiatorSubnetMask[4];
-    uint8_t DefaultGateway[4];
-    MAL_IPv6Address InitiatorLinkLocalAddress;
-    MAL_IPv6Address InitiatorRoutableAddress1;
-    MAL_IPv6Address InitiatorRoutableAddress2;
-    MAL_IPv6Address DefaultIPv6Gateway;
-    int32_t IPv6Enabled;    // 0: leave IPv6 alone
-    int32_t IPv6AutoAssign; // nonzero: automatic assignment
-    int32_t VLANEnabled;
-    int32_t VLANId;
-    int32_t Priority;
-    int32_t DHCPEnabled; // 1 enable, 0 disable, -1 leave
-};
-static_assert(sizeof(MAL_TcpIpProperties) == 356, "TCP/IP record");
-
-struct MAL_ArpTableEntry {
-    uint8_t IPAddress[4];
-    uint8_t MACAddress[6];
-    uint32_t tag; // the ARPTableEntry group; not read by the operations here
-};
-static_assert(sizeof(MAL_ArpTableEntry) == 16, "ARP entry record");
-
-struct MAL_RouteTableEntry {
-    uint8_t Destination[4];
-    uint8_t SubnetMask[4];
-    uint8_t Gateway[4];
-    uint32_t tag; // the RouteTableEntry group; not read by the operations here
-};
-static_assert(sizeof(MAL_RouteTableEntry) == 16, "route entry record");
+// The TCP/IP record and the ARP and route entries are the network readers'.
+// As a change request, an address that is not new (all 0xFF, and for the
+// gateways also all zero) is left alone; -1 in VLANId, Priority and
+// DHCPEnabled keeps the current value, and IPv6Enabled 0 leaves IPv6 alone.
 
 struct MAL_NicPhysicalSettings {
     uint32_t reserved;         // not read
