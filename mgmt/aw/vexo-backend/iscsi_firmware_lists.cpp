@@ -143,22 +143,6 @@ void negotiated_options(const uint8_t *rec, const uint8_t *ci, MGMT_LOGIN_OPTION
     std::memcpy(&opts->conn_login_opts, ci + kConnOptions, sizeof opts->conn_login_opts);
 }
 
-const char *session_status_text(uint32_t status)
-{
-    static const struct {
-        uint32_t bit;
-        const char *text;
-    } kTexts[] = {
-        {0x0001, "Open"},         {0x0020, "Closed"},        {0x0002, "Login in Progress"},
-        {0x0100, "Login failed"}, {0x0800, "Logout failed"}, {0x1000, "In Recovery"},
-        {0x0040, "In Recovery"},  {0x2000, "Deleted"},
-    };
-    for (const auto &t : kTexts)
-        if (status & t.bit)
-            return t.text;
-    return "Unknown";
-}
-
 // The active session-id list in counted memory: `len` bytes, the count
 // bounded by them. Null with the failure's result in `*result`.
 uint8_t *read_session_ids(int aw_port_number, unsigned int domainid, unsigned int phba_port, uint16_t len,

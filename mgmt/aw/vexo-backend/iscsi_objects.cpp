@@ -90,6 +90,8 @@ bool ok(VEXO_status_t s)
     return s == VEXO_STATUS_SUCCESS;
 }
 
+} // namespace
+
 const char *session_status_text(uint32_t status)
 {
     static const struct {
@@ -105,8 +107,6 @@ const char *session_status_text(uint32_t status)
             return t.text;
     return "Unknown";
 }
-
-} // namespace
 
 node *setup_target(node *lhba, const char *name, node *context, node *action,
                    char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE], int target_type)

@@ -38,6 +38,9 @@ int validate_target_portal(node *target, int *instance, const char *ip, const ch
 node *find_session(node *target, const char *ip, const char *port);
 node *get_matchnode_by_propvalue(node *parent, const char *group_name, const char *prop_name, const char *value);
 
+// The SessionStatus text of a session record's status bits.
+const char *session_status_text(uint32_t status);
+
 // Text of the 16 address bytes by address type into `text` (40 bytes).
 void ipaddr_to_string(const uint8_t *address_bytes, char *text, int ip_type);
 
