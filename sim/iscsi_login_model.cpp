@@ -115,14 +115,16 @@ uint16_t judge_chap(const json &t, const uint8_t *o)
         return offered ? kAddlAuth : 0;
     if (!offered)
         return kAddlAuth;
-    if (!same_name(o + kIntrName, get16(o + kIntrNameLen), text(chap, "initiator_name")) ||
-        !same_bytes(o + kIntrSecret, get16(o + kIntrSecretLen), kSecretRoom,
-                    secret_bytes(text(chap, "initiator_secret"))))
+    // The target's own CHAP name and secret are what every CHAP login
+    // proves; mutual CHAP adds the initiator's pair the target answers to.
+    if (!same_name(o + kTgtChapName, get16(o + kTgtNameLen), text(chap, "target_name")) ||
+        !same_bytes(o + kTgtSecret, get16(o + kTgtSecretLen), kSecretRoom, secret_bytes(text(chap, "target_secret"))))
         return kAddlAuth;
     if (method != "mutual")
         return 0;
-    if (!(get32(o + kChapFlags) & 1) || !same_name(o + kTgtChapName, get16(o + kTgtNameLen), text(chap, "target_name")) ||
-        !same_bytes(o + kTgtSecret, get16(o + kTgtSecretLen), kSecretRoom, secret_bytes(text(chap, "target_secret"))))
+    if (!(get32(o + kChapFlags) & 1) || !same_name(o + kIntrName, get16(o + kIntrNameLen), text(chap, "initiator_name")) ||
+        !same_bytes(o + kIntrSecret, get16(o + kIntrSecretLen), kSecretRoom,
+                    secret_bytes(text(chap, "initiator_secret"))))
         return kAddlAuth;
     return 0;
 }

@@ -14,10 +14,10 @@
 //       A login to a name the list does not hold is refused as not found
 //       (status 2, additional 46), one to an unreachable target with
 //       additional 19. "chap" (default method "none"): CHAP offered to a
-//       target without CHAP, no CHAP or other names or secret bytes than
-//       these (a secret given as "0x..." is its bytes) are refused with
-//       additional 44; a mutual target also wants the mutual flag and its
-//       own name and secret. "digest" (default "any"): "crc32c" wants that
+//       target without CHAP, no CHAP or another target name or secret
+//       than these (a secret given as "0x..." is its bytes) are refused
+//       with additional 44; a mutual target also wants the mutual flag and
+//       the initiator name and secret. "digest" (default "any"): "crc32c" wants that
 //       digest, "none" refuses it; a mismatch is additional 100.
 //   "sessions": a login adds {"handle", "target", "isid", "tsih", "status": 1,
 //       "flags", "initiator", "unit_attention": false, "connection": {...}}

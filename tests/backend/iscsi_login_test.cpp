@@ -58,7 +58,7 @@ json machine()
         {{"id", 1}, {"name", kOpen}, {"luns", json::array({{{"number", 0}, {"capacity", 2048}, {"block_size", 512}, {"vendor", "TESTVEND"}, {"product", "VirtualDisk0123"}, {"serial", "SN-0"}}})}},
         {{"id", 2},
          {"name", kChap},
-         {"chap", {{"method", "one-way"}, {"initiator_name", "ini"}, {"initiator_secret", "secret123456"}}}},
+         {"chap", {{"method", "one-way"}, {"target_name", "ini"}, {"target_secret", "secret123456"}}}},
         {{"id", 3}, {"name", kFar}, {"unreachable", true}},
         {{"id", 4}, {"name", kDigest}, {"digest", {{"header", "none"}}}},
     });
@@ -335,8 +335,8 @@ TEST_F(IscsiLogin, ChapAndDigestAttemptPlan)
         set_prop_val(opts, "HeaderParam", "%s", c.header);
         set_prop_val(opts, "DataParam", "%s", c.data);
         set_prop_val(auth, "AuthenticationMethod", "%s", "One-Way CHAP");
-        set_prop_val(auth, "InitiatorCHAPName", "%s", "ini");
-        set_prop_val(auth, "InitiatorSecret", "%s", "wrongsecret12");
+        set_prop_val(auth, "TargetCHAPName", "%s", "ini");
+        set_prop_val(auth, "TargetSecret", "%s", "wrongsecret12");
         size_t persistent = initiator().value("persistent", json::array()).size();
         clear_log(host_.root());
         Outcome o = login(t);
@@ -360,7 +360,7 @@ TEST_F(IscsiLogin, ChapTargetWantsTheRightSecret)
     node *opts = internal_get_node(t, "TargetLoginOptions", VEXO_NODE_GROUP);
     node *auth = internal_get_node(opts, "Authentication", VEXO_NODE_GROUP);
     set_prop_val(auth, "AuthenticationMethod", "%s", "One-Way CHAP");
-    set_prop_val(auth, "InitiatorCHAPName", "%s", "ini");
+    set_prop_val(auth, "TargetCHAPName", "%s", "ini");
     const struct {
         const char *chap, *secret;
         int result;
@@ -372,7 +372,7 @@ TEST_F(IscsiLogin, ChapTargetWantsTheRightSecret)
     };
     for (const auto &c : cases) {
         set_prop_val(auth, "CHAPParam", "%s", c.chap);
-        set_prop_val(auth, "InitiatorSecret", "%s", c.secret);
+        set_prop_val(auth, "TargetSecret", "%s", c.secret);
         Outcome o = login(t);
         EXPECT_EQ(c.result, static_cast<int>(o.result)) << c.chap << " " << c.secret;
         EXPECT_EQ(c.status, o.status) << c.chap << " " << c.secret;

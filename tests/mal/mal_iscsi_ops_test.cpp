@@ -40,7 +40,7 @@ const char kMachine[] = R"({
             "targets": [
               { "id": 1, "name": "iqn.2001-04.com.example:open" },
               { "id": 2, "name": "iqn.2001-04.com.example:chap",
-                "chap": { "method": "one-way", "initiator_name": "ini", "initiator_secret": "secret123456" } }
+                "chap": { "method": "one-way", "target_name": "ini", "target_secret": "secret123456" } }
             ] } } ] } ]
 })";
 

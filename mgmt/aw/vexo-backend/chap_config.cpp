@@ -122,23 +122,9 @@ void fail_status()
         vexo_set_fixed_status(VEXO_STATUS_FAILURE);
 }
 
-// A renewal that failed leaves a failing status behind.
-void renewal_failed()
-{
-    if (vexo_last_status_code == VEXO_STATUS_SUCCESS || vexo_last_status_code == VEXO_STATUS_ONE_WAY_CHAP)
-        vexo_set_fixed_status(VEXO_STATUS_ADD_PERSIST_FAILED);
-}
-
-// Renews the Target's dead sessions after a CHAP change; false when that
-// failed for a Target that has sessions (one without has nothing to renew).
 bool renew_sessions(const ChapOwner &o)
 {
-    if (!o.is_target || !get_first_instance(o.owner, "Session"))
-        return true;
-    if (VEXO_update_session_authentication(o.owner) == 0)
-        return true;
-    renewal_failed();
-    return false;
+    return !o.is_target || vexo_renew_target_sessions(o.owner);
 }
 
 bool read_value(node *owner, const char *name, char *value)
@@ -185,6 +171,17 @@ void drop_node(node *group)
 }
 
 } // namespace
+
+bool vexo_renew_target_sessions(node *target)
+{
+    if (!get_first_instance(target, "Session"))
+        return true;
+    if (VEXO_update_session_authentication(target) == 0)
+        return true;
+    if (vexo_last_status_code == VEXO_STATUS_SUCCESS || vexo_last_status_code == VEXO_STATUS_ONE_WAY_CHAP)
+        vexo_set_fixed_status(VEXO_STATUS_ADD_PERSIST_FAILED);
+    return false;
+}
 
 int VEXO_update_session_authentication(node *target)
 {

@@ -22,5 +22,8 @@ VEXO_status_t do_DeleteCHAP(node *context, node *action, char params[VEXO_MAX_PA
 // boot entries of boot sessions are removed and added again); open sessions
 // are left alone. 0, or 1 (also for a Target without sessions).
 int VEXO_update_session_authentication(node *target);
+// The renewal after a change of the Target's login options: true when it
+// has no sessions or they were renewed; false with a failing status left.
+bool vexo_renew_target_sessions(node *target);
 
 #endif

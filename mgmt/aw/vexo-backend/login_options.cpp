@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/chap_config.h"
 #include "mgmt/aw/vexo-backend/linux/os_services.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/vexo/core/debug.h"
@@ -613,7 +614,9 @@ VEXO_status_t check_digest_pair(node *group, const char *name, const char *value
     return VEXO_STATUS_SUCCESS;
 }
 
-VEXO_status_t set_option(node *property, char *value, const Owner &o, writer_fn write)
+// `renew`: a Target's dead sessions take the new options into their
+// persistent logins once the file holds them.
+VEXO_status_t set_option(node *property, char *value, const Owner &o, writer_fn write, bool renew)
 {
     if (!value)
         return VEXO_STATUS_FAILURE;
@@ -621,10 +624,15 @@ VEXO_status_t set_option(node *property, char *value, const Owner &o, writer_fn 
         return VEXO_STATUS_FAILURE;
     if (write(o.owner, o.group, o.auth, property->node_name, value) != 0)
         return VEXO_STATUS_FAILURE;
-    return handle_internal_property(property, value, 1);
+    // The file already holds the value, so the cache follows it either way;
+    // a renewal that failed is still this set's failure.
+    const bool renewed = !renew || vexo_renew_target_sessions(o.owner);
+    const VEXO_status_t st = handle_internal_property(property, value, 1);
+    return renewed ? st : VEXO_STATUS_FAILURE;
 }
 
-VEXO_status_t handle_option(node *property, char *value, int type, loader_fn load, writer_fn write)
+VEXO_status_t handle_option(node *property, char *value, int type, loader_fn load, writer_fn write,
+                            bool renew = false)
 {
     Owner o;
     if (!owner_of_option(property, &o)) {
@@ -634,7 +642,7 @@ VEXO_status_t handle_option(node *property, char *value, int type, loader_fn loa
     if (type == 0)
         return get_option(property, value, o, load);
     if (type == 1)
-        return set_option(property, value, o, write);
+        return set_option(property, value, o, write, renew);
     return VEXO_STATUS_SUCCESS;
 }
 
@@ -741,11 +749,9 @@ VEXO_status_t handle_initiator_loginoptions(node *property, char *value, int typ
     return handle_option(property, value, type, VEXO_get_initiator_loginoptions, VEXO_set_initiator_loginoptions);
 }
 
-// Still to come with the CHAP configuration: after a write, the target's
-// open sessions take the new authentication (VEXO_update_session_authentication).
 VEXO_status_t handle_target_loginoptions(node *property, char *value, int type)
 {
-    return handle_option(property, value, type, VEXO_get_target_loginoptions, VEXO_set_target_loginoptions);
+    return handle_option(property, value, type, VEXO_get_target_loginoptions, VEXO_set_target_loginoptions, true);
 }
 
 VEXO_status_t handle_stploginoptions(node *property, char *value, int type)
