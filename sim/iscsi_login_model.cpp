@@ -95,36 +95,94 @@ std::string secret_bytes(const std::string &s)
     return out;
 }
 
-bool same_bytes(const uint8_t *p, uint16_t len, size_t room, const std::string &want)
+// The CHAP a login or a persistent login offers; secrets are their bytes.
+struct ChapOffer {
+    bool offered = false, mutual = false, whole = true;
+    std::string target_name, target_secret, initiator_name, initiator_secret;
+};
+
+// A name must end inside its field at the length the record gives.
+bool name_at(const uint8_t *p, uint16_t len, std::string *out)
 {
-    return len <= room && len == want.size() && std::memcmp(p, want.data(), len) == 0;
+    *out = field(p, kChapNameRoom);
+    return len < kChapNameRoom && out->size() == len;
 }
 
-bool same_name(const uint8_t *p, uint16_t len, const std::string &want)
+bool secret_at(const uint8_t *p, uint16_t len, std::string *out)
 {
-    return len < kChapNameRoom && len == want.size() && field(p, kChapNameRoom) == want;
+    if (len > kSecretRoom)
+        return false;
+    out->assign(reinterpret_cast<const char *>(p), len);
+    return true;
+}
+
+ChapOffer offer_in(const uint8_t *o)
+{
+    ChapOffer c;
+    c.offered = o[kAuthType] == 1;
+    c.mutual = (get32(o + kChapFlags) & 1) != 0;
+    if (c.offered)
+        c.whole = name_at(o + kTgtChapName, get16(o + kTgtNameLen), &c.target_name) &&
+                  secret_at(o + kTgtSecret, get16(o + kTgtSecretLen), &c.target_secret) &&
+                  name_at(o + kIntrName, get16(o + kIntrNameLen), &c.initiator_name) &&
+                  secret_at(o + kIntrSecret, get16(o + kIntrSecretLen), &c.initiator_secret);
+    return c;
+}
+
+std::string hex_form(const std::string &bytes)
+{
+    std::string out = "0x";
+    char two[3];
+    for (unsigned char b : bytes) {
+        std::snprintf(two, sizeof two, "%02x", b);
+        out += two;
+    }
+    return out;
+}
+
+// As a persistent login keeps it, in the keys of a target's "chap".
+json offer_json(const ChapOffer &c)
+{
+    if (!c.offered || !c.whole)
+        return {{"method", c.offered ? "invalid" : "none"}};
+    return {{"method", c.mutual ? "mutual" : "one-way"},
+            {"target_name", c.target_name},
+            {"target_secret", hex_form(c.target_secret)},
+            {"initiator_name", c.initiator_name},
+            {"initiator_secret", hex_form(c.initiator_secret)}};
+}
+
+ChapOffer offer_from(const json &p)
+{
+    ChapOffer c;
+    json chap = p.contains("chap") ? p.at("chap") : json::object();
+    std::string method = text(chap, "method", "none");
+    c.offered = method != "none";
+    c.mutual = method == "mutual";
+    c.whole = method != "invalid";
+    c.target_name = text(chap, "target_name");
+    c.target_secret = secret_bytes(text(chap, "target_secret"));
+    c.initiator_name = text(chap, "initiator_name");
+    c.initiator_secret = secret_bytes(text(chap, "initiator_secret"));
+    return c;
 }
 
 // Additional status of a refused authentication, or 0.
-uint16_t judge_chap(const json &t, const uint8_t *o)
+uint16_t judge_chap(const json &t, const ChapOffer &o)
 {
     json chap = t.contains("chap") ? t.at("chap") : json::object();
     std::string method = text(chap, "method", "none");
-    bool offered = o[kAuthType] == 1;
     if (method == "none")
-        return offered ? kAddlAuth : 0;
-    if (!offered)
-        return kAddlAuth;
+        return o.offered ? kAddlAuth : 0;
     // The target's own CHAP name and secret are what every CHAP login
     // proves; mutual CHAP adds the initiator's pair the target answers to.
-    if (!same_name(o + kTgtChapName, get16(o + kTgtNameLen), text(chap, "target_name")) ||
-        !same_bytes(o + kTgtSecret, get16(o + kTgtSecretLen), kSecretRoom, secret_bytes(text(chap, "target_secret"))))
+    if (!o.offered || !o.whole || o.target_name != text(chap, "target_name") ||
+        o.target_secret != secret_bytes(text(chap, "target_secret")))
         return kAddlAuth;
     if (method != "mutual")
         return 0;
-    if (!(get32(o + kChapFlags) & 1) || !same_name(o + kIntrName, get16(o + kIntrNameLen), text(chap, "initiator_name")) ||
-        !same_bytes(o + kIntrSecret, get16(o + kIntrSecretLen), kSecretRoom,
-                    secret_bytes(text(chap, "initiator_secret"))))
+    if (!o.mutual || o.initiator_name != text(chap, "initiator_name") ||
+        o.initiator_secret != secret_bytes(text(chap, "initiator_secret")))
         return kAddlAuth;
     return 0;
 }
@@ -221,7 +279,7 @@ void cmd_login_target(FwContext &c)
     if (desc_number(*t, "unreachable", 0))
         return refuse(c, FW_STATUS_FAILED, kAddlUnreachable);
     const uint8_t *o = c.req + kOptions;
-    if (uint16_t addl = judge_chap(*t, o))
+    if (uint16_t addl = judge_chap(*t, offer_in(o)))
         return refuse(c, FW_STATUS_FAILED, addl);
     if (!digest_ok(*t, "header", o[kHeaderDigest]) || !digest_ok(*t, "data", o[kDataDigest]))
         return refuse(c, FW_STATUS_FAILED, kAddlDigest);
@@ -282,7 +340,8 @@ void cmd_add_persistent_login(FwContext &c)
                      {"isid", get16(c.req + kIsid)},
                      {"flags", get32(c.req + kSessionFlags)},
                      {"eto", get32(c.req + kEto)},
-                     {"initiator", field(c.req + kInitiatorName, kNameSize)}});
+                     {"initiator", field(c.req + kInitiatorName, kNameSize)},
+                     {"chap", offer_json(offer_in(c.req + kOptions))}});
     c.answer.assign(c.req_len, 0);
     put32(c.answer, 0, static_cast<uint32_t>(table.size()));
     c.dirty = true;
@@ -325,7 +384,10 @@ void login_reboot(json &adapter_doc)
         for (const json &p : ini["persistent"]) {
             std::string name = text(p, "target");
             json *t = find_target(ini, name);
-            if (!t || desc_number(*t, "unreachable", 0) || ini["sessions"].size() >= kMaxSessions)
+            // The firmware logs in with the CHAP it kept; a target that
+            // refuses it stays without a session.
+            if (!t || desc_number(*t, "unreachable", 0) || ini["sessions"].size() >= kMaxSessions ||
+                judge_chap(*t, offer_from(p)) != 0)
                 continue;
             open_session(ini, name, text(p, "ip"), desc_number(p, "port", 0),
                          static_cast<uint16_t>(desc_number(p, "isid", 0)),

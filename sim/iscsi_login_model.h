@@ -28,11 +28,14 @@
 //       0x1 clear) and takes that login's boot bit (0x100).
 //   "logout_refusals": n   the next n logouts are refused (additional 21)
 //   "persistent": [{"target", "ip", "port", "isid" (the qualifier), "flags",
-//                   "initiator", "eto"}]  added by 6/27 (duplicates are
-//       kept), removed by 6/28 (every entry of that target, address, port
-//       and qualifier; none: additional 46).
+//                   "initiator", "eto", "chap"}]  added by 6/27 (duplicates
+//       are kept), removed by 6/28 (every entry of that target, address,
+//       port and qualifier; none: additional 46). "chap" is the CHAP the
+//       login offers, in the keys of a target's "chap" with the secrets in
+//       the "0x..." form ("method": "invalid" for lengths outside their
+//       fields); an entry without it offers none.
 // After a reboot the sessions are gone and every persistent login of a
-// known, reachable target is a session again.
+// known, reachable target that accepts its CHAP is a session again.
 //
 //   6/23 login   6/24 logout   6/27 add persistent login   6/28 delete it
 #ifndef HLVD_SIM_ISCSI_LOGIN_MODEL_H

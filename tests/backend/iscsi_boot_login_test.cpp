@@ -41,6 +41,7 @@ namespace
 const char kSerial[] = "BLGN0001";
 const char kPlain[] = "iqn.2001-04.com.example:plain";
 const char kMutual[] = "iqn.2001-04.com.example:mutual";
+const char kOneWay[] = "iqn.2001-04.com.example:oneway";
 const char kInitiator[] = "iqn.1998-01.com.example:host";
 
 struct Generation {
@@ -50,7 +51,8 @@ const Generation kTrelmont = {"Trelmont", "0x0722"};
 const Generation kAw3 = {"AW3", "0x0712"};
 
 // One iSCSI function with a static address, a plain target and one that
-// wants mutual CHAP; region 3 holds a foreign entry.
+// wants mutual CHAP and one that wants one-way CHAP; region 3 holds a
+// foreign entry.
 std::string machine(const Generation &g, bool foreign_entry = true)
 {
     json m = json::parse(R"({ "adapters": [
@@ -77,6 +79,9 @@ std::string machine(const Generation &g, bool foreign_entry = true)
            {"initiator_secret", "inisecret123"},
            {"target_name", "tgt"},
            {"target_secret", "tgtsecret123"}}}},
+        {{"id", 3},
+         {"name", kOneWay},
+         {"chap", {{"method", "one-way"}, {"target_name", "tgt1"}, {"target_secret", "tgtsecret456"}}}},
     });
     a["functions"][0]["initiator"] = init;
     return m.dump();
@@ -246,6 +251,55 @@ protected:
         return file.substr(begin, file.find('\n', at) - begin);
     }
 
+    // The CHAP writers rewrite savetgt.txt, which a host that saved a
+    // target has; a rewrite of a missing file fails.
+    void saved_targets_file() { hlvdtest::write_file(host_->path("/etc/config/TAQ/vexo/savetgt.txt"), ""); }
+    Outcome configure_chap(node *t, const char *method, const char *iname, const char *isecret, const char *tname,
+                           const char *tsecret)
+    {
+        return act(auth_of(t), "ConfigureCHAP", {method, iname, isecret, tname, tsecret});
+    }
+    // The firmware's persistent logins of `target` with qualifier `q` (any: -1).
+    std::vector<json> persistent(const char *target, int q = -1)
+    {
+        std::vector<json> out;
+        for (const json &p : initiator().value("persistent", json::array()))
+            if (p.value("target", "") == target && (q < 0 || p.value("isid", -1) == q))
+                out.push_back(p);
+        return out;
+    }
+    static std::string hex(const std::string &text)
+    {
+        std::string out = "0x";
+        char two[3];
+        for (unsigned char c : text) {
+            std::snprintf(two, sizeof two, "%02x", c);
+            out += two;
+        }
+        return out;
+    }
+    // The target secret the firmware keeps for the persistent login `q` (any: -1).
+    std::string kept_secret(const char *target, int q = -1)
+    {
+        std::vector<json> p = persistent(target, q);
+        if (p.size() != 1)
+            return "entries: " + std::to_string(p.size());
+        return p[0]["chap"].value("target_secret", "");
+    }
+    // Two sessions of the mutual-CHAP target, q0 closed and q1 open.
+    void closed_and_open(node **t)
+    {
+        start(kAw3);
+        *t = target(kMutual);
+        ASSERT_NE(nullptr, *t);
+        saved_targets_file();
+        ASSERT_EQ(0, configure_chap(*t, "Mutual CHAP", "ini", "inisecret123", "tgt", "tgtsecret123").result);
+        ASSERT_EQ(0, login(*t, 0).result);
+        ASSERT_EQ(0, login(*t, 1).result);
+        close_session(0);
+        change_initiator([](json &ini) { ini["targets"][1]["chap"]["target_secret"] = "newsecret1234"; });
+    }
+
     std::unique_ptr<hlvdtest::SimHost> host_;
     node *lhba_ = nullptr;
     std::string network_;
@@ -299,6 +353,11 @@ TEST_F(BootLogin, RefusedRegionWriteFailsTheBootLoginButKeepsTheSession)
     boot_login({kTrelmont, "True", "Primary", true, false, 1, VEXO_STATUS_ADD_BOOT_TLV_FAILED, {}});
 }
 
+TEST_F(BootLogin, BootLoginOnARegionNeverWrittenFailsWithAStatus)
+{
+    boot_login({kTrelmont, "True", "Primary", false, true, 1, VEXO_STATUS_ADD_BOOT_TLV_FAILED, {}});
+}
+
 TEST_F(BootLogin, Aw3BootLoginWritesNoEntry)
 {
     boot_login({kAw3, "True", "Primary", false, false, 0, VEXO_STATUS_SUCCESS, {}});
@@ -335,6 +394,94 @@ TEST_F(BootLogin, AddressOfAFunctionWithABootSessionCannotChange)
     EXPECT_EQ(1, static_cast<int>(o.result));
     EXPECT_EQ(static_cast<VEXO_status_t>(44), o.status);
     EXPECT_EQ(0, sent(2, 21));
+}
+
+// CHAP set through the action is what the login offers and what the
+// firmware keeps for its persistent login.
+TEST_F(BootLogin, ChapConfiguredByTheActionIsWhatTheTargetJudges)
+{
+    start(kAw3);
+    saved_targets_file();
+    const struct {
+        const char *target, *method, *iname, *isecret, *tname, *tsecret;
+        int result;
+        VEXO_status_t status;
+    } rows[] = {
+        {kOneWay, nullptr, "", "", "", "", 1, VEXO_STATUS_AUTHENTICATION_FAILURE},
+        {kOneWay, "One-Way CHAP", "", "", "tgt1", "wrongsecret1", 1, VEXO_STATUS_AUTHENTICATION_FAILURE},
+        {kOneWay, "One-Way CHAP", "", "", "tgt1", "tgtsecret456", 0, VEXO_STATUS_SUCCESS},
+        {kMutual, "One-Way CHAP", "", "", "tgt", "tgtsecret123", 1, VEXO_STATUS_AUTHENTICATION_FAILURE},
+        {kMutual, "Mutual CHAP", "ini", "wrongsecret1", "tgt", "tgtsecret123", 1, VEXO_STATUS_AUTHENTICATION_FAILURE},
+        {kMutual, "Mutual CHAP", "ini", "inisecret123", "tgt", "tgtsecret123", 0, VEXO_STATUS_SUCCESS},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(std::string(r.target) + " " + (r.method ? r.method : "no CHAP") + " " + r.tsecret);
+        node *t = target(r.target);
+        ASSERT_NE(nullptr, t);
+        if (r.method) {
+            ASSERT_EQ(0, configure_chap(t, r.method, r.iname, r.isecret, r.tname, r.tsecret).result);
+        }
+        Outcome o = login(t, 0);
+        EXPECT_EQ(r.result, static_cast<int>(o.result));
+        EXPECT_EQ(r.status, o.status);
+        EXPECT_EQ(r.result == 0, get_first_instance(t, "Session") != nullptr);
+        if (r.result == 0)
+            EXPECT_EQ(hex(r.tsecret), kept_secret(r.target));
+        else
+            EXPECT_TRUE(persistent(r.target).empty()) << "a failed login keeps no persistent login";
+    }
+}
+
+TEST_F(BootLogin, ChapChangeRenewsOnlyTheClosedSessionsPersistentLogin)
+{
+    node *t = nullptr;
+    closed_and_open(&t);
+    ASSERT_NE(nullptr, t);
+    const json open_before = sim_session(1);
+    clear_log(host_->root());
+    Outcome o = configure_chap(t, "Mutual CHAP", "ini", "inisecret123", "tgt", "newsecret1234");
+    EXPECT_EQ(0, static_cast<int>(o.result));
+    EXPECT_EQ(1, sent(6, 28));
+    EXPECT_EQ(1, sent(6, 27));
+    EXPECT_EQ(0, sent(6, 24)) << "the open session is not logged out";
+    // Same qualifier, the new secret; the open session keeps what it logged in with.
+    EXPECT_EQ(hex("newsecret1234"), kept_secret(kMutual, 0));
+    EXPECT_EQ(hex("tgtsecret123"), kept_secret(kMutual, 1));
+    EXPECT_NE(std::string::npos, persistent_line(kMutual, 0).find(",newsecret1234,"));
+    EXPECT_NE(std::string::npos, persistent_line(kMutual, 1).find(",tgtsecret123,"));
+    EXPECT_EQ(open_before, sim_session(1));
+}
+
+TEST_F(BootLogin, LoginOptionChangeRenewsTheClosedSession)
+{
+    node *t = nullptr;
+    closed_and_open(&t);
+    ASSERT_NE(nullptr, t);
+    node *opts = internal_get_node(t, "TargetLoginOptions", VEXO_NODE_GROUP);
+    node *immediate = internal_get_node(opts, "ImmediateData", VEXO_NODE_PROPERTY);
+    ASSERT_NE(nullptr, immediate);
+    clear_log(host_->root());
+    char value[VEXO_VALUE_SIZE] = "No";
+    EXPECT_EQ(VEXO_STATUS_SUCCESS, VEXO_set_property_val(opts->node_tag, immediate->node_tag, value, sizeof value));
+    EXPECT_EQ(1, sent(6, 28));
+    EXPECT_EQ(1, sent(6, 27));
+    EXPECT_EQ(1u, persistent(kMutual, 0).size());
+    EXPECT_EQ(1u, persistent(kMutual, 1).size());
+}
+
+TEST_F(BootLogin, RenewalThatFailsFailsTheChange)
+{
+    node *t = nullptr;
+    closed_and_open(&t);
+    ASSERT_NE(nullptr, t);
+    refuse(6, 27);
+    Outcome o = configure_chap(t, "Mutual CHAP", "ini", "inisecret123", "tgt", "newsecret1234");
+    EXPECT_EQ(1, static_cast<int>(o.result));
+    EXPECT_NE(VEXO_STATUS_SUCCESS, o.status);
+    // The values are stored; the closed session lost its old persistent login.
+    EXPECT_EQ("newsecret1234", prop(auth_of(t), "TargetSecret"));
+    EXPECT_TRUE(persistent(kMutual, 0).empty());
+    EXPECT_EQ(1u, persistent(kMutual, 1).size());
 }
 
 } // namespace

@@ -598,9 +598,14 @@ VEXO_status_t do_Login(node *context, node *action_node, char params[VEXO_MAX_PA
 
         if (get_aw_type(adapter) == AW_TYPE_TRELMONT &&
             (strcasecmp(matched_boot, "True") == 0 || strcasecmp(boot_target, "True") == 0)) {
+            // Every failure of this step leaves the session logged in without
+            // its boot entry, and says so (a region 3 never written cannot
+            // even be read).
             char shown[VEXO_VALUE_SIZE];
-            if (!read_value(session, "BootTargetPriority", shown))
+            if (!read_value(session, "BootTargetPriority", shown)) {
+                vexo_set_fixed_status(VEXO_STATUS_ADD_BOOT_TLV_FAILED);
                 goto out;
+            }
             int priority = strcasecmp(boot_priority, "Primary") == 0     ? ISCSI_BOOT_PRIORITY_PRIMARY
                            : strcasecmp(boot_priority, "Secondary") == 0 ? ISCSI_BOOT_PRIORITY_SECONDARY
                                                                           : ISCSI_BOOT_PRIORITY_NONE;
@@ -608,6 +613,7 @@ VEXO_status_t do_Login(node *context, node *action_node, char params[VEXO_MAX_PA
             uint8_t boot_tgt_num = 0;
             if (VEXO_check_boot_target_num(lhba, &boot_tgt_num) != 0) {
                 pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s: Failed to check boot target number\n", __func__);
+                vexo_set_fixed_status(VEXO_STATUS_ADD_BOOT_TLV_FAILED);
                 goto out;
             }
             pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:boot_tgt_num = %d\n", __func__, boot_tgt_num);
