@@ -30,7 +30,9 @@
 //   "persistent": [{"target", "ip", "port", "isid" (the qualifier), "flags",
 //                   "initiator", "eto"}]  added by 6/27 (duplicates are
 //       kept), removed by 6/28 (every entry of that target, address, port
-//       and qualifier; none: additional 46).
+//       and qualifier; none: additional 46). 6/27 also adds its address and
+//       port to the "portals" of a target the list holds (tag: the highest
+//       tag + 1), unless that portal is there already.
 // After a reboot the sessions are gone and every persistent login of a
 // known, reachable target is a session again.
 //
