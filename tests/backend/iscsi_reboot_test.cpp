@@ -1,7 +1,9 @@
 // A persistent login across a back-end restart and an adapter reboot: the
 // firmware logs in again by itself and the next start shows the session; a
-// second start in the same process after login, logout and CHAP actions.
+// second start in the same process after login, logout and CHAP actions, and
+// one on a host that replaced the first.
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -216,6 +218,22 @@ TEST_F(Reboot, SecondStartAfterLoginLogoutAndChapIsSound)
     o = act(mutual, "Logout");
     EXPECT_EQ(0, static_cast<int>(o.result)) << o.status;
     EXPECT_EQ(nullptr, get_first_instance(mutual, "Session"));
+    EXPECT_TRUE(initiator()["sessions"].empty());
+}
+
+// A host replaced between exit and start: the new one is built before the
+// old one goes, and the next start must run on the new one.
+TEST_F(Reboot, StartOnAReplacingHostSeesThatHost)
+{
+    boot();
+    ASSERT_EQ(0, static_cast<int>(act(target(kPlain), "Login", {"10.0.0.1", "3260"}).result));
+    stop();
+
+    host_.reset(new hlvdtest::SimHost(machine()));
+    ASSERT_NE(nullptr, getenv("HLVD_SYSROOT"));
+    EXPECT_EQ(host_->root(), getenv("HLVD_SYSROOT"));
+    boot();
+    EXPECT_EQ(nullptr, find_target(lhba_, kPlain)) << "nothing of the old host's login";
     EXPECT_TRUE(initiator()["sessions"].empty());
 }
 
