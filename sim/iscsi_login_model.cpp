@@ -1,5 +1,6 @@
 #include "sim/iscsi_login_model.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cstdio>
 #include <cstring>
@@ -334,9 +335,24 @@ void cmd_add_persistent_login(FwContext &c)
         return refuse(c, FW_STATUS_FAILED, FW_ADDL_INVALID_REQUEST);
     json &ini = state(c);
     json &table = array_in(ini, "persistent");
-    table.push_back({{"target", field(c.req + kTgtName, kNameSize)},
-                     {"ip", ip_text(c.req + kIp)},
-                     {"port", get16(c.req + kPort)},
+    std::string name = field(c.req + kTgtName, kNameSize), ip = ip_text(c.req + kIp);
+    long port = get16(c.req + kPort);
+    // The firmware keeps the portal of a persistent login in its target
+    // list, so the target's record shows it from now on (and after a reboot).
+    if (json *t = find_target(ini, name)) {
+        json &ps = array_in(*t, "portals");
+        bool known = false;
+        long tag = 0;
+        for (const json &p : ps) {
+            known = known || (text(p, "ip") == ip && desc_number(p, "port", 3260) == port);
+            tag = std::max(tag, desc_number(p, "tag", 1));
+        }
+        if (!known)
+            ps.push_back({{"ip", ip}, {"port", port}, {"tag", tag + 1}});
+    }
+    table.push_back({{"target", name},
+                     {"ip", ip},
+                     {"port", port},
                      {"isid", get16(c.req + kIsid)},
                      {"flags", get32(c.req + kSessionFlags)},
                      {"eto", get32(c.req + kEto)},

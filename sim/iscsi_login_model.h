@@ -33,7 +33,9 @@
 //       port and qualifier; none: additional 46). "chap" is the CHAP the
 //       login offers, in the keys of a target's "chap" with the secrets in
 //       the "0x..." form ("method": "invalid" for lengths outside their
-//       fields); an entry without it offers none.
+//       fields); an entry without it offers none. 6/27 also adds its
+//       address and port to the "portals" of a target the list holds (tag:
+//       the highest tag + 1), unless that portal is there already.
 // After a reboot the sessions are gone and every persistent login of a
 // known, reachable target that accepts its CHAP is a session again.
 //

@@ -91,7 +91,11 @@ SimHost::SimHost(const std::string &machine_json)
 
 SimHost::~SimHost()
 {
-    unsetenv("HLVD_SYSROOT");
+    // A host that replaced this one (reset(new SimHost)) is built first and
+    // keeps the sysroot pointing at itself.
+    const char *current = getenv("HLVD_SYSROOT");
+    if (current && root_ == current)
+        unsetenv("HLVD_SYSROOT");
     remove_tree(root_);
 }
 
