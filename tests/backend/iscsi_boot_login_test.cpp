@@ -484,4 +484,83 @@ TEST_F(BootLogin, RenewalThatFailsFailsTheChange)
     EXPECT_EQ(1u, persistent(kMutual, 1).size());
 }
 
+struct LogoutRow {
+    bool closed;
+    int result;
+    VEXO_status_t status;
+    // Commands sent by the logout among the boot mark (6/53), the region
+    // write (1/172), the logout (6/24) and the persistent-login removal (6/28).
+    std::vector<std::pair<int, int>> commands;
+};
+
+// A boot login on Trelmont, then a Logout of that session, open or closed.
+class BootLogout : public BootLogin
+{
+protected:
+    void run(const LogoutRow &r);
+};
+
+void BootLogout::run(const LogoutRow &r)
+{
+    start(kTrelmont);
+    node *t = target(kPlain);
+    ASSERT_NE(nullptr, t);
+    ASSERT_EQ(0, login(t, 0, "True", "Primary").result);
+    ASSERT_EQ((std::vector<std::vector<int>>{{0, 1, 1}}), boot_entries());
+    ASSERT_EQ(1u, initiator()["persistent"].size());
+    const std::string line = persistent_line(kPlain, 0);
+    ASSERT_NE("", line);
+    if (r.closed)
+        close_session(0);
+    clear_log(host_->root());
+
+    Outcome o = act(t, "Logout");
+    EXPECT_EQ(r.result, static_cast<int>(o.result));
+    EXPECT_EQ(r.status, o.status);
+    std::vector<std::pair<int, int>> seen;
+    std::vector<uint32_t> marks;
+    for (const json &e : fw_entries(host_->root())) {
+        std::pair<int, int> c(e.value("subsystem", -1), e.value("opcode", -1));
+        if (c == std::make_pair(6, 53)) {
+            std::vector<uint8_t> p = hex_bytes(e.value("payload", ""));
+            if (p.size() >= 8)
+                marks.push_back(p[4] | p[5] << 8 | p[6] << 16 | static_cast<uint32_t>(p[7]) << 24);
+        }
+        if (c == std::make_pair(6, 53) || c == std::make_pair(1, 172) || c == std::make_pair(6, 24) ||
+            c == std::make_pair(6, 28))
+            if (seen.empty() || seen.back() != c)
+                seen.push_back(c);
+    }
+    EXPECT_EQ(r.commands, seen);
+    for (uint32_t m : marks)
+        EXPECT_EQ(0u, m & 0x100) << "the mark is only ever cleared";
+
+    if (!r.closed) {
+        // Nothing changed: the session, its mark, its entry and its login.
+        EXPECT_NE(nullptr, get_first_instance(t, "Session"));
+        ASSERT_FALSE(sim_session(0).is_null());
+        EXPECT_EQ(0x100, sim_session(0).value("flags", 0) & 0x100);
+        EXPECT_EQ((std::vector<std::vector<int>>{{0, 1, 1}}), boot_entries());
+        EXPECT_EQ(1u, initiator()["persistent"].size());
+        EXPECT_EQ(line, persistent_line(kPlain, 0));
+        return;
+    }
+    EXPECT_EQ(1u, marks.size());
+    EXPECT_EQ(nullptr, get_first_instance(t, "Session"));
+    EXPECT_TRUE(sim_session(0).is_null());
+    EXPECT_EQ(std::vector<std::vector<int>>{}, boot_entries());
+    EXPECT_EQ(0u, initiator()["persistent"].size());
+    EXPECT_EQ("", persistent_line(kPlain, 0));
+}
+
+TEST_F(BootLogout, OpenBootSessionChangesNothing)
+{
+    run({false, 1, VEXO_STATUS_CANNOT_LOGOUT, {}});
+}
+
+TEST_F(BootLogout, ClosedBootSessionLosesMarkEntryAndPersistentLogin)
+{
+    run({true, 0, VEXO_STATUS_SUCCESS, {{6, 53}, {1, 172}, {6, 24}, {6, 28}}});
+}
+
 } // namespace
