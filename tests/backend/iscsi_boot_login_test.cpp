@@ -450,6 +450,11 @@ TEST_F(BootLogin, ChapChangeRenewsOnlyTheClosedSessionsPersistentLogin)
     EXPECT_NE(std::string::npos, persistent_line(kMutual, 0).find(",newsecret1234,"));
     EXPECT_NE(std::string::npos, persistent_line(kMutual, 1).find(",tgtsecret123,"));
     EXPECT_EQ(open_before, sim_session(1));
+    // After a reboot the firmware logs in with what it kept: the renewed
+    // login passes the target's new secret, the untouched one does not.
+    ASSERT_TRUE(hlvdsim::reboot_adapters(host_->root(), "", nullptr, nullptr));
+    EXPECT_FALSE(sim_session(0).is_null());
+    EXPECT_TRUE(sim_session(1).is_null());
 }
 
 TEST_F(BootLogin, LoginOptionChangeRenewsTheClosedSession)
