@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "sim/converged_adapter.h"
+#include "sim/iscsi_model_util.h"
 #include "sim/wire.h"
 
 namespace hlvdsim
@@ -38,13 +39,6 @@ template <size_t N>
 bool has_row(const uint16_t (&rows)[N], uint32_t row)
 {
     return std::find(rows, rows + N, row) != rows + N;
-}
-
-void fail(FwContext &c)
-{
-    c.status = FW_STATUS_FAILED;
-    c.additional = FW_ADDL_INVALID_REQUEST;
-    c.answer.clear();
 }
 
 bool refused_as_vf(FwContext &c)

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "sim/converged_adapter.h"
+#include "sim/iscsi_model_util.h"
 #include "sim/wire.h"
 
 namespace hlvdsim
@@ -40,14 +41,6 @@ void fail(FwContext &c, uint8_t status)
     c.status = status;
     c.additional = status == FW_STATUS_FAILED ? FW_ADDL_INVALID_REQUEST : 0;
     c.answer.clear();
-}
-
-bool short_request(FwContext &c, uint32_t need)
-{
-    if (c.req_len >= need)
-        return false;
-    fail(c, FW_STATUS_FAILED);
-    return true;
 }
 
 void put64(std::vector<uint8_t> &b, size_t at, uint64_t v)
@@ -116,18 +109,6 @@ std::vector<uint8_t> default_config(const FwContext &c)
             b.resize(b.size() + kModeSize, 0);
     }
     return b;
-}
-
-std::string hex_of(const uint8_t *p, size_t n)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string s;
-    s.reserve(2 * n);
-    for (size_t i = 0; i < n; ++i) {
-        s += digits[p[i] >> 4];
-        s += digits[p[i] & 15];
-    }
-    return s;
 }
 
 std::vector<uint8_t> bytes_of(const std::string &hex)

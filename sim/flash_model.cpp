@@ -14,6 +14,7 @@
 
 #include "sim/fc_hba.h"
 #include "sim/iscsi_login_model.h"
+#include "sim/iscsi_model_util.h"
 #include "sim/ufi_generator.h"
 #include "sim/varrow_object.h"
 #include "sim/wire.h"
@@ -189,13 +190,6 @@ bool program(const std::string &sysroot, const std::string &adapter, uint32_t of
 
 // ---------------------------------------------------------------------------
 // Command helpers.
-
-void refuse(FwContext &c, uint8_t status, uint16_t additional)
-{
-    c.status = status;
-    c.additional = additional;
-    c.answer.clear();
-}
 
 json &adapter_doc(FwContext &c)
 {

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "sim/command_log.h"
 #include "sim/converged_adapter.h"
+#include "sim/iscsi_model_util.h"
 #include "sim/wire.h"
 
 namespace hlvdsim
@@ -35,34 +35,11 @@ const size_t kNodeAttributes = 760;
 const size_t kSessionConfig = 276, kSetSessionConfig = 280, kTargetName = 12, kTargetNameSize = 224;
 const long kDefaultEto = 30;
 
-json &state(FwContext &c)
-{
-    json &f = c.m.doc["adapters"][c.adapter]["functions"][c.function];
-    if (!f.contains("initiator") || !f["initiator"].is_object())
-        f["initiator"] = json::object();
-    return f["initiator"];
-}
-
 json &object_in(json &parent, const char *key)
 {
     if (!parent.contains(key) || !parent[key].is_object())
         parent[key] = json::object();
     return parent[key];
-}
-
-void refuse(FwContext &c, uint8_t status, uint16_t additional)
-{
-    c.status = status;
-    c.additional = additional;
-    c.answer.clear();
-}
-
-bool short_request(FwContext &c, size_t len)
-{
-    if (c.req_len >= len)
-        return false;
-    refuse(c, FW_STATUS_FAILED, FW_ADDL_INVALID_REQUEST);
-    return true;
 }
 
 // The bytes of a field without its zero padding.
@@ -115,17 +92,6 @@ bool refused_off_iscsi(FwContext &c)
 bool by_callback(const FwContext &c)
 {
     return c.m.adapters[c.adapter].functions[c.function].driver == "callback";
-}
-
-std::string hex_of(const uint8_t *p, size_t n)
-{
-    std::string s;
-    char two[3];
-    for (size_t i = 0; i < n; ++i) {
-        std::snprintf(two, sizeof two, "%02x", p[i]);
-        s += two;
-    }
-    return s;
 }
 
 void put_hex(std::vector<uint8_t> &b, size_t at, size_t size, const std::string &hex)

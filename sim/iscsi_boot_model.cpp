@@ -1,9 +1,9 @@
 #include "sim/iscsi_boot_model.h"
 
-#include <cstdio>
 #include <string>
 
 #include "sim/converged_adapter.h"
+#include "sim/iscsi_model_util.h"
 #include "sim/wire.h"
 
 namespace hlvdsim
@@ -15,28 +15,6 @@ namespace
 {
 
 const uint32_t kSetBootTarget = 528, kBootLun = 8, kSetBootLun = 12, kBios = 20;
-
-void refuse(FwContext &c, uint8_t status, uint16_t additional)
-{
-    c.status = status;
-    c.additional = additional;
-    c.answer.clear();
-}
-
-// False (with the command refused) unless an iSCSI function got a request
-// of at least `len` bytes.
-bool accepted(FwContext &c, uint32_t len)
-{
-    if (c.m.adapters[c.adapter].functions[c.function].kind != "iscsi") {
-        refuse(c, FW_STATUS_NOT_SUPPORTED, 0);
-        return false;
-    }
-    if (c.req_len < len) {
-        refuse(c, FW_STATUS_FAILED, FW_ADDL_INVALID_REQUEST);
-        return false;
-    }
-    return true;
-}
 
 // The session of the request's first word, or null (command refused).
 json *session_of(FwContext &c)
@@ -50,17 +28,6 @@ json *session_of(FwContext &c)
                 return &s;
     refuse(c, FW_STATUS_FAILED, FW_ADDL_INVALID_REQUEST);
     return nullptr;
-}
-
-std::string hex_of(const uint8_t *p, size_t n)
-{
-    std::string s;
-    char b[3];
-    for (size_t i = 0; i < n; ++i) {
-        std::snprintf(b, sizeof b, "%02x", p[i]);
-        s += b;
-    }
-    return s;
 }
 
 uint8_t byte_of(const json &o, const char *key, size_t index = 0, bool array = false)
@@ -77,7 +44,7 @@ uint8_t byte_of(const json &o, const char *key, size_t index = 0, bool array = f
 
 void cmd_set_boot_target(FwContext &c)
 {
-    if (!accepted(c, kSetBootTarget))
+    if (refused(c, kSetBootTarget))
         return;
     json *s = session_of(c);
     if (!s)
@@ -89,7 +56,7 @@ void cmd_set_boot_target(FwContext &c)
 
 void cmd_get_boot_lun(FwContext &c)
 {
-    if (!accepted(c, kBootLun))
+    if (refused(c, kBootLun))
         return;
     json *s = session_of(c);
     if (!s)
@@ -103,7 +70,7 @@ void cmd_get_boot_lun(FwContext &c)
 
 void cmd_set_boot_lun(FwContext &c)
 {
-    if (!accepted(c, kSetBootLun))
+    if (refused(c, kSetBootLun))
         return;
     json *s = session_of(c);
     if (!s)
@@ -115,7 +82,7 @@ void cmd_set_boot_lun(FwContext &c)
 
 void cmd_get_bios_cfg(FwContext &c)
 {
-    if (!accepted(c, kBios))
+    if (refused(c, kBios))
         return;
     const json &a = c.m.doc["adapters"][c.adapter];
     const json b = a.contains("iscsi_bios") ? a.at("iscsi_bios") : json::object();
@@ -134,7 +101,7 @@ void cmd_get_bios_cfg(FwContext &c)
 
 void cmd_set_bios_cfg(FwContext &c)
 {
-    if (!accepted(c, kBios))
+    if (refused(c, kBios))
         return;
     const uint8_t *r = c.req;
     c.m.doc["adapters"][c.adapter]["iscsi_bios"] = json{{"discover_boottarget", r[0]},

@@ -9,6 +9,7 @@
 
 #include "sim/converged_adapter.h"
 #include "sim/initiator_model.h"
+#include "sim/iscsi_model_util.h"
 #include "sim/wire.h"
 
 namespace hlvdsim {
@@ -30,56 +31,6 @@ const uint16_t kAddlConnectionFailed = 21, kAddlUnreachable = 19;
 const uint8_t kStatusInvalidSession = 31;
 const uint32_t kFirstDiscoveryHandle = 0x4000;
 const uint32_t kSessionOpen = 0x0001;
-
-json &state(FwContext &c)
-{
-    json &f = c.m.doc["adapters"][c.adapter]["functions"][c.function];
-    if (!f.contains("initiator") || !f["initiator"].is_object())
-        f["initiator"] = json::object();
-    return f["initiator"];
-}
-
-json &array_in(json &parent, const char *key)
-{
-    if (!parent.contains(key) || !parent[key].is_array())
-        parent[key] = json::array();
-    return parent[key];
-}
-
-void refuse(FwContext &c, uint8_t status, uint16_t additional)
-{
-    c.status = status;
-    c.additional = additional;
-    c.answer.clear();
-}
-
-bool refused(FwContext &c, size_t need)
-{
-    if (c.m.adapters[c.adapter].functions[c.function].kind != "iscsi") {
-        refuse(c, FW_STATUS_NOT_SUPPORTED, 0);
-        return true;
-    }
-    if (c.req_len < need) {
-        refuse(c, FW_STATUS_FAILED, FW_ADDL_INVALID_REQUEST);
-        return true;
-    }
-    return false;
-}
-
-std::string text(const json &j, const char *key)
-{
-    if (!j.is_object() || !j.contains(key) || !j.at(key).is_string())
-        return std::string();
-    return j.at(key).get<std::string>();
-}
-
-std::string bounded_text(const uint8_t *p, size_t room)
-{
-    size_t n = 0;
-    while (n < room && p[n])
-        ++n;
-    return std::string(reinterpret_cast<const char *>(p), n);
-}
 
 // The text of an IP_ADDRESS_FORMAT record, as the machine description writes
 // addresses.
@@ -104,7 +55,9 @@ bool same_ip(const std::string &a, const std::string &b)
     return std::memcmp(x, y, sizeof x) == 0;
 }
 
-void put_ip(std::vector<uint8_t> &b, size_t at, const std::string &ip)
+// An IP_ADDRESS_FORMAT record, made room for and written even for an empty
+// text.
+void put_ip_record(std::vector<uint8_t> &b, size_t at, const std::string &ip)
 {
     if (b.size() < at + 24)
         b.resize(at + 24);
@@ -165,7 +118,7 @@ void put_parsed(FwContext &c, const json &targets, size_t first, size_t end, siz
         std::memcpy(&b[at + 4], name.data(), std::min(name.size(), kNameSize - 1));
         size_t e = at + kEntryHead;
         for (const json &p : portals) {
-            put_ip(b, e, text(p, "ip"));
+            put_ip_record(b, e, text(p, "ip"));
             put16(b, e + 24, static_cast<uint16_t>(desc_number(p, "port", 3260)));
             put32(b, e + 28, static_cast<uint32_t>(desc_number(p, "tag", 1)));
             e += kAddrEntry;
@@ -239,7 +192,7 @@ void cmd_sendtargets(FwContext &c)
     }
     std::string ip = text(*s, "ip");
     long port = desc_number(*s, "port", 0);
-    std::string key = bounded_text(c.req + kTextKey, kTextKeySize);
+    std::string key = field(c.req + kTextKey, kTextKeySize);
     const json *portal = find_portal(c, ip, port);
     if (!portal) {
         refuse(c, FW_STATUS_FAILED, kAddlConnectionFailed);
@@ -284,7 +237,7 @@ void cmd_set_discovery_params(FwContext &c)
     if ((flags & kIsnsByDhcp) && st.contains("isns_dhcp_server") && st["isns_dhcp_server"].is_object()) {
         const json &srv = st["isns_dhcp_server"];
         std::vector<uint8_t> rec(24, 0);
-        put_ip(rec, 0, text(srv, "ip"));
+        put_ip_record(rec, 0, text(srv, "ip"));
         char hex[33] = {0};
         for (size_t i = 0; i < 16; ++i)
             std::snprintf(hex + 2 * i, 3, "%02x", rec[4 + i]);

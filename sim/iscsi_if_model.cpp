@@ -5,6 +5,7 @@
 #include <string>
 
 #include "sim/converged_adapter.h"
+#include "sim/iscsi_model_util.h"
 #include "sim/wire.h"
 
 namespace hlvdsim
@@ -21,32 +22,9 @@ const uint32_t kTypeV4 = 1, kTypeDhcp = 5, kTypeV6 = 0x10, kTypeStatic6 = 0x30, 
 const size_t kAddressRoom = 32;
 const size_t kEntrySize = 40;
 
-json &state(FwContext &c)
-{
-    json &f = c.m.doc["adapters"][c.adapter]["functions"][c.function];
-    if (!f.contains("tcpip") || !f["tcpip"].is_object())
-        f["tcpip"] = json::object();
-    return f["tcpip"];
-}
-
 uint32_t if_handle(FwContext &c)
 {
-    return static_cast<uint32_t>(desc_number(state(c), "if_handle", kDefaultHandle));
-}
-
-void refuse(FwContext &c)
-{
-    c.status = FW_STATUS_FAILED;
-    c.additional = FW_ADDL_INVALID_REQUEST;
-    c.answer.clear();
-}
-
-bool short_request(FwContext &c, uint32_t len)
-{
-    if (c.req_len >= len)
-        return false;
-    refuse(c);
-    return true;
+    return static_cast<uint32_t>(desc_number(tcpip(c), "if_handle", kDefaultHandle));
 }
 
 bool no_ipv6(const FwContext &c)
@@ -93,10 +71,7 @@ void bytes_of(uint32_t type, const std::string &text, uint8_t out[16])
 
 json &addresses(FwContext &c)
 {
-    json &s = state(c);
-    if (!s.contains("addresses") || !s["addresses"].is_array())
-        s["addresses"] = json::array();
-    return s["addresses"];
+    return array_in(tcpip(c), "addresses");
 }
 
 void remove_type(FwContext &c, uint32_t type)
@@ -114,17 +89,17 @@ void remove_type(FwContext &c, uint32_t type)
 void cmd_if_set_vlan(FwContext &c)
 {
     if (short_request(c, 8) || get32(c.req) != if_handle(c))
-        return refuse(c);
-    state(c)["vlan"] = get32(c.req + 4) & 0xFFFF;
+        return fail(c);
+    tcpip(c)["vlan"] = get32(c.req + 4) & 0xFFFF;
     c.dirty = true;
 }
 
 void cmd_if_config_dhcp(FwContext &c)
 {
     if (short_request(c, 16) || get32(c.req) != if_handle(c))
-        return refuse(c);
+        return fail(c);
     uint32_t type = get32(c.req + 4);
-    json &s = state(c);
+    json &s = tcpip(c);
     if (type == kTypeDhcp) {
         // Applied at once, so that the next reading shows the lease.
         if (s.value("dhcp_server", true)) {
@@ -136,7 +111,7 @@ void cmd_if_config_dhcp(FwContext &c)
     } else if (type == kTypeAuto6 && !no_ipv6(c)) {
         s["auto_assign"] = true;
     } else {
-        return refuse(c);
+        return fail(c);
     }
     c.dirty = true;
 }
@@ -144,9 +119,9 @@ void cmd_if_config_dhcp(FwContext &c)
 void cmd_if_release_dhcp(FwContext &c)
 {
     if (short_request(c, 8) || get32(c.req) != if_handle(c))
-        return refuse(c);
+        return fail(c);
     uint32_t type = get32(c.req + 4);
-    json &s = state(c);
+    json &s = tcpip(c);
     if (type == kTypeDhcp) {
         s["dhcp"] = false;
         remove_type(c, kTypeV4);
@@ -154,7 +129,7 @@ void cmd_if_release_dhcp(FwContext &c)
         s["auto_assign"] = false;
         remove_type(c, kTypeAuto6);
     } else {
-        return refuse(c);
+        return fail(c);
     }
     c.dirty = true;
 }
@@ -162,18 +137,18 @@ void cmd_if_release_dhcp(FwContext &c)
 void cmd_if_modify_ip(FwContext &c)
 {
     if (short_request(c, 56) || get32(c.req) != 1 || get32(c.req + 8) != if_handle(c))
-        return refuse(c);
+        return fail(c);
     uint32_t action = get32(c.req + 4);
     const uint8_t *entry = c.req + 12;
     uint32_t type = entry[2];
     if ((is_v6(type) && no_ipv6(c)) || (type != kTypeV4 && !is_v6(type)))
-        return refuse(c);
+        return fail(c);
     std::string ip = text_of(type, entry + 4);
     std::string mask = is_v6(type) ? "" : text_of(type, entry + 20);
     json &list = addresses(c);
     uint32_t record_status = 0;
     if (action == 1) {
-        const json &st = state(c).value("record_status", json::object());
+        const json &st = tcpip(c).value("record_status", json::object());
         if (st.is_object() && st.contains(ip))
             record_status = static_cast<uint32_t>(st.at(ip).get<long>());
         // One IPv4 address per interface: a new one replaces it.
@@ -199,7 +174,7 @@ void cmd_if_modify_ip(FwContext &c)
             return;
         }
     } else {
-        return refuse(c);
+        return fail(c);
     }
     c.dirty = true;
     c.answer.assign(c.req, c.req + 56);
@@ -212,10 +187,10 @@ void cmd_if_get_gateway(FwContext &c)
         return;
     uint32_t type = get32(c.req);
     if (type != kTypeV4 && type != kTypeV6)
-        return refuse(c);
+        return fail(c);
     if (type == kTypeV6 && no_ipv6(c))
-        return refuse(c);
-    const json &s = state(c);
+        return fail(c);
+    const json &s = tcpip(c);
     std::string text = s.value(type == kTypeV4 ? "gateway" : "gateway6", std::string());
     uint8_t b[16];
     bytes_of(type, text, b);
@@ -232,10 +207,10 @@ void cmd_if_set_gateway(FwContext &c)
     uint32_t action = get32(c.req);
     uint32_t type = c.req[7];
     if ((type != kTypeV4 && type != kTypeV6) || (type == kTypeV6 && no_ipv6(c)))
-        return refuse(c);
+        return fail(c);
     const char *key = type == kTypeV4 ? "gateway" : "gateway6";
     std::string text = text_of(type, c.req + 8);
-    json &s = state(c);
+    json &s = tcpip(c);
     if (action == 1) {
         s[key] = text;
     } else if (action == 2) {
@@ -249,7 +224,7 @@ void cmd_if_set_gateway(FwContext &c)
         }
         s.erase(key);
     } else {
-        return refuse(c);
+        return fail(c);
     }
     c.dirty = true;
 }
@@ -269,10 +244,10 @@ void cmd_if_info(FwContext &c)
         return;
     uint32_t handle = get32(c.req), type = get32(c.req + 4);
     if (handle != if_handle(c) || (type != kTypeV4 && type != kTypeV6) || (type == kTypeV6 && no_ipv6(c)))
-        return refuse(c);
-    const json &s = state(c);
+        return fail(c);
+    const json &s = tcpip(c);
     if (c.hdr.version == 1 && !s.value("info_v1", true))
-        return refuse(c);
+        return fail(c);
     c.answer.assign(c.req_len, 0);
     put32(c.answer, 0, handle);
     put32(c.answer, 4, static_cast<uint32_t>(desc_number(s, "vlan", kVlanNone)));

@@ -8,6 +8,7 @@
 
 #include "sim/converged_adapter.h"
 #include "sim/iscsi_discovery_model.h"
+#include "sim/iscsi_model_util.h"
 #include "sim/wire.h"
 
 namespace hlvdsim
@@ -35,44 +36,6 @@ const size_t kDelPortal = 224, kDelPort = 248, kDelIsid = 252;
 const size_t kMaxSessions = 64;
 const uint16_t kAddlUnreachable = 19, kAddlConnection = 21, kAddlAuth = 44, kAddlNotFound = 46, kAddlDigest = 100;
 const uint8_t kStatusTableFull = 20;
-
-json &state(FwContext &c)
-{
-    json &f = c.m.doc["adapters"][c.adapter]["functions"][c.function];
-    if (!f.contains("initiator") || !f["initiator"].is_object())
-        f["initiator"] = json::object();
-    return f["initiator"];
-}
-
-json &array_in(json &parent, const char *key)
-{
-    if (!parent.contains(key) || !parent[key].is_array())
-        parent[key] = json::array();
-    return parent[key];
-}
-
-void refuse(FwContext &c, uint8_t status, uint16_t additional)
-{
-    c.status = status;
-    c.additional = additional;
-    c.answer.clear();
-}
-
-std::string text(const json &j, const char *key, const char *dflt = "")
-{
-    if (!j.is_object() || !j.contains(key) || !j.at(key).is_string())
-        return dflt;
-    return j.at(key).get<std::string>();
-}
-
-// A NUL-terminated text of at most `room` bytes.
-std::string field(const uint8_t *p, size_t room)
-{
-    size_t n = 0;
-    while (n < room && p[n])
-        ++n;
-    return std::string(reinterpret_cast<const char *>(p), n);
-}
 
 std::string ip_text(const uint8_t *rec)
 {

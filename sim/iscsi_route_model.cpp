@@ -7,6 +7,7 @@
 #include <string>
 
 #include "sim/converged_adapter.h"
+#include "sim/iscsi_model_util.h"
 #include "sim/wire.h"
 
 namespace hlvdsim
@@ -27,27 +28,10 @@ const uint16_t kAddlUnreachable = 19;
 const uint16_t kAddlRouteTableFull = 22;
 const long kDefaultRouteLimit = 999;
 
-json &function_doc(FwContext &c)
-{
-    return c.m.doc["adapters"][c.adapter]["functions"][c.function];
-}
-
-// The function's "tcpip" object; made when missing.
-json &tcpip(FwContext &c)
-{
-    json &f = function_doc(c);
-    if (!f.contains("tcpip") || !f["tcpip"].is_object())
-        f["tcpip"] = json::object();
-    return f["tcpip"];
-}
-
 // A list of the "tcpip" object; an empty one when missing or not a list.
 json &list_of(FwContext &c, const char *key)
 {
-    json &t = tcpip(c);
-    if (!t.contains(key) || !t[key].is_array())
-        t[key] = json::array();
-    return t[key];
+    return array_in(tcpip(c), key);
 }
 
 void refuse(FwContext &c, uint16_t additional)
@@ -55,14 +39,6 @@ void refuse(FwContext &c, uint16_t additional)
     c.status = FW_STATUS_FAILED;
     c.additional = additional;
     c.answer.clear();
-}
-
-bool short_request(FwContext &c, uint32_t len)
-{
-    if (c.req_len >= len)
-        return false;
-    refuse(c, FW_ADDL_INVALID_REQUEST);
-    return true;
 }
 
 std::string dotted(const uint8_t *a)
@@ -78,11 +54,6 @@ void ipv4_bytes(const json &v, uint8_t out[4])
     std::memset(out, 0, 4);
     if (v.is_string())
         inet_pton(AF_INET, v.get<std::string>().c_str(), out);
-}
-
-std::string text_of(const json &entry, const char *key)
-{
-    return entry.is_object() && entry.contains(key) && entry[key].is_string() ? entry[key].get<std::string>() : "";
 }
 
 // An IPv4 address record (24 bytes) at `at`.
@@ -139,7 +110,7 @@ void cmd_get_arp_table(FwContext &c)
         ipv4_bytes(arp[i].is_object() && arp[i].contains("ip") ? arp[i]["ip"] : json(), ip);
         put_ipv4_record(c.answer, at, ip);
         uint8_t mac[6] = {};
-        parse_mac(text_of(arp[i], "mac"), mac);
+        parse_mac(text(arp[i], "mac"), mac);
         put16(c.answer, at + 24, 8);
         std::memcpy(&c.answer[at + 26], mac, 6);
         put32(c.answer, at + 32, static_cast<uint32_t>(desc_number(arp[i], "flags", 0)));
@@ -158,7 +129,7 @@ void cmd_edit_arp_table(FwContext &c)
     json &arp = list_of(c, "arp");
     size_t found = arp.size();
     for (size_t i = 0; i < arp.size(); ++i)
-        if (text_of(arp[i], "ip") == ip)
+        if (text(arp[i], "ip") == ip)
             found = i;
     if (type == kEditAdd) {
         if (found < arp.size())
@@ -186,9 +157,9 @@ void cmd_get_route_table(FwContext &c)
     for (size_t i = 0; i < routes.size() && i < room; ++i) {
         size_t at = kTableHead + i * kRouteEntry;
         uint8_t dest[4], mask[4], gw[4];
-        ipv4_bytes(json(text_of(routes[i], "destination")), dest);
-        ipv4_bytes(json(text_of(routes[i], "mask")), mask);
-        ipv4_bytes(json(text_of(routes[i], "gateway")), gw);
+        ipv4_bytes(json(text(routes[i], "destination")), dest);
+        ipv4_bytes(json(text(routes[i], "mask")), mask);
+        ipv4_bytes(json(text(routes[i], "gateway")), gw);
         put16(c.answer, at, 40);
         c.answer[at + 2] = 1;
         std::memcpy(&c.answer[at + 4], dest, 4);
@@ -207,8 +178,8 @@ void cmd_edit_route_table(FwContext &c)
     json &routes = list_of(c, "routes");
     size_t found = routes.size();
     for (size_t i = 0; i < routes.size(); ++i)
-        if (text_of(routes[i], "destination") == route["destination"] && text_of(routes[i], "mask") == route["mask"] &&
-            text_of(routes[i], "gateway") == route["gateway"])
+        if (text(routes[i], "destination") == route["destination"] && text(routes[i], "mask") == route["mask"] &&
+            text(routes[i], "gateway") == route["gateway"])
             found = i;
     if (type == kEditAdd && found == routes.size()) {
         if (static_cast<long>(routes.size()) >= desc_number(tcpip(c), "route_limit", kDefaultRouteLimit)) {

@@ -1,11 +1,11 @@
 #include "sim/iscsi_session_model.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cstring>
 #include <string>
 
 #include "sim/converged_adapter.h"
+#include "sim/iscsi_model_util.h"
 #include "sim/wire.h"
 
 namespace hlvdsim {
@@ -32,34 +32,6 @@ long num(const json &j, const char *key, long dflt)
     return j.is_object() ? desc_number(j, key, dflt) : dflt;
 }
 
-std::string text(const json &j, const char *key)
-{
-    if (!j.is_object() || !j.contains(key) || !j.at(key).is_string())
-        return std::string();
-    return j.at(key).get<std::string>();
-}
-
-void put_text(std::vector<uint8_t> &b, size_t at, const std::string &s, size_t room)
-{
-    for (size_t i = 0; i < s.size() && i + 1 < room; ++i)
-        b[at + i] = static_cast<uint8_t>(s[i]);
-}
-
-// An IP_ADDRESS_FORMAT record; an empty text leaves type 0 and no bytes.
-void put_ip(std::vector<uint8_t> &b, size_t at, const std::string &ip)
-{
-    if (ip.empty())
-        return;
-    put16(b, at, 24);
-    if (ip.find(':') != std::string::npos) {
-        b[at + 3] = 16;
-        inet_pton(AF_INET6, ip.c_str(), &b[at + 4]);
-    } else {
-        b[at + 3] = 1;
-        inet_pton(AF_INET, ip.c_str(), &b[at + 4]);
-    }
-}
-
 // The connection's negotiated MGMT_CONN_LOGIN_OPTIONS: digests and CHAP.
 void put_conn_options(std::vector<uint8_t> &b, size_t at, const json &o)
 {
@@ -80,13 +52,6 @@ void put_conn_options(std::vector<uint8_t> &b, size_t at, const json &o)
         std::memcpy(&b[at + f.field], v.data(), n);
         put16(b, at + f.len_at, static_cast<uint16_t>(num(o, (std::string(f.key) + "_length").c_str(), long(n))));
     }
-}
-
-void fail(FwContext &c)
-{
-    c.status = FW_STATUS_FAILED;
-    c.additional = FW_ADDL_INVALID_REQUEST;
-    c.answer.clear();
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "sim/converged_adapter.h"
+#include "sim/iscsi_model_util.h"
 #include "sim/wire.h"
 
 namespace hlvdsim
@@ -83,23 +84,6 @@ void put_ip(std::vector<uint8_t> &b, size_t at, const json &j, const char *key)
     bool v6 = ip.find(':') != std::string::npos;
     b[at + 3] = v6 ? 16 : 1;
     inet_pton(v6 ? AF_INET6 : AF_INET, ip.c_str(), &b[at + 4]);
-}
-
-bool refused(FwContext &c, size_t need)
-{
-    if (c.m.adapters[c.adapter].functions[c.function].kind != "iscsi") {
-        c.status = FW_STATUS_NOT_SUPPORTED;
-        c.additional = 0;
-        c.answer.clear();
-        return true;
-    }
-    if (c.req_len < need) {
-        c.status = FW_STATUS_FAILED;
-        c.additional = FW_ADDL_INVALID_REQUEST;
-        c.answer.clear();
-        return true;
-    }
-    return false;
 }
 
 const json *session_of(const json &ini, uint32_t handle)

@@ -1,10 +1,10 @@
 #include "sim/iscsi_target_model.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <string>
 
 #include "sim/converged_adapter.h"
+#include "sim/iscsi_model_util.h"
 #include "sim/wire.h"
 
 namespace hlvdsim
@@ -28,41 +28,10 @@ const json *targets(const FwContext &c)
     return nullptr;
 }
 
-std::string text(const json &j, const char *key)
-{
-    if (!j.is_object() || !j.contains(key) || !j.at(key).is_string())
-        return std::string();
-    return j.at(key).get<std::string>();
-}
-
 const json &portals(const json &t)
 {
     static const json kNone = json::array();
     return t.is_object() && t.contains("portals") && t.at("portals").is_array() ? t.at("portals") : kNone;
-}
-
-void put_text(std::vector<uint8_t> &b, size_t at, const std::string &s, size_t room)
-{
-    for (size_t i = 0; i < s.size() && i + 1 < room; ++i)
-        b[at + i] = static_cast<uint8_t>(s[i]);
-}
-
-// An IP_ADDRESS_FORMAT record; an empty text leaves type 0 and no bytes.
-void put_ip(std::vector<uint8_t> &b, size_t at, const std::string &ip)
-{
-    if (ip.empty())
-        return;
-    put16(b, at, 24);
-    bool v6 = ip.find(':') != std::string::npos;
-    b[at + 3] = v6 ? 16 : 1;
-    inet_pton(v6 ? AF_INET6 : AF_INET, ip.c_str(), &b[at + 4]);
-}
-
-void fail(FwContext &c)
-{
-    c.status = FW_STATUS_FAILED;
-    c.additional = FW_ADDL_INVALID_REQUEST;
-    c.answer.clear();
 }
 
 } // namespace

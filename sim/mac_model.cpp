@@ -7,6 +7,7 @@
 #include "sim/converged_adapter.h"
 #include "sim/erase_model.h"
 #include "sim/flash_model.h"
+#include "sim/iscsi_model_util.h"
 #include "sim/wire.h"
 
 namespace hlvdsim
@@ -35,16 +36,6 @@ long field(const FwContext &c, const char *key, long dflt)
 const std::string &generation(const FwContext &c)
 {
     return c.m.adapters[c.adapter].generation;
-}
-
-bool short_request(FwContext &c, uint32_t len)
-{
-    if (c.req_len >= len)
-        return false;
-    c.status = FW_STATUS_FAILED;
-    c.additional = FW_ADDL_INVALID_REQUEST;
-    c.answer.clear();
-    return true;
 }
 
 void factory_mac(const FwContext &c, uint8_t out[6])

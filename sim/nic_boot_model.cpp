@@ -3,6 +3,7 @@
 #include <string>
 
 #include "sim/converged_adapter.h"
+#include "sim/iscsi_model_util.h"
 #include "sim/wire.h"
 
 namespace hlvdsim
@@ -20,16 +21,6 @@ const uint32_t kFwdMask = 0x7;
 const Function &func(const FwContext &c)
 {
     return c.m.adapters[c.adapter].functions[c.function];
-}
-
-bool short_request(FwContext &c, uint32_t len)
-{
-    if (c.req_len >= len)
-        return false;
-    c.status = FW_STATUS_FAILED;
-    c.additional = FW_ADDL_INVALID_REQUEST;
-    c.answer.clear();
-    return true;
 }
 
 // The switch of another port, or a request without the pport bit, is refused.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "sim/converged_adapter.h"
+#include "sim/iscsi_model_util.h"
 #include "sim/wire.h"
 
 namespace hlvdsim
@@ -96,11 +97,6 @@ json *lun_of(json &target, const uint8_t *lun)
             return &l;
     }
     return nullptr;
-}
-
-std::string text_of(const json &l, const char *key)
-{
-    return l.contains(key) && l[key].is_string() ? l[key].get<std::string>() : std::string();
 }
 
 void check_condition(Scsi &s, uint8_t key, uint8_t asc)
@@ -195,7 +191,7 @@ void inquiry(Scsi &s, const json &lun, const uint8_t *cdb)
             check_condition(s, kKeyIllegalRequest, kAscInvalidField);
             return;
         }
-        std::string serial = text_of(lun, "serial").substr(0, 251);
+        std::string serial = text(lun, "serial").substr(0, 251);
         s.data.assign(4 + serial.size(), 0);
         s.data[1] = 0x80;
         s.data[3] = static_cast<uint8_t>(serial.size());
@@ -205,8 +201,8 @@ void inquiry(Scsi &s, const json &lun, const uint8_t *cdb)
         s.data[2] = 0x05;
         s.data[3] = 0x02;
         s.data[4] = 31;
-        padded(s.data, 8, text_of(lun, "vendor"), 8);
-        padded(s.data, 16, text_of(lun, "product"), 16);
+        padded(s.data, 8, text(lun, "vendor"), 8);
+        padded(s.data, 16, text(lun, "product"), 16);
         padded(s.data, 32, "0001", 4);
     }
     if (s.data.size() > alloc)
