@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/iscsi_objects.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
@@ -31,23 +32,6 @@ const size_t kDestPort = kConn + 10, kDestIp = kConn + 44, kConnOptions = kConn 
 const size_t kIpType = 3, kIpBytes = 4; // inside an IP_ADDRESS_FORMAT
 const uint8_t kIpv4 = 1, kIpv6 = 16;
 
-uint16_t le16(const uint8_t *p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-uint32_t le32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-
-void put16(uint8_t *p, uint16_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
 uint8_t *entries(VEXO_ISCSI_REGION *r)
 {
     return reinterpret_cast<uint8_t *>(r) + ISCSI_REGION_HEADER_SIZE;
@@ -60,7 +44,7 @@ const uint8_t *entries(const VEXO_ISCSI_REGION *r)
 
 uint32_t area_length(const VEXO_ISCSI_REGION *r)
 {
-    return le32(reinterpret_cast<const uint8_t *>(r) + 4);
+    return le32_at(reinterpret_cast<const uint8_t *>(r) + 4);
 }
 
 void set_area_length(VEXO_ISCSI_REGION *r, uint32_t len)
@@ -96,7 +80,7 @@ struct Walk {
             bad = true;
             return false;
         }
-        uint32_t s = static_cast<uint32_t>(le16(area + at + 1)) + kTlvHeader;
+        uint32_t s = static_cast<uint32_t>(le16_at(area + at + 1)) + kTlvHeader;
         if (s > len - at) {
             bad = true;
             return false;
@@ -225,13 +209,13 @@ VEXO_ISCSI_REGION *VEXO_read_iscsi_region(int aw_port_number, unsigned int domai
         aw_port_number, reinterpret_cast<READ_OBJECT_PARAMS *>(buf), static_cast<uint16_t>(ISCSI_REGION_READ_SIZE),
         domainId, phba_port, VEXO_DRIVER_ISCSI);
     VEXO_ISCSI_REGION *image = nullptr;
-    uint32_t actual = le32(buf);
+    uint32_t actual = le32_at(buf);
     if (status != VEXO_STATUS_SUCCESS) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s: ioctl_common_read_object_version1 failed with status = %d\n",
                __func__, status);
     } else if (actual == 0) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s: actual_read_length is zero\n", __func__);
-    } else if (!(le32(buf + 4) & kEof)) {
+    } else if (!(le32_at(buf + 4) & kEof)) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s: eof not reached\n", __func__);
     } else if (actual > ISCSI_REGION_READ_SIZE - kNameAt ||
                iscsi_region_check(buf + kNameAt, actual) != 0) {
@@ -287,7 +271,7 @@ int VEXO_write_iscsi_region(int aw_port_number, unsigned int domainId, unsigned 
                __func__, status);
     else
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s: change_status = %d actual_write_length = %u\n", __func__,
-               buf[4], le32(buf));
+               buf[4], le32_at(buf));
     vexo_dfree(buf);
     return static_cast<int>(status);
 }
@@ -334,7 +318,7 @@ VEXO_ISCSI_REGION *VEXO_add_pad_tlv(const VEXO_ISCSI_REGION *image)
     if (grow) {
         uint8_t *pad = entries(out) + len;
         pad[0] = ISCSI_TLV_PAD;
-        put16(pad + 1, static_cast<uint16_t>(p));
+        put_le16(pad + 1, static_cast<uint16_t>(p));
         set_area_length(out, len + grow);
     }
     return out;
@@ -363,7 +347,7 @@ VEXO_ISCSI_REGION *VEXO_remove_boot_tlv(const VEXO_ISCSI_REGION *image, const GE
         alen = address_length(ip_type);
         ip_ver = ip_type == kIpv6 ? 1 : 0;
         address = s + kDestIp + kIpBytes;
-        flags = le32(s + kFlags);
+        flags = le32_at(s + kFlags);
     }
     auto selected = [&](const uint8_t *e, uint32_t size) -> bool {
         uint8_t type = e[0];
@@ -385,7 +369,7 @@ VEXO_ISCSI_REGION *VEXO_remove_boot_tlv(const VEXO_ISCSI_REGION *image, const GE
         if (nlen != std::strlen(name) || strncasecmp(reinterpret_cast<const char *>(e + kBootFixed + own), name, nlen))
             return false;
         char qualifier[8];
-        std::snprintf(qualifier, sizeof qualifier, "%04x", le16(e + offsetof(ISCSI_TGT_BOOT_TLV, isid_qualifier)));
+        std::snprintf(qualifier, sizeof qualifier, "%04x", le16_at(e + offsetof(ISCSI_TGT_BOOT_TLV, isid_qualifier)));
         return strcasecmp(qualifier, isid) == 0 && b->ip_ver == ip_ver &&
                std::memcmp(e + kBootFixed, address, alen) == 0;
     };
@@ -427,12 +411,12 @@ VEXO_ISCSI_REGION *VEXO_add_initiator_chap_tlv(const VEXO_ISCSI_REGION *image, c
         return nullptr;
     }
     both[0] = ISCSI_TLV_CHAP_NAME;
-    put16(both + 1, static_cast<uint16_t>(chap.intr_chap_name_length + 1));
+    put_le16(both + 1, static_cast<uint16_t>(chap.intr_chap_name_length + 1));
     both[3] = ISCSI_TLV_STATUS_VALID;
     std::memcpy(both + 4, chap.intr_chap_name, chap.intr_chap_name_length);
     uint8_t *secret = both + nsize;
     secret[0] = ISCSI_TLV_CHAP_SECRET;
-    put16(secret + 1, static_cast<uint16_t>(chap.intr_secret_length + 1));
+    put_le16(secret + 1, static_cast<uint16_t>(chap.intr_secret_length + 1));
     secret[3] = ISCSI_TLV_STATUS_VALID;
     std::memcpy(secret + 4, chap.intr_secret, chap.intr_secret_length);
     VEXO_ISCSI_REGION *out = append(image, both, nsize + ssize, 0);
@@ -472,18 +456,18 @@ ISCSI_TGT_BOOT_TLV *VEXO_create_TLV(const GET_A_SESSION_PARAMS *session, int pri
     }
     ISCSI_TGT_BOOT_TLV *b = reinterpret_cast<ISCSI_TGT_BOOT_TLV *>(e);
     b->type_len.type = ISCSI_TLV_BOOT_TARGET;
-    put16(e + 1, static_cast<uint16_t>(total));
+    put_le16(e + 1, static_cast<uint16_t>(total));
     b->status = ISCSI_TLV_STATUS_VALID;
     b->target_num = static_cast<uint8_t>(target_num);
     b->priority = static_cast<uint8_t>(priority);
     b->source = 0;
     b->connectivity = 1;
     b->chap_auth = !use_chap ? 0 : (mutual ? 2 : 1);
-    put16(e + offsetof(ISCSI_TGT_BOOT_TLV, isid_qualifier),
-          static_cast<uint16_t>((s[kIsid + 4] << 8) + s[kIsid + 5]));
+    put_le16(e + offsetof(ISCSI_TGT_BOOT_TLV, isid_qualifier),
+             static_cast<uint16_t>((s[kIsid + 4] << 8) + s[kIsid + 5]));
     b->header_digest = o.header_digest;
     b->data_digest = o.data_digest;
-    put16(e + offsetof(ISCSI_TGT_BOOT_TLV, tcp_port_tlv), le16(s + kDestPort));
+    put_le16(e + offsetof(ISCSI_TGT_BOOT_TLV, tcp_port_tlv), le16_at(s + kDestPort));
     b->ip_ver = ip_type == kIpv6 ? 1 : 0;
     b->tgt_iscsi_iqn_name_len = static_cast<uint8_t>(n);
     b->tgt_chap_id_len = static_cast<uint8_t>(tcn);

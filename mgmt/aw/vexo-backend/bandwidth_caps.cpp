@@ -8,6 +8,7 @@
 
 #include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/aw/vexo-backend/profile_config.h"
@@ -22,12 +23,6 @@ namespace
 const char kNotAvailable[] = "N/A";
 const char kMin[] = "MinBitsPerSecond";
 const char kMax[] = "MaxBitsPerSecond";
-
-uint32_t le32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
 
 // Port speed in Gbit/s of a mac_speed code; 0 for none usable.
 int port_gbps(unsigned code)
@@ -105,7 +100,7 @@ extern "C" int VEXO_get_bw_softcap(node *target, node *adapter, int aw_port_numb
         // A descriptor too short to hold its shares gives no value.
         if (resc_desc_length(d) < max_at + 4)
             break;
-        const uint32_t bw_min = le32(d + min_at), bw_max = le32(d + max_at);
+        const uint32_t bw_min = le32_at(d + min_at), bw_max = le32_at(d + max_at);
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:bw_min = %d\n", __func__, static_cast<int>(bw_min));
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:bw_max = %d\n", __func__, static_cast<int>(bw_max));
         const char *name;
@@ -152,7 +147,7 @@ extern "C" int VEXO_get_legacy_QOS(int aw_port_number, node *function)
         vexo_set_fixed_status(VEXO_STATUS_GET_QOS_FAILED);
         return st;
     }
-    return set_prop_val(function, kMax, "%d", static_cast<int32_t>(le32(qos.data))) == VEXO_STATUS_SUCCESS ? 0 : 1;
+    return set_prop_val(function, kMax, "%d", static_cast<int32_t>(le32_at(qos.data))) == VEXO_STATUS_SUCCESS ? 0 : 1;
 }
 
 VEXO_status_t handle_nic_bandwidth_softcap(node *property, char *value, int)

@@ -8,6 +8,7 @@
 
 #include "mgmt/aw/vexo-backend/backend_iscsi_region.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/iscsi_objects.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"
@@ -118,18 +119,6 @@ namespace
 
 const size_t kSessionFlags = 16; // in the session record
 
-uint32_t le32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-
-void put_le32(uint8_t *p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 uint8_t priority_code(const char *priority)
 {
     if (priority && strcasecmp(priority, "Primary") == 0)
@@ -179,7 +168,7 @@ int free_priority(node *lhba)
 // step fails. 0 or 1.
 int apply_boot(const BootPlace &p, const GET_A_SESSION_PARAMS *record, const char *boot, int priority)
 {
-    const uint32_t flags = le32(record->data + kSessionFlags);
+    const uint32_t flags = le32_at(record->data + kSessionFlags);
     if (VEXO_configure_boot_target(p.session, flags, boot, p.aw, p.domain, p.port) != 0) {
         vexo_set_fixed_status(VEXO_STATUS_SET_BOOT_TARGET);
         return 1;
@@ -339,7 +328,7 @@ VEXO_status_t handle_boot_session(node *property, char *value, int type)
     if (!record)
         return VEXO_STATUS_FAILURE;
     if (type == 0) {
-        bool boot = le32(record->data + kSessionFlags) & ISCSI_SESSION_FLAG_BOOT;
+        bool boot = le32_at(record->data + kSessionFlags) & ISCSI_SESSION_FLAG_BOOT;
         vexo_dfree(record);
         if (set_prop_val(p.session, "iSCSIBoot", "%s", boot ? "True" : "False") != VEXO_STATUS_SUCCESS)
             return VEXO_STATUS_FAILURE;

@@ -8,6 +8,7 @@
 
 #include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/multichannel.h"
 #include "mgmt/aw/vexo-backend/port_discovery.h"
 #include "mgmt/aw/vexo-backend/profile_config.h"
@@ -27,12 +28,6 @@ const struct {
     {VEXO_CAP_VNIC2, "vNIC2"}, {VEXO_CAP_ZMR, "ZMR"},     {VEXO_CAP_NPAR, "NPAR"},   {VEXO_CAP_VNIC1, "vNIC1"},
     {VEXO_CAP_UFP, "UFP"},     {VEXO_CAP_HLZMR, "HLZMR"}, {VEXO_CAP_HLFLEX, "HLFlex"}, {VEXO_CAP_HLFLEXQBG, "HLFlexQBG"},
 };
-
-uint32_t le32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
 
 VEXO_status_t answer(node *property, char *value, const char *text)
 {
@@ -148,7 +143,7 @@ VEXO_status_t handle_SupportedMCTypes(node *property, char *value, int)
         return VEXO_STATUS_FAILURE;
     }
     char list[VEXO_VALUE_SIZE];
-    vexo_mc_types_text(le32(caps.data), list);
+    vexo_mc_types_text(le32_at(caps.data), list);
     return answer(property, value, list);
 }
 

@@ -15,6 +15,7 @@
 
 #include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/core_dump_templates.h"
 #include "mgmt/aw/vexo-backend/linux/os_services.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
@@ -29,18 +30,6 @@ uint8_t VEXO_CORE_DUMP_STATUS = 0;
 
 namespace
 {
-
-uint32_t le32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-
-void put_le32(uint8_t *p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 // Appends one record to a dump file the way every write of a dump does: open
 // for appending, write, close.
@@ -183,8 +172,8 @@ extern "C" int VEXO_get_coredump_comp_props(uint32_t component_id, int port_numb
         vexo_set_fixed_status(VEXO_STATUS_GET_COREDUMP_COMP_PROPS_FAILED);
         return 1;
     }
-    *num_segments = le32(rec.data);
-    *component_status = le32(rec.data + 4);
+    *num_segments = le32_at(rec.data);
+    *component_status = le32_at(rec.data + 4);
     return 0;
 }
 
@@ -210,9 +199,9 @@ extern "C" int VEXO_get_coredump_seg_props(uint32_t component_id, uint32_t segme
     }
     *low_version = rec.data[0];
     *high_version = rec.data[1];
-    *segment_status = le32(rec.data + 4);
-    *max_instance = le32(rec.data + 8);
-    *max_length = le32(rec.data + 12);
+    *segment_status = le32_at(rec.data + 4);
+    *max_instance = le32_at(rec.data + 8);
+    *max_length = le32_at(rec.data + 12);
     return 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/aw/vexo-backend/nodes_ncsi_logs.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
@@ -127,17 +128,6 @@ const size_t kEventAt = 16;
 const size_t kEventSize = 48;
 const size_t kHeadSize = 8;
 
-uint16_t le16(const uint8_t *p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t le32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-
 // The adapter of an EventLog group, with its family checked: the adapter,
 // or null (last status 259 for Varrow).
 node *served_adapter(node *event_log)
@@ -166,12 +156,12 @@ void event_description(const uint8_t *entry, char *out, size_t size)
 {
     if (!entry || !out || size == 0)
         return;
-    unsigned code = le16(entry + kCodeAt);
+    unsigned code = le16_at(entry + kCodeAt);
     const uint8_t *ev = entry + kEventAt;
     if (code < kEventFormats) {
         uint32_t p[5];
         for (size_t i = 0; i < 5; ++i)
-            p[i] = le32(ev + 4 * i);
+            p[i] = le32_at(ev + 4 * i);
         // Every format takes only int-sized conversions, at most five.
         std::snprintf(out, size, aw_event_desc[code], p[0], p[1], p[2], p[3], p[4]);
         return;
@@ -187,7 +177,7 @@ int Fill_EventLog_Entries(const uint8_t *answer, size_t answer_size, node *event
 {
     if (!answer || answer_size < kHeadSize || !event_log_group)
         return 1;
-    uint32_t count = le32(answer + 4);
+    uint32_t count = le32_at(answer + 4);
     // The firmware's count is trusted only as far as the answer holds entries.
     size_t room = (answer_size - kHeadSize) / EVENT_LOG_ENTRY_SIZE;
     if (room > EVENT_LOG_MAX_ENTRIES)
@@ -204,10 +194,10 @@ int Fill_EventLog_Entries(const uint8_t *answer, size_t answer_size, node *event
             pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:cannot create entry %u\n", __func__, i);
             return 1;
         }
-        set_prop_val(entry, "ErrorCode", "%d", static_cast<int>(le16(e + kCodeAt)));
-        set_prop_val(entry, "SequenceNumber", "%d", static_cast<int32_t>(le32(e + kSeqAt)));
-        set_prop_val(entry, "TimeStamp", "%d", static_cast<int32_t>(le32(e + kTimeAt)));
-        const char *severity = event_severity_to_str(le16(e + kSeverityAt));
+        set_prop_val(entry, "ErrorCode", "%d", static_cast<int>(le16_at(e + kCodeAt)));
+        set_prop_val(entry, "SequenceNumber", "%d", static_cast<int32_t>(le32_at(e + kSeqAt)));
+        set_prop_val(entry, "TimeStamp", "%d", static_cast<int32_t>(le32_at(e + kTimeAt)));
+        const char *severity = event_severity_to_str(le16_at(e + kSeverityAt));
         if (!severity) {
             set_prop_val(entry, "Severity", "%s", "INVALID SEVERITY LEVEL!");
             set_prop_val(entry, "Description", "%s", "INVALID Description!!");

@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/linux/os_services.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"
 #include "mgmt/vexo/core/debug.h"
@@ -15,17 +16,12 @@ namespace
 // The read-back record: the four words and 8 data bytes.
 const size_t kReportSize = 24;
 
-uint32_t le32(const uint8_t *p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 bool read_crc(FILE *fp, uint64_t at, uint32_t *crc)
 {
     uint8_t b[4];
     if (fseeko(fp, static_cast<off_t>(at), SEEK_SET) != 0 || fread(b, 1, sizeof b, fp) != sizeof b)
         return false;
-    *crc = le32(b);
+    *crc = le32_at(b);
     return true;
 }
 
@@ -33,7 +29,7 @@ bool crc_in_image(const uint8_t *image, uint64_t size, uint64_t at, uint32_t *cr
 {
     if (!image || at > size || size - at < 4)
         return false;
-    *crc = le32(image + at);
+    *crc = le32_at(image + at);
     return true;
 }
 
@@ -58,7 +54,7 @@ int read_back(const char *caller, int aw_port_number, uint32_t domainId, uint32_
     p->data_buffer_size = 4;
     int status = ioctl_get_flash_component_details(aw_port_number, p, domainId, phba_port, driver_type);
     if (status == 0)
-        *flashed = le32(p->data_buffer);
+        *flashed = le32_at(p->data_buffer);
     vexo_dfree(p);
     return status;
 }

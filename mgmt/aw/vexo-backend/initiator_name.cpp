@@ -8,6 +8,7 @@
 #include <strings.h>
 
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/aw/vexo-backend/vexo_convert.h"
@@ -36,20 +37,6 @@ const uint32_t kValidBytes = 0x40;
 // DISCOVERY_PARAMS: the iSNS flags follow the 544 bytes of SLP settings.
 const size_t kIsnsFlags = 544;
 const uint8_t kIsnsEnabled = 0x01;
-
-uint32_t le32_at(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-
-void put_le32(uint8_t *p, uint32_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
 
 // A text of the record, which may fill its field without a terminator.
 void field_text(char *dst, size_t dst_size, const uint8_t *src, size_t src_size)

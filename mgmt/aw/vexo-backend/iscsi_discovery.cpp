@@ -6,6 +6,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/initiator_name.h"
 #include "mgmt/aw/vexo-backend/iscsi_firmware_lists.h"
 #include "mgmt/aw/vexo-backend/iscsi_login.h"
@@ -46,29 +47,6 @@ const char *const kLoginValueNames[6] = {"InitialR2T", "ImmediateData", "HeaderD
                                          "DataDigest", "HeaderParam",   "DataParam"};
 const char *const kAuthValueNames[6] = {"AuthenticationMethod", "InitiatorCHAPName", "InitiatorSecret",
                                         "TargetCHAPName",       "TargetSecret",      "CHAPParam"};
-
-uint32_t rd32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-
-void wr32(uint8_t *p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint16_t rd16(const uint8_t *p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-void wr16(uint8_t *p, uint16_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
 
 // The nearest group of that name at or above `n`.
 node *up(node *n, const char *name)
@@ -162,7 +140,7 @@ VEXO_status_t write_discovery(int port, unsigned int domain, unsigned int phba, 
 // else the full IPv6 form.
 void put_login_address(uint8_t *rec, const char *ip)
 {
-    wr16(rec, 24);
+    put_le16(rec, 24);
     if (std::strlen(ip) <= 15) {
         rec[3] = 1;
         validateIPAddress(ip, rec + 4, VEXO_IP_NO_RULE);
@@ -201,11 +179,11 @@ uint32_t vexo_bound_sendtargets_answer(uint8_t *answer, size_t len)
 {
     if (!answer || len < 4)
         return 0;
-    uint32_t claimed = rd32(answer);
+    uint32_t claimed = le32_at(answer);
     uint32_t kept = 0;
     size_t at = 4;
     while (kept < claimed && len - at >= kEntryHead) {
-        uint32_t addrs = rd32(answer + at);
+        uint32_t addrs = le32_at(answer + at);
         size_t room = (len - at - kEntryHead) / kAddrEntry;
         if (addrs > room || (addrs == 0 && room == 0))
             break;
@@ -213,7 +191,7 @@ uint32_t vexo_bound_sendtargets_answer(uint8_t *answer, size_t len)
         at += kEntryHead + kAddrEntry * std::max<size_t>(addrs, 1);
         ++kept;
     }
-    wr32(answer, kept);
+    put_le32(answer, kept);
     return kept;
 }
 
@@ -245,7 +223,7 @@ VEXO_status_t discover_targets(node *context, node *action, char params[VEXO_MAX
         std::memset(&cfg, 0, sizeof cfg);
         if (ioctl_get_fw_config(port, &cfg, domain, phba, kIscsiDriver) != VEXO_STATUS_SUCCESS)
             return VEXO_STATUS_FAILURE;
-        most = rd32(cfg.ulp[0] + kUlpSqCount) + rd32(cfg.ulp[1] + kUlpSqCount);
+        most = le32_at(cfg.ulp[0] + kUlpSqCount) + le32_at(cfg.ulp[1] + kUlpSqCount);
     }
 
     char ip[VEXO_VALUE_SIZE] = {0}, portnum[VEXO_VALUE_SIZE] = {0};
@@ -267,8 +245,8 @@ VEXO_status_t discover_targets(node *context, node *action, char params[VEXO_MAX
     uint8_t *rec = login->data;
     std::memcpy(rec + kLoginTargetName, "iSCSI", 5);
     put_login_address(rec + kLoginAddress, ip);
-    wr16(rec + kLoginPort, static_cast<uint16_t>(std::atoi(portnum)));
-    wr32(rec + kLoginEto, 0xFFFFFFFFu);
+    put_le16(rec + kLoginPort, static_cast<uint16_t>(std::atoi(portnum)));
+    put_le32(rec + kLoginEto, 0xFFFFFFFFu);
     std::memcpy(rec + kLoginInitiator, initiator, std::min(std::strlen(initiator), kNameField - 1));
     std::memcpy(rec + kLoginAlias, alias, std::min(std::strlen(alias), kAliasField - 1));
 
@@ -282,8 +260,8 @@ VEXO_status_t discover_targets(node *context, node *action, char params[VEXO_MAX
         vexo_dfree(login);
         return VEXO_STATUS_FAILURE;
     }
-    uint32_t session = rd32(rec);
-    uint32_t session_status = rd32(rec + kLoginStatus);
+    uint32_t session = le32_at(rec);
+    uint32_t session_status = le32_at(rec + kLoginStatus);
     vexo_dfree(login);
 
     VEXO_status_t result = VEXO_STATUS_SUCCESS;
@@ -295,8 +273,8 @@ VEXO_status_t discover_targets(node *context, node *action, char params[VEXO_MAX
             result = VEXO_STATUS_FAILURE;
         } else {
             std::memset(buf, 0, VEXO_SENDTARGETS_BUFFER_SIZE);
-            wr32(buf, session);
-            wr32(buf + 4, 1);
+            put_le32(buf, session);
+            put_le32(buf + 4, 1);
             std::memcpy(buf + kTextKey, key, std::strlen(key));
             VEXO_status_t st = ioctl_sendtargets(port, reinterpret_cast<ISCSI_SEND_TARGETS_PARAMS *>(buf),
                                                  VEXO_SENDTARGETS_BUFFER_SIZE, domain, phba);
@@ -316,9 +294,9 @@ VEXO_status_t discover_targets(node *context, node *action, char params[VEXO_MAX
                     result = VEXO_STATUS_FAILURE;
                 } else {
                     std::memset(more, 0, VEXO_SENDTARGETS_BUFFER_SIZE);
-                    wr16(more, static_cast<uint16_t>(count));
-                    wr16(more + 2, static_cast<uint16_t>(std::min<uint32_t>(most - count, 0xFFFF)));
-                    wr32(more + 4, kRetrieveFlags);
+                    put_le16(more, static_cast<uint16_t>(count));
+                    put_le16(more + 2, static_cast<uint16_t>(std::min<uint32_t>(most - count, 0xFFFF)));
+                    put_le32(more + 4, kRetrieveFlags);
                     st = ioctl_sendtargets_info(
                         port, reinterpret_cast<ISCSI_RETRIEVE_PARSED_TARGET_INFO_PARAMS *>(more),
                         VEXO_SENDTARGETS_BUFFER_SIZE, domain, phba);
@@ -340,7 +318,7 @@ VEXO_status_t discover_targets(node *context, node *action, char params[VEXO_MAX
 
     LOGOUT_TARGET_PARAMS out;
     std::memset(&out, 0, sizeof out);
-    wr32(out.data, session);
+    put_le32(out.data, session);
     VEXO_status_t logout = ioctl_logout_target(port, &out, domain, phba);
     if (result != VEXO_STATUS_SUCCESS)
         return VEXO_STATUS_FAILURE;
@@ -557,18 +535,18 @@ VEXO_status_t do_ConfigureiSNSServer(node *context, node *action, char params[VE
     if (st != VEXO_STATUS_SUCCESS)
         return st;
     uint8_t *srv = d.data + kSrvList;
-    if (rd32(d.data + kSrvCount) == 0)
-        wr32(d.data + kSrvCount, 1);
+    if (le32_at(d.data + kSrvCount) == 0)
+        put_le32(d.data + kSrvCount, 1);
     else
         std::memset(srv, 0, kSrvSize);
     srv[3] = type;
     std::memcpy(srv + 4, addr, type == 1 ? 4 : 16);
-    wr16(srv + 24, tcp_port);
+    put_le16(srv + 24, tcp_port);
     st = put_entity(context, 0, &d);
     if (st != VEXO_STATUS_SUCCESS)
         return st;
-    uint16_t flags = rd16(d.data + kIsnsFlags);
-    wr16(d.data + kIsnsFlags, static_cast<uint16_t>((flags | kIsnsByAddress) & ~kIsnsByDhcp));
+    uint16_t flags = le16_at(d.data + kIsnsFlags);
+    put_le16(d.data + kIsnsFlags, static_cast<uint16_t>((flags | kIsnsByAddress) & ~kIsnsByDhcp));
     st = write_discovery(port, 0, phba, &d);
     if (st != VEXO_STATUS_SUCCESS)
         return st;
@@ -591,14 +569,14 @@ VEXO_status_t do_DeleteiSNSServer(node *context, node *, char params[VEXO_MAX_PA
         return st;
     // Only the named server goes; the others, the entity and the SLP
     // settings stay as the firmware holds them.
-    uint32_t count = std::min<uint32_t>(rd32(d.data + kSrvCount), kSrvMax);
+    uint32_t count = std::min<uint32_t>(le32_at(d.data + kSrvCount), kSrvMax);
     uint32_t left = count ? count - 1 : 0;
     uint8_t *list = d.data + kSrvList;
     std::memmove(list + kSrvSize * index, list + kSrvSize * (index + 1), kSrvSize * (kSrvMax - index - 1));
     std::memset(list + kSrvSize * (kSrvMax - 1), 0, kSrvSize);
-    wr32(d.data + kSrvCount, left);
-    uint16_t flags = rd16(d.data + kIsnsFlags);
-    wr16(d.data + kIsnsFlags, static_cast<uint16_t>(kIsnsByAddress | (flags & kIsnsEnabled)));
+    put_le32(d.data + kSrvCount, left);
+    uint16_t flags = le16_at(d.data + kIsnsFlags);
+    put_le16(d.data + kIsnsFlags, static_cast<uint16_t>(kIsnsByAddress | (flags & kIsnsEnabled)));
 
     VEXO_status_t wrote = ioctl_set_discoveryparams(port, &d, 0, phba);
     if (wrote != VEXO_STATUS_SUCCESS) {
@@ -606,7 +584,7 @@ VEXO_status_t do_DeleteiSNSServer(node *context, node *, char params[VEXO_MAX_PA
         st = read_discovery(port, 0, phba, &now);
         if (st != VEXO_STATUS_SUCCESS)
             return st;
-        if (rd32(now.data + kSrvCount) != left) {
+        if (le32_at(now.data + kSrvCount) != left) {
             vexo_set_fixed_status(wrote == VEXO_STATUS_DEST_HOST_UNREACHABLE ? VEXO_STATUS_DEST_HOST_UNREACHABLE
                                                                               : VEXO_STATUS_SET_DISCOVERY_FAILED);
             return VEXO_STATUS_FAILURE;
@@ -628,8 +606,8 @@ VEXO_status_t do_DiscoveryiSNSThruDHCP(node *context, node *action, char[VEXO_MA
         VEXO_status_t st = read_discovery(port, domain, phba, &d);
         if (st != VEXO_STATUS_SUCCESS)
             return st;
-        uint16_t flags = rd16(d.data + kIsnsFlags);
-        wr16(d.data + kIsnsFlags, static_cast<uint16_t>((flags | kIsnsByDhcp) & ~kIsnsByAddress));
+        uint16_t flags = le16_at(d.data + kIsnsFlags);
+        put_le16(d.data + kIsnsFlags, static_cast<uint16_t>((flags | kIsnsByDhcp) & ~kIsnsByAddress));
         st = put_entity(context, domain, &d);
         if (st != VEXO_STATUS_SUCCESS)
             return st;
@@ -660,12 +638,12 @@ VEXO_status_t handle_discoveryparams(node *property, char *value, int type)
     if (st != VEXO_STATUS_SUCCESS)
         return st;
     bool yes = strcasecmp(value, "Yes") == 0;
-    uint16_t flags = rd16(d.data + kIsnsFlags);
+    uint16_t flags = le16_at(d.data + kIsnsFlags);
     if (yes && (flags & kIsnsEnabled))
         return VEXO_STATUS_SUCCESS;
     // Only the enable bit changes: the configured servers stay.
     flags = static_cast<uint16_t>(yes ? (flags | kIsnsEnabled) : (flags & ~kIsnsEnabled));
-    wr16(d.data + kIsnsFlags, flags);
+    put_le16(d.data + kIsnsFlags, flags);
     st = ioctl_set_discoveryparams(port, &d, 0, phba);
     if (st != VEXO_STATUS_SUCCESS) {
         vexo_set_fixed_status(VEXO_STATUS_SET_DISCOVERY_FAILED);

@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/iscsi_ipv6.h"
 #include "mgmt/aw/vexo-backend/iscsi_luns.h"
 #include "mgmt/aw/vexo-backend/iscsi_routes.h"
@@ -34,23 +35,6 @@ const size_t kIdListHead = 8;
 // Discovery parameters: the iSNS part.
 const size_t kIsnsEntity = 548, kIsnsSrvCount = 772, kIsnsSrvList = 776, kIsnsTcpPort = 24;
 const uint32_t kSessionOpen = 0x0001, kNotPersistent = 0x0001, kBootSession = 0x0100;
-
-uint16_t le16(const uint8_t *p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-uint32_t le32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-
-void put32(uint8_t *p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 bool ok(VEXO_status_t s)
 {
@@ -121,7 +105,7 @@ void field_text(const uint8_t *field, size_t room, char *out)
 // one, whatever the count says.
 uint16_t connection_records(const uint8_t *rec)
 {
-    return le16(rec + kSessConnCount) > 0 ? 1 : 0;
+    return le16_at(rec + kSessConnCount) > 0 ? 1 : 0;
 }
 
 const uint8_t *connection_record(const uint8_t *rec, uint16_t j)
@@ -133,7 +117,7 @@ void destination_texts(const uint8_t *ci, char *ip, char *port)
 {
     ip[0] = '\0';
     ipaddr_to_string(ci + kConnDestIp + kIpBytes, ip, ci[kConnDestIp + kIpType]);
-    std::snprintf(port, VEXO_VALUE_SIZE, "%d", le16(ci + kConnDestPort));
+    std::snprintf(port, VEXO_VALUE_SIZE, "%d", le16_at(ci + kConnDestPort));
 }
 
 // The session's and one connection's negotiated options as one record.
@@ -152,13 +136,13 @@ uint8_t *read_session_ids(int aw_port_number, unsigned int domainid, unsigned in
     uint8_t *buf = static_cast<uint8_t *>(vexo_dcalloc(room));
     if (!buf)
         return nullptr;
-    put32(buf, 0x40 | 0x80);
+    put_le32(buf, 0x40 | 0x80);
     if (!ok(ioctl_get_activesessionid(aw_port_number, reinterpret_cast<GET_ALL_SESSION_ID_PARAMS *>(buf), len,
                                       domainid, phba_port))) {
         vexo_dfree(buf);
         return nullptr;
     }
-    uint32_t n = le32(buf);
+    uint32_t n = le32_at(buf);
     uint32_t fits = len > kIdListHead ? static_cast<uint32_t>((len - kIdListHead) / 4) : 0;
     *count = n < fits ? n : fits;
     return buf;
@@ -168,12 +152,12 @@ uint8_t *read_session_ids(int aw_port_number, unsigned int domainid, unsigned in
 int mirror_session(node *target, const uint8_t *rec, int aw_port_number, unsigned int domainid,
                    unsigned int phba_port, char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE])
 {
-    int32_t session_handle = static_cast<int32_t>(le32(rec));
+    int32_t session_handle = static_cast<int32_t>(le32_at(rec));
     node *login = action_of(target, "Login");
     const uint8_t *isid = rec + kSessIsid;
     char iname[kNameSize];
     field_text(rec + kSessInitiator, sizeof iname, iname);
-    uint32_t flags = le32(rec + kSessFlags);
+    uint32_t flags = le32_at(rec + kSessFlags);
     for (uint16_t j = 0; j < connection_records(rec); ++j) {
         const uint8_t *ci = connection_record(rec, j);
         clear_params(params);
@@ -196,7 +180,7 @@ int mirror_session(node *target, const uint8_t *rec, int aw_port_number, unsigne
             set_connection_login_options(conn, &opts);
             continue;
         }
-        if (j == 0 && (le32(rec + kSessStatus) & kSessionOpen))
+        if (j == 0 && (le32_at(rec + kSessStatus) & kSessionOpen))
             setup_initiator_target_loginopts(target, &opts);
         session = setup_session(target, aw_port_number, session_handle, (flags & kBootSession) != 0,
                                 &opts.sess_login_opts, target, login, params, tag);
@@ -209,14 +193,14 @@ int mirror_session(node *target, const uint8_t *rec, int aw_port_number, unsigne
         setup_initiator_target_loginopts(session, &opts);
         if (get_eto_prop(aw_port_number, domainid, phba_port, target, 1) != 0)
             return 1;
-        conn = setup_connection(session, static_cast<int>(le32(ci + kConnHandle)), &opts, nullptr, nullptr, nullptr);
+        conn = setup_connection(session, static_cast<int>(le32_at(ci + kConnHandle)), &opts, nullptr, nullptr, nullptr);
         if (!conn)
             return 1;
         r |= !ok(set_prop_val(session, "ISIDQualifier", "%02x%02x", isid[4], isid[5]));
         r |= !ok(set_prop_val(session, "SessionInitiatorName", "%s", iname));
         r |= !ok(set_prop_val(conn, "DestinationIPAddress", "%s", params[0]));
-        r |= !ok(set_prop_val(conn, "DestinationPortNumber", "%d", le16(ci + kConnDestPort)));
-        r |= !ok(set_prop_val(session, "SessionStatus", "%s", session_status_text(le32(rec + kSessStatus))));
+        r |= !ok(set_prop_val(conn, "DestinationPortNumber", "%d", le16_at(ci + kConnDestPort)));
+        r |= !ok(set_prop_val(session, "SessionStatus", "%s", session_status_text(le32_at(rec + kSessStatus))));
         if (r)
             return 1;
     }
@@ -260,12 +244,12 @@ bool first_portal(const fw_portal *p, void *ctx)
 
 void log_portal_counts(const uint8_t *rec, size_t length)
 {
-    uint32_t pg_count = le32(rec + ISCSI_TARGET_PG_COUNT);
+    uint32_t pg_count = le32_at(rec + ISCSI_TARGET_PG_COUNT);
     for (uint32_t j = 0; j < pg_count; ++j) {
         size_t g = ISCSI_TARGET_PG_LIST + static_cast<size_t>(j) * ISCSI_PORTAL_GROUP_SIZE;
         if (g + 4 > length)
             break;
-        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "portal count is %d and pg count  is %d\n", le16(rec + g + 2),
+        pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "portal count is %d and pg count  is %d\n", le16_at(rec + g + 2),
                static_cast<int>(pg_count));
     }
 }
@@ -329,13 +313,13 @@ int vexo_walk_target_portals(const uint8_t *record, size_t length, fw_portal_fn 
 {
     if (!record || length < ISCSI_TARGET_PG_LIST)
         return 0;
-    uint32_t pg_count = le32(record + ISCSI_TARGET_PG_COUNT);
+    uint32_t pg_count = le32_at(record + ISCSI_TARGET_PG_COUNT);
     int visited = 0;
     for (uint32_t j = 0; j < pg_count; ++j) {
         size_t g = ISCSI_TARGET_PG_LIST + static_cast<size_t>(j) * ISCSI_PORTAL_GROUP_SIZE;
         if (g + 4 > length)
             return visited;
-        uint16_t portals = le16(record + g + 2);
+        uint16_t portals = le16_at(record + g + 2);
         for (uint16_t k = 0; k < portals; ++k) {
             size_t at = g + 4 + static_cast<size_t>(k) * ISCSI_PORTAL_ENTRY_SIZE;
             if (at + ISCSI_PORTAL_ENTRY_SIZE > length)
@@ -343,8 +327,8 @@ int vexo_walk_target_portals(const uint8_t *record, size_t length, fw_portal_fn 
             fw_portal p;
             p.ip[0] = '\0';
             ipaddr_to_string(record + at + kIpBytes, p.ip, record[at + kIpType]);
-            p.port = le16(record + at + 24);
-            p.tag = le16(record + g);
+            p.port = le16_at(record + at + 24);
+            p.tag = le16_at(record + g);
             ++visited;
             if (!each(&p, ctx))
                 return visited;
@@ -357,15 +341,15 @@ void vexo_send_target_portal(const uint8_t *address_entry, fw_portal *portal)
 {
     portal->ip[0] = '\0';
     ipaddr_to_string(address_entry + kIpBytes, portal->ip, address_entry[kIpType]);
-    portal->port = le16(address_entry + 24);
-    portal->tag = le32(address_entry + 28);
+    portal->port = le16_at(address_entry + 24);
+    portal->tag = le32_at(address_entry + 28);
 }
 
 int vexo_walk_send_targets(const uint8_t *data, size_t length, int max_targets, fw_send_target_fn each, void *ctx)
 {
     if (!data || length < 4)
         return 0;
-    uint32_t count = le32(data);
+    uint32_t count = le32_at(data);
     if (max_targets >= 0 && count > static_cast<uint32_t>(max_targets))
         count = static_cast<uint32_t>(max_targets);
     size_t off = 4;
@@ -374,7 +358,7 @@ int vexo_walk_send_targets(const uint8_t *data, size_t length, int max_targets, 
         if (off > length || length - off < ISCSI_ST_ENTRY_HEAD)
             return visited;
         const uint8_t *e = data + off;
-        uint32_t declared = le32(e);
+        uint32_t declared = le32_at(e);
         char name[ISCSI_TARGET_NAME_SIZE];
         field_text(e + 4, sizeof name, name);
         uint64_t fits = (length - off - ISCSI_ST_ENTRY_HEAD) / ISCSI_ST_ADDRESS_SIZE;
@@ -395,7 +379,7 @@ int get_all_sessions(node *lhba, int aw_port_number, unsigned int domainid, unsi
 {
     GET_ALL_SESSION_ID_PARAMS query;
     std::memset(&query, 0, sizeof query);
-    put32(query.data, 0x40 | 0x80);
+    put_le32(query.data, 0x40 | 0x80);
     uint16_t len = 0;
     VEXO_status_t st = ioctl_get_activesessionidbuffersize(aw_port_number, &query, &len, domainid, phba_port);
     if (!ok(st) || len == 0) {
@@ -417,7 +401,7 @@ int get_all_sessions(node *lhba, int aw_port_number, unsigned int domainid, unsi
     char work[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE];
     char(*area)[VEXO_VALUE_SIZE] = params ? params : work;
     for (uint32_t i = 0; i < count && result == 0; ++i) {
-        int32_t handle = static_cast<int32_t>(le32(list + kIdListHead + 4 * static_cast<size_t>(i)));
+        int32_t handle = static_cast<int32_t>(le32_at(list + kIdListHead + 4 * static_cast<size_t>(i)));
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:session_handle = %d\n", __func__, handle);
         GET_A_SESSION_PARAMS *p = VEXO_get_session_params(handle, aw_port_number, domainid, phba_port);
         if (!p) {
@@ -474,7 +458,7 @@ int VEXO_check_for_duplicate_session(node *target, int aw_port_number, unsigned 
         std::snprintf(qualifier, sizeof qualifier, "%02x%02x", rec[kSessIsid + 4], rec[kSessIsid + 5]);
         for (uint16_t j = 0; j < connection_records(rec); ++j) {
             const uint8_t *ci = connection_record(rec, j);
-            int32_t ch = static_cast<int32_t>(le32(ci + kConnHandle));
+            int32_t ch = static_cast<int32_t>(le32_at(ci + kConnHandle));
             node *match = nullptr;
             for (node *c = get_first_instance(s, "Connection"); c; c = next_instance(c)) {
                 node_handle *chd = handle_of(c);
@@ -543,21 +527,21 @@ int VEXO_get_tgt_persistent_val(node *lhba, const char *target_name, char *text)
         vexo_set_fixed_status(VEXO_STATUS_INSUFFICIENT_MEMORY);
         return 1;
     }
-    put32(buf, 0x40 | 0x80);
+    put_le32(buf, 0x40 | 0x80);
     if (!ok(ioctl_get_activesessionid(aw_port_number, reinterpret_cast<GET_ALL_SESSION_ID_PARAMS *>(buf),
                                       ISCSI_TARGET_ID_BUFFER, domainid, phba_port))) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:pGetASessionParams is NULL.\n", __func__);
         vexo_dfree(buf);
         return 1;
     }
-    uint32_t count = le32(buf);
+    uint32_t count = le32_at(buf);
     const uint32_t fits = (ISCSI_TARGET_ID_BUFFER - kIdListHead) / 4;
     if (count > fits)
         count = fits;
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "sessioncount = %d\n", static_cast<int>(count));
     int result = 0;
     for (uint32_t i = 0; i < count; ++i) {
-        int32_t handle = static_cast<int32_t>(le32(buf + kIdListHead + 4 * static_cast<size_t>(i)));
+        int32_t handle = static_cast<int32_t>(le32_at(buf + kIdListHead + 4 * static_cast<size_t>(i)));
         GET_A_SESSION_PARAMS *p = VEXO_get_session_params(handle, aw_port_number, domainid, phba_port);
         if (!p) {
             pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:pGetASessionParams is NULL.\n", __func__);
@@ -569,7 +553,7 @@ int VEXO_get_tgt_persistent_val(node *lhba, const char *target_name, char *text)
         bool match = strcasecmp(name, target_name) == 0;
         if (match)
             std::snprintf(text, kPersistentText, "%s",
-                          (le32(p->data + kSessFlags) & kNotPersistent) ? "False" : "True");
+                          (le32_at(p->data + kSessFlags) & kNotPersistent) ? "False" : "True");
         vexo_dfree(p);
         if (match)
             break;
@@ -611,15 +595,15 @@ int get_all_targets(node *lhba, int aw_port_number, unsigned int domainid, unsig
         vexo_set_fixed_status(VEXO_STATUS_INSUFFICIENT_MEMORY);
         return 1;
     }
-    put32(ids, st == VEXO_STATUS_DEST_HOST_UNREACHABLE ? 0u : static_cast<uint32_t>(perform_discovery));
-    put32(ids + 4, 0x02 | 0x04 | 0x08);
+    put_le32(ids, st == VEXO_STATUS_DEST_HOST_UNREACHABLE ? 0u : static_cast<uint32_t>(perform_discovery));
+    put_le32(ids + 4, 0x02 | 0x04 | 0x08);
     if (!ok(ioctl_get_all_tgt_id(aw_port_number, reinterpret_cast<GET_ALL_DISCOVERED_TARGET_ID_PARAMS *>(ids),
                                  ISCSI_TARGET_ID_BUFFER, domainid, phba_port))) {
         vexo_dfree(ids);
         vexo_set_fixed_status(VEXO_STATUS_GET_TARGET_ID_FAILED);
         return 1;
     }
-    uint32_t count = le32(ids);
+    uint32_t count = le32_at(ids);
     const uint32_t fits = (ISCSI_TARGET_ID_BUFFER - 4) / 8;
     if (count > fits)
         count = fits;
@@ -629,10 +613,10 @@ int get_all_targets(node *lhba, int aw_port_number, unsigned int domainid, unsig
     char work[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE];
     char(*area)[VEXO_VALUE_SIZE] = params ? params : work;
     for (uint32_t i = 0; i < count && result == 0; ++i) {
-        uint32_t id = le32(ids + 4 + 8 * static_cast<size_t>(i));
+        uint32_t id = le32_at(ids + 4 + 8 * static_cast<size_t>(i));
         REPORT_A_TARGET_PARAMS q;
         std::memset(&q, 0, sizeof q);
-        put32(q.data, id);
+        put_le32(q.data, id);
         uint16_t len = 0;
         st = ioctl_get_a_target_size(aw_port_number, &q, &len, domainid, phba_port);
         // A record shorter than its fixed part cannot be read either.
@@ -647,7 +631,7 @@ int get_all_targets(node *lhba, int aw_port_number, unsigned int domainid, unsig
             result = 1;
             break;
         }
-        put32(rec, id);
+        put_le32(rec, id);
         if (!ok(ioctl_get_a_target(aw_port_number, reinterpret_cast<REPORT_A_TARGET_PARAMS *>(rec), len, domainid,
                                    phba_port))) {
             vexo_dfree(rec);
@@ -707,7 +691,7 @@ int get_all_isns(node *iscsi_function, int aw_port_number, unsigned int domainid
         vexo_set_fixed_status(VEXO_STATUS_GET_DISCOVERY_FAILED);
         return st;
     }
-    if (le32(dp.data + kIsnsSrvCount) == 0) {
+    if (le32_at(dp.data + kIsnsSrvCount) == 0) {
         if (context)
             purge_nodes_within(context, "iSNSServer");
         return 0;
@@ -716,7 +700,7 @@ int get_all_isns(node *iscsi_function, int aw_port_number, unsigned int domainid
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:ip_type = 0x%x\n", __func__, srv[kIpType]);
     char ip[ISCSI_IP_ADDRESS_TEXT] = "", port[VEXO_VALUE_SIZE];
     ipaddr_to_string(srv + kIpBytes, ip, srv[kIpType]);
-    std::snprintf(port, sizeof port, "%d", le16(srv + kIsnsTcpPort));
+    std::snprintf(port, sizeof port, "%d", le16_at(srv + kIsnsTcpPort));
     node *isns = subgroup(iscsi_function, "iSNS");
     if (!isns)
         return 1;
@@ -758,7 +742,7 @@ int BuildTargetInfoList(const void *parsed_data, size_t length, node *lhba, node
     if (family == AW_TYPE_UNREADABLE)
         return 1;
     const uint8_t *data = static_cast<const uint8_t *>(parsed_data);
-    uint32_t count = le32(data);
+    uint32_t count = le32_at(data);
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:targetcount returned from f/w = %d\n", __func__,
            static_cast<int>(count));
     int limit = (family == AW_TYPE_AW2 || family == AW_TYPE_AW3) ? 128 : -1;

@@ -5,6 +5,7 @@
 #include <strings.h>
 
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/iscsi_tcpip.h"
 #include "mgmt/aw/vexo-backend/vexo_convert.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"
@@ -19,14 +20,6 @@ const uint32_t kIfInfoSize = 1296;
 const uint32_t kActionAdd = 1;
 const uint32_t kActionRemove = 2;
 const uint16_t kGatewaySize = sizeof(IP_ADDRESS_FORMAT);
-
-void put32(uint8_t *p, uint32_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
 
 node *adapter_above(node *n)
 {
@@ -396,10 +389,10 @@ VEXO_status_t do_AutoAssignEnable(node *context, node *, char[VEXO_MAX_PARAMS][V
     // "Auto" and "DHCP" ask for the same automatic assignment.
     CONFIGURE_STATELESS_IP_ADDR_PARAMS_IN req;
     std::memset(&req, 0, sizeof req);
-    put32(req.data, static_cast<uint32_t>(ifh));
-    put32(req.data + 4, IP_TYPE_V6_AUTO);
-    put32(req.data + 8, 1);
-    put32(req.data + 12, 1);
+    put_le32(req.data, static_cast<uint32_t>(ifh));
+    put_le32(req.data + 4, IP_TYPE_V6_AUTO);
+    put_le32(req.data + 8, 1);
+    put_le32(req.data + 12, 1);
     if (ioctl_config_dhcp(aw, &req, domain, port) != VEXO_STATUS_SUCCESS) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to AutoAssignEnabled\n", __func__);
         // The static settings come back; the transport's status stays.
@@ -429,8 +422,8 @@ VEXO_status_t do_AutoAssignDisable(node *context, node *, char[VEXO_MAX_PARAMS][
         return VEXO_STATUS_FAILURE;
     RELEASE_STATELESS_IP_ADDR_PARAMS_IN req;
     std::memset(&req, 0, sizeof req);
-    put32(req.data, static_cast<uint32_t>(h->interface_handle));
-    put32(req.data + 4, IP_TYPE_V6_AUTO);
+    put_le32(req.data, static_cast<uint32_t>(h->interface_handle));
+    put_le32(req.data + 4, IP_TYPE_V6_AUTO);
     if (ioctl_release_dhcp(h->aw_port_number, &req, get_domain_id(context), get_phba_port_number(context)) !=
         VEXO_STATUS_SUCCESS) {
         vexo_set_fixed_status(VEXO_STATUS_CANNOT_DISABLE_DHCP);

@@ -10,6 +10,7 @@
 #include "mgmt/aw/vexo-backend/backend_iscsi_region.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
 #include "mgmt/aw/vexo-backend/boot_targets.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/iscsi_logout.h"
 #include "mgmt/aw/vexo-backend/iscsi_luns.h"
 #include "mgmt/aw/vexo-backend/iscsi_objects.h"
@@ -35,29 +36,6 @@ const int kQualifierCount = 0x10000;
 // Qualifier of the next discovery login; shared by all adapters for the
 // life of the library.
 uint16_t discovery_isid_counter = 0;
-
-void put16(uint8_t *p, uint32_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void put32(uint8_t *p, uint32_t v)
-{
-    put16(p, v);
-    put16(p + 2, v >> 16);
-}
-
-uint16_t get16(const uint8_t *p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-uint32_t get32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
 
 node *child_group(node *parent, const char *name)
 {
@@ -230,7 +208,7 @@ VEXO_status_t target_attempt(node *target, const char *name, int aw_port_number,
 
 bool fill_ip(uint8_t *rec, const char *address)
 {
-    put16(rec, 24);
+    put_le16(rec, 24);
     if (std::strlen(address) < 16) {
         rec[3] = 1;
         return inet_pton(AF_INET, address, rec + 4) == 1;
@@ -362,7 +340,7 @@ int VEXO_esx_login(node *action_node, node *login_options, LOGIN_TARGET_PARAMS *
     char name[VEXO_VALUE_SIZE] = "";
     if (target_type == 1 && !read_value(owner, "TargetISCSIName", name))
         return 1;
-    Portal portal = {params[0], params[1], get16(request->data + LOGIN_REQ_ISID_QUALIFIER)};
+    Portal portal = {params[0], params[1], le16_at(request->data + LOGIN_REQ_ISID_QUALIFIER)};
     int eto = 0;
     int tried[8];
 
@@ -379,9 +357,9 @@ int VEXO_esx_login(node *action_node, node *login_options, LOGIN_TARGET_PARAMS *
                 VEXO_status_t st;
                 if (target_type == 0) {
                     uint8_t *r = request->data;
-                    put32(r + LOGIN_REQ_SESSION_FLAGS,
-                          get32(r + LOGIN_REQ_SESSION_FLAGS) | ISCSI_SESSION_NOT_PERSISTENT | ISCSI_SESSION_DISCOVERY);
-                    put16(r + LOGIN_REQ_ISID_QUALIFIER, discovery_isid_counter++);
+                    put_le32(r + LOGIN_REQ_SESSION_FLAGS, le32_at(r + LOGIN_REQ_SESSION_FLAGS) |
+                                                              ISCSI_SESSION_NOT_PERSISTENT | ISCSI_SESSION_DISCOVERY);
+                    put_le16(r + LOGIN_REQ_ISID_QUALIFIER, discovery_isid_counter++);
                     st = ioctl_login_target(aw_port_number, request, domainid, phba_port);
                     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:status of ioctl_login_target = %d\n", __func__,
                            st);
@@ -424,7 +402,7 @@ int VEXO_esx_login(node *action_node, node *login_options, LOGIN_TARGET_PARAMS *
                 }
                 std::memcpy(request->data, kept, sizeof kept);
                 if (target_type == 1)
-                    put16(request->data + LOGIN_REQ_ISID_QUALIFIER, static_cast<uint32_t>(portal.qualifier));
+                    put_le16(request->data + LOGIN_REQ_ISID_QUALIFIER, static_cast<uint16_t>(portal.qualifier));
             }
     return 1;
 }
@@ -536,19 +514,19 @@ VEXO_status_t do_Login(node *context, node *action_node, char params[VEXO_MAX_PA
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:session_found = %d isidqualifier = %d\n", __func__, isid_found,
            qualifier);
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:isid_qualifier = %d\n", __func__, qualifier);
-    put16(r + LOGIN_REQ_ISID_QUALIFIER, static_cast<uint32_t>(qualifier));
+    put_le16(r + LOGIN_REQ_ISID_QUALIFIER, static_cast<uint16_t>(qualifier));
     if (!fill_ip(r + LOGIN_REQ_IP_ADDRESS, params[0]) || !port_number(params[1], &tcp_port))
         goto out;
-    put16(r + LOGIN_REQ_TCP_PORT, tcp_port);
-    put32(r + LOGIN_REQ_SESSION_FLAGS, ISCSI_SESSION_NOT_PERSISTENT | ISCSI_SESSION_TARGET);
-    put32(r + LOGIN_REQ_EXTENDED_TIMEOUT, 0xFFFFFFFFu);
-    put16(r + LOGIN_REQ_BTL_MAPPING + kBtlOsBus, 0xFFFF);
-    put16(r + LOGIN_REQ_BTL_MAPPING + kBtlOsTarget, 0xFFFF);
+    put_le16(r + LOGIN_REQ_TCP_PORT, tcp_port);
+    put_le32(r + LOGIN_REQ_SESSION_FLAGS, ISCSI_SESSION_NOT_PERSISTENT | ISCSI_SESSION_TARGET);
+    put_le32(r + LOGIN_REQ_EXTENDED_TIMEOUT, 0xFFFFFFFFu);
+    put_le16(r + LOGIN_REQ_BTL_MAPPING + kBtlOsBus, 0xFFFF);
+    put_le16(r + LOGIN_REQ_BTL_MAPPING + kBtlOsTarget, 0xFFFF);
 
     opts = child_group(target, "TargetLoginOptions");
     if (!opts || VEXO_esx_login(action_node, opts, request, params, params[2], isid_found, 1) != 0)
         goto out;
-    if (get32(r + LOGIN_RSP_SESSION_STATUS) & kSessionLoginFailed) {
+    if (le32_at(r + LOGIN_RSP_SESSION_STATUS) & kSessionLoginFailed) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:Session status open failed.\n", __func__);
         goto out;
     }
@@ -559,11 +537,11 @@ VEXO_status_t do_Login(node *context, node *action_node, char params[VEXO_MAX_PA
     {
         MGMT_LOGIN_OPTIONS answer;
         std::memcpy(&answer, r + LOGIN_RSP_LOGIN_OPTIONS, sizeof answer);
-        int session_handle = static_cast<int>(get32(r + LOGIN_RSP_SESSION_HANDLE));
+        int session_handle = static_cast<int>(le32_at(r + LOGIN_RSP_SESSION_HANDLE));
         if (!isid_found) {
             session = setup_session(target, aw_port_number, session_handle, 1, &answer.sess_login_opts, context,
                                     action_node, params, tag);
-            conn = session ? setup_connection(session, static_cast<int>(get32(r + LOGIN_RSP_CONNECTION_HANDLE)),
+            conn = session ? setup_connection(session, static_cast<int>(le32_at(r + LOGIN_RSP_CONNECTION_HANDLE)),
                                               &answer.conn_login_opts, context, action_node, params)
                            : nullptr;
             if (!session || !conn)

@@ -8,6 +8,7 @@
 #include "mgmt/aw/vexo-backend/backend_iscsi_region.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
 #include "mgmt/aw/vexo-backend/boot_targets.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/iscsi_login.h"
 #include "mgmt/aw/vexo-backend/iscsi_luns.h"
 #include "mgmt/aw/vexo-backend/iscsi_objects.h"
@@ -33,18 +34,6 @@ const size_t kBtlOsBus = 14, kBtlOsTarget = 16;
 const size_t kDelPortal = 224, kDelPort = 248, kDelFlags = 250, kDelIsid = 252, kDelInitiator = 256;
 const int kLogoutTries = 3;
 const size_t kRecordFlags = 16; // session_flags in the session record
-
-void put16(uint8_t *p, uint32_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void put32(uint8_t *p, uint32_t v)
-{
-    put16(p, v);
-    put16(p + 2, v >> 16);
-}
 
 void put_text(uint8_t *p, size_t room, const char *s)
 {
@@ -199,20 +188,20 @@ int VEXO_update_target_params(ADD_PERSISTENT_LOGIN_PARAMS *request, node *lhba, 
         return 1;
     }
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "ISID_Qualifier = %d\n", qualifier);
-    put16(r + kIsid, static_cast<uint32_t>(qualifier) & 0xFFFF);
+    put_le16(r + kIsid, static_cast<uint16_t>(static_cast<uint32_t>(qualifier) & 0xFFFF));
 
     uint32_t flags = ISCSI_SESSION_TARGET;
     if (boot_text && strcasecmp(boot_text, "True") == 0)
         flags |= ISCSI_SESSION_BOOT;
-    put32(r + kSessionFlags, flags);
-    put32(r + kEto, eto == 0 ? 0xFFFFFFFFu : static_cast<uint32_t>(eto));
-    put16(r + kBtl + kBtlOsBus, 0xFFFF);
-    put16(r + kBtl + kBtlOsTarget, 0xFFFF);
+    put_le32(r + kSessionFlags, flags);
+    put_le32(r + kEto, eto == 0 ? 0xFFFFFFFFu : static_cast<uint32_t>(eto));
+    put_le16(r + kBtl + kBtlOsBus, 0xFFFF);
+    put_le16(r + kBtl + kBtlOsTarget, 0xFFFF);
 
     uint16_t tcp_port = 0;
     if (!fill_ip(r + kIp, address) || !port_number(port, &tcp_port))
         return 1;
-    put16(r + kPort, tcp_port);
+    put_le16(r + kPort, tcp_port);
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:ipaddress = %s\n", __func__, address);
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "TCPPort = %d\n", tcp_port);
     return 0;
@@ -355,9 +344,9 @@ int delete_persistent(int aw_port_number, unsigned int domainid, unsigned int ph
         uint16_t tcp_port = 0;
         if (!fill_ip(r + kDelPortal, address) || !port_number(port, &tcp_port))
             return 1;
-        put16(r + kDelPort, tcp_port);
-        put16(r + kDelFlags, 0);
-        put32(r + kDelIsid, (static_cast<uint32_t>(qualifier) & 0xFFFF) | 0x80000000u);
+        put_le16(r + kDelPort, tcp_port);
+        put_le16(r + kDelFlags, 0);
+        put_le32(r + kDelIsid, (static_cast<uint32_t>(qualifier) & 0xFFFF) | 0x80000000u);
         put_text(r + kDelInitiator, kNameSize, initiator_name);
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:ipaddr = %s\n", __func__, address);
         VEXO_status_t st = ioctl_del_persistent_target(aw_port_number, &request, 0, phba_port);
@@ -451,7 +440,7 @@ VEXO_status_t do_Logout(node *context, node *action_node, char params[VEXO_MAX_P
     for (int retry = 0; retry < kLogoutTries; ++retry) {
         LOGOUT_TARGET_PARAMS request;
         std::memset(&request, 0, sizeof request);
-        put32(request.data, static_cast<uint32_t>(sh->session_handle));
+        put_le32(request.data, static_cast<uint32_t>(sh->session_handle));
         st = ioctl_logout_target(aw_port_number, &request, domainid, phba_port);
         if (st == VEXO_STATUS_SUCCESS) {
             // An earlier refusal's status does not describe this outcome.

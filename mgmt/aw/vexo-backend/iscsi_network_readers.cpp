@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/linux/driver_queries.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
@@ -41,12 +42,6 @@ namespace
 
 const size_t kNicParamsSize = 52; // the count and room for two ports
 const size_t kFirstPort = 4;      // MGMT_NIC_PORT_INFO of the first port
-
-uint32_t le32_at(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
 
 const char *const kMaxSpeedText[] = {"Unknown", "less than 1Mb", "less than 1Gb", "1Gb", "10Gb", "20Gb", "40Gb"};
 

@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/aw/vexo-backend/nodes_target.h"
@@ -25,17 +26,6 @@ const size_t kNameSize = 224;
 const size_t kConnHandle = 0, kConnStatus = 4, kSrcPort = 8, kDestPort = 10, kDestPortRedirected = 12, kCid = 14,
              kSrcIp = 20, kDestIp = 44, kDestIpRedirected = 68;
 const size_t kIpType = 3, kIpBytes = 4; // inside an IP_ADDRESS_FORMAT
-
-uint16_t le16(const uint8_t *p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-uint32_t le32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
 
 // The next instance of a repeated group, or null at the end of the chain.
 node *next_instance(node *cur)
@@ -351,13 +341,13 @@ int VEXO_update_connection_props(const GET_A_SESSION_PARAMS *session_info, node 
         return 1;
     }
     const uint8_t *rec = session_info->data;
-    uint16_t conn_count = le16(rec + kConnCount);
+    uint16_t conn_count = le16_at(rec + kConnCount);
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:Connection count is:%d\n", __func__, conn_count);
     // The record has room for one connection, whatever the count says.
     uint16_t records = conn_count > 1 ? 1 : conn_count;
     for (uint16_t i = 0; i < records; ++i) {
         const uint8_t *ci = rec + ISCSI_SESSION_CONN_LIST + static_cast<size_t>(i) * ISCSI_CONN_INFO_SIZE;
-        int32_t handle = static_cast<int32_t>(le32(ci + kConnHandle));
+        int32_t handle = static_cast<int32_t>(le32_at(ci + kConnHandle));
         node *conn = get_first_instance(session, "Connection");
         if (!conn)
             return 1;
@@ -375,15 +365,15 @@ int VEXO_update_connection_props(const GET_A_SESSION_PARAMS *session_info, node 
             pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Invalid connection node.\n", __func__);
             return 1;
         }
-        uint32_t cstatus = le32(ci + kConnStatus);
+        uint32_t cstatus = le32_at(ci + kConnStatus);
         char src[ISCSI_IP_ADDRESS_TEXT] = "", dest[ISCSI_IP_ADDRESS_TEXT] = "", redir[ISCSI_IP_ADDRESS_TEXT] = "";
         ipaddr_to_string(ci + kSrcIp + kIpBytes, src, ci[kSrcIp + kIpType]);
         ipaddr_to_string(ci + kDestIp + kIpBytes, dest, ci[kDestIp + kIpType]);
         int r = 0;
-        r |= !ok(set_prop_val(match, "iSCSIConnectionID", "%d", le16(ci + kCid)));
+        r |= !ok(set_prop_val(match, "iSCSIConnectionID", "%d", le16_at(ci + kCid)));
         r |= !ok(set_prop_val(match, "Status", "%s", (cstatus & 0x1) ? "Logged-in" : "Connection closed"));
-        r |= !ok(set_prop_val(match, "SourcePortNumber", "%d", le16(ci + kSrcPort)));
-        r |= !ok(set_prop_val(match, "DestinationPortNumber", "%d", le16(ci + kDestPort)));
+        r |= !ok(set_prop_val(match, "SourcePortNumber", "%d", le16_at(ci + kSrcPort)));
+        r |= !ok(set_prop_val(match, "DestinationPortNumber", "%d", le16_at(ci + kDestPort)));
         r |= !ok(set_prop_val(match, "SourceIPAddress", "%s", src));
         r |= !ok(set_prop_val(match, "DestinationIPAddress", "%s", dest));
         bool redirected = false;
@@ -394,10 +384,10 @@ int VEXO_update_connection_props(const GET_A_SESSION_PARAMS *session_info, node 
         }
         if (redirected) {
             r |= !ok(set_prop_val(match, "RedirectedDestinationIPAddress", "%s", redir));
-            r |= !ok(set_prop_val(match, "RedirectedDestinationPort", "%d", le16(ci + kDestPortRedirected)));
+            r |= !ok(set_prop_val(match, "RedirectedDestinationPort", "%d", le16_at(ci + kDestPortRedirected)));
         } else {
             r |= !ok(set_prop_val(match, "RedirectedDestinationIPAddress", "%s", dest));
-            r |= !ok(set_prop_val(match, "RedirectedDestinationPort", "%d", le16(ci + kDestPort)));
+            r |= !ok(set_prop_val(match, "RedirectedDestinationPort", "%d", le16_at(ci + kDestPort)));
         }
         if (r) {
             pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to set connection related properties.\n", __func__);
@@ -422,16 +412,16 @@ int get_session_attribs(int aw_port_number, unsigned int domainid, unsigned int 
     const uint8_t *rec = p->data;
     int r = VEXO_update_connection_props(p, session);
     const uint8_t *isid = rec + kIsid;
-    r |= !ok(set_prop_val(session, "SessionTSIH", "%d", le16(rec + kTsih)));
+    r |= !ok(set_prop_val(session, "SessionTSIH", "%d", le16_at(rec + kTsih)));
     r |= !ok(set_prop_val(session, "ISIDQualifier", "%02x%02x", isid[4], isid[5]));
     r |= !ok(set_prop_val(session, "ISID", "%02x%02x%02x%02x%02x%02x", isid[0], isid[1], isid[2], isid[3], isid[4],
                           isid[5]));
-    r |= !ok(set_prop_val(session, "SessionStatus", "%s", session_status_text(le32(rec + kStatus))));
+    r |= !ok(set_prop_val(session, "SessionStatus", "%s", session_status_text(le32_at(rec + kStatus))));
     const char *iname = reinterpret_cast<const char *>(rec + kInitiatorName);
     r |= !ok(set_prop_val(session, "SessionInitiatorName", "%.*s", static_cast<int>(strnlen(iname, kNameSize)),
                           iname));
     if (domainid == 0)
-        r |= !ok(set_prop_val(session, "Persistent", "%s", (le32(rec + kFlags) & 0x0001) ? "False" : "True"));
+        r |= !ok(set_prop_val(session, "Persistent", "%s", (le32_at(rec + kFlags) & 0x0001) ? "False" : "True"));
     vexo_dfree(p);
     return r;
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/iscsi_tcpip.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/aw/vexo-backend/nodes_iscsi.h"
@@ -52,20 +53,6 @@ static_assert(kTableHead + ARP_TABLE_MAX_ENTRIES * kArpEntrySize == ARP_TABLE_RE
 static_assert(ROUTE_TABLE_MAX_ENTRIES <= ROUTETABLEENTRY_MAX_INSTANCES, "every route fits the mirror");
 
 const char *const kRouteProps[3] = {"Destination", "SubnetMask", "Gateway"};
-
-uint32_t le32_at(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-
-void put_le32(uint8_t *p, uint32_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
 
 void dotted(const uint8_t *a, char out[kDottedSize])
 {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/iscsi_objects.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"
@@ -25,26 +26,9 @@ const size_t kBatchBuffer = ISCSI_SSN_ATTR_BATCH * ISCSI_SSN_ATTR_SLOT;
 static_assert(kBatchBuffer >= kAttrHead + ISCSI_SSN_ATTR_BATCH * kAttrEntry, "a batch answer fits its buffer");
 static_assert(kBatchBuffer <= UINT16_MAX, "a batch travels in one command");
 
-uint16_t le16(const uint8_t *p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-uint32_t le32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-
 uint64_t le64(const uint8_t *p)
 {
-    return static_cast<uint64_t>(le32(p)) | static_cast<uint64_t>(le32(p + 4)) << 32;
-}
-
-void put32(uint8_t *p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
+    return static_cast<uint64_t>(le32_at(p)) | static_cast<uint64_t>(le32_at(p + 4)) << 32;
 }
 
 int d(uint32_t v)
@@ -98,14 +82,14 @@ int write_session_stats(node *stats, const uint8_t *e)
     field_text(e + 40, 32, alias);
     int r = 0;
     r |= failed(set_prop_val(stats, "SessionTargetAlias", "%s", alias));
-    r |= failed(set_prop_val(stats, "SessionDirection", "%d", d(le32(e + 4))));
+    r |= failed(set_prop_val(stats, "SessionDirection", "%d", d(le32_at(e + 4))));
     // Counters are unsigned 32-bit on both word sizes.
-    r |= failed(set_prop_val(stats, "CmdPdus", "%lu", static_cast<unsigned long>(le32(e + 72))));
-    r |= failed(set_prop_val(stats, "RspPdus", "%lu", static_cast<unsigned long>(le32(e + 76))));
+    r |= failed(set_prop_val(stats, "CmdPdus", "%lu", static_cast<unsigned long>(le32_at(e + 72))));
+    r |= failed(set_prop_val(stats, "RspPdus", "%lu", static_cast<unsigned long>(le32_at(e + 76))));
     r |= failed(set_prop_val(stats, "TxDataOctetsHigh", "%llu", static_cast<unsigned long long>(le64(e + 80))));
     r |= failed(set_prop_val(stats, "RxDataOctetsHigh", "%llu", static_cast<unsigned long long>(le64(e + 88))));
-    r |= failed(set_prop_val(stats, "CxnTimeoutErrors", "%d", d(le32(e + 100))));
-    r |= failed(set_prop_val(stats, "DigestErrors", "%d", d(le32(e + 96))));
+    r |= failed(set_prop_val(stats, "CxnTimeoutErrors", "%d", d(le32_at(e + 100))));
+    r |= failed(set_prop_val(stats, "DigestErrors", "%d", d(le32_at(e + 96))));
     return r;
 }
 
@@ -146,15 +130,15 @@ int get_NodeAttr_Params(int aw_port_number, unsigned int domainid, unsigned int 
     }
     const uint8_t *b = rec->data;
     // Signed fields, shown as the hexadecimal of their 32-bit extension.
-    cache(stats, "NodeRoles", "%x", static_cast<unsigned int>(static_cast<int16_t>(le16(b + kNodeRoles))));
-    cache(stats, "PortalCount", "%x", static_cast<unsigned int>(static_cast<int16_t>(le16(b + kPortalCount))));
-    cache(stats, "NodeCount", "%d", le32(b));
+    cache(stats, "NodeRoles", "%x", static_cast<unsigned int>(static_cast<int16_t>(le16_at(b + kNodeRoles))));
+    cache(stats, "PortalCount", "%x", static_cast<unsigned int>(static_cast<int16_t>(le16_at(b + kPortalCount))));
+    cache(stats, "NodeCount", "%d", le32_at(b));
     const uint8_t *portal = b + kPortal;
     int r = 0;
-    r |= failed(set_prop_val(stats, "PortRowStatus", "%d", d(le32(portal + 4))));
+    r |= failed(set_prop_val(stats, "PortRowStatus", "%d", d(le32_at(portal + 4))));
     r |= failed(set_prop_val(stats, "PortalRole", "%x", static_cast<unsigned int>(portal[8])));
     r |= failed(set_prop_val(stats, "PortalProtocol", "%x", static_cast<unsigned int>(portal[9])));
-    r |= failed(set_prop_val(stats, "PortalTag", "%d", static_cast<int>(le16(portal + 12))));
+    r |= failed(set_prop_val(stats, "PortalTag", "%d", static_cast<int>(le16_at(portal + 12))));
     vexo_dfree(rec);
     return r;
 }
@@ -181,16 +165,16 @@ int get_intr_stats_Params(int aw_port_number, unsigned int domainid, unsigned in
     const uint8_t *b = rec->data;
     char name[kNameSize + 1];
     field_text(b + kRmtNodeName, kNameSize, name);
-    uint32_t type = le32(b + 16);
+    uint32_t type = le32_at(b + 16);
     int r = 0;
-    r |= failed(set_prop_val(stats, "SessionCount", "%d", d(le32(b + 8))));
-    r |= failed(set_prop_val(stats, "SessionFailureCount", "%d", d(le32(b + 12))));
+    r |= failed(set_prop_val(stats, "SessionCount", "%d", d(le32_at(b + 8))));
+    r |= failed(set_prop_val(stats, "SessionFailureCount", "%d", d(le32_at(b + 12))));
     if (type < sizeof kSessionFailureType / sizeof kSessionFailureType[0])
         r |= failed(set_prop_val(stats, "LastSessionFailureType", "%s", kSessionFailureType[type]));
     r |= failed(set_prop_val(stats, "LastSessionRmtNodeName", "%s", name));
-    r |= failed(set_prop_val(stats, "SessionDigestErrors", "%d", d(le32(b + 244))));
-    r |= failed(set_prop_val(stats, "SessionConnectionTimeout", "%d", d(le32(b + 248))));
-    r |= failed(set_prop_val(stats, "SessionFormatErrors", "%d", d(le32(b + 252))));
+    r |= failed(set_prop_val(stats, "SessionDigestErrors", "%d", d(le32_at(b + 244))));
+    r |= failed(set_prop_val(stats, "SessionConnectionTimeout", "%d", d(le32_at(b + 248))));
+    r |= failed(set_prop_val(stats, "SessionFormatErrors", "%d", d(le32_at(b + 252))));
     vexo_dfree(rec);
     return r;
 }
@@ -218,23 +202,23 @@ int get_login_stats_Params(int aw_port_number, unsigned int domainid, unsigned i
     field_text(b + kTgtFailureName, kNameSize, name);
     char addr[ISCSI_IP_ADDRESS_TEXT] = "";
     ipaddr_to_string(b + kTgtFailureAddr + 4, addr, b[kTgtFailureAddr + 3]);
-    uint32_t type = le32(b + 232);
+    uint32_t type = le32_at(b + 232);
     const uint8_t *n = b + kLoginCounters;
     int r = 0;
-    r |= failed(set_prop_val(stats, "LoginFailures", "%d", d(le32(b + 224))));
-    r |= failed(set_prop_val(stats, "LastFailureTime", "%d", d(le32(b + 228))));
+    r |= failed(set_prop_val(stats, "LoginFailures", "%d", d(le32_at(b + 224))));
+    r |= failed(set_prop_val(stats, "LastFailureTime", "%d", d(le32_at(b + 228))));
     if (type < sizeof kLoginFailureType / sizeof kLoginFailureType[0])
         r |= failed(set_prop_val(stats, "LastFailureType", "%s", kLoginFailureType[type]));
     r |= failed(set_prop_val(stats, "LastTgtFailureName", "%s", name));
     r |= failed(set_prop_val(stats, "LastTgtFailureAddr", "%s", addr));
-    r |= failed(set_prop_val(stats, "LoginAcceptRsps", "%d", d(le32(n))));
-    r |= failed(set_prop_val(stats, "LoginOtherFailRsps", "%d", d(le32(n + 4))));
-    r |= failed(set_prop_val(stats, "LoginRedirectRsps", "%d", d(le32(n + 8))));
-    r |= failed(set_prop_val(stats, "LoginAuthFailRsps", "%d", d(le32(n + 12))));
-    r |= failed(set_prop_val(stats, "LoginAuthFails", "%d", d(le32(n + 16))));
-    r |= failed(set_prop_val(stats, "LoginNegoFails", "%d", d(le32(n + 20))));
-    r |= failed(set_prop_val(stats, "LogoutNormals", "%d", d(le32(n + 24))));
-    r |= failed(set_prop_val(stats, "LogoutOthers", "%d", d(le32(n + 28))));
+    r |= failed(set_prop_val(stats, "LoginAcceptRsps", "%d", d(le32_at(n))));
+    r |= failed(set_prop_val(stats, "LoginOtherFailRsps", "%d", d(le32_at(n + 4))));
+    r |= failed(set_prop_val(stats, "LoginRedirectRsps", "%d", d(le32_at(n + 8))));
+    r |= failed(set_prop_val(stats, "LoginAuthFailRsps", "%d", d(le32_at(n + 12))));
+    r |= failed(set_prop_val(stats, "LoginAuthFails", "%d", d(le32_at(n + 16))));
+    r |= failed(set_prop_val(stats, "LoginNegoFails", "%d", d(le32_at(n + 20))));
+    r |= failed(set_prop_val(stats, "LogoutNormals", "%d", d(le32_at(n + 24))));
+    r |= failed(set_prop_val(stats, "LogoutOthers", "%d", d(le32_at(n + 28))));
     vexo_dfree(rec);
     return r;
 }
@@ -247,7 +231,7 @@ int get_ssnAttr_Params(int aw_port_number, unsigned int domainid, unsigned int p
 
     GET_ALL_SESSION_ID_PARAMS query;
     std::memset(&query, 0, sizeof query);
-    put32(query.data, kActiveSessions);
+    put_le32(query.data, kActiveSessions);
     uint16_t length = 0;
     VEXO_status_t st = ioctl_get_activesessionidbuffersize(aw_port_number, &query, &length, domainid, phba_port);
     if (st != VEXO_STATUS_SUCCESS || length < kListHead) {
@@ -262,7 +246,7 @@ int get_ssnAttr_Params(int aw_port_number, unsigned int domainid, unsigned int p
         vexo_set_fixed_status(VEXO_STATUS_INSUFFICIENT_MEMORY);
         return 1;
     }
-    put32(list, kActiveSessions);
+    put_le32(list, kActiveSessions);
     st = ioctl_get_activesessionid(aw_port_number, reinterpret_cast<GET_ALL_SESSION_ID_PARAMS *>(list), length,
                                    domainid, phba_port);
     if (st != VEXO_STATUS_SUCCESS) {
@@ -273,7 +257,7 @@ int get_ssnAttr_Params(int aw_port_number, unsigned int domainid, unsigned int p
         return 1;
     }
     // The count is the firmware's; the buffer bounds it.
-    uint32_t count = le32(list);
+    uint32_t count = le32_at(list);
     const uint32_t room = static_cast<uint32_t>((length - kListHead) / 4);
     if (count > room)
         count = room;
@@ -291,8 +275,8 @@ int get_ssnAttr_Params(int aw_port_number, unsigned int domainid, unsigned int p
         ++filled;
         if (filled < ISCSI_SSN_ATTR_BATCH && i + 1 < count)
             continue;
-        put32(batch, kSsnAttrMagic);
-        put32(batch + 4, filled);
+        put_le32(batch, kSsnAttrMagic);
+        put_le32(batch + 4, filled);
         st = ioctl_get_SsnAttr_params(aw_port_number, reinterpret_cast<GET_SESSION_ATTRIBUTES_PARAMS *>(batch),
                                       static_cast<uint16_t>(kBatchBuffer), domainid, phba_port);
         if (st != VEXO_STATUS_SUCCESS) {
@@ -312,13 +296,13 @@ int get_ssnAttr_Params(int aw_port_number, unsigned int domainid, unsigned int p
         }
         // Entries the firmware reports, bounded by the handles asked for and
         // by the buffer.
-        uint32_t answered = le32(batch + 4);
+        uint32_t answered = le32_at(batch + 4);
         if (answered > filled)
             answered = filled;
         const uint8_t *match = nullptr;
         for (uint32_t e = 0; e < answered && !match; ++e) {
             const uint8_t *entry = batch + kAttrHead + kAttrEntry * e;
-            if (le32(entry) == static_cast<uint32_t>(h->session_handle))
+            if (le32_at(entry) == static_cast<uint32_t>(h->session_handle))
                 match = entry;
         }
         if (match) {

@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/aw/vexo-backend/vexo_convert.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"
@@ -20,14 +21,6 @@ const uint32_t kIfInfoSize = 1296;
 const uint32_t kActionAdd = 1;
 const uint32_t kActionRemove = 2;
 const uint32_t kVlanNone = 0xFFFF;
-
-void put32(uint8_t *p, uint32_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
 
 bool is_group(const node *n)
 {
@@ -118,7 +111,7 @@ VEXO_status_t send_gateway(int aw_port_number, unsigned int domainid, unsigned i
 {
     MODIFY_DEFAULT_ROUTE_PARAMS_IN req;
     std::memset(&req, 0, sizeof req);
-    put32(req.data, action);
+    put_le32(req.data, action);
     IP_ADDRESS_FORMAT gw;
     std::memset(&gw, 0, sizeof gw);
     gw.SizeOfStructure = size_of_structure;
@@ -133,7 +126,7 @@ VEXO_status_t read_gateway(int aw_port_number, unsigned int domainid, unsigned i
 {
     GET_DEFAULT_ROUTE_PARAMS req;
     std::memset(&req, 0, sizeof req);
-    put32(req.data, ip_type);
+    put_le32(req.data, ip_type);
     VEXO_status_t st = ioctl_get_default_gateway(aw_port_number, &req, domainid, phba_port);
     if (st == VEXO_STATUS_SUCCESS)
         std::memcpy(out, req.data, sizeof *out);
@@ -470,10 +463,10 @@ VEXO_status_t do_DHCPEnable(node *context, node *, char[VEXO_MAX_PARAMS][VEXO_VA
     }
     CONFIGURE_STATELESS_IP_ADDR_PARAMS_IN req;
     std::memset(&req, 0, sizeof req);
-    put32(req.data, static_cast<uint32_t>(ifh));
-    put32(req.data + 4, IP_TYPE_DHCP);
-    put32(req.data + 8, 1);
-    put32(req.data + 12, 1);
+    put_le32(req.data, static_cast<uint32_t>(ifh));
+    put_le32(req.data + 4, IP_TYPE_DHCP);
+    put_le32(req.data + 8, 1);
+    put_le32(req.data + 12, 1);
     if (ioctl_config_dhcp(aw, &req, domain, port) != VEXO_STATUS_SUCCESS) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s: ioctl_config_dhcp failed\n", __func__);
         // The static settings come back; the transport's status stays.
@@ -507,8 +500,8 @@ VEXO_status_t do_DHCPDisable(node *context, node *, char[VEXO_MAX_PARAMS][VEXO_V
         return VEXO_STATUS_FAILURE;
     RELEASE_STATELESS_IP_ADDR_PARAMS_IN req;
     std::memset(&req, 0, sizeof req);
-    put32(req.data, static_cast<uint32_t>(h->interface_handle));
-    put32(req.data + 4, IP_TYPE_DHCP);
+    put_le32(req.data, static_cast<uint32_t>(h->interface_handle));
+    put_le32(req.data + 4, IP_TYPE_DHCP);
     if (ioctl_release_dhcp(h->aw_port_number, &req, domain, port) != VEXO_STATUS_SUCCESS) {
         vexo_set_fixed_status(VEXO_STATUS_CANNOT_DISABLE_DHCP);
         return VEXO_STATUS_FAILURE;
@@ -530,8 +523,8 @@ VEXO_status_t set_vlan(node *context, uint32_t word)
     unsigned int domain = get_domain_id(context), port = get_phba_port_number(context);
     VLAN_SET_PARAMS_IN req;
     std::memset(&req, 0, sizeof req);
-    put32(req.data, static_cast<uint32_t>(h->interface_handle));
-    put32(req.data + 4, word);
+    put_le32(req.data, static_cast<uint32_t>(h->interface_handle));
+    put_le32(req.data + 4, word);
     if (ioctl_set_vlan_params(h->aw_port_number, &req, domain, port) != VEXO_STATUS_SUCCESS) {
         vexo_set_fixed_status(VEXO_STATUS_CANNOT_SET_VLAN);
         return VEXO_STATUS_FAILURE;

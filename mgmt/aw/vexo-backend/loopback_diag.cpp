@@ -10,6 +10,7 @@
 
 #include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/function_enum.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
@@ -40,18 +41,6 @@ const size_t kDmaBuffer = 4096;
 const char *const kResultProperties[] = {"TotalTestCycles",   "TotalCompleteCycles", "TotalErrorCycles",
                                          "SendErrorCount",    "ReceiveErrorCount",   "DataMiscompareCount",
                                          "TotalCompleteCount"};
-
-uint32_t le32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-
-void put32(uint8_t *p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 void put64(uint8_t *p, uint64_t v)
 {
@@ -226,7 +215,7 @@ VEXO_status_t check_phy_loopback(const LoopbackPort &lp)
         vexo_set_fixed_status(VEXO_STATUS_CNTR_ATTRIBS_FAILED);
         return status;
     }
-    uint32_t functionalities = le32(reinterpret_cast<const uint8_t *>(&attrs) + kFunctionalitiesAt);
+    uint32_t functionalities = le32_at(reinterpret_cast<const uint8_t *>(&attrs) + kFunctionalitiesAt);
     if (!(functionalities & kPhyLoopbackFunctionality)) {
         vexo_set_fixed_status(VEXO_STATUS_PHYLOOPBACK_NOT_SUPPORTED);
         return VEXO_STATUS_FAILURE;
@@ -407,12 +396,12 @@ VEXO_status_t do_NetworkLoopBackTest(node *context, node *, char params[VEXO_MAX
     }
     IOCTL_LOWLEVEL_LOOPBACK_TEST_PARAMS rec;
     std::memset(&rec, 0, sizeof rec);
-    put32(rec.data + 0, static_cast<uint32_t>(type));
-    put32(rec.data + 4, static_cast<uint32_t>(loops));
+    put_le32(rec.data + 0, static_cast<uint32_t>(type));
+    put_le32(rec.data + 4, static_cast<uint32_t>(loops));
     put64(rec.data + 8, pattern);
-    put32(rec.data + 16, static_cast<uint32_t>(lp.src));
-    put32(rec.data + 20, static_cast<uint32_t>(lp.dest));
-    put32(rec.data + 24, static_cast<uint32_t>(bytes));
+    put_le32(rec.data + 16, static_cast<uint32_t>(lp.src));
+    put_le32(rec.data + 20, static_cast<uint32_t>(lp.dest));
+    put_le32(rec.data + 24, static_cast<uint32_t>(bytes));
     static_assert(sizeof rec.data == kTestSize, "loopback test record");
     vexo_last_status_code = VEXO_STATUS_SUCCESS;
     VEXO_status_t status = ioctl_loop_back_test(lp.port_number, &rec, lp.domain, lp.phba_port, lp.driver);
@@ -428,14 +417,14 @@ VEXO_status_t do_NetworkLoopBackTest(node *context, node *, char params[VEXO_MAX
         reset_results(lp.diagnostics);
         return VEXO_STATUS_FAILURE;
     }
-    uint32_t test_status = le32(rec.data + 0);
+    uint32_t test_status = le32_at(rec.data + 0);
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s: loopback test status = %u\n", __func__, test_status);
     if (VEXO_check_loop_back_status(test_status) != 0)
         return VEXO_STATUS_FAILURE;
     int l = static_cast<int>(loops);
-    int send_errors = l - static_cast<int>(le32(rec.data + 4));
-    int receive_errors = l - static_cast<int>(le32(rec.data + 8));
-    int ticks = static_cast<int>(le32(rec.data + 16));
+    int send_errors = l - static_cast<int>(le32_at(rec.data + 4));
+    int receive_errors = l - static_cast<int>(le32_at(rec.data + 8));
+    int ticks = static_cast<int>(le32_at(rec.data + 16));
     return set_results(lp.diagnostics, l, send_errors, receive_errors, ticks) != 0 ? VEXO_STATUS_FAILURE
                                                                                   : VEXO_STATUS_SUCCESS;
 }
@@ -478,7 +467,7 @@ VEXO_status_t do_HostToDDRDMATest(node *context, node *, char params[VEXO_MAX_PA
     for (size_t i = 0; i < count; i += 8)
         put64(b + kDmaSendAt + i, pattern);
     put64(b + kDmaPatternAt, pattern);
-    put32(b + kDmaCountAt, static_cast<uint32_t>(count));
+    put_le32(b + kDmaCountAt, static_cast<uint32_t>(count));
     int port = get_port_number(function);
     int chip = instance_number(adapter);
     int send_errors = 0, receive_errors = 0;
@@ -496,7 +485,7 @@ VEXO_status_t do_HostToDDRDMATest(node *context, node *, char params[VEXO_MAX_PA
         }
         if (std::memcmp(b + kDmaRecvAt, b + kDmaSendAt, count) != 0)
             ++receive_errors;
-        if (le32(b + kDmaSendErrorAt) != 0)
+        if (le32_at(b + kDmaSendErrorAt) != 0)
             ++send_errors;
     }
     gettimeofday(&end, nullptr);
@@ -518,8 +507,8 @@ VEXO_status_t do_DumpTransceiverData(node *context, node *, char params[VEXO_MAX
     unsigned int phba_port = get_phba_port_number(context);
     VEXO_IOCTL_COMMON_READ_TRANSRECEIVER_DATA_PARAMS rec;
     std::memset(&rec, 0, sizeof rec);
-    put32(rec.data + 0, strcasecmp(params[0], "A0") == 0 ? 0xA0 : 0xA2);
-    put32(rec.data + 4, phba_port & 0x3F);
+    put_le32(rec.data + 0, strcasecmp(params[0], "A0") == 0 ? 0xA0 : 0xA2);
+    put_le32(rec.data + 4, phba_port & 0x3F);
     int driver = get_port_bitmap(instance_number(adapter), static_cast<int>(phba_port));
     VEXO_status_t status =
         ioctl_varrow_read_trans_recv(get_port_number(context), &rec, get_domain_id(context), phba_port, driver);
@@ -535,7 +524,7 @@ VEXO_status_t do_DumpTransceiverData(node *context, node *, char params[VEXO_MAX
     }
     uint32_t words[64];
     for (int i = 0; i < 64; ++i)
-        words[i] = le32(rec.data + 8 + 4 * i);
+        words[i] = le32_at(rec.data + 8 + 4 * i);
     char text[VEXO_LAST_STATUS_SIZE];
     transceiver_dump_text(words, text, sizeof text);
     vexo_set_last_status(VEXO_STATUS_DUMP_TRANS_RECV_DATA, text);

@@ -11,6 +11,7 @@
 #include "mgmt/aw/vexo-backend/aw_config_resources.h"
 #include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/function_attribs.h"
 #include "mgmt/aw/vexo-backend/iscsi_network_readers.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
@@ -223,12 +224,6 @@ const size_t kObjectNameSize = 104;
 const size_t kWriteDataAt = 112;
 const uint8_t kTlvNicMac = 0x20;
 const uint8_t kTlvFcoeMac = 0x22;
-
-uint32_t le32_at(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
 
 // Region lengths from the adapter are bounded by the copy that was read.
 bool region_name(char *out, int port, int partition)

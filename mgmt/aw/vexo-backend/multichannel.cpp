@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/aw/vexo-backend/port_discovery.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
@@ -38,14 +39,6 @@ const ChannelFields *fields_of(int type)
         if (f.type == type)
             return &f;
     return nullptr;
-}
-
-void put32(uint8_t *p, uint32_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
 }
 
 bool is_property(const node *p)
@@ -367,8 +360,8 @@ extern "C" int VEXO_set_mchannel_params(node *adapter, node *channel, node *prop
             word0 |= RESC_DESC_VLAN_VALID;
             reinterpret_cast<SLI4_RESC_DESC_NIC *>(d)->vlan_id = static_cast<uint16_t>(vlan);
         }
-        put32(d, word0);
-        put32(d + f->link, link);
+        put_le32(d, word0);
+        put_le32(d + f->link, link);
         result = profile_send_write(adapter, req, VEXO_SET_PROFILE_ONE_DESC_SIZE, phba_port);
     }
     vexo_dfree(req);

@@ -9,6 +9,7 @@
 
 #include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/function_attribs.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
@@ -51,20 +52,6 @@ const uint32_t HSW_FWD_MASK = 0x7u;
 const uint32_t HSW_FWD_VEPA = 3;
 const uint32_t HSW_FWD_VEB = 2;
 const size_t HSW_SET_CONFIG_WORD = 4;
-
-uint32_t le32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-
-void put_le32(uint8_t *p, uint32_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
 
 bool named(const node *property, const char *name)
 {
@@ -125,7 +112,7 @@ bool rom_boot_state(node *function, int family, const IOCTL_COMMON_GET_BOOT_CONF
         vexo_set_fixed_status(VEXO_STATUS_GET_BOOT_CONFIG);
         return false;
     }
-    const uint32_t rom_bits = le32(map.data + 32);
+    const uint32_t rom_bits = le32_at(map.data + 32);
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:expansion_ROM_enabled = %d\n", caller, static_cast<int>(rom_bits));
     const uint32_t bit = static_cast<uint32_t>(fn) & ((family == AW_TYPE_AW2 || family == AW_TYPE_AW3) ? 7u : 255u);
     if ((ULShr(rom_bits, bit) & 1u) == 0) {
@@ -384,7 +371,7 @@ VEXO_status_t handle_VEPAState(node *property, char *value, int type)
         }
         if (st != VEXO_STATUS_SUCCESS)
             return VEXO_STATUS_FAILURE;
-        const uint32_t fwd = (le32(hsw.data) >> HSW_FWD_SHIFT) & HSW_FWD_MASK;
+        const uint32_t fwd = (le32_at(hsw.data) >> HSW_FWD_SHIFT) & HSW_FWD_MASK;
         set_prop_val(function, kVepa, "%s", fwd == HSW_FWD_VEPA ? "Enabled" : "Disabled");
         answer_cached(property, value);
         return VEXO_STATUS_SUCCESS;

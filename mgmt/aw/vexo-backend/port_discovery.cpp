@@ -7,6 +7,7 @@
 #include "mgmt/aw/vexo-backend/adapter_startup.h"
 #include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/dcbx_features.h"
 #include "mgmt/aw/vexo-backend/function_enum.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
@@ -69,11 +70,6 @@ const ChannelLayout kLayouts[] = {
 };
 const size_t kRdmaNeeded = 8;
 const size_t kPcieNeeded = kPcieState + 1;
-
-uint16_t rd16(const uint8_t *p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
 
 const ChannelLayout *layout_of(int type)
 {
@@ -185,7 +181,7 @@ int port_apply_name(node *port, const uint8_t *names, unsigned count, unsigned p
 
 int port_apply_interface_type(node *port, bool answered, const GET_PHY_DETAILS_PARAMS *answer)
 {
-    unsigned type = answer ? rd16(answer->data + kPhyInterfaceType) : ~0u;
+    unsigned type = answer ? le16_at(answer->data + kPhyInterfaceType) : ~0u;
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:interface type = %d\n", "VEXO_update_interfacetype",
            static_cast<int>(type));
     if (answered && type < sizeof kInterfaceTypes / sizeof kInterfaceTypes[0]) {
@@ -198,10 +194,10 @@ int port_apply_interface_type(node *port, bool answered, const GET_PHY_DETAILS_P
 
 int port_apply_speeds(node *port, const GET_PHY_DETAILS_PARAMS *answer)
 {
-    if (rd16(answer->data + kPhyExtended) != PHY_DETAILS_SPEEDS_VALID)
+    if (le16_at(answer->data + kPhyExtended) != PHY_DETAILS_SPEEDS_VALID)
         return set_prop_val(port, "ANSpeedsSupported", "N/A") | set_prop_val(port, "ForceSpeedsSupported", "N/A");
-    uint16_t auto_mask = rd16(answer->data + kPhyAutoSpeeds);
-    uint16_t fixed_mask = rd16(answer->data + kPhyFixedSpeeds);
+    uint16_t auto_mask = le16_at(answer->data + kPhyAutoSpeeds);
+    uint16_t fixed_mask = le16_at(answer->data + kPhyFixedSpeeds);
     char list[VEXO_VALUE_SIZE];
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:auto_speeds_supported = %d\n", "VEXO_update_speed_props", auto_mask);
     port_speed_list(auto_mask, list);
@@ -233,7 +229,7 @@ int port_apply_app_tlvs(node *settings, const DCBX_GET_DCBX_CFG_PARAMS *answer, 
         const uint8_t *app = answer->data + kDcbxApps + k * kDcbxAppSize;
         if (app[3] != 1)
             continue;
-        unsigned protocol = rd16(app);
+        unsigned protocol = le16_at(app);
         unsigned selector = app[2];
         uint32_t oui = static_cast<uint32_t>(app[4]) | static_cast<uint32_t>(app[5]) << 8 |
                        static_cast<uint32_t>(app[6]) << 16 | static_cast<uint32_t>(app[7]) << 24;
@@ -440,7 +436,7 @@ extern "C" int VEXO_initialize_channels(int pf_type, char *pf_num, node *channel
     set_prop_val(ch, "LogicalLinkState", "%s", (desc[layout->lld] & 0x2) ? "Disabled" : "Enabled");
     set_prop_val(ch, "MACAddress", "%02x-%02x-%02x-%02x-%02x-%02x", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
     if (layout->vlan >= 0)
-        set_prop_val(ch, "LPVID", "%d", rd16(desc + layout->vlan));
+        set_prop_val(ch, "LPVID", "%d", le16_at(desc + layout->vlan));
     else
         set_prop_val(ch, "LPVID", "N/A");
     set_prop_val(ch, "MinBandWidth", "%d", static_cast<int>(bw_min));

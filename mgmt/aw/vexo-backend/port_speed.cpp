@@ -7,6 +7,7 @@
 
 #include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/function_enum.h"
 #include "mgmt/aw/vexo-backend/iscsi_network_readers.h"
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
@@ -34,17 +35,6 @@ const uint8_t kNoActivePort = 15;
 const size_t kFcoeWwpnAt = 348;
 const size_t kFcoeLinkWord = 52;
 const size_t kFcoeBwMax = 60;
-
-uint16_t le16(const uint8_t *p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-void put16(uint8_t *p, uint16_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
 
 // The refusal of a read inside a virtual function.
 VEXO_status_t refuse_on_vf(char *value)
@@ -402,8 +392,8 @@ VEXO_status_t handle_get_link_speed_properties(node *property, char *value, int)
                                             set_prop_val(r.port, "ConfiguredSpeed", "%s", kNotAvailable) |
                                             set_prop_val(r.port, "DACCableLength", "%s", kNotAvailable));
     } else {
-        const unsigned code = le16(rec.data);
-        result = set_prop_val(r.port, "DACCableLength", "%d", static_cast<int>(le16(rec.data + 2)));
+        const unsigned code = le16_at(rec.data);
+        result = set_prop_val(r.port, "DACCableLength", "%d", static_cast<int>(le16_at(rec.data + 2)));
         const char *speed = configured_speed_text(code);
         if (speed)
             result = static_cast<VEXO_status_t>(result | set_prop_val(r.port, "ConfiguredSpeed", "%s", speed));
@@ -471,7 +461,7 @@ extern "C" int get_portspeed(node *group, int port_number, unsigned int domain, 
         else
             share_text(speed, text);
     } else {
-        const uint32_t u = le16(link.data + kLinkQosSpeed);
+        const uint32_t u = le16_at(link.data + kLinkQosSpeed);
         if (u != 0)
             share_text(u * 10, text);
         else
@@ -685,9 +675,9 @@ VEXO_status_t do_SetPortSpeed(node *context, node *action, char params[VEXO_MAX_
     rec.data[0] = static_cast<uint8_t>(r.phba_port);
     rec.data[1] = static_cast<uint8_t>(r.phba_port);
     const SpeedRow *row = speed_row(mode, speed);
-    put16(rec.data + 2, static_cast<uint16_t>(row ? row->speed : 0));
+    put_le16(rec.data + 2, static_cast<uint16_t>(row ? row->speed : 0));
     if (sfp_plus || std::strcmp(iftype, "QSFP_TYPE") == 0)
-        put16(rec.data + 4, cable_length(dac));
+        put_le16(rec.data + 4, cable_length(dac));
     VEXO_status_t st = ioctl_set_port_speed(r.aw_port_number, &rec, r.domain, r.phba_port, r.driver);
     if (st == VEXO_STATUS_SUCCESS)
         return VEXO_STATUS_SUCCESS;

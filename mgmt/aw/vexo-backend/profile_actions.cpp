@@ -9,6 +9,7 @@
 
 #include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/mac_addresses.h"
 #include "mgmt/aw/vexo-backend/profile_config.h"
 #include "mgmt/aw/vexo-backend/profile_tree.h"
@@ -67,18 +68,6 @@ bool id_number(const char *text, uint32_t *out)
     return true;
 }
 
-void put_word(uint8_t *data, uint32_t word)
-{
-    for (int i = 0; i < 4; ++i)
-        data[i] = static_cast<uint8_t>(word >> (8 * i));
-}
-
-uint32_t get_word(const uint8_t *data)
-{
-    return static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
-           static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
-}
-
 // The configured ports follow the firmware's new configured state.
 bool rebuild_configured(node *adapter, node *configured)
 {
@@ -100,7 +89,7 @@ VEXO_status_t send_active_profile(node *adapter, node *action_node, uint32_t wor
         return VEXO_STATUS_FAILURE;
     SET_ACTIVE_PROFILE_PARAMS rec;
     std::memset(&rec, 0, sizeof rec);
-    put_word(rec.data, word);
+    put_le32(rec.data, word);
     VEXO_status_t status = ioctl_set_active_profile(c.port, &rec, c.domain, c.phba_port, c.chip);
     if (status != VEXO_STATUS_SUCCESS) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:ioctl_set_active_profile failed with status = %d\n", __func__,
@@ -136,7 +125,7 @@ VEXO_status_t set_link(node *context, node *action_node, const char *id)
     }
     SET_RECONFIG_LINK_ID_PARAMS rec;
     std::memset(&rec, 0, sizeof rec);
-    put_word(rec.data, word);
+    put_le32(rec.data, word);
     VEXO_status_t status = ioctl_set_link_reconfig(c.port, &rec, c.domain, c.phba_port, c.chip);
     if (status != VEXO_STATUS_SUCCESS) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:ioctl_set_link_reconfig failed with status = %d\n", __func__,
@@ -192,7 +181,7 @@ VEXO_status_t handle_ari(node *property, char *value, ari_field field)
             vexo_set_fixed_status(VEXO_STATUS_GET_ARI_FAILED);
             return VEXO_STATUS_FAILURE;
         } else {
-            uint32_t word = get_word(rec.data);
+            uint32_t word = le32_at(rec.data);
             switch (field) {
             case ARI_IPL_MAX:
                 set_prop_val(group, name, "%d", static_cast<int>((word >> ARI_MAX_PF_SHIFT) & 0xFF));
@@ -359,7 +348,7 @@ VEXO_status_t do_SetMaxFunctionNumber(node *context, node *action_node, char par
         return VEXO_STATUS_FAILURE;
     SET_ARI_SETTINGS rec;
     std::memset(&rec, 0, sizeof rec);
-    put_word(rec.data, word);
+    put_le32(rec.data, word);
     VEXO_status_t status = ioctl_set_ari_settings(c.port, &rec, c.domain, c.phba_port, get_the_protocol(c.chip));
     if (status != VEXO_STATUS_SUCCESS) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:ioctl_set_ari_settings failed with status = %d\n", __func__,

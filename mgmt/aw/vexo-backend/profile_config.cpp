@@ -5,13 +5,13 @@
 
 #include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"
 #include "mgmt/vexo/core/debug.h"
 
 uint32_t resc_desc_word(const uint8_t *desc, size_t offset)
 {
-    return static_cast<uint32_t>(desc[offset]) | static_cast<uint32_t>(desc[offset + 1]) << 8 |
-           static_cast<uint32_t>(desc[offset + 2]) << 16 | static_cast<uint32_t>(desc[offset + 3]) << 24;
+    return le32_at(desc + offset);
 }
 
 void profile_walk_start(profile_walk *w, const GET_PROFILE_CONFIG_PARAMS *answer, size_t size)

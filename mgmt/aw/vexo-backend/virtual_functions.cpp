@@ -11,6 +11,7 @@
 
 #include "mgmt/aw/vexo-backend/backend.h"
 #include "mgmt/aw/vexo-backend/backend_util.h"
+#include "mgmt/aw/vexo-backend/byte_order.h"
 #include "mgmt/aw/vexo-backend/function_attribs.h"
 #include "mgmt/aw/vexo-backend/iscsi_network_readers.h"
 #include "mgmt/aw/vexo-backend/linux/driver_queries.h"
@@ -30,12 +31,6 @@ const int kMaxVlan = 4094;
 const int kMinRate = 1;
 const int kMaxRate = 10000;
 const size_t kMaxIfName = 15; // the kernel's interface names
-
-uint32_t le32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
 
 bool named(const node *n, const char *name)
 {
@@ -376,7 +371,7 @@ extern "C" int get_vnic_name(int aw_port_number, unsigned int domainid, unsigned
         vexo_set_fixed_status(VEXO_STATUS_GET_VNIC_NAME_FAILED);
         return 1;
     }
-    if (le32(&record.data[0]) == 1) {
+    if (le32_at(&record.data[0]) == 1) {
         const char *name = reinterpret_cast<const char *>(&record.data[4]);
         set_prop_val(vnic, "vNICEnabled", "%s", "true");
         set_prop_val(vnic, "vNICName", "%.*s", static_cast<int>(strnlen(name, 12)), name);
@@ -400,9 +395,9 @@ extern "C" int get_vnic_stats(int aw_port_number, unsigned int domainid, unsigne
         return 1;
     }
     char vlan[16], min[16], max[16];
-    std::snprintf(vlan, sizeof vlan, "%d", static_cast<int32_t>(le32(&record.data[4])));
-    std::snprintf(min, sizeof min, "%d", static_cast<int32_t>(le32(&record.data[12])));
-    std::snprintf(max, sizeof max, "%d", static_cast<int32_t>(le32(&record.data[16])));
+    std::snprintf(vlan, sizeof vlan, "%d", static_cast<int32_t>(le32_at(&record.data[4])));
+    std::snprintf(min, sizeof min, "%d", static_cast<int32_t>(le32_at(&record.data[12])));
+    std::snprintf(max, sizeof max, "%d", static_cast<int32_t>(le32_at(&record.data[16])));
     store_texts(vnic, vlan, min, max);
     return 0;
 }
