@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "mal/mal_core.h"
+#include "mal/mal_ops_util.h"
 #include "mal/mal_readers.h"
 
 static_assert(sizeof(MAL_LldpProperties) == 24, "LLDP record layout");
@@ -13,6 +14,15 @@ static_assert(sizeof(MAL_PGProperties) == 2 * (8 * 8 + 5 * 4), "PG record layout
 static_assert(sizeof(MAL_QCNProperties) == 15 * 4, "QCN record layout");
 static_assert(sizeof(MAL_AppTlvProperties) == 2 * (3 * 4 + 15 * 16), "application TLV record layout");
 static_assert(sizeof(MAL_AppTlv) == 12, "application TLV layout");
+
+using mal_ops::clear;
+using mal_ops::find;
+using mal_ops::find_path;
+using mal_ops::leave_out;
+using mal_ops::put_text;
+using mal_ops::read_int;
+using mal_ops::run;
+using mal_ops::write_text;
 
 namespace
 {
@@ -24,15 +34,6 @@ struct FlagWrite {
     const char *on;
     const char *off;
 };
-
-RM_STATUS write_text(node_tag_t group, const char *name, const char *text)
-{
-    node_tag_t prop = 0;
-    RM_STATUS r = MAL_get_node_tag(group, name, &prop, MAL_NODE_PROPERTY);
-    if (r != RM_STATUS_OK)
-        return r;
-    return MAL_set_property_val(group, prop, text, static_cast<int>(std::strlen(text)));
-}
 
 RM_STATUS write_flags(node_tag_t group, const FlagWrite *flags, int count)
 {
@@ -46,33 +47,6 @@ RM_STATUS write_flags(node_tag_t group, const FlagWrite *flags, int count)
             return r;
     }
     return RM_STATUS_OK;
-}
-
-// Looks up the groups of `path` one below the other, starting at `from`.
-RM_STATUS find_group(node_tag_t from, const char *const *path, int depth, node_tag_t *out)
-{
-    node_tag_t at = from;
-    for (int i = 0; i < depth; ++i) {
-        node_tag_t next = 0;
-        RM_STATUS r = MAL_get_node_tag(at, path[i], &next, MAL_NODE_GROUP);
-        if (r != RM_STATUS_OK)
-            return r;
-        at = next;
-    }
-    *out = at;
-    return RM_STATUS_OK;
-}
-
-RM_STATUS find2(node_tag_t from, const char *a, const char *b, node_tag_t *out)
-{
-    const char *path[] = {a, b};
-    return find_group(from, path, 2, out);
-}
-
-RM_STATUS find3(node_tag_t from, const char *a, const char *b, const char *c, node_tag_t *out)
-{
-    const char *path[] = {a, b, c};
-    return find_group(from, path, 3, out);
 }
 
 // The member `base`<index> of a repeated group.
@@ -89,12 +63,6 @@ RM_STATUS read_hex(node_tag_t group, const char *name, int32_t *dest)
     return MAL_GetHexProperties(group, 1, &d);
 }
 
-RM_STATUS read_int(node_tag_t group, const char *name, int32_t *dest)
-{
-    MAL_PropertyDesc d = {name, dest, 0};
-    return MAL_GetIntProperties(group, 1, &d);
-}
-
 bool has_property(node_tag_t group, const char *name)
 {
     node_tag_t prop = 0;
@@ -106,20 +74,18 @@ bool has_property(node_tag_t group, const char *name)
 RM_STATUS run_action(node_tag_t group, const char *name, const char *const *values, int count, int pass_through)
 {
     node_tag_t action = 0;
-    RM_STATUS r = MAL_get_node_tag(group, name, &action, MAL_NODE_ACTION);
+    RM_STATUS r = find(group, name, MAL_NODE_ACTION, &action);
     if (r != RM_STATUS_OK)
         return r;
     MAL_ActionParams params;
-    std::memset(params, 0, sizeof(MAL_ActionParams));
+    clear(params);
     for (int i = 0; i < count; ++i) {
         if (values[i])
-            std::snprintf(params[i], VEXO_VALUE_SIZE, "%s", values[i]);
+            put_text(params, i, values[i]);
         else
-            params[i][0] = static_cast<char>(0xFF);
+            leave_out(params, i);
     }
-    node_tag_t new_tags[VEXO_MAX_NEW_TAGS];
-    std::memset(new_tags, 0, sizeof new_tags);
-    return static_cast<RM_STATUS>(MAL_do_action(group, action, params, new_tags, pass_through));
+    return static_cast<RM_STATUS>(run(group, action, params, pass_through));
 }
 
 RM_STATUS read_pg_entries(node_tag_t group, MAL_PGEntry *entries)
@@ -161,7 +127,7 @@ RM_STATUS read_tlv_entry(node_tag_t tlv, MAL_AppTlvEntry *e)
 
 RM_STATUS admin_tlv_group(node_tag_t port, node_tag_t *out)
 {
-    return find3(port, "DCBX", "ApplicationTLVGroups", "AdministratorTLVSetting", out);
+    return find_path(port, {"DCBX", "ApplicationTLVGroups", "AdministratorTLVSetting"}, out);
 }
 
 } // namespace
@@ -171,7 +137,7 @@ RM_STATUS MAL_GetLldpProperties(node_tag_t port, MAL_LldpProperties *props)
     if (!props)
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     node_tag_t group = 0;
-    RM_STATUS r = find2(port, "LLDP", "LocalConfiguration", &group);
+    RM_STATUS r = find_path(port, {"LLDP", "LocalConfiguration"}, &group);
     if (r != RM_STATUS_OK)
         return r;
     const MAL_PropertyDesc table[] = {
@@ -190,7 +156,7 @@ RM_STATUS MAL_SetLldpProperties(node_tag_t port, const MAL_LldpProperties *props
     if (!props)
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     node_tag_t group = 0;
-    RM_STATUS r = find2(port, "LLDP", "LocalConfiguration", &group);
+    RM_STATUS r = find_path(port, {"LLDP", "LocalConfiguration"}, &group);
     if (r != RM_STATUS_OK)
         return r;
     const FlagWrite flags[] = {
@@ -209,7 +175,7 @@ RM_STATUS MAL_GetDcbxPortVars(node_tag_t port, MAL_DcbxPortVars *vars)
     if (!vars)
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     node_tag_t group = 0;
-    RM_STATUS r = find2(port, "DCBX", "DCBXPortVars", &group);
+    RM_STATUS r = find_path(port, {"DCBX", "DCBXPortVars"}, &group);
     if (r != RM_STATUS_OK)
         return r;
     const MAL_PropertyDesc numbers[] = {
@@ -231,7 +197,7 @@ RM_STATUS MAL_SetDcbxPortVars(node_tag_t port, const MAL_DcbxPortVars *vars)
     if (!vars)
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     node_tag_t group = 0;
-    RM_STATUS r = find2(port, "DCBX", "DCBXPortVars", &group);
+    RM_STATUS r = find_path(port, {"DCBX", "DCBXPortVars"}, &group);
     if (r != RM_STATUS_OK)
         return r;
     const FlagWrite flags[] = {
@@ -246,9 +212,9 @@ RM_STATUS MAL_GetTags_PFC(node_tag_t port, node_tag_t *admin, node_tag_t *oper)
     if (!admin || !oper)
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     node_tag_t a = 0, o = 0;
-    RM_STATUS r = find3(port, "DCBX", "PFC", "AdministratorPFCSetting", &a);
+    RM_STATUS r = find_path(port, {"DCBX", "PFC", "AdministratorPFCSetting"}, &a);
     if (r == RM_STATUS_OK)
-        r = find3(port, "DCBX", "PFC", "OperationalPFCSettings", &o);
+        r = find_path(port, {"DCBX", "PFC", "OperationalPFCSettings"}, &o);
     if (r != RM_STATUS_OK)
         return r;
     *admin = a;
@@ -315,9 +281,9 @@ RM_STATUS MAL_GetTags_PGSettings(node_tag_t port, node_tag_t *admin, node_tag_t 
     if (!admin || !oper)
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     node_tag_t a = 0, o = 0;
-    RM_STATUS r = find3(port, "DCBX", "PriorityGroups", "AdministratorPGSetting", &a);
+    RM_STATUS r = find_path(port, {"DCBX", "PriorityGroups", "AdministratorPGSetting"}, &a);
     if (r == RM_STATUS_OK)
-        r = find3(port, "DCBX", "PriorityGroups", "OperationalPGSettings", &o);
+        r = find_path(port, {"DCBX", "PriorityGroups", "OperationalPGSettings"}, &o);
     if (r != RM_STATUS_OK)
         return r;
     *admin = a;
@@ -433,11 +399,11 @@ RM_STATUS MAL_GetTags_QCN(node_tag_t port, node_tag_t *admin, node_tag_t *oper, 
     if (!admin || !oper || !peer)
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     node_tag_t a = 0, o = 0, p = 0;
-    RM_STATUS r = find3(port, "DCBX", "QCN", "AdministratorQCNSetting", &a);
+    RM_STATUS r = find_path(port, {"DCBX", "QCN", "AdministratorQCNSetting"}, &a);
     if (r == RM_STATUS_OK)
-        r = find3(port, "DCBX", "QCN", "OperationalQCNSettings", &o);
+        r = find_path(port, {"DCBX", "QCN", "OperationalQCNSettings"}, &o);
     if (r == RM_STATUS_OK)
-        r = find3(port, "DCBX", "QCN", "PeerQCNSetting", &p);
+        r = find_path(port, {"DCBX", "QCN", "PeerQCNSetting"}, &p);
     if (r != RM_STATUS_OK)
         return r;
     *admin = a;
@@ -510,7 +476,7 @@ RM_STATUS MAL_GetAppTlvProperties(node_tag_t port, MAL_AppTlvProperties *props)
     if (!props)
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     node_tag_t groups = 0, admin = 0, oper = 0;
-    RM_STATUS r = find2(port, "DCBX", "ApplicationTLVGroups", &groups);
+    RM_STATUS r = find_path(port, {"DCBX", "ApplicationTLVGroups"}, &groups);
     if (r == RM_STATUS_OK)
         r = MAL_get_node_tag(groups, "AdministratorTLVSetting", &admin, MAL_NODE_GROUP);
     if (r != RM_STATUS_OK)

@@ -6,7 +6,11 @@
 #include <strings.h>
 
 #include "mal/mal_core.h"
+#include "mal/mal_ops_util.h"
 #include "mgmt/vexo/core/vexo_status.h"
+
+using mal_ops::child_group;
+using mal_ops::find;
 
 namespace
 {
@@ -74,16 +78,10 @@ bool same(const char *field, size_t size, const char *word)
     return strnlen(field, size) == n && strncasecmp(field, word, n) == 0;
 }
 
-RM_STATUS lookup(node_tag_t parent, const char *name, int type, node_tag_t *tag)
-{
-    *tag = VEXO_NO_TAG;
-    return MAL_get_node_tag(parent, name, tag, type);
-}
-
 RM_STATUS write_value(node_tag_t group, const char *name, const char *value, size_t size = MAL_VALUE_SIZE)
 {
     node_tag_t tag;
-    RM_STATUS r = lookup(group, name, MAL_NODE_PROPERTY, &tag);
+    RM_STATUS r = find(group, name, MAL_NODE_PROPERTY, &tag);
     if (r != RM_STATUS_OK)
         return r;
     char text[MAL_VALUE_SIZE];
@@ -106,16 +104,11 @@ int32_t run(node_tag_t group, node_tag_t action, Block *b, bool pass_through, VE
 int32_t run_named(node_tag_t group, const char *name, Block *b, VEXO_status_t *code = nullptr)
 {
     node_tag_t action;
-    RM_STATUS r = lookup(group, name, MAL_NODE_ACTION, &action);
+    RM_STATUS r = find(group, name, MAL_NODE_ACTION, &action);
     if (r != RM_STATUS_OK)
         return r;
     VEXO_status_t local;
     return run(group, action, b, false, code ? code : &local);
-}
-
-RM_STATUS child(node_tag_t parent, const char *name, node_tag_t *group)
-{
-    return lookup(parent, name, MAL_NODE_GROUP, group);
 }
 
 // Runs `action` of the child `group_name` with slot 0 the instance number
@@ -124,7 +117,7 @@ int32_t delete_member(node_tag_t parent, const char *group_name, const char *bas
                       const char *action)
 {
     node_tag_t group;
-    RM_STATUS r = child(parent, group_name, &group);
+    RM_STATUS r = child_group(parent, group_name, &group);
     if (r != RM_STATUS_OK)
         return r;
     int instance = 0;
@@ -141,7 +134,7 @@ RM_STATUS write_login_options(node_tag_t owner, const char *group_name, const MA
     if (!rec)
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     node_tag_t group;
-    RM_STATUS r = child(owner, group_name, &group);
+    RM_STATUS r = child_group(owner, group_name, &group);
     if (r != RM_STATUS_OK)
         return r;
     const struct {
@@ -158,7 +151,7 @@ RM_STATUS write_login_options(node_tag_t owner, const char *group_name, const MA
         if (empty(o.value))
             continue;
         node_tag_t tag;
-        if ((r = lookup(group, o.name, MAL_NODE_PROPERTY, &tag)) != RM_STATUS_OK)
+        if ((r = find(group, o.name, MAL_NODE_PROPERTY, &tag)) != RM_STATUS_OK)
             return RM_STATUS_ERROR_MANAGEMENT_LIBRARY;
         char text[MAL_VALUE_SIZE];
         put_text(&text, 0, o.value, o.size);
@@ -175,8 +168,8 @@ RM_STATUS change_authentication(node_tag_t owner, const char *group_name, const 
     if (!rec)
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     node_tag_t options, auth;
-    RM_STATUS r = child(owner, group_name, &options);
-    if (r != RM_STATUS_OK || (r = child(options, "Authentication", &auth)) != RM_STATUS_OK)
+    RM_STATUS r = child_group(owner, group_name, &options);
+    if (r != RM_STATUS_OK || (r = child_group(options, "Authentication", &auth)) != RM_STATUS_OK)
         return r;
     if (empty(rec->AuthenticationMethod))
         return RM_STATUS_ERROR_INVALID_VALUE;
@@ -225,7 +218,7 @@ RM_STATUS MAL_SetiSCSILogicalProperties(node_tag_t logical_hba, const MAL_iSCSIL
     if (!rec)
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     node_tag_t names;
-    RM_STATUS r = child(logical_hba, "InitiatoriSCSIName", &names);
+    RM_STATUS r = child_group(logical_hba, "InitiatoriSCSIName", &names);
     if (r != RM_STATUS_OK)
         return r;
     if ((r = write_value(names, "InitiatorAlias", rec->InitiatorAlias, sizeof rec->InitiatorAlias)) != RM_STATUS_OK)
@@ -248,8 +241,8 @@ RM_STATUS MAL_SetiSCSIAuthOptions(node_tag_t logical_hba, const MAL_Authenticati
 int32_t MAL_Set_DiscoverBootTargetThruDHCP(node_tag_t logical_hba, int flag)
 {
     node_tag_t discovery, tag;
-    RM_STATUS r = child(logical_hba, "Discovery", &discovery);
-    if (r != RM_STATUS_OK || (r = lookup(discovery, "DiscoverBootTargetThruDHCP", MAL_NODE_PROPERTY, &tag)))
+    RM_STATUS r = child_group(logical_hba, "Discovery", &discovery);
+    if (r != RM_STATUS_OK || (r = find(discovery, "DiscoverBootTargetThruDHCP", MAL_NODE_PROPERTY, &tag)))
         return r;
     const char *value = flag == 1 ? "Enabled" : "Disabled";
     if (MAL_set_property_val(discovery, tag, value, static_cast<int>(std::strlen(value))) == RM_STATUS_OK)
@@ -320,8 +313,8 @@ RM_STATUS MAL_AddSendTargetPortal(node_tag_t logical_hba, const MAL_PortalEntry 
     if (!rec)
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     node_tag_t discovery, action;
-    RM_STATUS r = child(logical_hba, "Discovery", &discovery);
-    if (r != RM_STATUS_OK || (r = lookup(discovery, "AddSendTargetPortal", MAL_NODE_ACTION, &action)))
+    RM_STATUS r = child_group(logical_hba, "Discovery", &discovery);
+    if (r != RM_STATUS_OK || (r = find(discovery, "AddSendTargetPortal", MAL_NODE_ACTION, &action)))
         return r;
     Block b;
     clear(&b, false);
@@ -361,7 +354,7 @@ RM_STATUS MAL_DiscoverTargets(node_tag_t portal)
 RM_STATUS MAL_RefreshTargets(node_tag_t logical_hba)
 {
     node_tag_t discovery;
-    RM_STATUS r = child(logical_hba, "Discovery", &discovery);
+    RM_STATUS r = child_group(logical_hba, "Discovery", &discovery);
     if (r != RM_STATUS_OK)
         return r;
     Block b;
@@ -375,7 +368,7 @@ int32_t MAL_AddTarget(node_tag_t logical_hba, MAL_TargetEntry *rec)
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     rec->Tag = 0;
     node_tag_t action;
-    RM_STATUS r = lookup(logical_hba, "AddTarget", MAL_NODE_ACTION, &action);
+    RM_STATUS r = find(logical_hba, "AddTarget", MAL_NODE_ACTION, &action);
     if (r != RM_STATUS_OK)
         return r;
     Block b;
@@ -405,7 +398,7 @@ int32_t MAL_DelTarget(node_tag_t logical_hba, node_tag_t target)
     if (r != RM_STATUS_OK)
         return r;
     node_tag_t action;
-    if ((r = lookup(logical_hba, "DeleteTarget", MAL_NODE_ACTION, &action)) != RM_STATUS_OK)
+    if ((r = find(logical_hba, "DeleteTarget", MAL_NODE_ACTION, &action)) != RM_STATUS_OK)
         return r;
     Block b;
     clear(&b, false);
@@ -457,7 +450,7 @@ RM_STATUS MAL_TargetLogin(node_tag_t target, const MAL_TargetLoginParams *params
     put_text(b.params, 5, priority_of(entry->BootTargetPriority, sizeof entry->BootTargetPriority), 10);
 
     node_tag_t action;
-    RM_STATUS r = lookup(target, "Login", MAL_NODE_ACTION, &action);
+    RM_STATUS r = find(target, "Login", MAL_NODE_ACTION, &action);
     if (r != RM_STATUS_OK)
         return r;
     VEXO_status_t code = VEXO_STATUS_SUCCESS;
@@ -496,7 +489,7 @@ RM_STATUS MAL_RescanLuns(node_tag_t target)
 RM_STATUS MAL_SetiSNSState(node_tag_t iscsi, int flag)
 {
     node_tag_t isns;
-    RM_STATUS r = child(iscsi, "iSNS", &isns);
+    RM_STATUS r = child_group(iscsi, "iSNS", &isns);
     if (r != RM_STATUS_OK)
         return r;
     if (flag != 0 && flag != 1)
@@ -509,8 +502,8 @@ RM_STATUS MAL_AddiSNSServer(node_tag_t iscsi, const MAL_iSNSServer *server)
     if (!server)
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     node_tag_t isns, action;
-    RM_STATUS r = child(iscsi, "iSNS", &isns);
-    if (r != RM_STATUS_OK || (r = lookup(isns, "ConfigureiSNSServer", MAL_NODE_ACTION, &action)))
+    RM_STATUS r = child_group(iscsi, "iSNS", &isns);
+    if (r != RM_STATUS_OK || (r = find(isns, "ConfigureiSNSServer", MAL_NODE_ACTION, &action)))
         return r;
     if ((!isNewIpAddress(server->IPAddress) && !isNewIpv6Address(server->IPv6Address.address)) ||
         server->PortNumber == -1)
@@ -534,7 +527,7 @@ RM_STATUS MAL_DeleteiSNSServer(node_tag_t iscsi, node_tag_t server)
 RM_STATUS MAL_DiscoveriSNSServers(node_tag_t iscsi)
 {
     node_tag_t isns;
-    RM_STATUS r = child(iscsi, "iSNS", &isns);
+    RM_STATUS r = child_group(iscsi, "iSNS", &isns);
     if (r != RM_STATUS_OK)
         return r;
     Block b;

@@ -4,7 +4,10 @@
 #include <cstring>
 
 #include "mal/mal_core.h"
+#include "mal/mal_ops_util.h"
 #include "mal/mal_readers.h"
+
+using mal_ops::child_group;
 
 namespace
 {
@@ -15,12 +18,6 @@ namespace
 
 // Longest child name MAL_GetGroup_LoginOptions forms.
 const size_t kLoginOptionsName = 34;
-
-RM_STATUS child_group(node_tag_t parent, const char *name, node_tag_t *child)
-{
-    *child = VEXO_NO_TAG;
-    return MAL_get_node_tag(parent, name, child, MAL_NODE_GROUP);
-}
 
 // An address read by its text: IPv4 into `ipv4`, else IPv6 into `ipv6` and
 // its text; bit 0 of `flags` tells which. Stored only when the read

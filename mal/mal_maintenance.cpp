@@ -4,8 +4,12 @@
 #include <cstring>
 
 #include "mal/mal_core.h"
+#include "mal/mal_ops_util.h"
 #include "mal/mal_readers.h"
 #include "mgmt/vexo/core/vexo_status.h"
+
+using mal_ops::leave_out;
+using mal_ops::put_text;
 
 namespace
 {
@@ -111,18 +115,6 @@ RM_STATUS MAL_SetFFVName(node_tag_t adapter, const char *name)
 
 namespace
 {
-
-// A text for a parameter slot: cut to the slot and terminated.
-void put_text(MAL_ActionParams params, int slot, const char *text)
-{
-    std::snprintf(params[slot], VEXO_VALUE_SIZE, "%s", text ? text : "");
-}
-
-// Marks a parameter slot as not given.
-void leave_out(MAL_ActionParams params, int slot)
-{
-    params[slot][0] = static_cast<char>(0xFF);
-}
 
 // The port's BaseT10G group.
 RM_STATUS baset_group(node_tag_t port, node_tag_t *group)

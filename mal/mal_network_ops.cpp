@@ -5,25 +5,18 @@
 #include <strings.h>
 
 #include "mal/mal_core.h"
+#include "mal/mal_ops_util.h"
 #include "mal/mal_readers.h"
 #include "mgmt/vexo/core/vexo_status.h"
+
+using mal_ops::find;
+using mal_ops::put_text;
+using mal_ops::write_text;
 
 namespace
 {
 
 #define COUNT(table) static_cast<int>(sizeof(table) / sizeof((table)[0]))
-
-RM_STATUS lookup(node_tag_t parent, const char *name, int type, node_tag_t *tag)
-{
-    *tag = VEXO_NO_TAG;
-    return MAL_get_node_tag(parent, name, tag, type);
-}
-
-// A text for a parameter slot: cut to the slot and terminated.
-void put_text(MAL_ActionParams params, int slot, const char *text)
-{
-    std::snprintf(params[slot], VEXO_VALUE_SIZE, "%s", text ? text : "");
-}
 
 const char *yes_no(int32_t flag) { return flag ? "Yes" : "No"; }
 
@@ -33,7 +26,7 @@ const char *yes_no(int32_t flag) { return flag ? "Yes" : "No"; }
 RM_STATUS run_action(node_tag_t group, const char *name, MAL_ActionParams params)
 {
     node_tag_t action;
-    RM_STATUS r = lookup(group, name, MAL_NODE_ACTION, &action);
+    RM_STATUS r = find(group, name, MAL_NODE_ACTION, &action);
     if (r != RM_STATUS_OK)
         return r;
     if (MAL_do_action(group, action, params, nullptr, 0) == RM_STATUS_OK)
@@ -47,19 +40,10 @@ RM_STATUS run_action(node_tag_t group, const char *name, MAL_ActionParams params
 RM_STATUS group_action(node_tag_t from, const char *group_name, const char *action, MAL_ActionParams params)
 {
     node_tag_t group;
-    RM_STATUS r = lookup(from, group_name, MAL_NODE_GROUP, &group);
+    RM_STATUS r = find(from, group_name, MAL_NODE_GROUP, &group);
     if (r != RM_STATUS_OK)
         return r;
     return run_action(group, action, params);
-}
-
-RM_STATUS write_value(node_tag_t group, const char *name, const char *value)
-{
-    node_tag_t tag;
-    RM_STATUS r = lookup(group, name, MAL_NODE_PROPERTY, &tag);
-    if (r != RM_STATUS_OK)
-        return r;
-    return MAL_set_property_val(group, tag, value, static_cast<int>(strnlen(value, MAL_VALUE_SIZE - 1)));
 }
 
 RM_STATUS write_mac(node_tag_t group, const char *name, const uint8_t mac[6])
@@ -67,7 +51,7 @@ RM_STATUS write_mac(node_tag_t group, const char *name, const uint8_t mac[6])
     char text[18];
     std::snprintf(text, sizeof text, "%02x-%02x-%02x-%02x-%02x-%02x", mac[0], mac[1], mac[2], mac[3], mac[4],
                   mac[5]);
-    return write_value(group, name, text);
+    return write_text(group, name, text);
 }
 
 // The number of comma-separated entries of a mode list.
@@ -87,7 +71,7 @@ RM_STATUS read_mode(node_tag_t module, int index, MAL_ExtFatMode *mode)
     char name[MAL_INSTANCE_NAME_SIZE];
     std::snprintf(name, sizeof name, "ExtFATMode%d", index);
     node_tag_t group;
-    RM_STATUS r = lookup(module, name, MAL_NODE_GROUP, &group);
+    RM_STATUS r = find(module, name, MAL_NODE_GROUP, &group);
     if (r != RM_STATUS_OK)
         return r;
     const MAL_PropertyDesc text[] = {{"Mode", mode->Mode, sizeof mode->Mode}};
@@ -110,11 +94,11 @@ RM_STATUS find_mode_group(node_tag_t module, const char *mode, node_tag_t *out)
     static const char *const names[] = {"ExtFATMode0", "ExtFATMode1"};
     for (const char *name : names) {
         node_tag_t group;
-        if (lookup(module, name, MAL_NODE_GROUP, &group) != RM_STATUS_OK)
+        if (find(module, name, MAL_NODE_GROUP, &group) != RM_STATUS_OK)
             continue;
         char value[MAL_VALUE_SIZE] = "";
         node_tag_t prop;
-        if (lookup(group, "Mode", MAL_NODE_PROPERTY, &prop) != RM_STATUS_OK)
+        if (find(group, "Mode", MAL_NODE_PROPERTY, &prop) != RM_STATUS_OK)
             continue;
         RM_STATUS r = MAL_get_property_val(group, prop, value, MAL_VALUE_SIZE);
         if (r == RM_STATUS_ERROR_ADAPTER_BUSY)
@@ -157,7 +141,7 @@ RM_STATUS MAL_SetVolatileMACAddress(node_tag_t nic, const uint8_t mac[6])
     if (!isNewMacAddress(mac))
         return RM_STATUS_ERROR_INVALID_MAC_ADDRESS;
     node_tag_t group;
-    RM_STATUS r = lookup(nic, "NetworkBootConfiguration", MAL_NODE_GROUP, &group);
+    RM_STATUS r = find(nic, "NetworkBootConfiguration", MAL_NODE_GROUP, &group);
     if (r != RM_STATUS_OK)
         return r;
     return write_mac(group, "VolatileMACAddress", mac);
@@ -184,7 +168,7 @@ RM_STATUS MAL_SetTxThrottle(node_tag_t port, int32_t value)
 {
     char text[16];
     std::snprintf(text, sizeof text, "%d", value);
-    return write_value(port, "TxThrottle", text);
+    return write_text(port, "TxThrottle", text);
 }
 
 RM_STATUS MAL_GetVNTagState(node_tag_t group, int32_t *enabled)
@@ -205,7 +189,7 @@ RM_STATUS MAL_SetVNTagState(node_tag_t group, int32_t enable)
     RM_STATUS r = MAL_GetVNTagState(group, &before);
     if (r != RM_STATUS_OK)
         return r;
-    if ((r = write_value(group, "VNTagState", enable ? "Enabled" : "Disabled")) != RM_STATUS_OK)
+    if ((r = write_text(group, "VNTagState", enable ? "Enabled" : "Disabled")) != RM_STATUS_OK)
         return r;
     return before != (enable ? 1 : 0) ? RM_STATUS_REBOOT_REQUIRED : RM_STATUS_OK;
 }
@@ -222,7 +206,7 @@ RM_STATUS MAL_VNTagConfigProvisionInfo(node_tag_t group, int32_t function, const
         char name[MAL_INSTANCE_NAME_SIZE];
         std::snprintf(name, sizeof name, "VNTagProfile%d", instances[i]);
         node_tag_t profile;
-        if (lookup(group, name, MAL_NODE_GROUP, &profile) != RM_STATUS_OK)
+        if (find(group, name, MAL_NODE_GROUP, &profile) != RM_STATUS_OK)
             continue;
         int32_t number = 0;
         const MAL_PropertyDesc t[] = {{"FunctionNumber", &number, sizeof number}};
@@ -241,7 +225,7 @@ RM_STATUS MAL_GetExtFatData(node_tag_t adapter, MAL_ExtFatData *out)
     if (!out)
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     node_tag_t fat;
-    RM_STATUS r = lookup(adapter, "ExtFATData", MAL_NODE_GROUP, &fat);
+    RM_STATUS r = find(adapter, "ExtFATData", MAL_NODE_GROUP, &fat);
     if (r != RM_STATUS_OK)
         return r;
     const MAL_PropertyDesc ints[] = {{"MaxLogEntries", &out->MaxLogEntries, sizeof out->MaxLogEntries},
@@ -299,17 +283,17 @@ RM_STATUS MAL_SetExtFatModule(node_tag_t module, const MAL_ExtFatModule *rec)
         RM_STATUS r;
         if (m.PCIFunctionMask != MAL_EXTFAT_UNCHANGED) {
             std::snprintf(text, sizeof text, "0x%x", m.PCIFunctionMask);
-            if ((r = write_value(groups[i], "PCIFunctionMask", text)) != RM_STATUS_OK)
+            if ((r = write_text(groups[i], "PCIFunctionMask", text)) != RM_STATUS_OK)
                 return r;
         }
         if (m.PortMask != MAL_EXTFAT_UNCHANGED) {
             std::snprintf(text, sizeof text, "0x%x", m.PortMask);
-            if ((r = write_value(groups[i], "PortMask", text)) != RM_STATUS_OK)
+            if ((r = write_text(groups[i], "PortMask", text)) != RM_STATUS_OK)
                 return r;
         }
         if (m.TraceLevel != -1) {
             std::snprintf(text, sizeof text, "%d", m.TraceLevel);
-            if ((r = write_value(groups[i], "TraceLevel", text)) != RM_STATUS_OK)
+            if ((r = write_text(groups[i], "TraceLevel", text)) != RM_STATUS_OK)
                 return r;
         }
     }

@@ -5,8 +5,13 @@
 #include <strings.h>
 
 #include "mal/mal_core.h"
+#include "mal/mal_ops_util.h"
 #include "mal/mal_maintenance.h"
 #include "mgmt/vexo/core/vexo_status.h"
+
+using mal_ops::child_group;
+using mal_ops::find_path;
+using mal_ops::read_text;
 
 namespace
 {
@@ -18,35 +23,6 @@ namespace
 const size_t kIpv6StateChars = 34;
 // An iSNS address text of up to this length is IPv4.
 const size_t kIpv4TextChars = 15;
-
-RM_STATUS child_group(node_tag_t parent, const char *name, node_tag_t *child)
-{
-    *child = VEXO_NO_TAG;
-    return MAL_get_node_tag(parent, name, child, MAL_NODE_GROUP);
-}
-
-// Walks down a path of child groups; the first missing one is returned.
-RM_STATUS walk(node_tag_t from, const char *const *names, int count, node_tag_t *out)
-{
-    node_tag_t at = from;
-    for (int i = 0; i < count; ++i) {
-        RM_STATUS r = child_group(at, names[i], &at);
-        if (r != RM_STATUS_OK)
-            return r;
-    }
-    *out = at;
-    return RM_STATUS_OK;
-}
-
-// Reads one property's text into a 256-character buffer.
-RM_STATUS read_text(node_tag_t group, const char *name, char *value)
-{
-    node_tag_t tag = VEXO_NO_TAG;
-    RM_STATUS r = MAL_get_node_tag(group, name, &tag, MAL_NODE_PROPERTY);
-    if (r != RM_STATUS_OK)
-        return r;
-    return MAL_get_property_val(group, tag, value, MAL_VALUE_SIZE);
-}
 
 // Tags of the first `limit` members of `base` below `parent`, looked up by
 // instance name; *count the members kept.
@@ -96,7 +72,7 @@ RM_STATUS MAL_GetGroup_Network(node_tag_t iscsi, MAL_TcpIpProperties *rec)
     node_tag_t tcpip, ipv6;
     static const char *const path[] = {"Network", "TCPIPConfiguration"};
     RM_STATUS r;
-    if ((r = walk(iscsi, path, COUNT(path), &tcpip)) != RM_STATUS_OK ||
+    if ((r = find_path(iscsi, path, COUNT(path), &tcpip)) != RM_STATUS_OK ||
         (r = child_group(tcpip, "IPv6Configuration", &ipv6)) != RM_STATUS_OK)
         return r;
     const MAL_PropertyDesc bools[] = {VALUE(rec, DHCPEnabled), VALUE(rec, VLANEnabled)};
@@ -177,7 +153,7 @@ RM_STATUS MAL_GetArpTable(node_tag_t iscsi, int *count, MAL_ArpTableEntry *entri
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     static const char *const path[] = {"Network", "TCPIPConfiguration", "ARPTable"};
     node_tag_t table;
-    RM_STATUS r = walk(iscsi, path, COUNT(path), &table);
+    RM_STATUS r = find_path(iscsi, path, COUNT(path), &table);
     if (r != RM_STATUS_OK)
         return r;
     uint32_t tags[MAL_ARP_TABLE_ENTRIES];
@@ -205,7 +181,7 @@ RM_STATUS MAL_GetRouteTable(node_tag_t iscsi, int *count, MAL_RouteTableEntry *e
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     static const char *const path[] = {"Network", "TCPIPConfiguration", "RouteTable"};
     node_tag_t table;
-    RM_STATUS r = walk(iscsi, path, COUNT(path), &table);
+    RM_STATUS r = find_path(iscsi, path, COUNT(path), &table);
     if (r != RM_STATUS_OK)
         return r;
     uint32_t tags[MAL_ROUTE_TABLE_ENTRIES];
@@ -297,7 +273,7 @@ RM_STATUS MAL_GetiSCSILogicalLinkStatus(node_tag_t iscsi, char *text)
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     static const char *const path[] = {"Network", "NICConfiguration"};
     node_tag_t config;
-    RM_STATUS r = walk(iscsi, path, COUNT(path), &config);
+    RM_STATUS r = find_path(iscsi, path, COUNT(path), &config);
     if (r != RM_STATUS_OK)
         return r;
     return logical_link(config, text);

@@ -6,58 +6,20 @@
 #include <strings.h>
 
 #include "mal/mal_core.h"
+#include "mal/mal_ops_util.h"
 #include "mal/mal_readers.h"
 #include "mgmt/vexo/core/vexo_status.h"
 
+using mal_ops::clear;
+using mal_ops::find;
+using mal_ops::last_code;
+using mal_ops::leave_out;
+using mal_ops::put_text;
+using mal_ops::run;
+using mal_ops::write_text;
+
 namespace
 {
-
-RM_STATUS find(node_tag_t parent, const char *name, int kind, node_tag_t *tag)
-{
-    return MAL_get_node_tag(parent, name, tag, kind);
-}
-
-RM_STATUS write_text(node_tag_t group, const char *name, const char *value)
-{
-    node_tag_t prop = 0;
-    RM_STATUS st = find(group, name, MAL_NODE_PROPERTY, &prop);
-    if (st != RM_STATUS_OK)
-        return st;
-    return MAL_set_property_val(group, prop, value, static_cast<int>(strnlen(value, MAL_VALUE_SIZE - 1)));
-}
-
-void clear(MAL_ActionParams params)
-{
-    std::memset(params, 0, sizeof(MAL_ActionParams));
-}
-
-void put(MAL_ActionParams params, int slot, const char *text)
-{
-    std::snprintf(params[slot], VEXO_VALUE_SIZE, "%s", text);
-}
-
-void leave_out(MAL_ActionParams params, int slot)
-{
-    std::memset(params[slot], 0, VEXO_VALUE_SIZE);
-    params[slot][0] = static_cast<char>(VEXO_PARAM_ABSENT);
-}
-
-int32_t run(node_tag_t group, node_tag_t action, MAL_ActionParams params, int pass_through)
-{
-    node_tag_t new_tags[VEXO_MAX_NEW_TAGS];
-    std::memset(new_tags, 0, sizeof new_tags);
-    return MAL_do_action(group, action, params, new_tags, pass_through);
-}
-
-// The library's last status code, or -1 when it cannot be read.
-VEXO_status_t last_code()
-{
-    VEXO_status_t code = VEXO_STATUS_SUCCESS;
-    char text[MAL_STATUS_TEXT_SIZE] = "";
-    if (MAL_get_last_status(&code, text) != VEXO_STATUS_SUCCESS)
-        return static_cast<VEXO_status_t>(-1);
-    return code;
-}
 
 void copy_text(char *field, size_t width, const char *text)
 {
@@ -139,7 +101,7 @@ RM_STATUS MAL_ChangeAdapterPersonality(node_tag_t adapter, const char *personali
         return st;
     MAL_ActionParams params;
     clear(params);
-    put(params, 0, personality);
+    put_text(params, 0, personality);
     if (run(group, action, params, 0) == RM_STATUS_OK)
         return RM_STATUS_OK;
     switch (last_code()) {
@@ -243,8 +205,8 @@ RM_STATUS MAL_SetPhyPortSpeedSettings(node_tag_t port, const char *speed, int32_
     leave_out(params, 0);
     leave_out(params, 2);
     if (speed && speed[0])
-        put(params, 0, speed);
-    put(params, 1, mode_text);
+        put_text(params, 0, speed);
+    put_text(params, 1, mode_text);
     if (cable_length >= 0)
         std::snprintf(params[2], VEXO_VALUE_SIZE, "%d", cable_length);
     int32_t result = run(port, action, params, 0);
@@ -378,11 +340,11 @@ int32_t MAL_ConfigureBootTarget(node_tag_t session, const MAL_BootTargetSetting 
         return st;
     MAL_ActionParams params;
     clear(params);
-    put(params, 0, setting->BootSession ? "True" : "False");
+    put_text(params, 0, setting->BootSession ? "True" : "False");
     char priority[MAL_BOOT_PRIORITY_SIZE];
     copy_text(priority, sizeof priority, setting->BootTargetPriority);
     bool named = strcasecmp(priority, "Primary") == 0 || strcasecmp(priority, "Secondary") == 0;
-    put(params, 1, named ? priority : "None");
+    put_text(params, 1, named ? priority : "None");
     int32_t result = run(session, action, params, 1);
     if (result == RM_STATUS_OK)
         return RM_STATUS_OK;

@@ -7,8 +7,17 @@
 
 #include "flash/engine_log.h"
 #include "mal/mal_core.h"
+#include "mal/mal_ops_util.h"
 #include "mal/mal_readers.h"
 #include "mgmt/vexo/core/vexo_status.h"
+
+using mal_ops::clear;
+using mal_ops::find;
+using mal_ops::find_path;
+using mal_ops::leave_out;
+using mal_ops::read_int;
+using mal_ops::run_named;
+using mal_ops::write_text;
 
 namespace
 {
@@ -17,65 +26,11 @@ namespace
 const size_t kProtocolNameSize = 11;
 const int kFruVpdTexts = 12;
 
-RM_STATUS find(node_tag_t parent, const char *name, int kind, node_tag_t *tag)
-{
-    return MAL_get_node_tag(parent, name, tag, kind);
-}
-
-RM_STATUS find_path(node_tag_t base, std::initializer_list<const char *> names, node_tag_t *tag)
-{
-    node_tag_t at = base;
-    for (const char *name : names) {
-        RM_STATUS st = find(at, name, MAL_NODE_GROUP, &at);
-        if (st != RM_STATUS_OK)
-            return st;
-    }
-    *tag = at;
-    return RM_STATUS_OK;
-}
-
-RM_STATUS write_text(node_tag_t group, const char *name, const char *value)
-{
-    node_tag_t prop = 0;
-    RM_STATUS st = find(group, name, MAL_NODE_PROPERTY, &prop);
-    if (st != RM_STATUS_OK)
-        return st;
-    return MAL_set_property_val(group, prop, value, static_cast<int>(strnlen(value, MAL_VALUE_SIZE - 1)));
-}
-
+// Through the String reader, bounded by the caller's width.
 RM_STATUS read_text(node_tag_t group, const char *name, char *field, uint32_t width)
 {
     MAL_PropertyDesc table[] = {{name, field, width}};
     return MAL_GetStringProperties(group, 1, table);
-}
-
-RM_STATUS read_int(node_tag_t group, const char *name, int32_t *value)
-{
-    MAL_PropertyDesc table[] = {{name, value, 0}};
-    return MAL_GetIntProperties(group, 1, table);
-}
-
-void clear(MAL_ActionParams params)
-{
-    std::memset(params, 0, sizeof(MAL_ActionParams));
-}
-
-void leave_out(MAL_ActionParams params, int slot)
-{
-    std::memset(params[slot], 0, VEXO_VALUE_SIZE);
-    params[slot][0] = static_cast<char>(VEXO_PARAM_ABSENT);
-}
-
-// Runs the named action of `group` with `params`.
-int32_t run(node_tag_t group, const char *name, MAL_ActionParams params, int pass_through)
-{
-    node_tag_t action = 0;
-    RM_STATUS st = find(group, name, MAL_NODE_ACTION, &action);
-    if (st != RM_STATUS_OK)
-        return st;
-    node_tag_t new_tags[VEXO_MAX_NEW_TAGS];
-    std::memset(new_tags, 0, sizeof new_tags);
-    return MAL_do_action(group, action, params, new_tags, pass_through);
 }
 
 // Runs an action of the adapter's ProfileManagement group.
@@ -85,7 +40,7 @@ RM_STATUS run_pm(node_tag_t adapter, const char *name, MAL_ActionParams params)
     RM_STATUS st = find(adapter, "ProfileManagement", MAL_NODE_GROUP, &pm);
     if (st != RM_STATUS_OK)
         return st;
-    return static_cast<RM_STATUS>(run(pm, name, params, 0));
+    return static_cast<RM_STATUS>(run_named(pm, name, params, 0));
 }
 
 // The library's message of a failed channel setting, for the engine log.
@@ -228,7 +183,7 @@ RM_STATUS MAL_SetChannelMgmtCnaInfo(node_tag_t adapter, const MAL_ChannelMgmtCna
         st = find(cm, "ConfigureChannelManagement", MAL_NODE_ACTION, &action);
     if (st != RM_STATUS_OK)
         return st;
-    st = static_cast<RM_STATUS>(run(cm, "ConfigureChannelManagement", params, 0));
+    st = static_cast<RM_STATUS>(run_named(cm, "ConfigureChannelManagement", params, 0));
     if (st != RM_STATUS_OK)
         log_channel_failure();
     return st;
@@ -266,7 +221,7 @@ RM_STATUS MAL_SetChannelMgmtBandwidth(node_tag_t channel, int32_t min_bandwidth,
     RM_STATUS st = find(channel, "ConfigureQoS", MAL_NODE_ACTION, &action);
     if (st != RM_STATUS_OK)
         return st;
-    st = static_cast<RM_STATUS>(run(channel, "ConfigureQoS", params, 0));
+    st = static_cast<RM_STATUS>(run_named(channel, "ConfigureQoS", params, 0));
     if (st != RM_STATUS_OK)
         log_channel_failure();
     return st;
@@ -457,7 +412,7 @@ RM_STATUS MAL_SetMaxFunctionNumber(node_tag_t adapter, int32_t function_number)
         leave_out(params, 0);
     else
         std::snprintf(params[0], VEXO_VALUE_SIZE, "%d", function_number);
-    return static_cast<RM_STATUS>(run(configured, "SetMaxFunctionNumber", params, 0));
+    return static_cast<RM_STATUS>(run_named(configured, "SetMaxFunctionNumber", params, 0));
 }
 
 RM_STATUS MAL_GetPMFunctionProfileSetting(node_tag_t function, MAL_FunctionProfileSetting *setting)
@@ -482,7 +437,7 @@ int32_t MAL_Run_FwCli(node_tag_t adapter, const char *command, const char *file)
     clear(params);
     std::snprintf(params[0], VEXO_VALUE_SIZE, "%s", file);
     std::snprintf(params[1], VEXO_VALUE_SIZE, "%s", command);
-    return run(adapter, "RetrieveFwCliData", params, 1);
+    return run_named(adapter, "RetrieveFwCliData", params, 1);
 }
 
 int32_t MAL_ResetFactoryDefaults(node_tag_t adapter)

@@ -8,23 +8,13 @@
 #include <strings.h>
 
 #include "mal/mal_core.h"
+#include "mal/mal_ops_util.h"
+
+using mal_ops::read_text;
 
 namespace {
 
 const char kNotAvailable[] = "Not Available";
-
-// Looks the property up below the group and reads its text.
-RM_STATUS read_text(node_tag_t group, const char *name, char value[MAL_VALUE_SIZE])
-{
-    std::memset(value, 0, MAL_VALUE_SIZE);
-    node_tag_t tag = VEXO_NO_TAG;
-    RM_STATUS r = MAL_get_node_tag(group, name, &tag, MAL_NODE_PROPERTY);
-    if (r != RM_STATUS_OK)
-        return r;
-    r = MAL_get_property_val(group, tag, value, MAL_VALUE_SIZE);
-    value[MAL_VALUE_SIZE - 1] = '\0';
-    return r;
-}
 
 bool usable_table(int count, const MAL_PropertyDesc *table)
 {

@@ -5,53 +5,23 @@
 #include <initializer_list>
 
 #include "mal/mal_core.h"
+#include "mal/mal_ops_util.h"
 #include "mgmt/vexo/core/vexo_status.h"
+
+using mal_ops::clear;
+using mal_ops::find;
+using mal_ops::find_path;
+using mal_ops::last_code;
+using mal_ops::put_text;
+using mal_ops::read_text;
+using mal_ops::write_text;
 
 namespace
 {
 
 const char kNotGiven[] = {static_cast<char>(VEXO_PARAM_ABSENT), '\0'};
 
-RM_STATUS find(node_tag_t parent, const char *name, int kind, node_tag_t *tag)
-{
-    return MAL_get_node_tag(parent, name, tag, kind);
-}
-
-// A chain of groups below `base`, one name after another.
-RM_STATUS find_path(node_tag_t base, const char *const *names, int count, node_tag_t *tag)
-{
-    node_tag_t at = base;
-    for (int i = 0; i < count; ++i) {
-        RM_STATUS st = find(at, names[i], MAL_NODE_GROUP, &at);
-        if (st != RM_STATUS_OK)
-            return st;
-    }
-    *tag = at;
-    return RM_STATUS_OK;
-}
-
-RM_STATUS read_text(node_tag_t group, const char *name, char value[MAL_VALUE_SIZE])
-{
-    value[0] = '\0';
-    node_tag_t prop = 0;
-    RM_STATUS st = find(group, name, MAL_NODE_PROPERTY, &prop);
-    if (st != RM_STATUS_OK)
-        return st;
-    st = MAL_get_property_val(group, prop, value, MAL_VALUE_SIZE);
-    value[MAL_VALUE_SIZE - 1] = '\0';
-    return st;
-}
-
-RM_STATUS write_text(node_tag_t group, const char *name, const char *value)
-{
-    node_tag_t prop = 0;
-    RM_STATUS st = find(group, name, MAL_NODE_PROPERTY, &prop);
-    if (st != RM_STATUS_OK)
-        return st;
-    return MAL_set_property_val(group, prop, value, static_cast<int>(strnlen(value, MAL_VALUE_SIZE - 1)));
-}
-
-// Runs the named action of `group` with up to six slot texts (null: an
+// Runs the named action of `group` with up to three slot texts (null: an
 // empty slot; kNotGiven: the parameter left out).
 RM_STATUS run(node_tag_t group, const char *name, const char *s0 = nullptr, const char *s1 = nullptr,
               const char *s2 = nullptr)
@@ -61,23 +31,12 @@ RM_STATUS run(node_tag_t group, const char *name, const char *s0 = nullptr, cons
     if (st != RM_STATUS_OK)
         return st;
     MAL_ActionParams params;
-    std::memset(params, 0, sizeof params);
+    clear(params);
     const char *slots[] = {s0, s1, s2};
     for (int i = 0; i < 3; ++i)
         if (slots[i])
-            std::snprintf(params[i], VEXO_VALUE_SIZE, "%s", slots[i]);
-    node_tag_t new_tags[VEXO_MAX_NEW_TAGS];
-    std::memset(new_tags, 0, sizeof new_tags);
-    return static_cast<RM_STATUS>(MAL_do_action(group, action, params, new_tags, 0));
-}
-
-VEXO_status_t last_code()
-{
-    VEXO_status_t code = VEXO_STATUS_SUCCESS;
-    char text[MAL_STATUS_TEXT_SIZE] = "";
-    if (MAL_get_last_status(&code, text) != VEXO_STATUS_SUCCESS)
-        return static_cast<VEXO_status_t>(-1);
-    return code;
+            put_text(params, i, slots[i]);
+    return static_cast<RM_STATUS>(mal_ops::run(group, action, params, 0));
 }
 
 void ipv4_text(const uint8_t a[4], char text[16])
