@@ -20,6 +20,7 @@
 
 #include "backend_fixture.h"
 #include "boot_fixture.h"
+#include "iscsi_fixture.h"
 #include "mgmt/aw/vexo-backend/iscsi_objects.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/aw/vexo-backend/nodes_initiator.h"
@@ -33,16 +34,14 @@
 #include "support/sim_host.h"
 
 using namespace backendtest;
+using namespace iscsitest;
 using json = nlohmann::json;
 
 namespace
 {
 
 const char kSerial[] = "BLGN0001";
-const char kPlain[] = "iqn.2001-04.com.example:plain";
-const char kMutual[] = "iqn.2001-04.com.example:mutual";
 const char kOneWay[] = "iqn.2001-04.com.example:oneway";
-const char kInitiator[] = "iqn.1998-01.com.example:host";
 
 struct Generation {
     const char *name, *device_id;
@@ -55,79 +54,36 @@ const Generation kAw3 = {"AW3", "0x0712"};
 // foreign entry.
 std::string machine(const Generation &g, bool foreign_entry = true)
 {
-    json m = json::parse(R"({ "adapters": [
-  { "name": "a", "family": "converged", "serial": "BLGN0001",
-    "firmware": { "active": "11.1.183.23", "flash": "11.1.183.23", "boot": "11.1.183.1" },
-    "functions": [
-      { "bus": 5, "function": 2, "kind": "iscsi", "vendor": "0x19A2", "port": 0, "mac": "00:00:C9:B5:00:02",
-        "tcpip": { "if_handle": 7, "addresses": [ { "type": 1, "ip": "10.1.1.5", "mask": "255.255.255.0" } ] } }
-    ] } ] })");
+    json m = two_target_machine(kSerial, g.name, g.device_id);
     json &a = m["adapters"][0];
-    a["generation"] = g.name;
-    a["functions"][0]["device_id"] = g.device_id;
     if (foreign_entry)
         a["iscsi_regions"]["/iscsidata/Port0/Instance0/Region3"] = boottest::kRegion3;
-    json init;
-    init["name"] = kInitiator;
-    init["targets"] = json::array({
-        {{"id", 1}, {"name", kPlain}},
-        {{"id", 2},
-         {"name", kMutual},
-         {"chap",
-          {{"method", "mutual"},
-           {"initiator_name", "ini"},
-           {"initiator_secret", "inisecret123"},
-           {"target_name", "tgt"},
-           {"target_secret", "tgtsecret123"}}}},
-        {{"id", 3},
-         {"name", kOneWay},
-         {"chap", {{"method", "one-way"}, {"target_name", "tgt1"}, {"target_secret", "tgtsecret456"}}}},
-    });
-    a["functions"][0]["initiator"] = init;
+    a["functions"][0]["initiator"]["targets"].push_back(
+        json{{"id", 3},
+             {"name", kOneWay},
+             {"chap", {{"method", "one-way"}, {"target_name", "tgt1"}, {"target_secret", "tgtsecret456"}}}});
     return m.dump();
 }
 
 struct BootRow;
 
-struct Outcome {
-    VEXO_status_t result;
-    VEXO_status_t status;
-};
-
-class BootLogin : public ::testing::Test
+class BootLogin : public IscsiHost
 {
 protected:
     void start(const Generation &g, bool foreign_entry = true)
     {
         foreign_ = foreign_entry;
         host_.reset(new hlvdtest::SimHost(machine(g, foreign_entry)));
-        boot();
+        boot(kSerial, true);
+        if (started_)
+            network_ = adapter_path(kSerial) + "/iSCSIPhysicalHBA0/Network/TCPIPConfiguration";
     }
-    // The back end's start on the host as it is.
-    void boot()
+    void TearDown() override
     {
-        count_ = vexo_counter;
-        ASSERT_EQ(0, VEXO_init());
-        started_ = true;
-        std::string fn = adapter_path(kSerial) + "/iSCSIPhysicalHBA0";
-        node *phba = get_node(tag_at(fn, VEXO_NODE_GROUP));
-        ASSERT_NE(nullptr, phba);
-        lhba_ = get_first_instance(phba, "LogicalHBA");
-        if (!lhba_)
-            lhba_ = initialize_LogicalHBA(phba, nullptr, nullptr, nullptr);
-        ASSERT_NE(nullptr, lhba_);
-        network_ = fn + "/Network/TCPIPConfiguration";
+        if (started_)
+            hlvdsim::fault_clear(host_->root());
+        stop();
     }
-    void stop()
-    {
-        if (!started_)
-            return;
-        started_ = false;
-        hlvdsim::fault_clear(host_->root());
-        EXPECT_EQ(0, VEXO_exit());
-        EXPECT_EQ(count_, vexo_counter) << "counted memory left behind";
-    }
-    void TearDown() override { stop(); }
     void boot_login(const BootRow &r);
 
     // The Target `name` with portals 10.0.0.1:3260 and 10.0.0.2:3261 and no
@@ -148,41 +104,10 @@ protected:
         set_prop_val(opts, "DataParam", "%s", "Prohibited");
         return t;
     }
-    static node *auth_of(node *t)
-    {
-        return internal_get_node(internal_get_node(t, "TargetLoginOptions", VEXO_NODE_GROUP), "Authentication",
-                                 VEXO_NODE_GROUP);
-    }
-    // An action of `group`; a parameter given empty is absent.
-    Outcome act(node *group, const char *name, const std::vector<std::string> &given = {})
-    {
-        char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE] = {};
-        for (size_t i = 0; i < VEXO_MAX_PARAMS; ++i)
-            if (i < given.size() && !given[i].empty())
-                std::snprintf(params[i], VEXO_VALUE_SIZE, "%s", given[i].c_str());
-            else
-                params[i][0] = static_cast<char>(VEXO_PARAM_ABSENT);
-        node *a = internal_get_node(group, name, VEXO_NODE_ACTION);
-        EXPECT_NE(nullptr, a) << name;
-        if (!a)
-            return {VEXO_STATUS_FAILURE, VEXO_STATUS_FAILURE};
-        vexo_set_last_status(VEXO_STATUS_SUCCESS, "");
-        std::vector<node_tag_t> tags(VEXO_MAX_NEW_TAGS);
-        Outcome o;
-        o.result = VEXO_do_action(group->node_tag, a->node_tag, params, tags.data());
-        o.status = last_status().first;
-        return o;
-    }
     // Login to portal `portal` (0 or 1) with BootTarget `boot`.
     Outcome login(node *t, int portal, const char *boot = "", const char *priority = "")
     {
         return act(t, "Login", {portal ? "10.0.0.2" : "10.0.0.1", "", "", "", boot, priority});
-    }
-    json initiator()
-    {
-        hlvdsim::Machine m;
-        EXPECT_TRUE(hlvdsim::load_adapter(host_->root(), 0, m, nullptr));
-        return m.doc["adapters"][0]["functions"][0]["initiator"];
     }
     void change_initiator(const std::function<void(json &)> &edit)
     {
@@ -210,11 +135,6 @@ protected:
                 if (s.value("isid", "") == isid)
                     s["status"] = 0x20;
         });
-    }
-    static std::string prop(node *group, const char *name)
-    {
-        char v[VEXO_VALUE_SIZE] = "";
-        return internal_get_property(group, name, v) == VEXO_STATUS_SUCCESS ? v : "error";
     }
     std::vector<std::vector<int>> boot_entries()
     {
@@ -300,11 +220,8 @@ protected:
         change_initiator([](json &ini) { ini["targets"][1]["chap"]["target_secret"] = "newsecret1234"; });
     }
 
-    std::unique_ptr<hlvdtest::SimHost> host_;
-    node *lhba_ = nullptr;
     std::string network_;
-    int count_ = 0;
-    bool started_ = false, foreign_ = true;
+    bool foreign_ = true;
 };
 
 struct BootRow {

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "backend_fixture.h"
+#include "iscsi_fixture.h"
 #include "mgmt/aw/vexo-backend/iscsi_objects.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/aw/vexo-backend/nodes_initiator.h"
@@ -30,13 +31,14 @@
 #include "support/sim_host.h"
 
 using namespace backendtest;
+using namespace iscsitest;
 using json = nlohmann::json;
 
 namespace
 {
 
 const char kTarget[] = "iqn.2001-04.com.example:open";
-const char kLhba[] = "Arcwright0/iSCSIPhysicalHBA0/LogicalHBA0";
+const char kSerial[] = "AW3KIL01";
 const char kSaved[] = "/etc/config/TAQ/vexo/savetgt.txt";
 // Lines of other targets around the persistent login's line, enough that a
 // size limit of half the new file falls inside the rewrite and above every
@@ -81,32 +83,15 @@ std::vector<std::string> temporaries(const std::string &dir, const std::string &
     return out;
 }
 
-class LogoutKill : public ::testing::Test
+class LogoutKill : public IscsiHost
 {
 protected:
     void SetUp() override
     {
-        count_ = vexo_counter;
+        host_.reset(new hlvdtest::SimHost(machine()));
         start();
     }
-    void TearDown() override
-    {
-        if (started_) {
-            EXPECT_EQ(0, VEXO_exit());
-        }
-        EXPECT_EQ(count_, vexo_counter) << "counted memory left behind";
-    }
-    void start()
-    {
-        ASSERT_EQ(0, VEXO_init());
-        started_ = true;
-        node *iscsi = get_node(tag_at("Arcwright0/iSCSIPhysicalHBA0", VEXO_NODE_GROUP));
-        ASSERT_NE(nullptr, iscsi);
-        lhba_ = get_node(tag_at(kLhba, VEXO_NODE_GROUP));
-        if (!lhba_)
-            lhba_ = initialize_LogicalHBA(iscsi, nullptr, nullptr, nullptr);
-        ASSERT_NE(nullptr, lhba_);
-    }
+    void start() { boot(kSerial, true); }
     node *target()
     {
         node *t = find_target(lhba_, kTarget);
@@ -121,53 +106,27 @@ protected:
         set_prop_val(opts, "DataParam", "%s", "Prohibited");
         return t;
     }
-    VEXO_status_t act(node *t, const char *name, const std::vector<std::string> &given = {})
-    {
-        char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE] = {};
-        for (size_t i = 0; i < VEXO_MAX_PARAMS; ++i)
-            if (i < given.size() && !given[i].empty())
-                std::snprintf(params[i], VEXO_VALUE_SIZE, "%s", given[i].c_str());
-            else
-                params[i][0] = static_cast<char>(VEXO_PARAM_ABSENT);
-        node *a = internal_get_node(t, name, VEXO_NODE_ACTION);
-        EXPECT_NE(nullptr, a) << name;
-        if (!a)
-            return VEXO_STATUS_FAILURE;
-        std::vector<node_tag_t> tags(VEXO_MAX_NEW_TAGS);
-        return VEXO_do_action(t->node_tag, a->node_tag, params, tags.data());
-    }
-    json initiator()
-    {
-        hlvdsim::Machine m;
-        EXPECT_TRUE(hlvdsim::load_adapter(host_.root(), 0, m, nullptr));
-        return m.doc["adapters"][0]["functions"][0]["initiator"];
-    }
     // The simulator's command log and the management log grow with every
     // call; sent to /dev/null, the size limit hits only the file aimed at.
     void quiet_logs()
     {
         for (const std::string &grows :
-             {hlvdsim::state_dir(host_.root()) + "/commands.log", host_.path("/var/log/TAQ/vexo/vexo2d.log")}) {
+             {hlvdsim::state_dir(host_->root()) + "/commands.log", host_->path("/var/log/TAQ/vexo/vexo2d.log")}) {
             unlink(grows.c_str());
             if (mknod(grows.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
                 ASSERT_EQ(0, symlink("/dev/null", grows.c_str()));
             }
         }
     }
-
-    hlvdtest::SimHost host_{machine()};
-    node *lhba_ = nullptr;
-    int count_ = 0;
-    bool started_ = false;
 };
 
 TEST_F(LogoutKill, KilledRewriteLeavesTheOldFileWhole)
 {
     node *t = target();
     ASSERT_NE(nullptr, t);
-    ASSERT_EQ(0, act(t, "Login", {"10.0.0.1"}));
+    ASSERT_EQ(0, act(t, "Login", {"10.0.0.1"}).result);
     ASSERT_EQ(1u, initiator()["persistent"].size());
-    const std::string path = host_.path(kSaved);
+    const std::string path = host_->path(kSaved);
     const std::string line = hlvdtest::read_file(path);
     ASSERT_EQ(1, std::count(line.begin(), line.end(), '\n')) << line;
 
@@ -190,7 +149,7 @@ TEST_F(LogoutKill, KilledRewriteLeavesTheOldFileWhole)
         std::signal(SIGXFSZ, die_by_kill);
         struct rlimit lim = {midway, midway};
         setrlimit(RLIMIT_FSIZE, &lim);
-        _exit(act(t, "Logout") == 0 ? 0 : 3);
+        _exit(act(t, "Logout").result == 0 ? 0 : 3);
     }
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "backend_fixture.h"
+#include "iscsi_fixture.h"
 #include "mgmt/aw/vexo-backend/iscsi_objects.h"
 #include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/aw/vexo-backend/nodes_initiator.h"
@@ -24,96 +25,27 @@
 #include "support/sim_host.h"
 
 using namespace backendtest;
+using namespace iscsitest;
 using json = nlohmann::json;
 
 namespace
 {
 
 const char kSerial[] = "RBOT0001";
-const char kPlain[] = "iqn.2001-04.com.example:plain";
-const char kMutual[] = "iqn.2001-04.com.example:mutual";
-const char kInitiator[] = "iqn.1998-01.com.example:host";
 
-// One iSCSI function with a static address, a plain target and one that
-// wants mutual CHAP; the firmware knows no portal of either yet.
+// The shared two-target machine; the firmware knows no portal of either
+// target yet.
 std::string machine()
 {
-    json m = json::parse(R"({ "adapters": [
-  { "name": "a", "family": "converged", "serial": "RBOT0001", "generation": "Trelmont",
-    "firmware": { "active": "11.1.183.23", "flash": "11.1.183.23", "boot": "11.1.183.1" },
-    "functions": [
-      { "bus": 5, "function": 2, "kind": "iscsi", "vendor": "0x19A2", "device_id": "0x0722", "port": 0,
-        "mac": "00:00:C9:B5:00:02",
-        "tcpip": { "if_handle": 7, "addresses": [ { "type": 1, "ip": "10.1.1.5", "mask": "255.255.255.0" } ] } }
-    ] } ] })");
-    json init;
-    init["name"] = kInitiator;
-    init["targets"] = json::array({
-        {{"id", 1}, {"name", kPlain}},
-        {{"id", 2},
-         {"name", kMutual},
-         {"chap",
-          {{"method", "mutual"},
-           {"initiator_name", "ini"},
-           {"initiator_secret", "inisecret123"},
-           {"target_name", "tgt"},
-           {"target_secret", "tgtsecret123"}}}},
-    });
-    m["adapters"][0]["functions"][0]["initiator"] = init;
-    return m.dump();
+    return two_target_machine(kSerial, "Trelmont", "0x0722").dump();
 }
 
-struct Outcome {
-    VEXO_status_t result;
-    VEXO_status_t status;
-};
-
-class Reboot : public ::testing::Test
+class Reboot : public IscsiHost
 {
 protected:
     void SetUp() override { host_.reset(new hlvdtest::SimHost(machine())); }
-    // The back end's start on the host as it is.
-    void boot()
-    {
-        count_ = vexo_counter;
-        ASSERT_EQ(0, VEXO_init());
-        started_ = true;
-        node *phba = get_node(tag_at(adapter_path(kSerial) + "/iSCSIPhysicalHBA0", VEXO_NODE_GROUP));
-        ASSERT_NE(nullptr, phba);
-        lhba_ = get_first_instance(phba, "LogicalHBA");
-        ASSERT_NE(nullptr, lhba_);
-    }
-    void stop()
-    {
-        if (!started_)
-            return;
-        started_ = false;
-        lhba_ = nullptr;
-        EXPECT_EQ(0, VEXO_exit());
-        EXPECT_EQ(count_, vexo_counter) << "counted memory left behind";
-    }
-    void TearDown() override { stop(); }
+    void boot() { IscsiHost::boot(kSerial, false); }
 
-    // An action of `group`; a parameter given empty is absent.
-    Outcome act(node *group, const char *name, const std::vector<std::string> &given = {})
-    {
-        char params[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE] = {};
-        for (size_t i = 0; i < VEXO_MAX_PARAMS; ++i)
-            if (i < given.size() && !given[i].empty())
-                std::snprintf(params[i], VEXO_VALUE_SIZE, "%s", given[i].c_str());
-            else
-                params[i][0] = static_cast<char>(VEXO_PARAM_ABSENT);
-        node *a = group ? internal_get_node(group, name, VEXO_NODE_ACTION) : nullptr;
-        EXPECT_NE(nullptr, a) << name;
-        if (!a)
-            return {VEXO_STATUS_FAILURE, VEXO_STATUS_FAILURE};
-        vexo_set_last_status(VEXO_STATUS_SUCCESS, "");
-        std::vector<node_tag_t> tags(VEXO_MAX_NEW_TAGS);
-        Outcome o;
-        o.result = VEXO_do_action(group->node_tag, a->node_tag, params, tags.data());
-        o.status = last_status().first;
-        return o;
-    }
     // The Target `name` as the back end found it at start.
     // The Target `name` with its portal 10.0.0.1:3260, as a user adds it.
     node *target(const char *name)
@@ -125,33 +57,12 @@ protected:
             setup_portal(t, "10.0.0.1", "3260", "1", nullptr, nullptr, nullptr);
         return t;
     }
-    static node *auth_of(node *t)
-    {
-        return internal_get_node(internal_get_node(t, "TargetLoginOptions", VEXO_NODE_GROUP), "Authentication",
-                                 VEXO_NODE_GROUP);
-    }
-    static std::string prop(node *group, const char *name)
-    {
-        char v[VEXO_VALUE_SIZE] = "";
-        return group && internal_get_property(group, name, v) == VEXO_STATUS_SUCCESS ? v : "error";
-    }
-    json initiator()
-    {
-        hlvdsim::Machine m;
-        EXPECT_TRUE(hlvdsim::load_adapter(host_->root(), 0, m, nullptr));
-        return m.doc["adapters"][0]["functions"][0]["initiator"];
-    }
     // What `hlvdsim reboot` does to the machine.
     void reboot()
     {
         std::string err;
         ASSERT_TRUE(hlvdsim::reboot_adapters(host_->root(), "", nullptr, &err)) << err;
     }
-
-    std::unique_ptr<hlvdtest::SimHost> host_;
-    node *lhba_ = nullptr;
-    int count_ = 0;
-    bool started_ = false;
 };
 
 TEST_F(Reboot, PersistentLoginIsASessionAgainAfterAdapterReboot)
