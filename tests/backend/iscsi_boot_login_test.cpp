@@ -78,6 +78,7 @@ protected:
         if (started_)
             network_ = adapter_path(kSerial) + "/iSCSIPhysicalHBA0/Network/TCPIPConfiguration";
     }
+    // A refusal a test planned must not reach the back end's exit.
     void TearDown() override
     {
         if (started_)
