@@ -57,6 +57,56 @@ RM_STATUS find_member(node_tag_t group, const char *base, int index, node_tag_t 
     return MAL_get_node_tag(group, name, out, MAL_NODE_GROUP);
 }
 
+// The administrator and operational groups of the port's DCBX `feature`;
+// both tags are set only when both are found.
+RM_STATUS admin_and_oper(node_tag_t port, const char *feature, const char *admin_name, const char *oper_name,
+                         node_tag_t *admin, node_tag_t *oper)
+{
+    if (!admin || !oper)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    node_tag_t a = 0, o = 0;
+    RM_STATUS r = find_path(port, {"DCBX", feature, admin_name}, &a);
+    if (r == RM_STATUS_OK)
+        r = find_path(port, {"DCBX", feature, oper_name}, &o);
+    if (r != RM_STATUS_OK)
+        return r;
+    *admin = a;
+    *oper = o;
+    return RM_STATUS_OK;
+}
+
+// The flags every administrator group has, read in this order.
+RM_STATUS read_admin_flags(node_tag_t group, int32_t *advertise, int32_t *enabled, int32_t *willing)
+{
+    const MAL_PropertyDesc flags[] = {
+        {"Advertise", advertise, 0},
+        {"Enabled", enabled, 0},
+        {"Willing", willing, 0},
+    };
+    return MAL_GetBoolProperties(group, 3, flags);
+}
+
+RM_STATUS read_oper_flags(node_tag_t group, int32_t *mode, int32_t *error, int32_t *synced)
+{
+    const MAL_PropertyDesc flags[] = {
+        {"OperationalMode", mode, 0},
+        {"Error", error, 0},
+        {"Synced", synced, 0},
+    };
+    return MAL_GetBoolProperties(group, 3, flags);
+}
+
+// The administrator flags of PFC, priority groups and QCN, written in this order.
+RM_STATUS write_admin_flags(node_tag_t group, int32_t enabled, int32_t advertise, int32_t willing)
+{
+    const FlagWrite flags[] = {
+        {"Enabled", enabled, "yes", "no"},
+        {"Advertise", advertise, "yes", "no"},
+        {"Willing", willing, "yes", "no"},
+    };
+    return write_flags(group, flags, 3);
+}
+
 RM_STATUS read_hex(node_tag_t group, const char *name, int32_t *dest)
 {
     MAL_PropertyDesc d = {name, dest, 0};
@@ -123,6 +173,20 @@ RM_STATUS read_tlv_entry(node_tag_t tlv, MAL_AppTlvEntry *e)
         {"ProtocolSelector", &e->ProtocolSelector, 0},
     };
     return MAL_GetHexProperties(tlv, 4, table);
+}
+
+// The entries of a TLV group, up to its first missing member.
+RM_STATUS read_tlv_entries(node_tag_t group, MAL_AppTlvEntry *entries)
+{
+    for (int i = 0; i < MAL_APP_TLV_COUNT; ++i) {
+        node_tag_t tlv = 0;
+        if (find_member(group, "ApplicationTLV", i, &tlv) != RM_STATUS_OK)
+            break;
+        RM_STATUS r = read_tlv_entry(tlv, &entries[i]);
+        if (r != RM_STATUS_OK)
+            return r;
+    }
+    return RM_STATUS_OK;
 }
 
 RM_STATUS admin_tlv_group(node_tag_t port, node_tag_t *out)
@@ -209,17 +273,7 @@ RM_STATUS MAL_SetDcbxPortVars(node_tag_t port, const MAL_DcbxPortVars *vars)
 
 RM_STATUS MAL_GetTags_PFC(node_tag_t port, node_tag_t *admin, node_tag_t *oper)
 {
-    if (!admin || !oper)
-        return RM_STATUS_ERROR_INVALID_ARGUMENT;
-    node_tag_t a = 0, o = 0;
-    RM_STATUS r = find_path(port, {"DCBX", "PFC", "AdministratorPFCSetting"}, &a);
-    if (r == RM_STATUS_OK)
-        r = find_path(port, {"DCBX", "PFC", "OperationalPFCSettings"}, &o);
-    if (r != RM_STATUS_OK)
-        return r;
-    *admin = a;
-    *oper = o;
-    return RM_STATUS_OK;
+    return admin_and_oper(port, "PFC", "AdministratorPFCSetting", "OperationalPFCSettings", admin, oper);
 }
 
 RM_STATUS MAL_GetPfcProperties(node_tag_t port, MAL_PfcProperties *props)
@@ -234,23 +288,13 @@ RM_STATUS MAL_GetPfcProperties(node_tag_t port, MAL_PfcProperties *props)
     r = read_hex(admin, "PriorityBitMap", &props->Admin.PriorityBitMap);
     if (r != RM_STATUS_OK)
         return r;
-    const MAL_PropertyDesc admin_flags[] = {
-        {"Advertise", &props->Admin.Advertise, 0},
-        {"Enabled", &props->Admin.Enabled, 0},
-        {"Willing", &props->Admin.Willing, 0},
-    };
-    r = MAL_GetBoolProperties(admin, 3, admin_flags);
+    r = read_admin_flags(admin, &props->Admin.Advertise, &props->Admin.Enabled, &props->Admin.Willing);
     if (r != RM_STATUS_OK)
         return r;
     r = read_hex(oper, "PriorityBitMap", &props->Oper.PriorityBitMap);
     if (r != RM_STATUS_OK)
         return r;
-    const MAL_PropertyDesc oper_flags[] = {
-        {"OperationalMode", &props->Oper.OperationalMode, 0},
-        {"Error", &props->Oper.Error, 0},
-        {"Synced", &props->Oper.Synced, 0},
-    };
-    return MAL_GetBoolProperties(oper, 3, oper_flags);
+    return read_oper_flags(oper, &props->Oper.OperationalMode, &props->Oper.Error, &props->Oper.Synced);
 }
 
 RM_STATUS MAL_SetPfcProperties(node_tag_t port, const MAL_PfcProperties *props)
@@ -268,27 +312,12 @@ RM_STATUS MAL_SetPfcProperties(node_tag_t port, const MAL_PfcProperties *props)
         if (r != RM_STATUS_OK)
             return r;
     }
-    const FlagWrite flags[] = {
-        {"Enabled", props->Admin.Enabled, "yes", "no"},
-        {"Advertise", props->Admin.Advertise, "yes", "no"},
-        {"Willing", props->Admin.Willing, "yes", "no"},
-    };
-    return write_flags(admin, flags, 3);
+    return write_admin_flags(admin, props->Admin.Enabled, props->Admin.Advertise, props->Admin.Willing);
 }
 
 RM_STATUS MAL_GetTags_PGSettings(node_tag_t port, node_tag_t *admin, node_tag_t *oper)
 {
-    if (!admin || !oper)
-        return RM_STATUS_ERROR_INVALID_ARGUMENT;
-    node_tag_t a = 0, o = 0;
-    RM_STATUS r = find_path(port, {"DCBX", "PriorityGroups", "AdministratorPGSetting"}, &a);
-    if (r == RM_STATUS_OK)
-        r = find_path(port, {"DCBX", "PriorityGroups", "OperationalPGSettings"}, &o);
-    if (r != RM_STATUS_OK)
-        return r;
-    *admin = a;
-    *oper = o;
-    return RM_STATUS_OK;
+    return admin_and_oper(port, "PriorityGroups", "AdministratorPGSetting", "OperationalPGSettings", admin, oper);
 }
 
 RM_STATUS MAL_GetPGProperties(node_tag_t port, MAL_PGProperties *props)
@@ -311,24 +340,14 @@ RM_STATUS MAL_GetPGProperties(node_tag_t port, MAL_PGProperties *props)
     else
         props->Admin.NumPGSupported = MAL_PG_COUNT;
 
-    const MAL_PropertyDesc admin_flags[] = {
-        {"Advertise", &props->Admin.Advertise, 0},
-        {"Enabled", &props->Admin.Enabled, 0},
-        {"Willing", &props->Admin.Willing, 0},
-    };
-    r = MAL_GetBoolProperties(admin, 3, admin_flags);
+    r = read_admin_flags(admin, &props->Admin.Advertise, &props->Admin.Enabled, &props->Admin.Willing);
     if (r != RM_STATUS_OK)
         return r;
     r = read_pg_entries(admin, props->Admin.PG);
     if (r != RM_STATUS_OK)
         return r;
 
-    const MAL_PropertyDesc oper_flags[] = {
-        {"OperationalMode", &props->Oper.OperationalMode, 0},
-        {"Error", &props->Oper.Error, 0},
-        {"Synced", &props->Oper.Synced, 0},
-    };
-    r = MAL_GetBoolProperties(oper, 3, oper_flags);
+    r = read_oper_flags(oper, &props->Oper.OperationalMode, &props->Oper.Error, &props->Oper.Synced);
     if (r != RM_STATUS_OK)
         return r;
     r = read_pg_entries(oper, props->Oper.PG);
@@ -347,12 +366,7 @@ RM_STATUS MAL_SetPGProperties(node_tag_t port, const MAL_PGProperties *props)
     RM_STATUS r = MAL_GetTags_PGSettings(port, &admin, &oper);
     if (r != RM_STATUS_OK)
         return r;
-    const FlagWrite flags[] = {
-        {"Enabled", props->Admin.Enabled, "yes", "no"},
-        {"Advertise", props->Admin.Advertise, "yes", "no"},
-        {"Willing", props->Admin.Willing, "yes", "no"},
-    };
-    return write_flags(admin, flags, 3);
+    return write_admin_flags(admin, props->Admin.Enabled, props->Admin.Advertise, props->Admin.Willing);
 }
 
 RM_STATUS MAL_SetPGPriorities(node_tag_t port, const MAL_PGProperties *props)
@@ -399,9 +413,7 @@ RM_STATUS MAL_GetTags_QCN(node_tag_t port, node_tag_t *admin, node_tag_t *oper, 
     if (!admin || !oper || !peer)
         return RM_STATUS_ERROR_INVALID_ARGUMENT;
     node_tag_t a = 0, o = 0, p = 0;
-    RM_STATUS r = find_path(port, {"DCBX", "QCN", "AdministratorQCNSetting"}, &a);
-    if (r == RM_STATUS_OK)
-        r = find_path(port, {"DCBX", "QCN", "OperationalQCNSettings"}, &o);
+    RM_STATUS r = admin_and_oper(port, "QCN", "AdministratorQCNSetting", "OperationalQCNSettings", &a, &o);
     if (r == RM_STATUS_OK)
         r = find_path(port, {"DCBX", "QCN", "PeerQCNSetting"}, &p);
     if (r != RM_STATUS_OK)
@@ -422,11 +434,6 @@ RM_STATUS MAL_GetQCNProperties(node_tag_t port, MAL_QCNProperties *props)
         return r;
     // Each group: its bit maps, then its flags; the first failing step ends.
     const MAL_PropertyDesc admin_hex[] = {{"CNPVBitMap", &props->Admin.CNPVBitMap, 0}};
-    const MAL_PropertyDesc admin_flags[] = {
-        {"Advertise", &props->Admin.Advertise, 0},
-        {"Enabled", &props->Admin.Enabled, 0},
-        {"Willing", &props->Admin.Willing, 0},
-    };
     const MAL_PropertyDesc oper_hex[] = {
         {"CNPVBitMap", &props->Oper.CNPVBitMap, 0},
         {"ReadyBitMap", &props->Oper.ReadyBitMap, 0},
@@ -447,7 +454,8 @@ RM_STATUS MAL_GetQCNProperties(node_tag_t port, MAL_QCNProperties *props)
         {"Willing", &props->Peer.Willing, 0},
     };
     if ((r = MAL_GetHexProperties(admin, 1, admin_hex)) != RM_STATUS_OK ||
-        (r = MAL_GetBoolProperties(admin, 3, admin_flags)) != RM_STATUS_OK ||
+        (r = read_admin_flags(admin, &props->Admin.Advertise, &props->Admin.Enabled, &props->Admin.Willing)) !=
+            RM_STATUS_OK ||
         (r = MAL_GetHexProperties(oper, 2, oper_hex)) != RM_STATUS_OK ||
         (r = MAL_GetBoolProperties(oper, 3, oper_flags)) != RM_STATUS_OK ||
         (r = MAL_GetHexProperties(peer, 2, peer_hex)) != RM_STATUS_OK)
@@ -463,12 +471,7 @@ RM_STATUS MAL_SetQCNProperties(node_tag_t port, const MAL_QCNProperties *props)
     RM_STATUS r = MAL_GetTags_QCN(port, &admin, &oper, &peer);
     if (r != RM_STATUS_OK)
         return r;
-    const FlagWrite flags[] = {
-        {"Enabled", props->Admin.Enabled, "yes", "no"},
-        {"Advertise", props->Admin.Advertise, "yes", "no"},
-        {"Willing", props->Admin.Willing, "yes", "no"},
-    };
-    return write_flags(admin, flags, 3);
+    return write_admin_flags(admin, props->Admin.Enabled, props->Admin.Advertise, props->Admin.Willing);
 }
 
 RM_STATUS MAL_GetAppTlvProperties(node_tag_t port, MAL_AppTlvProperties *props)
@@ -481,40 +484,17 @@ RM_STATUS MAL_GetAppTlvProperties(node_tag_t port, MAL_AppTlvProperties *props)
         r = MAL_get_node_tag(groups, "AdministratorTLVSetting", &admin, MAL_NODE_GROUP);
     if (r != RM_STATUS_OK)
         return r;
-    const MAL_PropertyDesc admin_flags[] = {
-        {"Advertise", &props->Admin.Advertise, 0},
-        {"Enabled", &props->Admin.Enabled, 0},
-        {"Willing", &props->Admin.Willing, 0},
-    };
-    if ((r = MAL_GetBoolProperties(admin, 3, admin_flags)) != RM_STATUS_OK)
+    if ((r = read_admin_flags(admin, &props->Admin.Advertise, &props->Admin.Enabled, &props->Admin.Willing)) !=
+            RM_STATUS_OK ||
+        (r = read_tlv_entries(admin, props->Admin.Entries)) != RM_STATUS_OK)
         return r;
-    for (int i = 0; i < MAL_APP_TLV_COUNT; ++i) {
-        node_tag_t tlv = 0;
-        if (find_member(admin, "ApplicationTLV", i, &tlv) != RM_STATUS_OK)
-            break;
-        r = read_tlv_entry(tlv, &props->Admin.Entries[i]);
-        if (r != RM_STATUS_OK)
-            return r;
-    }
     r = MAL_get_node_tag(groups, "OperationalTLVSettings", &oper, MAL_NODE_GROUP);
     if (r != RM_STATUS_OK)
         return r;
-    const MAL_PropertyDesc oper_flags[] = {
-        {"OperationalMode", &props->Oper.OperationalMode, 0},
-        {"Error", &props->Oper.Error, 0},
-        {"Synced", &props->Oper.Synced, 0},
-    };
-    if ((r = MAL_GetBoolProperties(oper, 3, oper_flags)) != RM_STATUS_OK)
+    if ((r = read_oper_flags(oper, &props->Oper.OperationalMode, &props->Oper.Error, &props->Oper.Synced)) !=
+        RM_STATUS_OK)
         return r;
-    for (int i = 0; i < MAL_APP_TLV_COUNT; ++i) {
-        node_tag_t tlv = 0;
-        if (find_member(oper, "ApplicationTLV", i, &tlv) != RM_STATUS_OK)
-            break;
-        r = read_tlv_entry(tlv, &props->Oper.Entries[i]);
-        if (r != RM_STATUS_OK)
-            return r;
-    }
-    return RM_STATUS_OK;
+    return read_tlv_entries(oper, props->Oper.Entries);
 }
 
 RM_STATUS MAL_SetAppTlvProperties(node_tag_t port, const MAL_AppTlvProperties *props)
