@@ -77,32 +77,8 @@ RM_STATUS MAL_GetVPD(node_tag_t function, uint8_t *buffer, uint32_t *length)
     node_tag_t vpd = 0;
     if (MAL_get_node_tag(function, "VPD", &vpd, MAL_NODE_GROUP) != RM_STATUS_OK)
         return RM_STATUS_ERROR_MANAGEMENT_LIBRARY;
-    char texts[kVpdTexts][MAL_VALUE_SIZE];
-    std::memset(texts, 0, sizeof texts);
-    static const char *const names[kVpdTexts] = {"VPDData0", "VPDData1", "VPDData2", "VPDData3", "VPDData4",
-                                                 "VPDData5", "VPDData6", "VPDData7", "VPDData8"};
-    MAL_PropertyDesc table[kVpdTexts];
-    for (int i = 0; i < kVpdTexts; ++i)
-        table[i] = MAL_PropertyDesc{names[i], texts[i], MAL_VALUE_SIZE};
-    RM_STATUS st = MAL_GetStringProperties(vpd, kVpdTexts, table);
-    if (st != RM_STATUS_OK)
-        return st;
-    const uint32_t room = *length;
-    *length = 0;
-    uint32_t written = 0;
-    for (int i = 0; i < kVpdTexts; ++i) {
-        size_t chars = strnlen(texts[i], MAL_VALUE_SIZE);
-        uint32_t count = static_cast<uint32_t>(chars / 2 + chars % 2);
-        if (written + count > room)
-            return RM_STATUS_ERROR_BUFFER_TOO_SMALL;
-        uint32_t left = room - written;
-        st = MAL_StrToByteArray(buffer + written, texts[i], &left);
-        if (st != RM_STATUS_OK)
-            return st;
-        written += count;
-    }
-    *length = written;
-    return RM_STATUS_OK;
+    // A room over what one text may be converted into is refused.
+    return mal_ops::read_byte_texts(vpd, "VPDData", kVpdTexts, UINT32_MAX, buffer, length);
 }
 
 RM_STATUS MAL_SetFFVName(node_tag_t adapter, const char *name)

@@ -67,6 +67,42 @@ RM_STATUS read_int(node_tag_t group, const char *name, int32_t *value)
     return MAL_GetIntProperties(group, 1, table);
 }
 
+RM_STATUS read_byte_texts(node_tag_t group, const char *base, int count, uint32_t cap, uint8_t *buffer,
+                          uint32_t *length)
+{
+    const int kMaxTexts = 16;
+    if (count < 0 || count > kMaxTexts)
+        return RM_STATUS_ERROR_INVALID_ARGUMENT;
+    char texts[kMaxTexts][MAL_VALUE_SIZE];
+    std::memset(texts, 0, sizeof texts);
+    char names[kMaxTexts][MAL_INSTANCE_NAME_SIZE];
+    MAL_PropertyDesc table[kMaxTexts];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(names[i], sizeof names[i], "%s%d", base, i);
+        table[i] = MAL_PropertyDesc{names[i], texts[i], MAL_VALUE_SIZE};
+    }
+    RM_STATUS st = MAL_GetStringProperties(group, count, table);
+    if (st != RM_STATUS_OK)
+        return st;
+    const uint32_t room = *length;
+    *length = 0;
+    uint32_t written = 0;
+    for (int i = 0; i < count; ++i) {
+        size_t chars = strnlen(texts[i], MAL_VALUE_SIZE);
+        uint32_t needed = static_cast<uint32_t>(chars / 2 + chars % 2);
+        if (written + needed > room)
+            return RM_STATUS_ERROR_BUFFER_TOO_SMALL;
+        uint32_t left = room - written;
+        if (left > cap)
+            left = cap;
+        if ((st = MAL_StrToByteArray(buffer + written, texts[i], &left)) != RM_STATUS_OK)
+            return st;
+        written += left;
+    }
+    *length = written;
+    return RM_STATUS_OK;
+}
+
 void clear(MAL_ActionParams params)
 {
     std::memset(params, 0, sizeof(MAL_ActionParams));

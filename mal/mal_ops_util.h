@@ -36,6 +36,13 @@ RM_STATUS read_text(node_tag_t group, const char *name, char value[MAL_VALUE_SIZ
 // One decimal property through the Int reader.
 RM_STATUS read_int(node_tag_t group, const char *name, int32_t *value);
 
+// The hexadecimal texts of `group`'s properties `base`0 to `base`<count - 1>
+// (count at most 16), as bytes one after another into `buffer`. *length:
+// room on entry, bytes written on return (0 on failure). Each text is
+// converted with the room left, cut to `cap` when that is larger.
+RM_STATUS read_byte_texts(node_tag_t group, const char *base, int count, uint32_t cap, uint8_t *buffer,
+                          uint32_t *length);
+
 // Parameter blocks: all slots empty, a slot's text (cut to the slot, a null
 // text sent empty), a slot marked not given.
 void clear(MAL_ActionParams params);

@@ -237,34 +237,7 @@ RM_STATUS MAL_GetFRUVPD(node_tag_t adapter, uint8_t *buffer, uint32_t *length)
     if (find(adapter, "FRUVPD", MAL_NODE_GROUP, &fru) != RM_STATUS_OK)
         return RM_STATUS_ERROR_NOT_AVAILABLE;
     // All twelve segments: the last one carries the end of the second block.
-    char texts[kFruVpdTexts][MAL_VALUE_SIZE];
-    std::memset(texts, 0, sizeof texts);
-    char names[kFruVpdTexts][16];
-    MAL_PropertyDesc table[kFruVpdTexts];
-    for (int i = 0; i < kFruVpdTexts; ++i) {
-        std::snprintf(names[i], sizeof names[i], "FRUVPDData%d", i);
-        table[i] = MAL_PropertyDesc{names[i], texts[i], MAL_VALUE_SIZE};
-    }
-    RM_STATUS st = MAL_GetStringProperties(fru, kFruVpdTexts, table);
-    if (st != RM_STATUS_OK)
-        return st;
-    const uint32_t room = *length;
-    *length = 0;
-    uint32_t written = 0;
-    for (int i = 0; i < kFruVpdTexts; ++i) {
-        size_t chars = strnlen(texts[i], MAL_VALUE_SIZE);
-        uint32_t count = static_cast<uint32_t>(chars / 2 + chars % 2);
-        if (written + count > room)
-            return RM_STATUS_ERROR_BUFFER_TOO_SMALL;
-        uint32_t left = room - written;
-        if (left > MAL_MAX_BYTE_ARRAY)
-            left = MAL_MAX_BYTE_ARRAY;
-        if ((st = MAL_StrToByteArray(buffer + written, texts[i], &left)) != RM_STATUS_OK)
-            return st;
-        written += left;
-    }
-    *length = written;
-    return RM_STATUS_OK;
+    return mal_ops::read_byte_texts(fru, "FRUVPDData", kFruVpdTexts, MAL_MAX_BYTE_ARRAY, buffer, length);
 }
 
 RM_STATUS MAL_SetProfileID(node_tag_t adapter, int32_t profile_id)
