@@ -11,6 +11,7 @@
 #include "mgmt/aw/vexo-backend/ncsi_config.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"
+#include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/vexo/core/debug.h"
 
 namespace
@@ -33,14 +34,6 @@ VEXO_status_t store_and_answer(node *property, char *value, const char *text)
     return VEXO_STATUS_SUCCESS;
 }
 
-node *next_instance(node *g)
-{
-    if (!g || !vexo_is_instance(g))
-        return nullptr;
-    node *n = g->u.grp->multi_instance->next_instance;
-    return n && vexo_is_instance(n) && n->u.grp->multi_instance->instance != -1 ? n : nullptr;
-}
-
 // The function whose link the adapter shows: its first iSCSI function, else
 // the NIC function with PCI function number 0, else its first NIC function.
 // Null when there is none or a NIC function has no PCI group.
@@ -50,7 +43,7 @@ node *pcie_function(node *adapter)
     if (iscsi)
         return iscsi;
     node *first = get_first_instance(adapter, "NICPhysicalHBA");
-    for (node *nic = first; nic; nic = next_instance(nic)) {
+    for (node *nic = first; nic; nic = next_group_instance(nic)) {
         node *pci = internal_get_node(nic, "PCI", VEXO_NODE_GROUP);
         if (!pci)
             return nullptr;
@@ -298,7 +291,7 @@ VEXO_status_t handle_MaxSupportedController(node *property, char *value, int)
     if (!is_property(property) || !property->parent->parent)
         return VEXO_STATUS_FAILURE;
     int count = 0;
-    for (node *nic = get_first_instance(property->parent->parent, "NICPhysicalHBA"); nic; nic = next_instance(nic))
+    for (node *nic = get_first_instance(property->parent->parent, "NICPhysicalHBA"); nic; nic = next_group_instance(nic))
         ++count;
     char text[16];
     std::snprintf(text, sizeof text, "%d", count);

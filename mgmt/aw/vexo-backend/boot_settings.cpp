@@ -15,6 +15,7 @@
 #include "mgmt/aw/vexo-backend/linux/vexo_transport.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"
+#include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/vexo/core/debug.h"
 #include "mgmt/vexo/core/vexo_status.h"
 
@@ -137,7 +138,7 @@ int get_boot_lun(node *lun, const BootPlace &p)
 int set_boot_lun(node *lun, const BootPlace &p)
 {
     node *session = nullptr;
-    for (node *s = get_first_instance(p.target, "Session"); s; s = next_of(s)) {
+    for (node *s = get_first_instance(p.target, "Session"); s; s = next_group_instance(s)) {
         char boot[VEXO_VALUE_SIZE];
         if (read_prop(s, "iSCSIBoot", boot) && strcasecmp(boot, "True") == 0) {
             session = s;
@@ -203,7 +204,7 @@ VEXO_status_t run_action(node *group, node *action, int number)
 int drop_boot_sessions(node *lhba)
 {
     std::vector<int> doomed;
-    for (node *t = get_first_instance(lhba, "Target"); t; t = next_of(t)) {
+    for (node *t = get_first_instance(lhba, "Target"); t; t = next_group_instance(t)) {
         node *logout = internal_get_node(t, "Logout", VEXO_NODE_ACTION);
         if (!logout) {
             pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Failed to get logout_action\n", __func__);
@@ -212,7 +213,7 @@ int drop_boot_sessions(node *lhba)
         // Every Session by its instance number: a logout removes it, and
         // the numbers need not be dense.
         std::vector<int> sessions;
-        for (node *s = get_first_instance(t, "Session"); s; s = next_of(s))
+        for (node *s = get_first_instance(t, "Session"); s; s = next_group_instance(s))
             sessions.push_back(instance_number(s));
         bool boot_seen = false, other_seen = false;
         for (int k : sessions) {
@@ -409,8 +410,8 @@ int VEXO_perform_DiscoverBootTargetsThruDHCP(node *discovery, node *lhba, int aw
     }
     const bool enable = strcasecmp(value, "Enabled") == 0;
     if (enable) {
-        for (node *t = get_first_instance(lhba, "Target"); t; t = next_of(t))
-            for (node *s = get_first_instance(t, "Session"); s; s = next_of(s)) {
+        for (node *t = get_first_instance(lhba, "Target"); t; t = next_group_instance(t))
+            for (node *s = get_first_instance(t, "Session"); s; s = next_group_instance(s)) {
                 char boot[VEXO_VALUE_SIZE];
                 if (!read_prop(s, "iSCSIBoot", boot))
                     return 1;

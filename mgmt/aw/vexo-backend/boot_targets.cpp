@@ -12,6 +12,7 @@
 #include "mgmt/aw/vexo-backend/iscsi_objects.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"
+#include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/vexo/core/debug.h"
 #include "mgmt/vexo/core/vexo_status.h"
 
@@ -64,16 +65,6 @@ bool read_prop(node *group, const char *name, char *out)
     // A get with an answer that equals the cached value returns at once.
     std::memset(out, 0, VEXO_VALUE_SIZE);
     return internal_get_property(group, name, out) == VEXO_STATUS_SUCCESS;
-}
-
-node *next_of(node *n)
-{
-    if (!n || n->node_type != VEXO_NODE_GROUP || !n->u.grp || !n->u.grp->multi_instance)
-        return nullptr;
-    node *next = n->u.grp->multi_instance->next_instance;
-    if (!next || !vexo_is_instance(next) || next->u.grp->multi_instance->instance == -1)
-        return nullptr;
-    return next;
 }
 
 bool session_handle_of(node *session, int32_t *out)
@@ -230,7 +221,7 @@ int VEXO_check_boot_target_priority(node *lhba, const char *priority)
         return 1;
     if (strcasecmp(priority, "Primary") != 0 && strcasecmp(priority, "Secondary") != 0)
         return 0;
-    for (node *t = get_first_instance(lhba, "Target"); t; t = next_of(t)) {
+    for (node *t = get_first_instance(lhba, "Target"); t; t = next_group_instance(t)) {
         node *s = get_first_instance(t, "Session");
         if (!s)
             return 1;
@@ -253,7 +244,7 @@ int VEXO_check_boot_target_num(node *lhba, uint8_t *count)
     if (!lhba || !count)
         return 1;
     unsigned n = 0;
-    for (node *t = get_first_instance(lhba, "Target"); t; t = next_of(t)) {
+    for (node *t = get_first_instance(lhba, "Target"); t; t = next_group_instance(t)) {
         node *s = get_first_instance(t, "Session");
         char boot[VEXO_VALUE_SIZE];
         if (!s || !read_prop(s, "iSCSIBoot", boot))

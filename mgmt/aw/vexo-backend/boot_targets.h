@@ -46,8 +46,6 @@ struct BootPlace {
 bool locate(node *group, BootPlace *p);
 // Reads a property of `group` through its handler into `out` (256 bytes).
 bool read_prop(node *group, const char *name, char *out);
-// The next instance of a repeated group; null at the end of the list.
-node *next_of(node *n);
 bool session_handle_of(node *session, int32_t *out);
 // The Session's cached ISIDQualifier text as a number.
 bool isid_qualifier_of(node *session, long *out);

@@ -127,15 +127,6 @@ bool renew_sessions(const ChapOwner &o)
     return !o.is_target || vexo_renew_target_sessions(o.owner);
 }
 
-bool read_value(node *owner, const char *name, char *value)
-{
-    value[0] = '\0';
-    if (!owner || internal_get_property(owner, name, value) != VEXO_STATUS_SUCCESS)
-        return false;
-    value[VEXO_VALUE_SIZE - 1] = '\0';
-    return true;
-}
-
 // The cached value of a property node, copied; false when it is missing.
 bool cached_value(node *owner, const char *name, char *value)
 {
@@ -146,18 +137,10 @@ bool cached_value(node *owner, const char *name, char *value)
     return true;
 }
 
-node *next_session(node *s)
-{
-    node *next = s->u.grp->multi_instance->next_instance;
-    if (!next || !vexo_is_instance(next) || next->u.grp->multi_instance->instance == -1)
-        return nullptr;
-    return next;
-}
-
 bool dead(node *session)
 {
     char status[VEXO_VALUE_SIZE];
-    return read_value(session, "SessionStatus", status) &&
+    return read_property_text(session, "SessionStatus", status) &&
            (strcasecmp(status, "Closed") == 0 || strcasecmp(status, "Login Failed") == 0);
 }
 
@@ -202,7 +185,7 @@ int VEXO_update_session_authentication(node *target)
         return 1;
     }
     char target_name[VEXO_VALUE_SIZE], eto[VEXO_VALUE_SIZE];
-    if (!read_value(target, "TargetISCSIName", target_name) || !read_value(target, "ETO", eto))
+    if (!read_property_text(target, "TargetISCSIName", target_name) || !read_property_text(target, "ETO", eto))
         return 1;
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:be_port_number = %d domainid = %d phba_port = %d\n", __func__,
            aw_port_number, domainid, phba_port);
@@ -216,12 +199,12 @@ int VEXO_update_session_authentication(node *target)
     }
     bool renewed = false;
     for (node *next = nullptr; s; s = next) {
-        next = next_session(s); // the session may be deleted below
+        next = next_group_instance(s); // the session may be deleted below
         if (!dead(s))
             continue;
         char boot[VEXO_VALUE_SIZE], isid[VEXO_VALUE_SIZE], initiator[VEXO_VALUE_SIZE];
         char address[VEXO_VALUE_SIZE], port[VEXO_VALUE_SIZE];
-        read_value(s, "iSCSIBoot", boot);
+        read_property_text(s, "iSCSIBoot", boot);
         node *conn = get_first_instance(s, "Connection");
         if (!conn || !cached_value(s, "ISIDQualifier", isid) || !cached_value(s, "SessionInitiatorName", initiator) ||
             !cached_value(conn, "DestinationPortNumber", port) || !cached_value(conn, "DestinationIPAddress", address))
@@ -254,9 +237,9 @@ int VEXO_update_session_authentication(node *target)
     vexo_set_fixed_status(before);
     if (family != AW_TYPE_TRELMONT)
         return 0;
-    for (s = get_first_instance(target, "Session"); s; s = next_session(s)) {
+    for (s = get_first_instance(target, "Session"); s; s = next_group_instance(s)) {
         char boot[VEXO_VALUE_SIZE];
-        if (!dead(s) || !read_value(s, "iSCSIBoot", boot) || strcasecmp(boot, "True") != 0)
+        if (!dead(s) || !read_property_text(s, "iSCSIBoot", boot) || strcasecmp(boot, "True") != 0)
             continue;
         if (VEXO_add_boottarget_tlv(aw_port_number, domainid, phba_port, s, ISCSI_BOOT_PRIORITY_PRIMARY, 1) != 0) {
             vexo_set_fixed_status(VEXO_STATUS_ADD_BOOT_TLV_FAILED);

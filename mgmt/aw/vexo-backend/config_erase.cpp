@@ -42,18 +42,11 @@ node *action_of(node *parent, const char *name)
     return parent ? internal_get_node(parent, name, VEXO_NODE_ACTION) : nullptr;
 }
 
-// The next member of an instance list; null at its end.
-node *next_member(node *n)
-{
-    node *next = n->u.grp->multi_instance->next_instance;
-    return next && next->u.grp->multi_instance->instance != -1 ? next : nullptr;
-}
-
 // Instance numbers of the members of `name` below `parent`, in list order.
 int collect_instances(node *parent, const char *name, int *out, int max)
 {
     int n = 0;
-    for (node *m = get_first_instance(parent, name); m && n < max; m = next_member(m))
+    for (node *m = get_first_instance(parent, name); m && n < max; m = next_group_instance(m))
         out[n++] = m->u.grp->multi_instance->instance;
     return n;
 }
@@ -141,7 +134,7 @@ VEXO_status_t set_text(node *owner, const char *name, const char *value)
 // behind them would outlive its target. 0, or the failing result.
 VEXO_status_t logout_targets(node *lhba)
 {
-    for (node *target = get_first_instance(lhba, "Target"); target; target = next_member(target)) {
+    for (node *target = get_first_instance(lhba, "Target"); target; target = next_group_instance(target)) {
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:Target Instance = %d\n", __func__,
                target->u.grp->multi_instance->instance);
         node *logout = action_of(target, "Logout");
@@ -364,7 +357,7 @@ VEXO_status_t do_EraseConfiguration(node *context, node *action, char params[VEX
     if (!adapter || !get_first_instance(adapter, "iSCSIPhysicalHBA"))
         return VEXO_STATUS_FAILURE;
     int family = get_aw_type(adapter);
-    for (node *phba = get_first_instance(adapter, "iSCSIPhysicalHBA"); phba; phba = next_member(phba)) {
+    for (node *phba = get_first_instance(adapter, "iSCSIPhysicalHBA"); phba; phba = next_group_instance(phba)) {
         VEXO_status_t st = clear_iscsi_function(phba, family);
         if (st != VEXO_STATUS_SUCCESS)
             return st;
@@ -391,7 +384,7 @@ VEXO_status_t do_EraseAllConfiguration(node *context, node *action, char params[
     // its status, is the answer, so a later success cannot hide it.
     FirstFailure first;
     Params p;
-    for (node *fn = get_first_instance(adapter, "iSCSIPhysicalHBA"); fn; fn = next_member(fn)) {
+    for (node *fn = get_first_instance(adapter, "iSCSIPhysicalHBA"); fn; fn = next_group_instance(fn)) {
         empty_params(p);
         VEXO_status_t st = do_EraseConfiguration(fn, action_of(fn, "EraseConfiguration"), p);
         if (st != VEXO_STATUS_SUCCESS)
@@ -399,7 +392,7 @@ VEXO_status_t do_EraseAllConfiguration(node *context, node *action, char params[
                    __func__, fn->u.grp->multi_instance->instance);
         note(&first, st);
     }
-    for (node *pd = get_first_instance(adapter, "PortDiscoveryAndConfiguration"); pd; pd = next_member(pd)) {
+    for (node *pd = get_first_instance(adapter, "PortDiscoveryAndConfiguration"); pd; pd = next_group_instance(pd)) {
         empty_params(p);
         VEXO_status_t st = do_ErasePortandDiscoveryConfiguration(pd, action_of(pd, "ErasePortandDiscoveryConfiguration"), p);
         if (st != VEXO_STATUS_SUCCESS)
@@ -408,7 +401,7 @@ VEXO_status_t do_EraseAllConfiguration(node *context, node *action, char params[
                    pd->u.grp->multi_instance->instance);
         note(&first, st);
     }
-    for (node *fn = get_first_instance(adapter, "NICPhysicalHBA"); fn; fn = next_member(fn)) {
+    for (node *fn = get_first_instance(adapter, "NICPhysicalHBA"); fn; fn = next_group_instance(fn)) {
         int st = VEXO_EraseNICConfiguration(fn);
         if (st == VEXO_STATUS_REBOOT_REQUIRED)
             st = VEXO_STATUS_SUCCESS;

@@ -65,17 +65,6 @@ node *group_of(node *parent, const char *name)
     return parent ? internal_get_node(parent, name, VEXO_NODE_GROUP) : nullptr;
 }
 
-// The instances of a repeated group after `n`, in instance order.
-node *next_instance(node *n)
-{
-    if (!n || !n->u.grp->multi_instance)
-        return nullptr;
-    node *next = n->u.grp->multi_instance->next_instance;
-    if (!next || next->u.grp->multi_instance->instance == -1)
-        return nullptr;
-    return next;
-}
-
 bool disabled(node *lhba)
 {
     char enabled[VEXO_VALUE_SIZE] = {0};
@@ -345,7 +334,7 @@ VEXO_status_t refresh_targets(node *lhba, unsigned int domainid, unsigned int ph
 
     int portals = 0, failed = 0;
     for (node *stp = get_first_instance(group_of(lhba, "Discovery"), "SendTargetPortal"); stp;
-         stp = next_instance(stp)) {
+         stp = next_group_instance(stp)) {
         ++portals;
         char none[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE];
         std::memset(none, 0, sizeof none);
@@ -356,7 +345,7 @@ VEXO_status_t refresh_targets(node *lhba, unsigned int domainid, unsigned int ph
 
     std::memset(params, 0, sizeof(char[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE]));
     get_all_sessions(lhba, port, domainid, phba_port, context, action, params);
-    for (node *t = get_first_instance(lhba, "Target"); t; t = next_instance(t)) {
+    for (node *t = get_first_instance(lhba, "Target"); t; t = next_group_instance(t)) {
         char check[VEXO_VALUE_SIZE] = {0};
         get_all_luns(t, domainid, phba_port, t, internal_get_node(t, "ReScanLUNS", VEXO_NODE_ACTION), params, check);
     }
@@ -398,7 +387,7 @@ VEXO_status_t do_AddSendTargetPortal(node *context, node *action, char params[VE
         vexo_set_fixed_status(VEXO_STATUS_ISCSI_NOT_ENABLED);
         return VEXO_STATUS_FAILURE;
     }
-    for (node *stp = get_first_instance(context, "SendTargetPortal"); stp; stp = next_instance(stp)) {
+    for (node *stp = get_first_instance(context, "SendTargetPortal"); stp; stp = next_group_instance(stp)) {
         char sip[VEXO_VALUE_SIZE] = {0}, sport[VEXO_VALUE_SIZE] = {0};
         if (internal_get_property(stp, "IPAddress", sip) == VEXO_STATUS_SUCCESS &&
             internal_get_property(stp, "PortNumber", sport) == VEXO_STATUS_SUCCESS && std::strcmp(sip, ip) == 0 &&
@@ -600,7 +589,7 @@ VEXO_status_t do_DiscoveryiSNSThruDHCP(node *context, node *action, char[VEXO_MA
         return VEXO_STATUS_FAILURE;
     int port = get_port_number(context);
     unsigned int phba = get_phba_port_number(context);
-    for (node *lhba = get_first_instance(iscsi, "LogicalHBA"); lhba; lhba = next_instance(lhba)) {
+    for (node *lhba = get_first_instance(iscsi, "LogicalHBA"); lhba; lhba = next_group_instance(lhba)) {
         unsigned int domain = static_cast<unsigned int>(lhba->u.grp->multi_instance->instance);
         DISCOVERY_PARAMS d;
         VEXO_status_t st = read_discovery(port, domain, phba, &d);

@@ -56,16 +56,6 @@ bool is_group_named(node *n, const char *name)
     return n && n->node_type == VEXO_NODE_GROUP && n->node_name && strcasecmp(n->node_name, name) == 0;
 }
 
-node *next_instance(node *cur)
-{
-    if (!cur || cur->node_type != VEXO_NODE_GROUP || !cur->u.grp || !cur->u.grp->multi_instance)
-        return nullptr;
-    node *next = cur->u.grp->multi_instance->next_instance;
-    if (!next || !vexo_is_instance(next) || next->u.grp->multi_instance->instance == -1)
-        return nullptr;
-    return next;
-}
-
 node_handle *handle_of(node *group)
 {
     if (!group || group->node_type != VEXO_NODE_GROUP || !group->u.grp)
@@ -440,7 +430,7 @@ int VEXO_check_for_duplicate_session(node *target, int aw_port_number, unsigned 
 {
     if (!target || !params)
         return 1;
-    for (node *s = get_first_instance(target, "Session"); s; s = next_instance(s)) {
+    for (node *s = get_first_instance(target, "Session"); s; s = next_group_instance(s)) {
         node_handle *h = handle_of(s);
         if (!h)
             return VEXO_STATUS_NO_SESSION_HANDLE;
@@ -460,7 +450,7 @@ int VEXO_check_for_duplicate_session(node *target, int aw_port_number, unsigned 
             const uint8_t *ci = connection_record(rec, j);
             int32_t ch = static_cast<int32_t>(le32_at(ci + kConnHandle));
             node *match = nullptr;
-            for (node *c = get_first_instance(s, "Connection"); c; c = next_instance(c)) {
+            for (node *c = get_first_instance(s, "Connection"); c; c = next_group_instance(c)) {
                 node_handle *chd = handle_of(c);
                 if (!chd) {
                     vexo_dfree(p);
@@ -766,7 +756,7 @@ VEXO_status_t group_Target(node *target)
     get_all_sessions(lhba, aw_port_number, domainid, phba_port, target, nullptr, work);
     node *gone[64];
     int n_gone = 0;
-    for (node *s = get_first_instance(target, "Session"); s; s = next_instance(s)) {
+    for (node *s = get_first_instance(target, "Session"); s; s = next_group_instance(s)) {
         node_handle *h = handle_of(s);
         if (h && get_session_attribs(h->aw_port_number, domainid, phba_port, s) != 0 &&
             n_gone < static_cast<int>(sizeof gone / sizeof gone[0]))
@@ -846,7 +836,7 @@ int setup_iscsi(node *lhba, const char *enabled_text, node *context, node *actio
         return r;
     clear_params(area);
     get_all_sessions(lhba, aw_port_number, domainid, phba_port, context, action, area);
-    for (node *t = get_first_instance(lhba, "Target"); t; t = next_instance(t)) {
+    for (node *t = get_first_instance(lhba, "Target"); t; t = next_group_instance(t)) {
         char changed[VEXO_VALUE_SIZE] = "";
         clear_params(area);
         get_all_luns(t, domainid, phba_port, t, action_of(t, "ReScanLUNS"), area, changed);

@@ -42,27 +42,10 @@ node *child_group(node *parent, const char *name)
     return parent ? internal_get_node(parent, name, VEXO_NODE_GROUP) : nullptr;
 }
 
-bool read_value(node *owner, const char *name, char *value)
-{
-    value[0] = '\0';
-    if (!owner || internal_get_property(owner, name, value) != VEXO_STATUS_SUCCESS)
-        return false;
-    value[VEXO_VALUE_SIZE - 1] = '\0';
-    return true;
-}
-
-node *next_instance(node *cur)
-{
-    node *next = cur->u.grp->multi_instance->next_instance;
-    if (!next || !vexo_is_instance(next) || next->u.grp->multi_instance->instance == -1)
-        return nullptr;
-    return next;
-}
-
 int count_instances(node *parent, const char *name)
 {
     int n = 0;
-    for (node *i = get_first_instance(parent, name); i; i = next_instance(i))
+    for (node *i = get_first_instance(parent, name); i; i = next_group_instance(i))
         ++n;
     return n;
 }
@@ -82,11 +65,11 @@ void used_qualifiers(std::vector<uint8_t> &used)
 {
     used.assign(kQualifierCount, 0);
     node *root = get_node(0);
-    for (node *a = get_first_instance(root, "Arcwright"); a; a = next_instance(a))
-        for (node *f = get_first_instance(a, "iSCSIPhysicalHBA"); f; f = next_instance(f))
-            for (node *l = get_first_instance(f, "LogicalHBA"); l; l = next_instance(l))
-                for (node *t = get_first_instance(l, "Target"); t; t = next_instance(t))
-                    for (node *s = get_first_instance(t, "Session"); s; s = next_instance(s)) {
+    for (node *a = get_first_instance(root, "Arcwright"); a; a = next_group_instance(a))
+        for (node *f = get_first_instance(a, "iSCSIPhysicalHBA"); f; f = next_group_instance(f))
+            for (node *l = get_first_instance(f, "LogicalHBA"); l; l = next_group_instance(l))
+                for (node *t = get_first_instance(l, "Target"); t; t = next_group_instance(t))
+                    for (node *s = get_first_instance(t, "Session"); s; s = next_group_instance(s)) {
                         node *p = internal_get_node(s, "ISIDQualifier", VEXO_NODE_PROPERTY);
                         long q = p && p->u.prop ? qualifier_of(p->u.prop->val) : -1;
                         if (q >= 0)
@@ -99,7 +82,7 @@ bool session_to(node *session, const char *address, const char *port)
 {
     node *conn = get_first_instance(session, "Connection");
     char ip[VEXO_VALUE_SIZE], p[VEXO_VALUE_SIZE];
-    return conn && read_value(conn, "DestinationIPAddress", ip) && read_value(conn, "DestinationPortNumber", p) &&
+    return conn && read_property_text(conn, "DestinationIPAddress", ip) && read_property_text(conn, "DestinationPortNumber", p) &&
            strcasecmp(ip, address) == 0 && strcasecmp(p, port) == 0;
 }
 
@@ -107,12 +90,12 @@ bool session_to(node *session, const char *address, const char *port)
 // it is not negative.
 node *reusable_session(node *target, const char *address, const char *port, long want, long *qualifier)
 {
-    for (node *s = get_first_instance(target, "Session"); s; s = next_instance(s)) {
+    for (node *s = get_first_instance(target, "Session"); s; s = next_group_instance(s)) {
         char status[VEXO_VALUE_SIZE], isid[VEXO_VALUE_SIZE];
-        if (!read_value(s, "SessionStatus", status) ||
+        if (!read_property_text(s, "SessionStatus", status) ||
             (strcasecmp(status, "Closed") != 0 && strcasecmp(status, "Login Failed") != 0))
             continue;
-        if (!session_to(s, address, port) || !read_value(s, "ISIDQualifier", isid))
+        if (!session_to(s, address, port) || !read_property_text(s, "ISIDQualifier", isid))
             continue;
         long q = qualifier_of(isid);
         if (q < 0 || (want >= 0 && q != want))
@@ -329,8 +312,8 @@ int VEXO_esx_login(node *action_node, node *login_options, LOGIN_TARGET_PARAMS *
 
     char chap_level[VEXO_VALUE_SIZE], data_level[VEXO_VALUE_SIZE], header_level[VEXO_VALUE_SIZE];
     node *auth = child_group(login_options, "Authentication");
-    if (!auth || !read_value(auth, "CHAPParam", chap_level) || !read_value(login_options, "DataParam", data_level) ||
-        !read_value(login_options, "HeaderParam", header_level))
+    if (!auth || !read_property_text(auth, "CHAPParam", chap_level) || !read_property_text(login_options, "DataParam", data_level) ||
+        !read_property_text(login_options, "HeaderParam", header_level))
         return 1;
     int chap[2], header[2], data[2];
     int chap_n = chap_plan(chap_level, chap), header_n = digest_plan(header_level, header),
@@ -338,7 +321,7 @@ int VEXO_esx_login(node *action_node, node *login_options, LOGIN_TARGET_PARAMS *
     int last = chap_n * header_n * data_n - 1;
 
     char name[VEXO_VALUE_SIZE] = "";
-    if (target_type == 1 && !read_value(owner, "TargetISCSIName", name))
+    if (target_type == 1 && !read_property_text(owner, "TargetISCSIName", name))
         return 1;
     Portal portal = {params[0], params[1], le16_at(request->data + LOGIN_REQ_ISID_QUALIFIER)};
     int eto = 0;
@@ -394,7 +377,7 @@ int VEXO_esx_login(node *action_node, node *login_options, LOGIN_TARGET_PARAMS *
                     if (q < 0)
                         return 1;
                     char eto_text[VEXO_VALUE_SIZE];
-                    if (!read_value(owner, "ETO", eto_text))
+                    if (!read_property_text(owner, "ETO", eto_text))
                         return 1;
                     eto = std::atoi(eto_text);
                     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:isid = %d\n", __func__, q);
@@ -457,8 +440,8 @@ VEXO_status_t do_Login(node *context, node *action_node, char params[VEXO_MAX_PA
         }
     }
     char tag[VEXO_VALUE_SIZE];
-    if (!portal || !read_value(portal, "TargetIPAddress", params[0]) ||
-        !read_value(portal, "TargetPortNumber", params[1]) || !read_value(portal, "PortalGroupTag", tag))
+    if (!portal || !read_property_text(portal, "TargetIPAddress", params[0]) ||
+        !read_property_text(portal, "TargetPortNumber", params[1]) || !read_property_text(portal, "PortalGroupTag", tag))
         return VEXO_STATUS_FAILURE;
 
     node *function = lhba->parent;
@@ -469,16 +452,16 @@ VEXO_status_t do_Login(node *context, node *action_node, char params[VEXO_MAX_PA
 
     node *matched = nullptr;
     char matched_boot[VEXO_VALUE_SIZE] = "";
-    for (node *s = get_first_instance(target, "Session"); s; s = next_instance(s))
+    for (node *s = get_first_instance(target, "Session"); s; s = next_group_instance(s))
         if (session_to(s, params[0], params[1])) {
             matched = s;
-            read_value(s, "iSCSIBoot", matched_boot);
+            read_property_text(s, "iSCSIBoot", matched_boot);
             break;
         }
     if (params[2][0] == '\0') {
         char name[VEXO_VALUE_SIZE];
-        bool ok = matched ? read_value(matched, "SessionInitiatorName", name)
-                          : read_value(ini_group, "InitiatoriSCSIName", name);
+        bool ok = matched ? read_property_text(matched, "SessionInitiatorName", name)
+                          : read_property_text(ini_group, "InitiatoriSCSIName", name);
         if (!ok)
             return VEXO_STATUS_FAILURE;
         std::snprintf(params[2], VEXO_VALUE_SIZE, "%.223s", name);
@@ -503,7 +486,7 @@ VEXO_status_t do_Login(node *context, node *action_node, char params[VEXO_MAX_PA
 
     std::snprintf(reinterpret_cast<char *>(r + LOGIN_REQ_INITIATOR_NAME), LOGIN_NAME_SIZE, "%.223s", params[2]);
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "target_params.request.initiator_name is %s\n", params[2]);
-    if (!read_value(ini_group, "InitiatorAlias", alias) || !read_value(target, "TargetISCSIName", target_name))
+    if (!read_property_text(ini_group, "InitiatorAlias", alias) || !read_property_text(target, "TargetISCSIName", target_name))
         goto out;
     std::snprintf(reinterpret_cast<char *>(r + LOGIN_REQ_INITIATOR_ALIAS), LOGIN_ALIAS_SIZE, "%.31s", alias);
     std::snprintf(reinterpret_cast<char *>(r + LOGIN_REQ_TARGET_NAME), LOGIN_NAME_SIZE, "%.223s", target_name);
@@ -531,7 +514,7 @@ VEXO_status_t do_Login(node *context, node *action_node, char params[VEXO_MAX_PA
         goto out;
     }
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:session_found = %d\n", __func__, isid_found);
-    if (!read_value(target, "ETO", eto_text))
+    if (!read_property_text(target, "ETO", eto_text))
         goto out;
 
     {
@@ -580,7 +563,7 @@ VEXO_status_t do_Login(node *context, node *action_node, char params[VEXO_MAX_PA
             // its boot entry, and says so (a region 3 never written cannot
             // even be read).
             char shown[VEXO_VALUE_SIZE];
-            if (!read_value(session, "BootTargetPriority", shown)) {
+            if (!read_property_text(session, "BootTargetPriority", shown)) {
                 vexo_set_fixed_status(VEXO_STATUS_ADD_BOOT_TLV_FAILED);
                 goto out;
             }

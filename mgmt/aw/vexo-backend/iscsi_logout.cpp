@@ -45,15 +45,6 @@ node *child_group(node *parent, const char *name)
     return parent ? internal_get_node(parent, name, VEXO_NODE_GROUP) : nullptr;
 }
 
-bool read_value(node *owner, const char *name, char *value)
-{
-    value[0] = '\0';
-    if (!owner || internal_get_property(owner, name, value) != VEXO_STATUS_SUCCESS)
-        return false;
-    value[VEXO_VALUE_SIZE - 1] = '\0';
-    return true;
-}
-
 node_handle *handle_of(node *group)
 {
     if (!group || group->node_type != VEXO_NODE_GROUP || !group->u.grp)
@@ -69,14 +60,6 @@ VEXO_status_t delete_with_handle(node *group)
         group->u.grp->handle = nullptr;
     }
     return delete_node(group);
-}
-
-node *next_instance(node *cur)
-{
-    node *next = cur->u.grp->multi_instance->next_instance;
-    if (!next || !vexo_is_instance(next) || next->u.grp->multi_instance->instance == -1)
-        return nullptr;
-    return next;
 }
 
 // The adapter group of `n` as found below ROOT by its instance.
@@ -174,11 +157,11 @@ int VEXO_update_target_params(ADD_PERSISTENT_LOGIN_PARAMS *request, node *lhba, 
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "InitiatoriSCSIName = %s\n", initiator_name);
     put_text(r + kInitiatorName, kNameSize, initiator_name);
     char alias[VEXO_VALUE_SIZE], name[VEXO_VALUE_SIZE];
-    if (!read_value(child_group(lhba, "InitiatoriSCSIName"), "InitiatorAlias", alias))
+    if (!read_property_text(child_group(lhba, "InitiatoriSCSIName"), "InitiatorAlias", alias))
         return 1;
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "InitiatorAlias = %s\n", alias);
     put_text(r + kAlias, kAliasSize, alias);
-    if (!read_value(target, "TargetISCSIName", name))
+    if (!read_property_text(target, "TargetISCSIName", name))
         return 1;
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "TargetiSCSIName = %s\n", name);
     put_text(r + kTgtName, kNameSize, name);
@@ -222,20 +205,20 @@ int VEXO_update_tgt_entry(node *lhba, node *target, const char *address, const c
 
     char ini[VEXO_VALUE_SIZE], name[VEXO_VALUE_SIZE], type[VEXO_VALUE_SIZE];
     char chap_param[VEXO_VALUE_SIZE], header_param[VEXO_VALUE_SIZE], data_param[VEXO_VALUE_SIZE];
-    if (!read_value(child_group(lhba, "InitiatoriSCSIName"), "InitiatoriSCSIName", ini) ||
-        !read_value(target, "TargetISCSIName", name) || !read_value(target, "TargetType", type) ||
-        !read_value(auth, "CHAPParam", chap_param) || !read_value(opts, "HeaderParam", header_param) ||
-        !read_value(opts, "DataParam", data_param))
+    if (!read_property_text(child_group(lhba, "InitiatoriSCSIName"), "InitiatoriSCSIName", ini) ||
+        !read_property_text(target, "TargetISCSIName", name) || !read_property_text(target, "TargetType", type) ||
+        !read_property_text(auth, "CHAPParam", chap_param) || !read_property_text(opts, "HeaderParam", header_param) ||
+        !read_property_text(opts, "DataParam", data_param))
         return 1;
     static const char *const kOptionNames[] = {"InitialR2T", "ImmediateData", "HeaderDigest", "DataDigest"};
     static const char *const kAuthNames[] = {"AuthenticationMethod", "InitiatorCHAPName", "InitiatorSecret",
                                              "TargetCHAPName", "TargetSecret"};
     char values[9][VEXO_VALUE_SIZE];
     for (int i = 0; i < 4; ++i)
-        if (!read_value(opts, kOptionNames[i], values[i]))
+        if (!read_property_text(opts, kOptionNames[i], values[i]))
             return 1;
     for (int i = 0; i < 5; ++i)
-        if (!read_value(auth, kAuthNames[i], values[4 + i]))
+        if (!read_property_text(auth, kAuthNames[i], values[4 + i]))
             return 1;
 
     char qualifier_text[16];
@@ -316,7 +299,7 @@ int make_session_persistent(node *target, const char *address, const char *port,
         // Keep firmware and file in step: the entry without its line goes.
         VEXO_status_t why = vexo_last_status_code;
         char name[VEXO_VALUE_SIZE];
-        if (read_value(target, "TargetISCSIName", name))
+        if (read_property_text(target, "TargetISCSIName", name))
             delete_persistent(aw_port_number, domainid, phba_port, target, name, address, port, qualifier,
                               initiator_name, 1);
         vexo_set_fixed_status(why);
@@ -397,7 +380,7 @@ VEXO_status_t do_Logout(node *context, node *action_node, char params[VEXO_MAX_P
         return VEXO_STATUS_FAILURE;
     }
     char boot[VEXO_VALUE_SIZE], status[VEXO_VALUE_SIZE];
-    if (!read_value(session, "iSCSIBoot", boot) || !read_value(session, "SessionStatus", status))
+    if (!read_property_text(session, "iSCSIBoot", boot) || !read_property_text(session, "SessionStatus", status))
         return VEXO_STATUS_FAILURE;
     node_handle *sh = handle_of(session);
     if (!sh)
@@ -417,18 +400,18 @@ VEXO_status_t do_Logout(node *context, node *action_node, char params[VEXO_MAX_P
     char name[VEXO_VALUE_SIZE], persistent[VEXO_VALUE_SIZE], address[VEXO_VALUE_SIZE], port[VEXO_VALUE_SIZE];
     char isid[VEXO_VALUE_SIZE], initiator[VEXO_VALUE_SIZE];
     node *conn = get_first_instance(session, "Connection");
-    if (!read_value(target, "TargetISCSIName", name) || !read_value(session, "Persistent", persistent) || !conn ||
-        !handle_of(conn) || !read_value(conn, "DestinationIPAddress", address) ||
-        !read_value(conn, "DestinationPortNumber", port) || !read_value(session, "ISIDQualifier", isid) ||
-        !read_value(session, "SessionInitiatorName", initiator))
+    if (!read_property_text(target, "TargetISCSIName", name) || !read_property_text(session, "Persistent", persistent) || !conn ||
+        !handle_of(conn) || !read_property_text(conn, "DestinationIPAddress", address) ||
+        !read_property_text(conn, "DestinationPortNumber", port) || !read_property_text(session, "ISIDQualifier", isid) ||
+        !read_property_text(session, "SessionInitiatorName", initiator))
         return VEXO_STATUS_FAILURE;
     long qualifier = qualifier_of(isid);
     if (qualifier < 0)
         return VEXO_STATUS_FAILURE;
 
-    for (node *lun = get_first_instance(target, "LUN"); lun; lun = next_instance(lun)) {
+    for (node *lun = get_first_instance(target, "LUN"); lun; lun = next_group_instance(lun)) {
         char vendor[VEXO_VALUE_SIZE], model[VEXO_VALUE_SIZE];
-        if (!read_value(lun, "DeviceVendorName", vendor) || !read_value(lun, "DeviceModelNumber", model))
+        if (!read_property_text(lun, "DeviceVendorName", vendor) || !read_property_text(lun, "DeviceModelNumber", model))
             continue;
         if (os_prepare_device_for_removal(vendor, model) != 0)
             pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s: could not safely remove device for vendor:%s model:%s\n",
@@ -482,15 +465,15 @@ int VEXO_check_session_status(node *target, const char *target_name, int aw_port
         pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s: Failed to get be_type\n", __func__);
         return 1;
     }
-    for (node *s = get_first_instance(target, "Session"); s; s = next_instance(s)) {
+    for (node *s = get_first_instance(target, "Session"); s; s = next_group_instance(s)) {
         char status[VEXO_VALUE_SIZE], address[VEXO_VALUE_SIZE], port[VEXO_VALUE_SIZE];
         node *conn = get_first_instance(s, "Connection");
-        if (!read_value(s, "SessionStatus", status) || !read_value(conn, "DestinationIPAddress", address) ||
-            !read_value(conn, "DestinationPortNumber", port))
+        if (!read_property_text(s, "SessionStatus", status) || !read_property_text(conn, "DestinationIPAddress", address) ||
+            !read_property_text(conn, "DestinationPortNumber", port))
             return 1;
         if (flag == 1) {
             char tip[VEXO_VALUE_SIZE], tport[VEXO_VALUE_SIZE];
-            if (!read_value(portal, "TargetIPAddress", tip) || !read_value(portal, "TargetPortNumber", tport))
+            if (!read_property_text(portal, "TargetIPAddress", tip) || !read_property_text(portal, "TargetPortNumber", tport))
                 return 1;
             if (strcasecmp(tip, address) != 0 || strcasecmp(tport, port) != 0)
                 continue;
@@ -500,11 +483,11 @@ int VEXO_check_session_status(node *target, const char *target_name, int aw_port
             continue;
         }
         char boot[VEXO_VALUE_SIZE];
-        if (read_value(s, "iSCSIBoot", boot) && strcasecmp(boot, "True") == 0 &&
+        if (read_property_text(s, "iSCSIBoot", boot) && strcasecmp(boot, "True") == 0 &&
             clear_dead_boot_session(__func__, s, aw_port_number, domainid, phba_port, family) != 0)
             return 1;
         char isid[VEXO_VALUE_SIZE], initiator[VEXO_VALUE_SIZE];
-        if (!read_value(s, "ISIDQualifier", isid) || !read_value(s, "SessionInitiatorName", initiator))
+        if (!read_property_text(s, "ISIDQualifier", isid) || !read_property_text(s, "SessionInitiatorName", initiator))
             return 1;
         long qualifier = qualifier_of(isid);
         if (qualifier < 0)

@@ -42,14 +42,6 @@ bool named(const node *n, const char *name)
     return n && n->node_name && strcasecmp(n->node_name, name) == 0;
 }
 
-node *next_instance(node *g)
-{
-    if (!g || !vexo_is_instance(g))
-        return nullptr;
-    node *n = g->u.grp->multi_instance->next_instance;
-    return n && vexo_is_instance(n) && n->u.grp->multi_instance->instance != -1 ? n : nullptr;
-}
-
 node_handle *handle_of(node *g)
 {
     return is_group(g) ? static_cast<node_handle *>(g->u.grp->handle) : nullptr;
@@ -306,7 +298,7 @@ VEXO_status_t get_all_luns(node *target, unsigned int domainid, unsigned int phb
     // 1. The LUNs known so far.
     uint8_t known[kMaxLuns][8];
     int known_count = 0;
-    for (node *l = get_first_instance(target, "LUN"); l; l = next_instance(l)) {
+    for (node *l = get_first_instance(target, "LUN"); l; l = next_group_instance(l)) {
         node_handle *h = handle_of(l);
         if (!h)
             return VEXO_STATUS_FAILURE;
@@ -327,7 +319,7 @@ VEXO_status_t get_all_luns(node *target, unsigned int domainid, unsigned int phb
     int answered = 0;
     int failed = 0;
     int asked = 0;
-    for (node *s = first_session; s && answered < kMaxSessions; s = next_instance(s)) {
+    for (node *s = first_session; s && answered < kMaxSessions; s = next_group_instance(s)) {
         if (!session_usable(s))
             continue;
         node_handle *sh = handle_of(s);

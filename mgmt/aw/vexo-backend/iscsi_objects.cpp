@@ -27,17 +27,6 @@ const size_t kConnHandle = 0, kConnStatus = 4, kSrcPort = 8, kDestPort = 10, kDe
              kSrcIp = 20, kDestIp = 44, kDestIpRedirected = 68;
 const size_t kIpType = 3, kIpBytes = 4; // inside an IP_ADDRESS_FORMAT
 
-// The next instance of a repeated group, or null at the end of the chain.
-node *next_instance(node *cur)
-{
-    if (!cur || cur->node_type != VEXO_NODE_GROUP || !cur->u.grp || !cur->u.grp->multi_instance)
-        return nullptr;
-    node *next = cur->u.grp->multi_instance->next_instance;
-    if (!next || !vexo_is_instance(next) || next->u.grp->multi_instance->instance == -1)
-        return nullptr;
-    return next;
-}
-
 int instance_of(node *n)
 {
     return n && n->u.grp && n->u.grp->multi_instance ? n->u.grp->multi_instance->instance : -1;
@@ -211,7 +200,7 @@ node *find_target(node *lhba, const char *name)
     if (!lhba || !name)
         return nullptr;
     char v[VEXO_VALUE_SIZE];
-    for (node *t = get_first_instance(lhba, "Target"); t; t = next_instance(t)) {
+    for (node *t = get_first_instance(lhba, "Target"); t; t = next_group_instance(t)) {
         v[0] = '\0';
         if (ok(internal_get_property(t, "TargetISCSIName", v)) && strcasecmp(v, name) == 0)
             return t;
@@ -224,7 +213,7 @@ node *find_target_portal(node *target, const char *ip, const char *port)
     if (!target)
         return nullptr;
     char tip[VEXO_VALUE_SIZE], tport[VEXO_VALUE_SIZE];
-    for (node *p = get_first_instance(target, "TargetPortal"); p; p = next_instance(p)) {
+    for (node *p = get_first_instance(target, "TargetPortal"); p; p = next_group_instance(p)) {
         tip[0] = tport[0] = '\0';
         if (!ok(internal_get_property(p, "TargetIPAddress", tip)) ||
             !ok(internal_get_property(p, "TargetPortNumber", tport)))
@@ -241,7 +230,7 @@ int validate_target_portal(node *target, int *instance, const char *ip, const ch
         return 1;
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "%s:ip = %s port = %s\n", __func__, ip, port ? port : "");
     char tip[VEXO_VALUE_SIZE], tport[VEXO_VALUE_SIZE];
-    for (node *p = get_first_instance(target, "TargetPortal"); p; p = next_instance(p)) {
+    for (node *p = get_first_instance(target, "TargetPortal"); p; p = next_group_instance(p)) {
         tip[0] = tport[0] = '\0';
         if (!ok(internal_get_property(p, "TargetIPAddress", tip)) ||
             !ok(internal_get_property(p, "TargetPortNumber", tport)))
@@ -261,11 +250,11 @@ node *find_session(node *target, const char *ip, const char *port)
     if (!target || !ip || !port)
         return nullptr;
     char dip[VEXO_VALUE_SIZE], dport[VEXO_VALUE_SIZE];
-    for (node *s = get_first_instance(target, "Session"); s; s = next_instance(s)) {
+    for (node *s = get_first_instance(target, "Session"); s; s = next_group_instance(s)) {
         node *c = get_first_instance(s, "Connection");
         if (!c)
             return nullptr;
-        for (; c; c = next_instance(c)) {
+        for (; c; c = next_group_instance(c)) {
             if (!ok(internal_get_property(c, "DestinationIPAddress", dip)) ||
                 !ok(internal_get_property(c, "DestinationPortNumber", dport)))
                 return nullptr;
@@ -281,7 +270,7 @@ node *get_matchnode_by_propvalue(node *parent, const char *group_name, const cha
     if (!parent || !group_name || !prop_name || !value)
         return nullptr;
     char v[VEXO_VALUE_SIZE];
-    for (node *g = get_first_instance(parent, group_name); g; g = next_instance(g)) {
+    for (node *g = get_first_instance(parent, group_name); g; g = next_group_instance(g)) {
         if (!ok(internal_get_property(g, prop_name, v)))
             return nullptr;
         if (strcasecmp(v, value) == 0)
@@ -352,7 +341,7 @@ int VEXO_update_connection_props(const GET_A_SESSION_PARAMS *session_info, node 
         if (!conn)
             return 1;
         node *match = nullptr;
-        for (; conn; conn = next_instance(conn)) {
+        for (; conn; conn = next_group_instance(conn)) {
             node_handle *h = handle_of(conn);
             if (!h)
                 return 1;
@@ -492,7 +481,7 @@ VEXO_status_t group_LUN(node *lun)
     node *target = lun ? lun->parent : nullptr;
     if (!target)
         return VEXO_STATUS_FAILURE;
-    for (node *s = get_first_instance(target, "Session"); s; s = next_instance(s)) {
+    for (node *s = get_first_instance(target, "Session"); s; s = next_group_instance(s)) {
         node_handle *h = handle_of(s);
         if (h && get_session_attribs(h->aw_port_number, get_domain_id(s), get_phba_port_number(s), s) == 0) {
             pdebug(VEXO_LOG_BACKEND, VEXO_LOG_INFO, "Leaving %s\n", __func__);

@@ -36,12 +36,6 @@ bool same(const char *a, const char *b)
     return strcasecmp(a, b) == 0;
 }
 
-node *next_of(node *cur)
-{
-    node *n = cur->u.grp->multi_instance->next_instance;
-    return n && vexo_is_instance(n) && n->u.grp->multi_instance->instance != -1 ? n : nullptr;
-}
-
 bool read_value(node *owner, const char *name, char *value)
 {
     value[0] = '\0';
@@ -143,7 +137,7 @@ void normalise_address(char *ip)
 int count_targets(node *lhba)
 {
     int n = 0;
-    for (node *t = get_first_instance(lhba, "Target"); t; t = next_of(t))
+    for (node *t = get_first_instance(lhba, "Target"); t; t = next_group_instance(t))
         ++n;
     return n;
 }
@@ -191,7 +185,7 @@ VEXO_status_t do_DeleteTarget(node *context, node *action, char params[VEXO_MAX_
         return VEXO_STATUS_FAILURE;
     if (active)
         return fail(VEXO_STATUS_ACTIVE_SESSIONS_PRESENT);
-    for (node *p = get_first_instance(target, "TargetPortal"); p; p = next_of(p)) {
+    for (node *p = get_first_instance(target, "TargetPortal"); p; p = next_group_instance(p)) {
         char ip[VEXO_VALUE_SIZE], port[VEXO_VALUE_SIZE];
         if (!read_value(p, "TargetIPAddress", ip) || !read_value(p, "TargetPortNumber", port))
             return VEXO_STATUS_FAILURE;
@@ -308,7 +302,7 @@ VEXO_status_t do_AddTargetPortal(node *context, node *action, char params[VEXO_M
     char name[VEXO_VALUE_SIZE], ini[VEXO_VALUE_SIZE];
     if (!read_value(context, "TargetISCSIName", name) || !initiator_name(lhba, ini))
         return VEXO_STATUS_FAILURE;
-    for (node *p = get_first_instance(context, "TargetPortal"); p; p = next_of(p)) {
+    for (node *p = get_first_instance(context, "TargetPortal"); p; p = next_group_instance(p)) {
         char pip[VEXO_VALUE_SIZE], pport[VEXO_VALUE_SIZE];
         if (!read_value(p, "TargetIPAddress", pip) || !read_value(p, "TargetPortNumber", pport))
             return VEXO_STATUS_FAILURE;

@@ -29,16 +29,6 @@ node *subgroup(node *parent, const char *name)
     return parent ? internal_get_node(parent, name, VEXO_NODE_GROUP) : nullptr;
 }
 
-node *next_instance(node *cur)
-{
-    if (!cur || cur->node_type != VEXO_NODE_GROUP || !cur->u.grp || !cur->u.grp->multi_instance)
-        return nullptr;
-    node *next = cur->u.grp->multi_instance->next_instance;
-    if (!next || !vexo_is_instance(next) || next->u.grp->multi_instance->instance == -1)
-        return nullptr;
-    return next;
-}
-
 bool has_handle(node *group)
 {
     return group && group->node_type == VEXO_NODE_GROUP && group->u.grp && group->u.grp->handle;
@@ -148,7 +138,7 @@ bool apply_target_line(TargetLoad *t, const char (*f)[VEXO_FIELD_SIZE])
 {
     node *target = nullptr;
     char name[VEXO_VALUE_SIZE];
-    for (node *n = get_first_instance(t->lhba, "Target"); n; n = next_instance(n)) {
+    for (node *n = get_first_instance(t->lhba, "Target"); n; n = next_group_instance(n)) {
         name[0] = '\0';
         if (internal_get_property(n, "TargetISCSIName", name) != VEXO_STATUS_SUCCESS)
             return false;
@@ -331,7 +321,7 @@ extern "C" int VEXO_set_lhba_prop(void)
     node *adapter = get_first_instance(get_node(0), "Arcwright");
     if (!adapter)
         return 1;
-    for (; adapter; adapter = next_instance(adapter)) {
+    for (; adapter; adapter = next_group_instance(adapter)) {
         char key[VEXO_LHBA_KEY_TEXTS][VEXO_FIELD_SIZE] = {};
         int chip = instance_number(adapter);
         std::snprintf(key[0], VEXO_FIELD_SIZE, "Arcwright%d", chip);
@@ -350,7 +340,7 @@ extern "C" int VEXO_set_lhba_prop(void)
             sig.response.config_change_source != kOurSignatureSource)
             vexo_rewrite_persistence_file(VEXO_SAVED_LOGOPTS_FILE, VEXO_LOGOPTS_FIELDS, drop_adapter_line, key[0]);
         VEXO_set_config_signature(port, chip);
-        for (; fn; fn = next_instance(fn))
+        for (; fn; fn = next_group_instance(fn))
             if (load_function(fn, key) != 0)
                 return 1;
     }

@@ -324,3 +324,22 @@ bool route_of_property(node *property, PortRoute *r)
         return false;
     return route_of_port(property->parent, r);
 }
+
+node *next_group_instance(node *cur)
+{
+    if (!cur || cur->node_type != VEXO_NODE_GROUP || !cur->u.grp || !cur->u.grp->multi_instance)
+        return nullptr;
+    node *next = cur->u.grp->multi_instance->next_instance;
+    if (!next || !vexo_is_instance(next) || next->u.grp->multi_instance->instance == -1)
+        return nullptr;
+    return next;
+}
+
+bool read_property_text(node *owner, const char *name, char *value)
+{
+    value[0] = '\0';
+    if (!owner || internal_get_property(owner, name, value) != VEXO_STATUS_SUCCESS)
+        return false;
+    value[VEXO_VALUE_SIZE - 1] = '\0';
+    return true;
+}

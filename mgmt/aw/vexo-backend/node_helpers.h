@@ -98,6 +98,14 @@ bool route_of_port(node *port, PortRoute *r);
 // property.
 bool route_of_property(node *property, PortRoute *r);
 
+// The next instance of a repeated group after `cur`, or null at the end of
+// the chain (or when `cur` is no instance).
+node *next_group_instance(node *cur);
+
+// The property's text through its handler, ended within VEXO_VALUE_SIZE;
+// false (and an empty text) when it cannot be read.
+bool read_property_text(node *owner, const char *name, char *value);
+
 // Deletes every instance of the repeated child group `name` of `parent`
 // (a Session's first Connection before the Session), releasing their node
 // handles; 0, or the status of the first deletion that fails.

@@ -13,6 +13,7 @@
 #include "mgmt/aw/vexo-backend/nodes_initiator.h"
 #include "mgmt/aw/vexo-backend/persistence_files.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
+#include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/vexo/core/debug.h"
 #include "mgmt/vexo/core/hm.h"
 #include "mgmt/vexo/core/vexo_status.h"
@@ -57,13 +58,6 @@ template <typename F> int walk_file(const char *path, int field_count, bool *mis
     return vexo_walk_saved_lines(
         path, field_count, missing,
         [](const char (*f)[VEXO_FIELD_SIZE], void *c) { return (*static_cast<F *>(c))(f); }, &each);
-}
-
-// The next instance of a repeated group, or null after the last.
-node *next_of(node *cur)
-{
-    node *n = cur->u.grp->multi_instance->next_instance;
-    return n && vexo_is_instance(n) && n->u.grp->multi_instance->instance != -1 ? n : nullptr;
 }
 
 bool same(const char *a, const char *b)
@@ -274,7 +268,7 @@ int check_for_stp_in_VEXO(node *discovery, const char *ipaddress, const char *po
 {
     if (!discovery || !ipaddress || !portnum)
         return 0;
-    for (node *p = get_first_instance(discovery, "SendTargetPortal"); p; p = next_of(p)) {
+    for (node *p = get_first_instance(discovery, "SendTargetPortal"); p; p = next_group_instance(p)) {
         char ip[VEXO_VALUE_SIZE], port[VEXO_VALUE_SIZE];
         if (!read_value(p, "IPAddress", ip) || !read_value(p, "PortNumber", port))
             return 0;
@@ -313,7 +307,7 @@ VEXO_status_t group_Discovery(node *grp)
     }
 
     std::vector<node *> gone;
-    for (node *p = get_first_instance(grp, "SendTargetPortal"); p; p = next_of(p)) {
+    for (node *p = get_first_instance(grp, "SendTargetPortal"); p; p = next_group_instance(p)) {
         char ip[VEXO_VALUE_SIZE], port[VEXO_VALUE_SIZE];
         if (!read_value(p, "IPAddress", ip) || !read_value(p, "PortNumber", port))
             return VEXO_STATUS_FAILURE;
@@ -408,7 +402,7 @@ int VEXO_sync_targets_with_file(node *logical_hba)
     }
     // Everything is decided before anything goes, so a failed read deletes nothing.
     std::vector<node *> portals_gone, targets_gone;
-    for (node *t = get_first_instance(logical_hba, "Target"); t; t = next_of(t)) {
+    for (node *t = get_first_instance(logical_hba, "Target"); t; t = next_group_instance(t)) {
         char name[VEXO_VALUE_SIZE];
         if (!read_value(t, "TargetISCSIName", name))
             return 1;
@@ -419,7 +413,7 @@ int VEXO_sync_targets_with_file(node *logical_hba)
             targets_gone.push_back(t);
             continue;
         }
-        for (node *p = get_first_instance(t, "TargetPortal"); p; p = next_of(p)) {
+        for (node *p = get_first_instance(t, "TargetPortal"); p; p = next_group_instance(p)) {
             char ip[VEXO_VALUE_SIZE], port[VEXO_VALUE_SIZE];
             if (!read_value(p, "TargetIPAddress", ip) || !read_value(p, "TargetPortNumber", port))
                 return 1;

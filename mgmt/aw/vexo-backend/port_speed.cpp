@@ -58,15 +58,6 @@ bool read_prop(node *group, const char *name, char *out)
     return group && internal_get_property(group, name, out) == VEXO_STATUS_SUCCESS;
 }
 
-// The next instance of a repeated group, null at the end of the chain.
-node *next_instance(node *g)
-{
-    if (!g || !vexo_is_instance(g))
-        return nullptr;
-    node *n = g->u.grp->multi_instance->next_instance;
-    return n && vexo_is_instance(n) && n->u.grp->multi_instance->instance != -1 ? n : nullptr;
-}
-
 // The FCoE share of a port of `bw` percent on the link of speed code `code`.
 void fcoe_share_text(unsigned code, uint32_t bw, char *out)
 {
@@ -430,7 +421,7 @@ extern "C" int get_portspeed(node *group, int port_number, unsigned int domain, 
     char number[VEXO_VALUE_SIZE], logical[VEXO_VALUE_SIZE], physical[VEXO_VALUE_SIZE] = "";
     read_prop(function, "PortNumber", number);
     read_prop(group, "LogicalLinkStatus", logical);
-    for (node *p = get_first_instance(adapter, "PortDiscoveryAndConfiguration"); p; p = next_instance(p)) {
+    for (node *p = get_first_instance(adapter, "PortDiscoveryAndConfiguration"); p; p = next_group_instance(p)) {
         char pn[VEXO_VALUE_SIZE];
         if (read_prop(p, "PortNumber", pn) && std::strcmp(pn, number) == 0) {
             read_prop(p, "PhysicalLinkStatus", physical);
@@ -609,7 +600,7 @@ VEXO_status_t do_SetPortSpeed(node *context, node *action, char params[VEXO_MAX_
         vexo_set_fixed_status(VEXO_STATUS_SET_LINK_SPEED_FAILED);
         return VEXO_STATUS_FAILURE;
     }
-    for (; nic; nic = next_instance(nic)) {
+    for (; nic; nic = next_group_instance(nic)) {
         char pn[VEXO_VALUE_SIZE];
         if (read_prop(nic, "PortNumber", pn) && strcasecmp(pn, number) == 0)
             break;

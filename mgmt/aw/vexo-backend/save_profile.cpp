@@ -46,12 +46,6 @@ uint8_t protocol_code(const char *text)
     return PROFILE_PF_NONE;
 }
 
-node *next_instance_of(node *n)
-{
-    node *next = n->u.grp->multi_instance->next_instance;
-    return next && vexo_is_instance(next) && next->u.grp->multi_instance->instance != -1 ? next : nullptr;
-}
-
 // The cached value of property `name` of `group`; null when there is none.
 const char *cached_of(node *group, const char *name)
 {
@@ -87,7 +81,7 @@ bool function_number(const char *text, uint16_t *number)
 bool read_staged(node *first_port, port_protocol *table, char (*mc_text)[VEXO_VALUE_SIZE], staged_functions *f)
 {
     size_t p = 0;
-    for (node *port = first_port; port; port = next_instance_of(port), ++p) {
+    for (node *port = first_port; port; port = next_group_instance(port), ++p) {
         char mc[VEXO_VALUE_SIZE] = "";
         if (internal_get_property(port, "MCType", mc) == VEXO_STATUS_SUCCESS && p < MC_PROPS_PORTS) {
             table[p].mc_type = save_mc_type_code(mc);
@@ -98,7 +92,7 @@ bool read_staged(node *first_port, port_protocol *table, char (*mc_text)[VEXO_VA
             pdebug(VEXO_LOG_BACKEND, VEXO_LOG_ERROR, "%s:Port %d has no function.\n", __func__, static_cast<int>(p));
             return false;
         }
-        for (; fn; fn = next_instance_of(fn)) {
+        for (; fn; fn = next_group_instance(fn)) {
             char protocol[VEXO_VALUE_SIZE] = "", number[VEXO_VALUE_SIZE] = "", sriov[VEXO_VALUE_SIZE] = "";
             if (internal_get_property(fn, "Protocol", protocol) != VEXO_STATUS_SUCCESS ||
                 internal_get_property(fn, "FunctionNumber", number) != VEXO_STATUS_SUCCESS ||
@@ -168,7 +162,7 @@ int refresh_channels(node *adapter, const port_protocol *table, const char (*mc_
     if (!port)
         return 1;
     int result = 0;
-    for (; port; port = next_instance_of(port)) {
+    for (; port; port = next_group_instance(port)) {
         int instance = instance_number(port);
         const char *mc = instance >= 0 && instance < MC_PROPS_PORTS ? mc_text[instance] : "";
         int fc = VEXO_reset_flow_control_properties(port, mc);
@@ -397,7 +391,7 @@ extern "C" int VEXO_save_mc_props(node *channel_mgmt, mc_properties (*props)[MC_
     if (!channel)
         return VEXO_STATUS_CHANNEL_NOT_FOUND;
     int c = 0;
-    for (; channel && c < MC_PROPS_CHANNELS; channel = next_instance_of(channel), ++c) {
+    for (; channel && c < MC_PROPS_CHANNELS; channel = next_group_instance(channel), ++c) {
         mc_properties &m = row[c];
         if (const char *v = cached_of(channel, "MinBandWidth"))
             m.bw_min = static_cast<uint32_t>(std::strtoul(v, nullptr, 10));
@@ -435,7 +429,7 @@ extern "C" int VEXO_reset_mc_props(node *channel_mgmt, mc_properties (*props)[MC
     node *channel = get_first_instance(channel_mgmt, "Channel");
     if (!channel)
         return 1;
-    for (int c = 0; channel; channel = next_instance_of(channel), ++c) {
+    for (int c = 0; channel; channel = next_group_instance(channel), ++c) {
         char qos[VEXO_MAX_PARAMS][VEXO_VALUE_SIZE];
         std::memset(qos, 0, sizeof qos);
         node *qos_action = internal_get_node(channel, "ConfigureQoS", VEXO_NODE_ACTION);

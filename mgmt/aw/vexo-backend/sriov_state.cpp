@@ -13,6 +13,7 @@
 #include "mgmt/aw/vexo-backend/profile_config.h"
 #include "mgmt/aw/vexo-backend/set_prop_val.h"
 #include "mgmt/aw/vexo-backend/vexo_ioctl.h"
+#include "mgmt/aw/vexo-backend/node_helpers.h"
 #include "mgmt/vexo/core/debug.h"
 
 namespace
@@ -73,12 +74,6 @@ uint32_t function_caps(int port, unsigned int domain, unsigned int phba_port, co
     (void)ioctl_get_fw_config(port, &cfg, domain, phba_port, VEXO_DRIVER_NIC);
     pdebug(VEXO_LOG_BACKEND, VEXO_LOG_DEBUG, "%s:function_caps = %d\n", caller, static_cast<int>(cfg.function_caps));
     return cfg.function_caps;
-}
-
-node *next_instance_of(node *n)
-{
-    node *next = n->u.grp->multi_instance->next_instance;
-    return next && vexo_is_instance(next) && next->u.grp->multi_instance->instance != -1 ? next : nullptr;
 }
 
 // The legacy record, version 1, read through the NIC driver; null with
@@ -481,11 +476,11 @@ extern "C" int VEXO_conf_sriov_state(node *adapter, int pf_number, char *value)
     if (!port)
         return 1;
     int result = 0;
-    for (; port; port = next_instance_of(port)) {
+    for (; port; port = next_group_instance(port)) {
         node *fn = get_first_instance(port, "Function");
         if (!fn)
             return 1;
-        for (; fn; fn = next_instance_of(fn)) {
+        for (; fn; fn = next_group_instance(fn)) {
             char conf_pf[VEXO_VALUE_SIZE] = "";
             result = internal_get_property(fn, "FunctionNumber", conf_pf);
             int number = -1;
