@@ -76,7 +76,7 @@ RM_STATUS read_byte_texts(node_tag_t group, const char *base, int count, uint32_
     char texts[kMaxTexts][MAL_VALUE_SIZE];
     std::memset(texts, 0, sizeof texts);
     char names[kMaxTexts][MAL_INSTANCE_NAME_SIZE];
-    MAL_PropertyDesc table[kMaxTexts];
+    MAL_PropertyDesc table[kMaxTexts] = {};
     for (int i = 0; i < count; ++i) {
         std::snprintf(names[i], sizeof names[i], "%s%d", base, i);
         table[i] = MAL_PropertyDesc{names[i], texts[i], MAL_VALUE_SIZE};

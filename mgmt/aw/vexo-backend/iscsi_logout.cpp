@@ -35,9 +35,13 @@ const size_t kDelPortal = 224, kDelPort = 248, kDelFlags = 250, kDelIsid = 252, 
 const int kLogoutTries = 3;
 const size_t kRecordFlags = 16; // session_flags in the session record
 
+// Cut to the field and always ended; a longer text is meant to be cut.
 void put_text(uint8_t *p, size_t room, const char *s)
 {
-    std::snprintf(reinterpret_cast<char *>(p), room, "%s", s ? s : "");
+    const size_t n = s ? strnlen(s, room - 1) : 0;
+    if (n)
+        std::memcpy(p, s, n);
+    p[n] = '\0';
 }
 
 node *child_group(node *parent, const char *name)
